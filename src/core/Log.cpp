@@ -1,0 +1,67 @@
+#include "core/Log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+namespace GCore {
+namespace {
+
+std::mutex g_logMutex;
+FILE* g_logFile = nullptr;
+
+std::string FormatV(const char* format, va_list args) {
+  va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (length <= 0) return {};
+  std::string text(static_cast<size_t>(length), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  return text;
+}
+
+}  // namespace
+
+bool LogOpen(const std::string& path) {
+  std::lock_guard lock(g_logMutex);
+  if (g_logFile) std::fclose(g_logFile);
+  g_logFile = std::fopen(path.c_str(), "wb");
+  return g_logFile != nullptr;
+}
+
+void LogClose() {
+  std::lock_guard lock(g_logMutex);
+  if (g_logFile) std::fclose(g_logFile);
+  g_logFile = nullptr;
+}
+
+void LogWrite(std::string_view text) {
+  std::lock_guard lock(g_logMutex);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  if (g_logFile) {
+    std::fwrite(text.data(), 1, text.size(), g_logFile);
+    std::fflush(g_logFile);
+  }
+}
+
+void LogPrintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatV(format, args);
+  va_end(args);
+  LogWrite(text);
+}
+
+void LogErrorPrintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatV(format, args);
+  va_end(args);
+  std::lock_guard lock(g_logMutex);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace GCore

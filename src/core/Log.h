@@ -1,0 +1,21 @@
+#pragma once
+// The engine's log: every message goes to standard output and, mirrored with a
+// flush after each write, to the log file under the root folder. Safe to call
+// from any thread; one lock orders the writes of all threads.
+#include <string>
+#include <string_view>
+
+namespace GCore {
+
+// Opens (truncating) the log file; a previously open one is closed first.
+bool LogOpen(const std::string& path);
+void LogClose();
+
+// Writes the text as it stands (never used as a format).
+void LogWrite(std::string_view text);
+void LogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// For the few writers that report to standard error only.
+void LogErrorPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace GCore

@@ -1,0 +1,43 @@
+#include "core/LuaApiExt.h"
+
+#include <cstdarg>
+#include <cstddef>
+#include <climits>
+
+extern "C" {
+#include "lapi.h"
+#include "lgc.h"
+#include "lobject.h"
+#include "lstate.h"
+}
+
+LUA_API void lua_pushuserdata(lua_State* L, void* object) {
+  // The userdata's memory starts right after its header; stepping back over
+  // the header gives the collectable object that owns the memory.
+  Udata* u = reinterpret_cast<Udata*>(static_cast<char*>(object) - sizeof(UUdata));
+  lua_lock(L);
+  setuvalue(L, L->top, u);
+  api_incr_top(L);
+  lua_unlock(L);
+}
+
+LUA_API const char* lua_traceback(lua_State* L) {
+  const int top = lua_gettop(L);
+  lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
+  if (lua_getfield(L, -1, "debug") != LUA_TTABLE) {
+    lua_settop(L, top);
+    return nullptr;
+  }
+  if (lua_getfield(L, -1, "traceback") != LUA_TFUNCTION) {
+    lua_settop(L, top);
+    return nullptr;
+  }
+  // Protected, so that a replaced traceback that raises cannot escape.
+  if (lua_pcall(L, 0, 1, 0) != LUA_OK || !lua_isstring(L, -1)) {
+    lua_settop(L, top);
+    return nullptr;
+  }
+  const char* text = lua_tostring(L, -1);
+  lua_settop(L, top);
+  return text;
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The engine's two additions to the Lua API.
+#include <lua.hpp>
+
+extern "C" {
+// Pushes the full userdata whose memory holds `object` (an engine object
+// constructed at the start of that userdata's memory). The caller must have
+// room for one more value on the stack.
+LUA_API void lua_pushuserdata(lua_State* L, void* object);
+
+// The traceback of L's running stack, or null when the global "debug" or its
+// "traceback" is missing. The stack is left as it was; the text lives until
+// the next collection step of L, so print or copy it at once.
+LUA_API const char* lua_traceback(lua_State* L);
+}

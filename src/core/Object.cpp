@@ -1,0 +1,90 @@
+#include "core/Object.h"
+
+#include <lua.hpp>
+
+#include "core/LuaApiExt.h"
+
+namespace GCore {
+
+bool g_shuttingDown = false;
+int64_t g_liveObjects = 0;
+Object* g_currentSelf = nullptr;
+
+namespace {
+// Its address keys the class record in every engine metatable.
+const char kClassRecordKey = 0;
+}  // namespace
+
+Object* CastToClass(const ClassInfo* record, Object* object) {
+  if (!object) return nullptr;
+  for (const ClassInfo* info = object->GetClassInfo(); info; info = info->parent) {
+    if (info == record) return object;
+  }
+  return nullptr;
+}
+
+uint32_t KeyHash(const char* key) {
+  uint32_t h = 0;
+  for (const char* p = key; *p; ++p) {
+    h = h * 131u + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(*p)));
+  }
+  return h & 0x7FFFFFFFu;
+}
+
+int LuaGcObject(lua_State* L) {
+  if (lua_type(L, 1) != LUA_TUSERDATA) return 0;
+  auto* object = static_cast<RefObject*>(lua_touserdata(L, 1));
+  object->~RefObject();
+  // A bare shell keeps a second __gc call (from a script) harmless.
+  new (object) RefObject();
+  return 0;
+}
+
+void NewClassMetatable(lua_State* L, const ClassInfo* record, lua_CFunction index,
+                       lua_CFunction newindex) {
+  luaL_newmetatable(L, record->name);
+  lua_pushcfunction(L, index);
+  lua_setfield(L, -2, "__index");
+  lua_pushcfunction(L, newindex);
+  lua_setfield(L, -2, "__newindex");
+  lua_pushcfunction(L, LuaGcObject);
+  lua_setfield(L, -2, "__gc");
+  lua_pushlightuserdata(L, const_cast<ClassInfo*>(record));
+  lua_rawsetp(L, -2, &kClassRecordKey);
+}
+
+Object* ToObject(lua_State* L, int index, const ClassInfo* record) {
+  if (lua_type(L, index) != LUA_TUSERDATA || !lua_getmetatable(L, index)) return nullptr;
+  lua_rawgetp(L, -1, &kClassRecordKey);
+  const bool ours = lua_type(L, -1) == LUA_TLIGHTUSERDATA;
+  lua_pop(L, 2);
+  if (!ours) return nullptr;
+  // A destroyed object is a bare RefObject: not an Object any more.
+  auto* object = dynamic_cast<Object*>(static_cast<RefObject*>(lua_touserdata(L, index)));
+  return CastToClass(record, object);
+}
+
+}  // namespace GCore
+
+const GCore::ClassInfo Object::classInfo = {"Object", nullptr};
+
+Object::Object() { ++GCore::g_liveObjects; }
+
+Object::~Object() { --GCore::g_liveObjects; }
+
+void Object::Retain() {
+  ++count;
+  if (ref < 1 && state) {
+    lua_pushuserdata(state, this);
+    ref = luaL_ref(state, LUA_REGISTRYINDEX);
+  }
+}
+
+void Object::Release() {
+  if (ref > 0 && state) luaL_unref(state, LUA_REGISTRYINDEX, ref);
+  ref = -1;
+  if (GCore::g_shuttingDown) {
+    this->~Object();
+    new (this) RefObject();
+  }
+}

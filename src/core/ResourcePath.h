@@ -1,0 +1,25 @@
+#pragma once
+// Resource ids and script names to file paths under the root folder: the
+// current project's folder first, then the shared project "res/common". In
+// repository mode the root is empty, so paths begin with "/" and are keys of
+// the repository tree. The folder and extension of an id come from the
+// project's script tables g_dir and g_ext, looked up afresh on every call.
+// Main thread only: the returned text lives in one shared buffer that the next
+// call overwrites.
+#include <cstdint>
+
+namespace GCore {
+
+// Path of a resource id in a project (0 means the current one), or null.
+const char* GetPath(uint32_t id, int project = 0);
+
+// Path of a script ("ui.main" -> ui/main.lua); never null. `ext` null means ".lua".
+const char* GetScriptPath(const char* name, const char* ext = nullptr);
+
+// True when the path names an existing file (or folder, in folder mode).
+bool IsFileExist(const char* path);
+
+// Directory id of a script name with a one-letter prefix ("c_hero"), else 0.
+uint32_t luaDirID(const char* name);
+
+}  // namespace GCore
