@@ -1,0 +1,180 @@
+#include "render/PNG.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "core/Log.h"
+
+// libpng reports errors by longjmp back to the setjmp of the calling frame.
+// Every function here that calls setjmp holds only trivially destructible
+// locals, and the objects with destructors live in the caller, so a jump never
+// skips a destructor.
+
+namespace GCore {
+
+namespace {
+
+struct ReadJob {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+
+  ReadJob() = default;
+  ReadJob(const ReadJob&) = delete;
+  ReadJob& operator=(const ReadJob&) = delete;
+  ~ReadJob() {
+    if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+  }
+};
+
+bool CreateReader(ReadJob& job, png_rw_ptr read, void* io) {
+  job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (!job.png) return false;
+  job.info = png_create_info_struct(job.png);
+  if (!job.info) return false;
+  png_set_read_fn(job.png, io, read);
+  png_set_user_limits(job.png, kMaxPngSide, kMaxPngSide);
+  return true;
+}
+
+bool ReadInfo(ReadJob& job) {
+  if (setjmp(png_jmpbuf(job.png))) return false;
+  png_read_info(job.png, job.info);
+  job.width = png_get_image_width(job.png, job.info);
+  job.height = png_get_image_height(job.png, job.info);
+  return job.width > 0 && job.height > 0;
+}
+
+// Every colour type and depth becomes 8-bit RGBA; libpng de-interlaces.
+bool RequestRgba(ReadJob& job) {
+  if (setjmp(png_jmpbuf(job.png))) return false;
+  png_set_expand(job.png);
+  png_set_scale_16(job.png);
+  png_set_gray_to_rgb(job.png);
+  png_set_filler(job.png, 0xFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(job.png);
+  png_read_update_info(job.png, job.info);
+  return png_get_rowbytes(job.png, job.info) == static_cast<size_t>(job.width) * 4;
+}
+
+bool ReadRows(ReadJob& job, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(job.png))) return false;
+  png_read_image(job.png, rows);
+  png_read_end(job.png, nullptr);
+  return true;
+}
+
+void MakeGrey(uint8_t* pixels, size_t count) {
+  for (size_t i = 0; i < count; ++i, pixels += 4) {
+    const auto mean = static_cast<uint8_t>((pixels[0] + pixels[1] + pixels[2]) / 3);
+    pixels[0] = pixels[1] = pixels[2] = mean;
+  }
+}
+
+struct WriteJob {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+
+  WriteJob() = default;
+  WriteJob(const WriteJob&) = delete;
+  WriteJob& operator=(const WriteJob&) = delete;
+  ~WriteJob() {
+    if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+  }
+};
+
+bool WriteRows(WriteJob& job, FILE* file, const uint8_t* pixels, int32_t width, int32_t height) {
+  if (setjmp(png_jmpbuf(job.png))) return false;
+  png_init_io(job.png, file);
+  png_set_IHDR(job.png, job.info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
+               8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(job.png, job.info);
+  const size_t stride = static_cast<size_t>(width) * 4;
+  for (int32_t y = 0; y < height; ++y) png_write_row(job.png, pixels + stride * y);
+  png_write_end(job.png, nullptr);
+  return true;
+}
+
+// Closes the file and removes it, so that a failed write leaves nothing behind.
+int Abandon(FILE* file, const char* path) {
+  std::fclose(file);
+  std::remove(path);
+  return 1;
+}
+
+}  // namespace
+
+void PngReadFromMemory(png_structp png, png_bytep buffer, png_size_t length) {
+  auto* source = static_cast<PngMemorySource*>(png_get_io_ptr(png));
+  if (!source || length > source->size - source->position) png_error(png, "Read Error");
+  std::memcpy(buffer, source->data + source->position, length);
+  source->position += length;
+}
+
+bool ReadPngHeader(png_rw_ptr read, void* io, int32_t& width, int32_t& height) {
+  width = height = 0;
+  ReadJob job;
+  if (!CreateReader(job, read, io) || !ReadInfo(job)) return false;
+  width = static_cast<int32_t>(job.width);
+  height = static_cast<int32_t>(job.height);
+  return true;
+}
+
+bool DecodePng(png_rw_ptr read, void* io, bool grey, PngImage& image) {
+  image = PngImage{};
+  ReadJob job;
+  if (!CreateReader(job, read, io) || !ReadInfo(job) || !RequestRgba(job)) return false;
+
+  const size_t stride = static_cast<size_t>(job.width) * 4;
+  std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[stride * job.height]);
+  if (!pixels) return false;
+  std::vector<png_bytep> rows(job.height);
+  for (png_uint_32 y = 0; y < job.height; ++y) rows[y] = pixels.get() + stride * y;
+  if (!ReadRows(job, rows.data())) return false;
+
+  if (grey) MakeGrey(pixels.get(), static_cast<size_t>(job.width) * job.height);
+  image.width = static_cast<int32_t>(job.width);
+  image.height = static_cast<int32_t>(job.height);
+  image.pixels = std::move(pixels);
+  return true;
+}
+
+int WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t height) {
+  if (!pixels || width <= 0 || height <= 0) {
+    LogErrorPrintf("No pixels to write to %s\n", path);
+    return 1;
+  }
+  FILE* file = std::fopen(path, "wb");
+  if (!file) {
+    LogErrorPrintf("Could not open file %s for writing\n", path);
+    return 1;
+  }
+  WriteJob job;
+  job.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (!job.png) {
+    LogErrorPrintf("Could not allocate write struct\n");
+    return Abandon(file, path);
+  }
+  job.info = png_create_info_struct(job.png);
+  if (!job.info) {
+    LogErrorPrintf("Could not allocate info struct\n");
+    return Abandon(file, path);
+  }
+  if (!WriteRows(job, file, pixels, width, height)) {
+    LogErrorPrintf("Error during png creation\n");
+    return Abandon(file, path);
+  }
+  if (std::fclose(file) != 0) {
+    LogErrorPrintf("Error during png creation\n");
+    std::remove(path);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace GCore

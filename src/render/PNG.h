@@ -1,0 +1,46 @@
+#pragma once
+// PNG reading and writing. Every decoded image is 8-bit RGBA, rows top to
+// bottom, bytes in the order red, green, blue, alpha; the writer takes the same
+// layout, so a written file decodes to the very bytes it was given. Input is
+// untrusted: the read callbacks refuse to deliver more bytes than their source
+// holds, sizes are capped, and a libpng error ends the call with false.
+// Any thread, one call per image (no shared state).
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include <png.h>
+
+namespace GCore {
+
+// The largest width or height accepted, in pixels.
+constexpr uint32_t kMaxPngSide = 16384;
+
+struct PngImage {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::unique_ptr<uint8_t[]> pixels;  // width x height x 4 bytes
+};
+
+// A bounded byte buffer for PngReadFromMemory.
+struct PngMemorySource {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  size_t position = 0;
+};
+
+// libpng read callback whose io pointer is a PngMemorySource.
+void PngReadFromMemory(png_structp png, png_bytep buffer, png_size_t length);
+
+// Reads only the header. False when it cannot be read.
+bool ReadPngHeader(png_rw_ptr read, void* io, int32_t& width, int32_t& height);
+
+// Decodes the whole image to RGBA. With `grey`, red, green and blue each become
+// their integer mean. False (and an empty image) on any failure.
+bool DecodePng(png_rw_ptr read, void* io, bool grey, PngImage& image);
+
+// Writes RGBA pixels as an 8-bit RGBA PNG file. 0 on success, 1 on failure
+// (the reason is printed to standard error and no partial file is left).
+int WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t height);
+
+}  // namespace GCore

@@ -1,0 +1,90 @@
+#include "render/PngFixtures.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <stdexcept>
+
+namespace testpng {
+
+namespace {
+
+void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+
+void NoFlush(png_structp) {}
+
+int Channels(int colorType) {
+  switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY: return 1;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_PALETTE: return 1;
+    default: return 4;
+  }
+}
+
+// Holds only trivial locals: libpng may jump back here.
+bool WriteAll(png_structp png, png_infop info, const Spec& spec, const std::vector<uint8_t>& rows,
+              std::vector<uint8_t>* out) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_write_fn(png, out, AppendBytes, NoFlush);
+  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
+               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (!spec.palette.empty()) {
+    png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(spec.palette.data()),
+                 static_cast<int>(spec.palette.size() / 3));
+  }
+  if (!spec.trns.empty()) {
+    png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+  }
+  png_write_info(png, info);
+  const size_t stride =
+      (static_cast<size_t>(spec.width) * Channels(spec.colorType) * spec.bitDepth + 7) / 8;
+  const int passes = spec.interlaced ? png_set_interlace_handling(png) : 1;
+  for (int pass = 0; pass < passes; ++pass) {
+    for (int y = 0; y < spec.height; ++y) png_write_row(png, rows.data() + stride * y);
+  }
+  png_write_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> Encode(const Spec& spec, const std::vector<uint8_t>& rows) {
+  std::vector<uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  const bool ok = WriteAll(png, info, spec, rows, &out);
+  png_destroy_write_struct(&png, &info);
+  if (!ok) throw std::runtime_error("test PNG could not be encoded");
+  return out;
+}
+
+std::vector<uint8_t> EncodeRgba(int width, int height, const std::vector<uint8_t>& rgba,
+                                bool interlaced) {
+  Spec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.interlaced = interlaced;
+  return Encode(spec, rgba);
+}
+
+std::vector<uint8_t> Pattern(int width, int height) {
+  std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
+      p[0] = static_cast<uint8_t>(x * 37 + y * 11);
+      p[1] = static_cast<uint8_t>(y * 53 + 7);
+      p[2] = static_cast<uint8_t>((x ^ y) * 29);
+      p[3] = static_cast<uint8_t>(255 - x * 5 - y * 3);
+    }
+  }
+  return rgba;
+}
+
+}  // namespace testpng
