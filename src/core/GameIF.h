@@ -1,7 +1,9 @@
 #pragma once
 // The single game object: it owns the managers, keeps the root and write
-// folders and the game time, and runs the start-up, frame and shutdown
-// sequences. One global pointer reaches it. Main thread only.
+// folders, the game speed and time and the mouse state, and runs the
+// start-up, frame and shutdown sequences. One global pointer reaches it; a
+// script restart replaces it by a new one without leaving the message loop.
+// Main thread only.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,6 +14,11 @@ namespace GCore {
 
 class LuaManager;
 
+struct Point {
+  float x = 0;
+  float y = 0;
+};
+
 class GameIF {
  public:
   // Root folder from the executable's path (its folder with two levels cut off).
@@ -21,19 +28,37 @@ class GameIF {
   GameIF& operator=(const GameIF&) = delete;
   virtual ~GameIF();
 
+  virtual bool PreInit();
+  virtual bool Init();
+  virtual void Shutdown();
+  virtual void Update(uint32_t elapsedMs);
+  virtual void Render();
+  virtual void Resize(int width, int height);
+  // Asked by SetMouseState before it applies a button change.
+  virtual bool AcceptsInput() const { return true; }
+  virtual void Quit();
+  virtual int MessageBox(const char* title, const char* text);
+
+  ScriptVM* GetScriptVM() const { return scriptVM_.get(); }
+  ScriptVM* CreateScriptVM();
+  LuaManager* GetLuaManager() const { return luaManager_.get(); }
+  LuaManager* CreateLuaManager();
+
   // Repository mode: resources come from the git repository at repositoryPath
   // and the root folder is empty, so resource paths begin with "/".
   bool IsRepositoryMode() const { return rootFolder.empty() && !repositoryPath.empty(); }
 
-  LuaManager* GetLuaManager() const { return luaManager_.get(); }
-  ScriptVM* GetScriptVM() const { return scriptVM_.get(); }
-  ScriptVM* CreateScriptVM();
-  LuaManager* CreateLuaManager();
-
+  int32_t timeScale = 1000;  // thousandths; -n is a one-shot step of n ms
   std::string rootFolder;
   std::string repositoryPath;
   std::string writeFolder;
   std::string projectName;
+  Point mousePosition;
+  Point mouseMovement;
+  Point dragMovement;
+  Point pressPosition;
+  int32_t leftButtonState = 1;  // 0 while pressed
+  int32_t rightButtonState = 1;
   uint32_t gameTime = 0;
   uint32_t lastStep = 0;
 
@@ -42,7 +67,36 @@ class GameIF {
   std::unique_ptr<LuaManager> luaManager_;
 };
 
+// The application's game object: runs "gamestart" once the window exists.
+class AppIF : public GameIF {
+ public:
+  using GameIF::GameIF;
+  bool Init() override;
+};
+
 extern GameIF* g_game;
+
+// 0 running, -1 closing, 1 the game object asked to shut down, 2 a script
+// asked for a restart, 100 rebuild the renderer.
+enum RunState : int32_t {
+  kRunClosing = -1,
+  kRunRunning = 0,
+  kRunShutdown = 1,
+  kRunRestart = 2,
+  kRunRebuildRenderer = 100,
+};
+extern int32_t g_runState;
+
+// Written by the command line and the script call Restart: the project the
+// next game object starts (empty: the current one's) and the root it takes.
+struct RestartRequest {
+  std::string projectName;
+  bool hasRoot = false;
+  std::string rootFolder;      // folder mode
+  std::string repositoryPath;  // repository mode when rootFolder is empty
+};
+extern RestartRequest g_restart;
+extern int32_t g_restartCount;
 
 // The executable's folder with two further levels cut off.
 std::string RootFolderFromExecutable();

@@ -1,0 +1,129 @@
+#include "core/GameIF.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+
+#include "core/Log.h"
+#include "core/LuaManager.h"
+#include "core/Object.h"
+#include "core/ScriptVM.h"
+#include "platform/MessageBox.h"
+
+namespace GCore {
+
+GameIF* g_game = nullptr;
+int32_t g_runState = kRunRunning;
+RestartRequest g_restart;
+int32_t g_restartCount = 0;
+
+namespace {
+
+void EnsureFolder(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return;
+  mkdir(path.c_str(), 0755);
+}
+
+}  // namespace
+
+std::string RootFolderFromExecutable() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  if (length <= 0) return ".";
+  std::string path(buffer, static_cast<size_t>(length));
+  for (int cut = 0; cut < 3; ++cut) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    path.resize(slash);
+  }
+  return path;
+}
+
+GameIF::GameIF(const char* projectName) : GameIF(projectName, RootFolderFromExecutable()) {}
+
+GameIF::GameIF(const char* name, std::string root) : rootFolder(std::move(root)), projectName(name) {
+  LogOpen(rootFolder + "/build/log.txt");
+  EnsureFolder(rootFolder + "/write");
+  writeFolder = rootFolder + "/write/" + projectName;
+  EnsureFolder(writeFolder);
+  g_shuttingDown = false;
+}
+
+GameIF::~GameIF() = default;
+
+ScriptVM* GameIF::CreateScriptVM() {
+  scriptVM_ = std::make_unique<ScriptVM>();
+  return scriptVM_.get();
+}
+
+LuaManager* GameIF::CreateLuaManager() {
+  luaManager_ = std::make_unique<LuaManager>();
+  return luaManager_.get();
+}
+
+bool GameIF::PreInit() {
+  LogWrite("PreInit Start\n");
+  CreateScriptVM();
+  CreateLuaManager();
+  if (!scriptVM_->Check()) return false;
+  luaManager_->LoadProj(projectName.c_str());
+  return true;
+}
+
+bool GameIF::Init() {
+  luaManager_->Initialise();
+  LogWrite("Init");
+  return true;
+}
+
+bool AppIF::Init() {
+  GameIF::Init();
+  LogWrite("AppIF done\n");
+  if (LuaProj* first = GetLuaManager()->GetProject(1); first && first->state) {
+    DoScript(first->state, "gamestart");
+    lua_settop(first->state, 0);
+  }
+  return true;
+}
+
+void GameIF::Update(uint32_t elapsedMs) {
+  uint32_t step;
+  if (timeScale < 0) {
+    step = static_cast<uint32_t>(-static_cast<int64_t>(timeScale));
+    timeScale = 0;
+  } else {
+    const uint32_t product = static_cast<uint32_t>(timeScale) * elapsedMs;
+    step = static_cast<uint32_t>(static_cast<float>(product) * 0.001f);
+    if (elapsedMs != 0 && step == 0) step = 1;
+  }
+  lastStep = step;
+  if (step == 0) return;
+  gameTime += step;
+  if (luaManager_) luaManager_->Update(gameTime);
+}
+
+void GameIF::Render() {}
+
+void GameIF::Resize(int, int) {}
+
+void GameIF::Quit() {
+  MessageBox("info", "FinishUpdate");
+  g_runState = kRunShutdown;
+}
+
+int GameIF::MessageBox(const char* title, const char* text) { return ShowMessageBox(title, text); }
+
+void GameIF::Shutdown() {
+  g_shuttingDown = true;
+  if (luaManager_) luaManager_->CloseAll();
+  luaManager_.reset();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  scriptVM_.reset();
+  ReleaseScriptBuffer();
+}
+
+}  // namespace GCore

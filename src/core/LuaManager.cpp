@@ -1,0 +1,130 @@
+#include "core/LuaManager.h"
+
+#include "core/GameIF.h"
+#include "core/ScriptVM.h"
+
+namespace GCore {
+
+LuaProj* CurrentLuaProj() {
+  if (!g_game || !g_game->GetLuaManager()) return nullptr;
+  return g_game->GetLuaManager()->CurrentProject();
+}
+
+LuaManager::~LuaManager() { CloseAll(); }
+
+LuaProj* LuaManager::GetProject(int index) {
+  if (index < 1 || index > ProjectCount()) return nullptr;
+  return &projects_[static_cast<size_t>(index - 1)];
+}
+
+int LuaManager::LoadProj(const char* name) {
+  // Scripts may load further projects while this one starts, so the record
+  // is reached by index: the array can grow under us.
+  projects_.emplace_back();
+  const int n = ProjectCount();
+  lua_State* L = NewProjectState();
+  if (L) {
+    lua_pushstring(L, "proj");
+    lua_pushnumber(L, static_cast<lua_Number>(n));
+    lua_rawset(L, LUA_REGISTRYINDEX);
+    lua_settop(L, 0);
+  }
+  LuaProj& record = *GetProject(n);
+  record.state = L;
+  record.mainLoop = -1;
+  record.name = name;
+  record.texts = std::make_unique<LangManager>();
+  record.texts->Initialise();
+  current_ = n;
+  if (!L) {
+    current_ = 1;
+    return n;
+  }
+  const int top = lua_gettop(L);
+  DoScript(L, "gameinit");
+  if (current_ != 1) DoScript(L, "modstart");
+  current_ = 1;
+  lua_settop(L, top);
+  return n;
+}
+
+void LuaManager::Update(uint32_t gameTime) {
+  for (int i = 1; i <= ProjectCount(); ++i) {
+    current_ = i;
+    LuaProj& project = *GetProject(i);
+    if (project.mainLoop > 0 && project.state) {
+      lua_State* L = project.state;
+      const int top = lua_gettop(L);
+      lua_rawgeti(L, LUA_REGISTRYINDEX, project.mainLoop);
+      lua_pushnumber(L, static_cast<lua_Number>(gameTime));
+      ProtectedCall(L, 1);
+      lua_settop(L, top);
+    }
+  }
+  current_ = 1;
+}
+
+void LuaManager::CloseProject(LuaProj& project) {
+  if (project.mainLoop > 0 && project.state) {
+    lua_State* L = project.state;
+    const int top = lua_gettop(L);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, project.mainLoop);
+    lua_pushnumber(L, -1.0);
+    ProtectedCall(L, 1);
+    lua_settop(L, top);
+    luaL_unref(L, LUA_REGISTRYINDEX, project.mainLoop);
+  }
+  project.mainLoop = -1;
+  if (project.state) lua_close(project.state);
+  project.state = nullptr;
+  if (project.texts) project.texts->Clear();
+  project.texts.reset();
+}
+
+void LuaManager::CloseAll() {
+  for (int i = 1; i <= ProjectCount(); ++i) {
+    current_ = i;
+    CloseProject(*GetProject(i));
+  }
+  projects_.clear();
+  current_ = -1;
+}
+
+int LuaManager::SelectProjectByState(lua_State* L) {
+  for (int i = 1; i <= ProjectCount(); ++i) {
+    if (GetProject(i)->state == L) {
+      current_ = i;
+      return i;
+    }
+  }
+  return -1;
+}
+
+int LuaManager::RSCall(int projectIndex, const char* functionName, const char* argument) {
+  LuaProj* project = GetProject(projectIndex);
+  if (!project || !project->state) return 0;
+  lua_State* L = project->state;
+  const int top = lua_gettop(L);
+  PushRawGlobal(L, functionName);
+  if (argument) {
+    lua_pushstring(L, argument);
+  } else {
+    lua_pushnil(L);
+  }
+  ProtectedCall(L, 1);
+  lua_settop(L, top);
+  return 0;
+}
+
+void LuaManager::SetMainloop(lua_State* L) {
+  const int index = SelectProjectByState(L);
+  LuaProj* project = GetProject(index);
+  if (!project) {
+    lua_pop(L, 1);
+    return;
+  }
+  if (project->mainLoop > 0) luaL_unref(L, LUA_REGISTRYINDEX, project->mainLoop);
+  project->mainLoop = luaL_ref(L, LUA_REGISTRYINDEX);
+}
+
+}  // namespace GCore

@@ -1,0 +1,60 @@
+#pragma once
+// The project manager: an ordered list of script projects, each with its own
+// Lua state, per-frame callback and language tables, and the index of the
+// current one (1-based). Whoever calls into a project's scripts makes it
+// current first; loops over all projects leave project 1 current.
+// Main thread only.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <lua.hpp>
+
+#include "core/LangManager.h"
+
+namespace GCore {
+
+struct LuaProj {
+  lua_State* state = nullptr;
+  int mainLoop = -1;  // registry reference of the per-frame callback
+  std::unique_ptr<LangManager> texts;
+  std::string name;
+};
+
+class LuaManager {
+ public:
+  LuaManager() = default;
+  LuaManager(const LuaManager&) = delete;
+  LuaManager& operator=(const LuaManager&) = delete;
+  virtual ~LuaManager();
+  virtual bool Initialise() { return true; }
+  virtual void CloseAll();
+  virtual void Update(uint32_t gameTime);
+
+  // Loads a project: new state, "gameinit", and "modstart" for every project
+  // after the first. Returns its 1-based index.
+  int LoadProj(const char* name);
+  void CloseProject(LuaProj& project);
+  // Makes current the project owning the state; its index, or -1 when none.
+  int SelectProjectByState(lua_State* L);
+  // Calls a global function of another project with one text argument.
+  int RSCall(int projectIndex, const char* functionName, const char* argument);
+  // Makes the function on top of the stack the project's per-frame callback.
+  void SetMainloop(lua_State* L);
+
+  int ProjectCount() const { return static_cast<int>(projects_.size()); }
+  // 1-based; null when out of range.
+  LuaProj* GetProject(int index);
+  LuaProj* CurrentProject() { return GetProject(current_); }
+  int CurrentIndex() const { return current_; }
+  void SetCurrent(int index) { current_ = index; }
+
+ private:
+  std::vector<LuaProj> projects_;
+  int current_ = -1;
+};
+
+// The current project's record through the game object, or null.
+LuaProj* CurrentLuaProj();
+
+}  // namespace GCore

@@ -1,0 +1,135 @@
+#include "core/ResourcePath.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/FileStream.h"
+#include "core/GameIF.h"
+#include "core/Log.h"
+#include "core/LuaManager.h"
+
+namespace GCore {
+namespace {
+
+constexpr uint32_t kThumbnailDirectory = 0x0F000000;
+const char* const kSharedProject = "res/common";
+
+std::string g_pathBuffer;
+
+// g_dir / g_ext entry of the project's state, read raw so that scripts'
+// metamethods cannot raise here; false when absent or not a text.
+bool LookupTable(lua_State* L, const char* table, uint32_t key, std::string& out) {
+  if (!L) return false;
+  const int top = lua_gettop(L);
+  lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
+  lua_pushstring(L, table);
+  lua_rawget(L, -2);
+  bool found = false;
+  if (lua_istable(L, -1)) {
+    lua_rawgeti(L, -1, static_cast<lua_Integer>(key));
+    if (lua_type(L, -1) == LUA_TSTRING) {
+      out = lua_tostring(L, -1);
+      found = true;
+    }
+  }
+  lua_settop(L, top);
+  return found;
+}
+
+const char* Store(std::string path) {
+  g_pathBuffer = std::move(path);
+  return g_pathBuffer.c_str();
+}
+
+const std::string& RootFolder() {
+  static const std::string kNone;
+  return g_game ? g_game->rootFolder : kNone;
+}
+
+}  // namespace
+
+uint32_t luaDirID(const char* name) {
+  if (!name[0] || name[1] != '_') return 0;
+  switch (name[0]) {
+    case 'a': return 0x1050000;
+    case 'c': return 0x1030000;
+    case 'n': return 0x1060000;
+    case 'o': return 0x1010000;
+    case 'p': return 0x1040000;
+    case 'v': return 0x1020000;
+    default: return 0;
+  }
+}
+
+bool IsFileExist(const char* path) {
+  if (!path) return false;
+  if (g_game && g_game->IsRepositoryMode()) {
+    FileStream stream;
+    return stream.Open(path, kStreamRead);
+  }
+  struct stat info;
+  return stat(path, &info) == 0;
+}
+
+const char* GetPath(uint32_t id, int projectIndex) {
+  LuaManager* manager = g_game ? g_game->GetLuaManager() : nullptr;
+  LuaProj* project = manager ? (projectIndex == 0 ? manager->CurrentProject() : manager->GetProject(projectIndex))
+                             : nullptr;
+  if (!project) return nullptr;
+  const std::string& root = RootFolder();
+  const std::string& name = project->name;
+  char text[32];
+
+  if ((id & 0x0FFF0000) == kThumbnailDirectory) {
+    std::snprintf(text, sizeof(text), "%x", id);
+    return Store(root + "/" + name + "/thumbnail/" + text + ".png");
+  }
+  std::string dir;
+  const bool hasDir = LookupTable(project->state, "g_dir", id & 0x0FFF0000, dir);
+  if ((id & 0xF0000000) == 0) {
+    if (!hasDir) {
+      LogPrintf("no g_dir entry for the folder id 0x%x\n", id);
+      return nullptr;
+    }
+    return Store(root + "/" + name + "/" + dir + "/");
+  }
+  std::string ext;
+  LookupTable(project->state, "g_ext", id & 0xF0000000, ext);
+  if (!hasDir && !LookupTable(project->state, "g_dir", id & 0x0FF00000, dir)) dir = ".";
+
+  if ((id & 0xF0000000) == 0x80000000) {
+    std::snprintf(text, sizeof(text), "%03x/%x", (id >> 4) & 0xFFF, id & 0xF);
+  } else {
+    std::snprintf(text, sizeof(text), "%04x", id & 0xFFFF);
+  }
+  for (const std::string& folder : {name, std::string(kSharedProject)}) {
+    std::string path = root + "/" + folder + "/" + dir + "/" + text + ext;
+    if (IsFileExist(path.c_str())) return Store(std::move(path));
+  }
+  return nullptr;
+}
+
+const char* GetScriptPath(const char* name, const char* ext) {
+  if (!ext) ext = ".lua";
+  LuaProj* project = CurrentLuaProj();
+  std::string dir = "script";
+  if (name[0] && name[1] == '_' && project) {
+    if (!LookupTable(project->state, "g_dir", luaDirID(name), dir)) dir = "script";
+  }
+  std::string converted(name);
+  for (char& c : converted) {
+    if (c == '.') c = '/';
+  }
+  const std::string& root = RootFolder();
+  std::string path;
+  for (const std::string& folder : {project ? project->name : std::string(), std::string(kSharedProject)}) {
+    path = root + "/" + folder + "/" + dir + "/" + converted + ext;
+    if (IsFileExist(path.c_str())) break;
+  }
+  return Store(std::move(path));
+}
+
+}  // namespace GCore

@@ -1,0 +1,284 @@
+#include "core/ScriptVM.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/FileStream.h"
+#include "core/GameIF.h"
+#include "core/LangManager.h"
+#include "core/Log.h"
+#include "core/LuaApiExt.h"
+#include "core/LuaManager.h"
+#include "core/ResourcePath.h"
+#include "modules/StdLibs.h"
+#include "platform/MessageBox.h"
+
+extern "C" {
+int luaopen_socket_core(lua_State* L);
+int luaopen_cjson(lua_State* L);
+int luaopen_lfs(lua_State* L);
+}
+
+ScriptVM* g_scriptVM = nullptr;
+
+ScriptVM::ScriptVM() { g_scriptVM = this; }
+
+ScriptVM::~ScriptVM() {
+  if (g_scriptVM == this) g_scriptVM = nullptr;
+}
+
+namespace GCore {
+
+bool g_errorBoxShown = false;
+
+namespace {
+
+constexpr size_t kScriptBufferSize = 0x700000;
+std::vector<char> g_scriptBuffer;
+
+constexpr int kScriptNotOpened = -2;
+
+int OpenNothing(lua_State*) { return 0; }
+
+int RunScript(lua_State* L, const char* name);
+
+// The script loader the searcher hands to `require`: the module's value is
+// what its chunk returned last, or nil when it has no file or failed (never
+// the handler or an error text left below it).
+int ScriptLoader(lua_State* L) {
+  const char* name = luaL_checkstring(L, 1);
+  return RunScript(L, name) > 0 ? 1 : 0;
+}
+
+int ModuleSearcher(lua_State* L) {
+  luaL_checkstring(L, 1);
+  lua_pushcfunction(L, ScriptLoader);
+  lua_pushvalue(L, 1);
+  return 2;
+}
+
+int OpenProjectStateProtected(lua_State* L) {
+  luaL_openlibs(L);
+  OpenEngineModules(L);
+  lua_settop(L, 0);
+  return 0;
+}
+
+int Panic(lua_State* L) {
+  const char* message = lua_tostring(L, -1);
+  LogPrintf("PANIC: unprotected error in call to Lua API (%s)\n", message ? message : "?");
+  return 0;
+}
+
+std::string EditedForBox(std::string text) {
+  std::string edited;
+  edited.reserve(text.size());
+  for (char c : text) {
+    if (c == '"') continue;
+    edited.push_back(c == '\\' ? '/' : c);
+  }
+  return edited;
+}
+
+}  // namespace
+
+void OpenEngineModules(lua_State* L) {
+  lua_getglobal(L, "package");
+  if (lua_istable(L, -1)) {
+    lua_getfield(L, -1, "searchers");
+    if (lua_istable(L, -1)) {
+      lua_pushcfunction(L, ModuleSearcher);
+      lua_rawseti(L, -2, static_cast<lua_Integer>(lua_rawlen(L, -2)) + 1);
+    }
+    lua_pop(L, 1);
+  }
+  lua_pop(L, 1);
+
+  // Preloaded into the loaded-modules table in this order; modules whose
+  // subsystem is not built yet join at their place in the list.
+  struct Preload {
+    const char* name;
+    lua_CFunction opener;
+  };
+  static const Preload kPreloads[] = {
+      // "sproto.core", "crypt.c", "profiler.c" go here, in that order.
+      {"lfs.c", luaopen_lfs},
+      // "gcore.c" goes here.
+      {"fuzzy.c", OpenNothing},
+      // "map.c", "webview.c", "zip.c" go here.
+      {"socket.core", luaopen_socket_core},
+      // "websocket.c" goes here.
+      {"cjson.c", luaopen_cjson},
+      // "snapshot.c" goes here.
+  };
+  for (const Preload& preload : kPreloads) luaL_requiref(L, preload.name, preload.opener, 0);
+}
+
+lua_State* NewProjectState() {
+  lua_State* L = luaL_newstate();
+  if (!L) {
+    LogWrite("cannot create a Lua state\n");
+    return nullptr;
+  }
+  lua_atpanic(L, Panic);
+  lua_pushcfunction(L, OpenProjectStateProtected);
+  if (lua_pcall(L, 0, 0, 0) != LUA_OK) {
+    LogPrintf("cannot open the engine modules: %s\n", lua_tostring(L, -1));
+    lua_settop(L, 0);
+  }
+  return L;
+}
+
+bool ProtectedCall(lua_State* L, int nargs) {
+  const int functionIndex = lua_gettop(L) - nargs;
+  lua_pushcfunction(L, ScriptMessageHandler);
+  lua_insert(L, functionIndex);
+  const int status = lua_pcall(L, nargs, 0, functionIndex);
+  lua_settop(L, functionIndex - 1);
+  return status == LUA_OK;
+}
+
+int ScriptMessageHandler(lua_State* L) {
+  if (!lua_isstring(L, 1)) return 1;
+
+  if (lua_getglobal(L, "__on_error") == LUA_TFUNCTION) {
+    lua_call(L, 0, 0);
+  } else {
+    lua_pop(L, 1);
+  }
+
+  if (lua_getglobal(L, "debug") != LUA_TTABLE) return 0;
+  if (lua_getfield(L, -1, "traceback") != LUA_TFUNCTION) return 0;
+  lua_pushvalue(L, 1);
+  lua_pushinteger(L, 2);
+  lua_call(L, 2, 1);
+
+  std::string trace;
+  const bool isText = lua_type(L, -1) == LUA_TSTRING;
+  if (isText) trace = lua_tostring(L, -1);
+  if (!lua_isnil(L, -1)) {
+    LogWrite("pname");
+    LogWrite(":");
+    LogWrite(isText ? std::string_view(trace) : std::string_view("(error object is not a string)"));
+    LogWrite("\n");
+  }
+  lua_pop(L, 1);
+
+  if (!g_errorBoxShown) ShowScriptMessageBox(EditedForBox(trace).c_str(), "error");
+  return 0;
+}
+
+int ShowScriptMessageBox(const char* text, const char* title) {
+  g_errorBoxShown = true;
+  LogWrite(text);
+  return ShowMessageBox(title, text);
+}
+
+namespace {
+
+// DoScript's body: the number of results the chunk left above the handler,
+// -1 when it failed to load or raised, kScriptNotOpened without a file.
+int RunScript(lua_State* L, const char* name) {
+  if (std::strlen(name) > 254) {
+    LogPrintf("script name too long: %.40s...\n", name);
+    return kScriptNotOpened;
+  }
+  if (LuaProj* project = CurrentLuaProj(); project && project->texts) {
+    project->texts->LoadFromLua(name);
+  }
+  const std::string path = GetScriptPath(name);
+  if (g_scriptBuffer.empty()) g_scriptBuffer.resize(kScriptBufferSize);
+
+  FileStream stream;
+  if (!stream.Open(path.c_str(), kStreamRead)) return kScriptNotOpened;
+  const int32_t size = stream.Impl()->Size();
+  if (size < 0) {
+    LogPrintf("cannot read script %s\n", path.c_str());
+    return kScriptNotOpened;
+  }
+  // Larger scripts grow the shared buffer rather than being cut off.
+  if (static_cast<size_t>(size) > g_scriptBuffer.size()) g_scriptBuffer.resize(static_cast<size_t>(size));
+  if (size > 0 && !stream.Read(g_scriptBuffer.data(), static_cast<size_t>(size))) {
+    LogPrintf("cannot read script %s\n", path.c_str());
+    return kScriptNotOpened;
+  }
+  stream.Close();
+
+  const char* bytes = g_scriptBuffer.data();
+  size_t length = static_cast<size_t>(size);
+  if (length >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) {
+    bytes += 3;
+    length -= 3;
+  }
+  const int results = ScriptVM::DoBuffer(L, bytes, length, name);
+  if (results > 0 && name[0] == 'c' && name[1] == '_' && lua_istable(L, -1)) {
+    lua_pushstring(L, name);
+    lua_rawseti(L, -2, 0);
+  }
+  return results;
+}
+
+}  // namespace
+
+bool DoScript(lua_State* L, const char* name) { return RunScript(L, name) != kScriptNotOpened; }
+
+void PushRawGlobal(lua_State* L, const char* name) {
+  lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
+  lua_pushstring(L, name);
+  lua_rawget(L, -2);
+  lua_remove(L, -2);
+}
+
+void CopyTable(lua_State* L) {
+  const int source = lua_gettop(L);
+  lua_newtable(L);
+  lua_pushnil(L);
+  while (lua_next(L, source) != 0) {
+    lua_pushvalue(L, -2);
+    lua_insert(L, -2);
+    lua_rawset(L, source + 1);
+  }
+  if (lua_getmetatable(L, source)) lua_setmetatable(L, source + 1);
+}
+
+void PrintScriptError(const char* text) {
+  LogWrite("pname");
+  LogWrite(":");
+  LogWrite(text);
+  LogWrite("\n");
+}
+
+void PrintTraceback() {
+  LuaProj* project = CurrentLuaProj();
+  if (!project || !project->state) return;
+  if (const char* trace = lua_traceback(project->state)) LogWrite(trace);
+}
+
+void ReleaseScriptBuffer() { std::vector<char>().swap(g_scriptBuffer); }
+
+}  // namespace GCore
+
+int ScriptVM::DoBuffer(lua_State* L, const char* bytes, size_t length, const char* chunkName) {
+  lua_pushcfunction(L, GCore::ScriptMessageHandler);
+  const int handler = lua_gettop(L);
+  if (luaL_loadbufferx(L, bytes, length, chunkName, nullptr) != LUA_OK) {
+    GCore::LogWrite("***");
+    GCore::LogWrite(lua_tostring(L, -1));
+    GCore::LogWrite("\n");
+    return -1;
+  }
+  if (lua_pcall(L, 0, LUA_MULTRET, handler) != LUA_OK) return -1;
+  return lua_gettop(L) - handler;
+}
+
+bool ScriptVM::DoFile(lua_State* L, const char* path) {
+  lua_pushcfunction(L, GCore::ScriptMessageHandler);
+  const int handler = lua_gettop(L);
+  if (luaL_loadfilex(L, path, nullptr) != LUA_OK) {
+    GCore::LogPrintf("Error: %s\n", lua_tostring(L, -1));
+    return true;
+  }
+  lua_pcall(L, 0, LUA_MULTRET, handler);
+  return true;
+}

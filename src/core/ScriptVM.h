@@ -1,0 +1,70 @@
+#pragma once
+// The script host: the engine's module searcher and preload list, the shared
+// message handler of every protected call the engine makes, and the runners
+// of script files and buffers. A script error never escapes: it is printed
+// (the first one of a run also boxed) and the engine carries on.
+// Main thread only; no worker thread touches a Lua state.
+#include <cstddef>
+
+#include <lua.hpp>
+
+class ScriptVM {
+ public:
+  ScriptVM();
+  ScriptVM(const ScriptVM&) = delete;
+  ScriptVM& operator=(const ScriptVM&) = delete;
+  virtual ~ScriptVM();
+  virtual bool Check() { return true; }
+
+  // Runs a script file; a load error prints "Error: %s\n". Always true.
+  static bool DoFile(lua_State* L, const char* path);
+  // Leaves the message handler and the chunk's results (or the load error
+  // text) on the stack. Returns the number of results, or -1 when the chunk
+  // failed to load or raised an error.
+  static int DoBuffer(lua_State* L, const char* bytes, size_t length, const char* chunkName);
+};
+
+extern ScriptVM* g_scriptVM;
+
+namespace GCore {
+
+// Creates a project's Lua state: the engine's standard libraries, the module
+// searcher and the preloaded engine modules. Null when the state cannot be made.
+lua_State* NewProjectState();
+
+// The searcher and the preload list (run inside a protected call by
+// NewProjectState). Leaves the preloaded modules on the stack.
+void OpenEngineModules(lua_State* L);
+
+// Runs the project's script of that name; false when its file cannot be opened.
+bool DoScript(lua_State* L, const char* name);
+
+// The message handler of every engine protected call.
+int ScriptMessageHandler(lua_State* L);
+
+// Calls the value below `nargs` arguments on the stack under the message
+// handler; the stack is left as it was before the function was pushed.
+// True when the call returned without error.
+bool ProtectedCall(lua_State* L, int nargs);
+
+// Pushes the global of that name without running metamethods, so that the
+// lookup cannot raise outside a protected call.
+void PushRawGlobal(lua_State* L, const char* name);
+
+// Pushes a shallow copy (with the same metatable) of the table on top.
+void CopyTable(lua_State* L);
+
+void PrintScriptError(const char* text);
+void PrintTraceback();
+
+// Frees the shared script read buffer.
+void ReleaseScriptBuffer();
+
+// Whether an error box was shown in this run; the first one sets it.
+extern bool g_errorBoxShown;
+
+// The box of the script call MsgBox: sets the flag, prints the text once more
+// (no line end) and shows it.
+int ShowScriptMessageBox(const char* text, const char* title);
+
+}  // namespace GCore

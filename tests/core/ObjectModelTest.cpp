@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+
+#include "core/LuaApiExt.h"
+#include "core/Object.h"
+
+namespace {
+
+int g_destroyed = 0;
+
+class Probe : public Object {
+ public:
+  static const GCore::ClassInfo classInfo;
+  ~Probe() override { ++g_destroyed; }
+  const GCore::ClassInfo* GetClassInfo() const override { return &classInfo; }
+};
+const GCore::ClassInfo Probe::classInfo = {"Probe", &Object::classInfo};
+
+class SubProbe : public Probe {
+ public:
+  static const GCore::ClassInfo classInfo;
+  const GCore::ClassInfo* GetClassInfo() const override { return &classInfo; }
+};
+const GCore::ClassInfo SubProbe::classInfo = {"SubProbe", &Probe::classInfo};
+
+int NoMembers(lua_State*) { return 0; }
+
+class ObjectModel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_destroyed = 0;
+    GCore::g_shuttingDown = false;
+    L = luaL_newstate();
+    luaL_openlibs(L);
+    for (const GCore::ClassInfo* info : {&Probe::classInfo, &SubProbe::classInfo}) {
+      GCore::NewClassMetatable(L, info, NoMembers, NoMembers);
+      lua_pop(L, 1);
+    }
+  }
+  void TearDown() override {
+    lua_close(L);
+    GCore::g_shuttingDown = false;
+  }
+  void Collect() { lua_gc(L, LUA_GCCOLLECT, 0); }
+
+  lua_State* L = nullptr;
+};
+
+TEST(KeyHash, MatchesTheReferenceValues) {
+  const struct {
+    const char* key;
+    uint32_t hash;
+  } cases[] = {{"", 0}, {"a", 97}, {"ab", 12805}, {"\xC3\xA9", 2147475570u}};
+  for (const auto& c : cases) EXPECT_EQ(GCore::KeyHash(c.key), c.hash) << c.key;
+}
+
+TEST_F(ObjectModel, RetainTwiceDropTwicePinsAndUnpinsOnce) {
+  Probe* probe = GCore::NewObjectUserdata<Probe>(L);
+  lua_pop(L, 1);
+  probe->Retain();
+  const int ref = probe->ref;
+  EXPECT_GT(ref, 0);
+  probe->Retain();
+  EXPECT_EQ(probe->ref, ref) << "a second hold only counts";
+  EXPECT_EQ(probe->count, 2);
+
+  Collect();
+  EXPECT_EQ(g_destroyed, 0) << "pinned objects survive collection";
+  GCore::Drop(probe);
+  EXPECT_EQ(probe->ref, ref);
+  GCore::Drop(probe);
+  EXPECT_EQ(probe->ref, -1);
+  EXPECT_EQ(g_destroyed, 0) << "outside shutdown the collector destroys it";
+  Collect();
+  EXPECT_EQ(g_destroyed, 1);
+}
+
+TEST_F(ObjectModel, UnretainedObjectIsDestroyedOnceByTheCollector) {
+  const int64_t live = GCore::g_liveObjects;
+  GCore::NewObjectUserdata<Probe>(L);
+  EXPECT_EQ(GCore::g_liveObjects, live + 1);
+  lua_pop(L, 1);
+  Collect();
+  Collect();
+  EXPECT_EQ(g_destroyed, 1);
+  EXPECT_EQ(GCore::g_liveObjects, live);
+}
+
+TEST_F(ObjectModel, DuringShutdownTheLastDropDestroysAtOnce) {
+  Probe* probe = GCore::NewObjectUserdata<Probe>(L);
+  lua_setglobal(L, "keep");
+  probe->Retain();
+  GCore::g_shuttingDown = true;
+  GCore::Drop(probe);
+  EXPECT_EQ(g_destroyed, 1);
+  lua_pushnil(L);
+  lua_setglobal(L, "keep");
+  Collect();
+  EXPECT_EQ(g_destroyed, 1) << "the later __gc has no effect";
+}
+
+TEST_F(ObjectModel, RetainedHolderFollowsTheRule) {
+  Probe* probe = GCore::NewObjectUserdata<Probe>(L);
+  lua_pop(L, 1);
+  {
+    GCore::Retained<Probe> first(probe);
+    GCore::Retained<Probe> second = first;
+    EXPECT_EQ(probe->count, 2);
+    Collect();
+    EXPECT_EQ(g_destroyed, 0);
+  }
+  EXPECT_EQ(probe->count, 0);
+  EXPECT_EQ(probe->ref, -1);
+  Collect();
+  EXPECT_EQ(g_destroyed, 1);
+}
+
+TEST_F(ObjectModel, PushUserdataPushesTheSameUserdata) {
+  Probe* probe = GCore::NewObjectUserdata<Probe>(L);
+  lua_pushuserdata(L, probe);
+  EXPECT_TRUE(lua_rawequal(L, -1, -2));
+  EXPECT_EQ(lua_touserdata(L, -1), probe);
+}
+
+TEST_F(ObjectModel, TracebackNeedsDebugAndKeepsTheStack) {
+  lua_pushinteger(L, 7);
+  const char* trace = lua_traceback(L);
+  ASSERT_NE(trace, nullptr);
+  EXPECT_NE(std::string(trace).find("stack traceback"), std::string::npos);
+  EXPECT_EQ(lua_gettop(L), 1);
+
+  lua_pushnil(L);
+  lua_setglobal(L, "debug");
+  EXPECT_EQ(lua_traceback(L), nullptr);
+  EXPECT_EQ(lua_gettop(L), 1);
+  EXPECT_EQ(lua_tointeger(L, 1), 7);
+}
+
+TEST_F(ObjectModel, CastAndCheckedConversion) {
+  SubProbe* sub = GCore::NewObjectUserdata<SubProbe>(L);
+  EXPECT_EQ(GCore::CastToClass(&Probe::classInfo, sub), sub);
+  EXPECT_EQ(GCore::CastToClass(&SubProbe::classInfo, sub), sub);
+  EXPECT_EQ(GCore::CastToClass(&Object::classInfo, sub), sub);
+  EXPECT_EQ(GCore::CastToClass(&Probe::classInfo, nullptr), nullptr);
+  EXPECT_EQ(GCore::ToObject<Probe>(L, -1), sub);
+
+  GCore::NewObjectUserdata<Probe>(L);
+  EXPECT_EQ(GCore::ToObject<SubProbe>(L, -1), nullptr) << "a parent is not its child";
+
+  // Userdata that is not ours, whatever its size or metatable.
+  lua_newuserdata(L, 256);
+  EXPECT_EQ(GCore::ToObject(L, -1), nullptr);
+  luaL_dostring(L, "return io.stdout");
+  EXPECT_EQ(GCore::ToObject(L, -1), nullptr);
+  lua_pushinteger(L, 3);
+  EXPECT_EQ(GCore::ToObject(L, -1), nullptr);
+}
+
+TEST_F(ObjectModel, DestroyedObjectIsRefused) {
+  Probe* probe = GCore::NewObjectUserdata<Probe>(L);
+  probe->Retain();
+  GCore::g_shuttingDown = true;
+  GCore::Drop(probe);
+  EXPECT_EQ(GCore::ToObject(L, -1), nullptr);
+}
+
+TEST_F(ObjectModel, ScriptCallingGcTwiceIsHarmless) {
+  GCore::NewObjectUserdata<Probe>(L);
+  lua_setglobal(L, "p");
+  ASSERT_EQ(luaL_dostring(L, "local gc = debug.getmetatable(p).__gc; gc(p); gc(p); p = nil"), LUA_OK);
+  Collect();
+  EXPECT_EQ(g_destroyed, 1);
+}
+
+}  // namespace
