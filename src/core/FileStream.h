@@ -3,7 +3,9 @@
 // is chosen when it opens: FileStream_Default reads and writes plain files;
 // FileStream_Git serves a file's bytes out of the objects of a local git
 // repository (repository mode: the game object's root folder is empty and its
-// repository path names the repository). Main thread only.
+// repository path names the repository). The repository handle and its tree
+// map are process-wide, built on the first repository read and kept for the
+// rest of the run. Main thread only.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -43,6 +45,7 @@ class FileStream_Default : public FileStreamImpl {
   FILE* file_ = nullptr;
 };
 
+// Serves a copy of one regular file (mode 100644) of the repository's tree.
 class FileStream_Git : public FileStreamImpl {
  public:
   bool Open(const char* path, int flags) override;
@@ -53,6 +56,8 @@ class FileStream_Git : public FileStreamImpl {
   bool Verify() override;
 
  private:
+  bool ReadGitBlob(const char* path);
+
   std::vector<uint8_t> bytes_;
   size_t position_ = 0;
 };
@@ -76,3 +81,12 @@ class FileStream {
 
 // Reads the whole resource at `path` (through a stream) into `out`.
 bool ReadWholeResource(const char* path, std::vector<char>& out);
+
+// True when the MD5 of bytes 16 to the end equals bytes 0 to 15 (false when
+// there are fewer than 16 bytes).
+bool HasDigestPrefix(const uint8_t* bytes, size_t size);
+
+// Opens the repository of repository mode and builds the tree map, unless that
+// is already done. False when the references or the repository cannot be read;
+// the next repository read then tries again.
+bool OpenGitResources();

@@ -1,0 +1,168 @@
+// Repository mode against one repository made with the git command line. The
+// tree map is built once per process, so every test here shares the one
+// repository; the choice of reference after a failed start is tested in
+// FileStreamGitRefsTest.cpp, in a process of its own.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "StreamTestFiles.h"
+#include "core/FileStream.h"
+#include "core/GameIF.h"
+
+namespace {
+
+using streamtest::Git;
+using streamtest::TempFolder;
+using streamtest::WithDigestPrefix;
+using streamtest::WriteFile;
+
+const std::string kVerified = WithDigestPrefix("data");
+
+class FileStreamGitTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = new TempFolder;
+    const std::string repo = *folder_ / "repo";
+    std::filesystem::create_directories(repo);
+    ASSERT_EQ(Git(repo, "init -q"), 0);
+    // Everything sits under one top folder so that no key can name a real
+    // file of this machine (keys look like absolute paths).
+    WriteFile(repo + "/qvres/top.txt", "committed");
+    WriteFile(repo + "/qvres/img/a.png", std::string("\x89PNG\0\1", 6));
+    WriteFile(repo + "/qvres/deep/x/y/z.txt", "deep");
+    WriteFile(repo + "/qvres/empty.txt", "");
+    WriteFile(repo + "/qvres/verified.bin", kVerified);
+    WriteFile(repo + "/qvres/short.bin", kVerified.substr(0, 15));
+    WriteFile(repo + "/qvres/tool.sh", "#!/bin/sh\n");
+    chmod((repo + "/qvres/tool.sh").c_str(), 0755);
+    std::filesystem::create_symlink("top.txt", repo + "/qvres/link.txt");
+    ASSERT_EQ(Git(repo, "add -A"), 0);
+    // A submodule entry pointing at some commit id.
+    ASSERT_EQ(Git(repo, "update-index --add --cacheinfo "
+                        "160000,1111111111111111111111111111111111111111,qvres/sub"),
+              0);
+    ASSERT_EQ(Git(repo, "commit -q -m resources"), 0);
+    // Served from the commit, not from the working tree.
+    WriteFile(repo + "/qvres/top.txt", "changed in the working tree");
+    WriteFile(repo + "/qvres/untracked.txt", "untracked");
+    // Only a packed master and an empty remote master: the local one serves.
+    ASSERT_EQ(Git(repo, "pack-refs --all"), 0);
+    WriteFile(repo + "/.git/refs/remotes/origin/master", "");
+
+    std::filesystem::create_directories(*folder_ / "root/build");
+    game_ = new GCore::GameIF("game", *folder_ / "root");
+    game_->rootFolder.clear();
+    game_->repositoryPath = repo + "/.git";
+    GCore::g_game = game_;
+  }
+  static void TearDownTestSuite() {
+    GCore::g_game = nullptr;
+    delete game_;
+    delete folder_;
+  }
+
+  static std::string ReadAll(const char* path) {
+    std::vector<char> out;
+    EXPECT_TRUE(ReadWholeResource(path, out)) << path;
+    return std::string(out.begin(), out.end());
+  }
+
+  static TempFolder* folder_;
+  static GCore::GameIF* game_;
+};
+
+TempFolder* FileStreamGitTest::folder_ = nullptr;
+GCore::GameIF* FileStreamGitTest::game_ = nullptr;
+
+TEST_F(FileStreamGitTest, RegularFilesComeFromTheCommit) {
+  const struct {
+    const char* path;
+    std::string content;
+  } cases[] = {
+      {"/qvres/top.txt", "committed"},
+      {"/qvres/img/a.png", std::string("\x89PNG\0\1", 6)},
+      {"/qvres/deep/x/y/z.txt", "deep"},
+      {"/qvres/empty.txt", ""},
+  };
+  for (const auto& c : cases) {
+    FileStream stream;
+    ASSERT_TRUE(stream.Open(c.path, kStreamRead)) << c.path;
+    EXPECT_NE(dynamic_cast<FileStream_Git*>(stream.Impl()), nullptr);
+    EXPECT_EQ(ReadAll(c.path), c.content) << c.path;
+  }
+}
+
+TEST_F(FileStreamGitTest, OnlyRegularFilesCanBeOpened) {
+  const char* refused[] = {
+      "/qvres/tool.sh",        // executable
+      "/qvres/link.txt",       // symbolic link
+      "/qvres/sub",            // submodule
+      "/qvres/img",            // folder
+      "/qvres/untracked.txt",  // only in the working tree
+      "/qvres/missing.txt",
+      "qvres/top.txt",  // keys begin with "/"
+  };
+  for (const char* path : refused) {
+    FileStream stream;
+    EXPECT_FALSE(stream.Open(path, kStreamRead)) << path;
+    EXPECT_EQ(stream.Impl(), nullptr) << path;
+  }
+}
+
+TEST_F(FileStreamGitTest, ReadsAdvanceThroughTheCopy) {
+  FileStream stream;
+  ASSERT_TRUE(stream.Open("/qvres/top.txt", kStreamRead));
+  FileStreamImpl* impl = stream.Impl();
+  ASSERT_EQ(impl->Size(), 9);
+  char bytes[16] = {};
+  EXPECT_TRUE(stream.Read(bytes, 4));
+  EXPECT_EQ(std::string(bytes, 4), "comm");
+  EXPECT_TRUE(stream.Read(bytes, 16)) << "a read past the end delivers the rest";
+  EXPECT_EQ(std::string(bytes, 5), "itted");
+  EXPECT_FALSE(stream.Read(bytes, 1));
+  EXPECT_EQ(impl->Write("x", 1), 0);
+  impl->Close();
+  EXPECT_EQ(impl->Size(), 0);
+}
+
+TEST_F(FileStreamGitTest, VerifyChecksTheBlob) {
+  const struct {
+    const char* path;
+    bool verified;
+  } cases[] = {
+      {"/qvres/verified.bin", true},
+      {"/qvres/top.txt", false},
+      {"/qvres/short.bin", false},
+      {"/qvres/empty.txt", false},
+  };
+  for (const auto& c : cases) {
+    FileStream stream;
+    ASSERT_TRUE(stream.Open(c.path, kStreamRead)) << c.path;
+    EXPECT_EQ(stream.Impl()->Verify(), c.verified) << c.path;
+  }
+
+  // Unlike a plain file, the copy keeps its read position.
+  FileStream stream;
+  ASSERT_TRUE(stream.Open("/qvres/verified.bin", kStreamRead));
+  char bytes[4];
+  ASSERT_TRUE(stream.Read(bytes, 4));
+  ASSERT_TRUE(stream.Impl()->Verify());
+  ASSERT_TRUE(stream.Read(bytes, 1));
+  EXPECT_EQ(bytes[0], kVerified[4]);
+}
+
+TEST_F(FileStreamGitTest, WritesAndPlainFilesBypassTheRepository) {
+  TempFolder files;
+  const std::string plain = files / "plain.txt";
+  WriteFile(plain, "plain");
+  FileStream reader;
+  ASSERT_TRUE(reader.Open(plain.c_str(), kStreamRead));
+  EXPECT_NE(dynamic_cast<FileStream_Default*>(reader.Impl()), nullptr);
+
+  FileStream writer;
+  ASSERT_TRUE(writer.Open((files / "out.txt").c_str(), kStreamWrite));
+  EXPECT_NE(dynamic_cast<FileStream_Default*>(writer.Impl()), nullptr);
+}
+
+}  // namespace
