@@ -1,0 +1,125 @@
+#include "tilemap/TmxObject.h"
+
+#include <cstring>
+#include <locale>
+#include <sstream>
+
+#include "tilemap/TmxLog.h"
+
+namespace tmx {
+namespace {
+
+// An attribute without text counts as absent: the format's writers leave
+// such attributes out rather than writing them empty.
+bool HasText(const pugi::xml_attribute& attribute) { return attribute && *attribute.value(); }
+
+// Reads "x,y" from one token of a points list; false when fewer than two
+// numbers can be read from it.
+bool ReadPoint(const std::string& token, Vector2f& point) {
+  std::istringstream stream(token);
+  stream.imbue(std::locale::classic());
+  float numbers[2];
+  for (float& number : numbers) {
+    if (!(stream >> number)) return false;
+    if (stream.peek() == ',') stream.get();
+  }
+  point = Vector2f(numbers[0], numbers[1]);
+  return true;
+}
+
+}  // namespace
+
+void Object::parse(const pugi::xml_node& node) {
+  if (std::strcmp(node.name(), "object") != 0) {
+    logMessage("This not an Object node, parsing skipped.", LogLevel::Error);
+    return;
+  }
+
+  m_UID = std::uint32_t(node.attribute("id").as_int(0));
+  m_name = node.attribute("name").as_string();
+  m_type = node.attribute("type").as_string();
+
+  const float x = node.attribute("x").as_float(0.0f);
+  const float y = node.attribute("y").as_float(0.0f);
+  m_position = Vector2f(x, y);
+  m_AABB = FloatRect(x, y, node.attribute("width").as_float(0.0f), node.attribute("height").as_float(0.0f));
+  m_rotation = node.attribute("rotation").as_float(0.0f);
+  m_tileID = node.attribute("gid").as_uint(0);
+  const pugi::xml_attribute visibleAttribute = node.attribute("visible");
+  m_visible = HasText(visibleAttribute) ? visibleAttribute.as_bool() : true;
+
+  for (const pugi::xml_node child : node.children()) {
+    if (child.type() != pugi::node_element) continue;
+    const std::string name = child.name();
+    if (name == "properties") {
+      parseProperties(child, m_properties);
+    } else if (name == "ellipse") {
+      m_shape = Shape::Ellipse;
+    } else if (name == "polygon") {
+      m_shape = Shape::Polygon;
+      parsePoints(child);
+    } else if (name == "polyline") {
+      m_shape = Shape::Polyline;
+      parsePoints(child);
+    } else if (name == "text") {
+      m_shape = Shape::Text;
+      parseText(child);
+    }
+  }
+}
+
+void Object::parsePoints(const pugi::xml_node& node) {
+  const pugi::xml_attribute points = node.attribute("points");
+  if (!points) {
+    logMessage("Points for polygon or polyline object are missing", LogLevel::Warning);
+    return;
+  }
+
+  // Tokens are separated by single spaces; a token from which no point can be
+  // read (an empty one between two spaces, a lone number) is skipped.
+  const std::string text = points.value();
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    Vector2f point;
+    if (ReadPoint(text.substr(start, end - start), point)) m_points.push_back(point);
+    start = end + 1;
+  }
+}
+
+void Object::parseText(const pugi::xml_node& node) {
+  m_text.bold = node.attribute("bold").as_bool(false);
+  const pugi::xml_attribute colour = node.attribute("color");
+  m_text.colour = parseColour(HasText(colour) ? colour.value() : "#FFFFFFFF");
+  m_text.fontFamily = node.attribute("fontfamily").as_string();
+  m_text.italic = node.attribute("italic").as_bool(false);
+  m_text.kerning = node.attribute("kerning").as_bool(true);
+  const pugi::xml_attribute pixelSize = node.attribute("pixelsize");
+  m_text.pixelSize = HasText(pixelSize) ? pixelSize.as_uint() : 16;
+  m_text.strikethrough = node.attribute("strikeout").as_bool(false);
+  m_text.underline = node.attribute("underline").as_bool(false);
+  m_text.wrap = node.attribute("wrap").as_bool(false);
+
+  const std::string hAlign = node.attribute("halign").as_string("left");
+  if (hAlign == "left") {
+    m_text.hAlign = Text::HAlign::Left;
+  } else if (hAlign == "center") {
+    m_text.hAlign = Text::HAlign::Centre;
+  } else if (hAlign == "right") {
+    m_text.hAlign = Text::HAlign::Right;
+  }
+
+  const std::string vAlign = node.attribute("valign").as_string("top");
+  if (vAlign == "top") {
+    m_text.vAlign = Text::VAlign::Top;
+  } else if (vAlign == "center") {
+    m_text.vAlign = Text::VAlign::Centre;
+  } else if (vAlign == "bottom") {
+    m_text.vAlign = Text::VAlign::Bottom;
+  }
+
+  m_text.content = node.text().get();
+}
+
+}  // namespace tmx

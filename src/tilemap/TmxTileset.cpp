@@ -1,0 +1,212 @@
+#include "tilemap/TmxTileset.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "tilemap/TmxLog.h"
+#include "tilemap/TmxPath.h"
+
+namespace tmx {
+namespace {
+
+// One corner of a "terrain" list: its number, or -1 for an empty field or
+// one that holds no number.
+std::int32_t TerrainIndex(const char* begin, const char* end) {
+  std::int32_t value = -1;
+  if (std::from_chars(begin, end, value).ec != std::errc()) return -1;
+  return value;
+}
+
+}  // namespace
+
+void Tileset::parse(pugi::xml_node node) {
+  if (std::strcmp(node.name(), "tileset") != 0) {
+    logMessage(std::string(node.name()) + ": not a tileset node! Node will be skipped.", LogLevel::Warning);
+    return;
+  }
+
+  // A GID past the flag bits could never be written in layer data.
+  const std::int32_t firstGID = node.attribute("firstgid").as_int(0);
+  if (firstGID <= 0 || std::uint32_t(firstGID) > maxGID) {
+    logMessage("Invalid first GID in tileset. Tileset node skipped.", LogLevel::Warning);
+    return;
+  }
+  m_firstGID = std::uint32_t(firstGID);
+
+  // Lives until parse returns: node may point into it.
+  pugi::xml_document externalDocument;
+  if (const pugi::xml_attribute source = node.attribute("source")) {
+    const std::string path = resolveFilePath(source.value(), m_workingDirectory);
+    const auto slash = path.rfind('/');
+    m_workingDirectory = slash == std::string::npos ? std::string() : path.substr(0, slash);
+
+    if (!externalDocument.load_file(path.c_str())) {
+      logMessage("Failed opening tsx file for tile set, tile set will be skipped", LogLevel::Error);
+      reset();
+      return;
+    }
+    node = externalDocument.child("tileset");
+    if (!node) {
+      logMessage("tsx file does not contain a tile set node, tile set will be skipped", LogLevel::Error);
+      reset();
+      return;
+    }
+  }
+
+  m_name = node.attribute("name").as_string();
+  const std::int32_t tileWidth = node.attribute("tilewidth").as_int(0);
+  const std::int32_t tileHeight = node.attribute("tileheight").as_int(0);
+  if (tileWidth <= 0 || tileHeight <= 0) {
+    logMessage("Invalid tile size found in tile set node. Node will be skipped.", LogLevel::Error);
+    reset();
+    return;
+  }
+  m_tileSize = Vector2u(std::uint32_t(tileWidth), std::uint32_t(tileHeight));
+
+  m_spacing = std::uint32_t(node.attribute("spacing").as_int(0));
+  m_margin = std::uint32_t(node.attribute("margin").as_int(0));
+  m_columnCount = std::uint32_t(node.attribute("columns").as_int(0));
+  // Every ID below the count gets a record, and the range must stay within
+  // the GIDs layer data can name.
+  const std::int32_t tileCount = node.attribute("tilecount").as_int(0);
+  if (tileCount < 0 || std::uint32_t(tileCount) > maxTilesetTiles ||
+      std::uint64_t(m_firstGID) + std::uint32_t(tileCount) - 1 > maxGID) {
+    logMessage("Invalid tile count found in tile set node. Node will be skipped.", LogLevel::Error);
+    reset();
+    return;
+  }
+  m_tileCount = std::uint32_t(tileCount);
+
+  for (const pugi::xml_node child : node.children()) {
+    if (child.type() != pugi::node_element) continue;
+    const std::string name = child.name();
+    if (name == "image") {
+      const std::string source = child.attribute("source").as_string();
+      if (source.empty()) {
+        logMessage("Tileset image node has missing source property, tile set not loaded", LogLevel::Error);
+        reset();
+        return;
+      }
+      m_imagePath = resolveFilePath(source, m_workingDirectory);
+      if (const pugi::xml_attribute trans = child.attribute("trans")) {
+        m_transparencyColour = parseColour(trans.value());
+        m_hasTransparency = true;
+      }
+    } else if (name == "tileoffset") {
+      m_tileOffset = Vector2i(child.attribute("x").as_int(0), child.attribute("y").as_int(0));
+    } else if (name == "properties") {
+      parseProperties(child, m_properties);
+    } else if (name == "terraintypes") {
+      parseTerrainTypes(child);
+    } else if (name == "tile") {
+      parseTile(child);
+    }
+  }
+
+  if (m_tileCount != 0 && m_tiles.size() != m_tileCount) createMissingTiles();
+}
+
+void Tileset::reset() {
+  m_firstGID = 0;
+  m_name.clear();
+  m_imagePath.clear();
+  m_tileSize = Vector2u();
+  m_spacing = 0;
+  m_margin = 0;
+  m_tileCount = 0;
+  m_columnCount = 0;
+  m_tileOffset = Vector2i();
+  m_properties.clear();
+  m_terrainTypes.clear();
+  m_tiles.clear();
+  m_transparencyColour = Colour(0, 0, 0, 0);
+  m_hasTransparency = false;
+}
+
+void Tileset::parseTerrainTypes(const pugi::xml_node& node) {
+  for (const pugi::xml_node child : node.children("terrain")) {
+    Terrain& terrain = m_terrainTypes.emplace_back();
+    terrain.name = child.attribute("name").as_string();
+    terrain.tileID = child.attribute("tile").as_int(0);
+    for (const pugi::xml_node property : child.child("properties").children("property")) {
+      terrain.properties.emplace_back();
+      terrain.properties.back().parse(property);
+    }
+  }
+}
+
+Tileset::Tile Tileset::makeTile(std::uint32_t id) const {
+  Tile tile;
+  tile.ID = id;
+  tile.imagePath = m_imagePath;
+  tile.imageSize = m_tileSize;
+  if (m_columnCount != 0) {
+    tile.imagePosition = Vector2u(m_tileSize.x * (id % m_columnCount), m_tileSize.y * (id / m_columnCount));
+  }
+  return tile;
+}
+
+void Tileset::parseTile(const pugi::xml_node& node) {
+  Tile tile = makeTile(std::uint32_t(node.attribute("id").as_int(0)));
+
+  if (const pugi::xml_attribute terrain = node.attribute("terrain")) {
+    // Fields are split at commas; the first four fill the corners in order.
+    const char* field = terrain.value();
+    for (std::size_t corner = 0; corner < tile.terrainIndices.size(); ++corner) {
+      const char* end = std::strchr(field, ',');
+      if (!end) end = field + std::strlen(field);
+      tile.terrainIndices[corner] = TerrainIndex(field, end);
+      if (*end != ',') break;
+      field = end + 1;
+    }
+  }
+
+  const pugi::xml_attribute probability = node.attribute("probability");
+  tile.probability = std::uint32_t(probability && *probability.value() ? probability.as_int() : 100);
+  tile.type = node.attribute("type").as_string();
+
+  for (const pugi::xml_node child : node.children()) {
+    if (child.type() != pugi::node_element) continue;
+    const std::string name = child.name();
+    if (name == "properties") {
+      parseProperties(child, tile.properties);
+    } else if (name == "objectgroup") {
+      tile.objectGroup.parse(child);
+    } else if (name == "image") {
+      const std::string source = child.attribute("source").as_string();
+      if (source.empty()) {
+        logMessage("Tile image path missing", LogLevel::Warning);
+        continue;
+      }
+      tile.imagePath = resolveFilePath(source, m_workingDirectory);
+      tile.imagePosition = Vector2u();
+      // A tile has no colour key of its own: its image's key is the set's.
+      if (const pugi::xml_attribute trans = child.attribute("trans")) {
+        m_transparencyColour = parseColour(trans.value());
+        m_hasTransparency = true;
+      }
+      if (const pugi::xml_attribute width = child.attribute("width")) tile.imageSize.x = width.as_uint(0);
+      if (const pugi::xml_attribute height = child.attribute("height")) tile.imageSize.y = height.as_uint(0);
+    } else if (name == "animation") {
+      for (const pugi::xml_node frame : child.children()) {
+        if (frame.type() != pugi::node_element) continue;
+        tile.animation.frames.push_back(Tile::Animation::Frame{std::uint32_t(frame.attribute("tileid").as_int(0)),
+                                                               std::uint32_t(frame.attribute("duration").as_int(0))});
+      }
+    }
+  }
+
+  m_tiles.push_back(std::move(tile));
+}
+
+void Tileset::createMissingTiles() {
+  std::vector<bool> present(m_tileCount, false);
+  for (const Tile& tile : m_tiles) {
+    if (tile.ID < m_tileCount) present[tile.ID] = true;
+  }
+  for (std::uint32_t id = 0; id < m_tileCount; ++id) {
+    if (!present[id]) m_tiles.push_back(makeTile(id));
+  }
+}
+
+}  // namespace tmx
