@@ -8,6 +8,7 @@
 
 #include "tilemap/TmxLog.h"
 #include "tilemap/TmxPath.h"
+#include "tilemap/TmxXmlFile.h"
 
 namespace tmx {
 namespace {
@@ -70,7 +71,7 @@ bool Map::load(const std::string& path) {
   reset();
 
   pugi::xml_document document;
-  const pugi::xml_parse_result result = document.load_file(path.c_str());
+  const pugi::xml_parse_result result = loadXmlFile(document, path);
   if (!result) {
     logMessage("Failed opening " + path, LogLevel::Error);
     logMessage(std::string("Reason: ") + result.description(), LogLevel::Error);

@@ -5,6 +5,7 @@
 
 #include "tilemap/TmxLog.h"
 #include "tilemap/TmxPath.h"
+#include "tilemap/TmxXmlFile.h"
 
 namespace tmx {
 namespace {
@@ -40,7 +41,7 @@ void Tileset::parse(pugi::xml_node node) {
     const auto slash = path.rfind('/');
     m_workingDirectory = slash == std::string::npos ? std::string() : path.substr(0, slash);
 
-    if (!externalDocument.load_file(path.c_str())) {
+    if (!loadXmlFile(externalDocument, path)) {
       logMessage("Failed opening tsx file for tile set, tile set will be skipped", LogLevel::Error);
       reset();
       return;
