@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "core/Entry.h"
+
+int main(int argc, char** argv) { return GCore::RunProgram(argc, argv); }

@@ -117,8 +117,7 @@ int LuaManager::RSCall(int projectIndex, const char* functionName, const char* a
 }
 
 void LuaManager::SetMainloop(lua_State* L) {
-  const int index = SelectProjectByState(L);
-  LuaProj* project = GetProject(index);
+  LuaProj* project = CurrentProject();
   if (!project) {
     lua_pop(L, 1);
     return;

@@ -39,7 +39,8 @@ class LuaManager {
   int SelectProjectByState(lua_State* L);
   // Calls a global function of another project with one text argument.
   int RSCall(int projectIndex, const char* functionName, const char* argument);
-  // Makes the function on top of the stack the project's per-frame callback.
+  // Makes the value on top of the stack (popped) the current project's
+  // per-frame callback, releasing the one it replaces.
   void SetMainloop(lua_State* L);
 
   int ProjectCount() const { return static_cast<int>(projects_.size()); }

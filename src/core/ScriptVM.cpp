@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "core/FileStream.h"
+#include "core/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/LangManager.h"
 #include "core/Log.h"
 #include "core/LuaApiExt.h"
 #include "core/LuaManager.h"
 #include "core/ResourcePath.h"
+#include "modules/DataModules.h"
 #include "modules/StdLibs.h"
 #include "platform/MessageBox.h"
 
@@ -102,15 +104,19 @@ void OpenEngineModules(lua_State* L) {
     lua_CFunction opener;
   };
   static const Preload kPreloads[] = {
-      // "sproto.core", "crypt.c", "profiler.c" go here, in that order.
+      {"sproto.core", luaopen_sproto_core},
+      {"crypt.c", luaopen_crypt_c},
+      // "profiler.c" goes here.
       {"lfs.c", luaopen_lfs},
-      // "gcore.c" goes here.
+      {"gcore.c", luaopen_gcore_c},
       {"fuzzy.c", OpenNothing},
       // "map.c", "webview.c", "zip.c" go here.
       {"socket.core", luaopen_socket_core},
       // "websocket.c" goes here.
       {"cjson.c", luaopen_cjson},
       // "snapshot.c" goes here.
+      // Until the library list opens it as a global.
+      {"cmsgpack", luaopen_cmsgpack},
   };
   for (const Preload& preload : kPreloads) luaL_requiref(L, preload.name, preload.opener, 0);
 }

@@ -1,0 +1,77 @@
+#include "core/FrameStep.h"
+
+#include <string>
+
+#include "core/GameIF.h"
+#include "core/WindowProc.h"
+#include "platform/Clock.h"
+#include "platform/MessagePump.h"
+#include "platform/Window.h"
+
+namespace GCore {
+
+std::unique_ptr<uint8_t[]> g_glyphScratch;
+
+namespace {
+
+constexpr uint32_t kMinimumFrameMs = 20;
+
+bool g_clockStarted = false;
+uint32_t g_previousFrame = 0;
+
+void DestroyGame() {
+  g_game->Shutdown();
+  delete g_game;
+  g_game = nullptr;
+}
+
+}  // namespace
+
+void RestartGame() {
+  ++g_restartCount;
+  // Without a restart project, the first project of the run starts again.
+  const std::string project = g_restart.projectName.empty() ? std::string("loader") : g_restart.projectName;
+  g_game = new AppIF(project.c_str());
+  if (g_restart.hasRoot) {
+    g_game->rootFolder = g_restart.rootFolder;
+    g_game->repositoryPath = g_restart.repositoryPath;
+  }
+  g_game->PreInit();
+  g_game->Resize(g_windowWidth, g_windowHeight);
+  g_game->Init();
+}
+
+void StepFrame() {
+  if (!g_glyphScratch) return;
+  if (g_runState == kRunRebuildRenderer) g_runState = kRunRunning;
+
+  const uint32_t now = timeGetTime();
+  if (!g_clockStarted) {
+    g_previousFrame = now;
+    g_clockStarted = true;
+  }
+  const uint32_t elapsed = now - g_previousFrame;
+  g_previousFrame = now;
+
+  if (g_runState > 0 && g_game) DestroyGame();
+  if (g_runState == kRunRestart) {
+    RestartGame();
+    g_runState = kRunRunning;
+    return;
+  }
+  if (!g_game) {
+    // The game object asked to shut down: nothing is left to run, so the
+    // program ends as if its window had been closed.
+    g_runState = kRunClosing;
+    PostQuitMessage(0);
+    return;
+  }
+  g_game->Update(elapsed);
+  g_game->Render();
+  SwapBuffers();
+
+  const int32_t wait = static_cast<int32_t>(g_previousFrame + kMinimumFrameMs - timeGetTime());
+  if (wait > 0) Sleep(static_cast<uint32_t>(wait));
+}
+
+}  // namespace GCore

@@ -1,0 +1,67 @@
+#pragma once
+// The engine's script module "gcore.c": one table of named native functions.
+// Shared conventions: arguments are read without type checks (a missing or
+// non-numeric number reads as 0, truncated toward zero where an integer is
+// meant; a missing string reads as null); no function raises a script error
+// unless its family says so; failures give nil, false, no result or a printed
+// message. Main thread only.
+#include <cstdint>
+
+#include <lua.hpp>
+
+extern "C" int luaopen_gcore_c(lua_State* L);
+
+namespace GCore::Api {
+
+// Argument readers and result pushers of the conventions above.
+int32_t IntArg(lua_State* L, int index);
+float FloatArg(lua_State* L, int index);
+const char* TextArg(lua_State* L, int index);
+void PushUnsigned(lua_State* L, uint32_t value);
+
+// Game control.
+int GetGameTime(lua_State* L);
+int GetGameElapsed(lua_State* L);
+int QuitGame(lua_State* L);
+int SetGameSpeed(lua_State* L);
+int GetGameSpeed(lua_State* L);
+int CurLuaProj(lua_State* L);
+int LoadProj(lua_State* L);
+int GetRestartTime(lua_State* L);
+int RSCall(lua_State* L);
+int SetMainloop(lua_State* L);
+int Restart(lua_State* L);
+int SetProjectPath(lua_State* L);
+int gameMode(lua_State* L);
+int setGameMode(lua_State* L);
+int SetGameVersion(lua_State* L);
+int GetGameVersion(lua_State* L);
+int SetLogInfo(lua_State* L);
+int SetWinName(lua_State* L);
+int GetWinName(lua_State* L);
+int GetOS(lua_State* L);
+int GetWorkDir(lua_State* L);
+
+// Window, input and dialogs.
+int winW(lua_State* L);
+int winH(lua_State* L);
+int SetResourceSize(lua_State* L);
+int SetSizeMode(lua_State* L);
+int EventStop(lua_State* L);
+int ShowClsnBox(lua_State* L);
+int MousePos(lua_State* L);
+int MouseDelta(lua_State* L);
+int MouseDownDelta(lua_State* L);
+int MouseState(lua_State* L);
+int RMouseState(lua_State* L);
+int KeyState(lua_State* L);
+int MsgBox(lua_State* L);
+int clog(lua_State* L);
+int print_co(lua_State* L);
+
+// Entries without effect.
+int NoEffect(lua_State* L);
+int FullPath(lua_State* L);
+int Draw(lua_State* L);
+
+}  // namespace GCore::Api

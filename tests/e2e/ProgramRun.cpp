@@ -1,0 +1,171 @@
+#include "ProgramRun.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+namespace e2e {
+namespace {
+
+pid_t g_xvfb = 0;
+
+void StopXvfb() {
+  if (g_xvfb > 0) {
+    kill(g_xvfb, SIGKILL);
+    waitpid(g_xvfb, nullptr, 0);
+  }
+}
+
+Display* OpenDisplay() {
+  static Display* display = XOpenDisplay(nullptr);
+  return display;
+}
+
+unsigned long FindByName(Display* display, Window window, const std::string& title) {
+  char* name = nullptr;
+  if (XFetchName(display, window, &name) && name) {
+    const bool match = title == name;
+    XFree(name);
+    if (match) return window;
+  }
+  Window root, parent, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
+  unsigned long found = 0;
+  for (unsigned int i = 0; i < count && !found; ++i) found = FindByName(display, children[i], title);
+  if (children) XFree(children);
+  return found;
+}
+
+}  // namespace
+
+bool EnsureDisplay() {
+  static bool started = false;
+  static bool ok = false;
+  if (started) return ok;
+  started = true;
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  g_xvfb = fork();
+  if (g_xvfb == 0) {
+    close(fds[0]);
+    const std::string fd = std::to_string(fds[1]);
+    const int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  char number[16] = {};
+  const ssize_t got = read(fds[0], number, sizeof(number) - 1);
+  close(fds[0]);
+  if (got <= 0) return false;
+  std::atexit(StopXvfb);
+  std::string display = ":" + std::string(number, static_cast<size_t>(got));
+  display.erase(display.find_last_not_of("\n") + 1);
+  setenv("DISPLAY", display.c_str(), 1);
+  ok = true;
+  return ok;
+}
+
+GameRoot::GameRoot() {
+  Write("build/bin/.keep", "");
+  const std::string target = Path("build/bin/quarvelin");
+  if (link(QUARVELIN_BINARY, target.c_str()) != 0) {
+    std::filesystem::copy_file(QUARVELIN_BINARY, target);
+  }
+}
+
+RunResult Run(const GameRoot& root, const std::vector<std::string>& args, int timeLimitSeconds,
+              const std::function<void(pid_t)>& whileRunning) {
+  RunResult result;
+  const std::string program = root.Path("build/bin/quarvelin");
+  const std::string outputPath = root.Path("output.txt");
+  const pid_t child = fork();
+  if (child == 0) {
+    const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, 1);
+    dup2(out, 2);
+    if (chdir(root.Path().c_str()) != 0) _exit(126);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    setenv("QUARVELIN_NO_DIALOGS", "1", 1);
+    // Mesa unloads its drivers before the leak check can name them; our own
+    // leaks are checked by the unit tests.
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  if (whileRunning) whileRunning(child);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeLimitSeconds);
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      result.timedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!result.timedOut && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  result.log = root.Read("build/log.txt");
+  result.output = root.Read("output.txt");
+  return result;
+}
+
+unsigned long FindWindow(const std::string& title, int waitMs) {
+  Display* display = OpenDisplay();
+  if (!display) return 0;
+  for (int waited = 0; waited <= waitMs; waited += 50) {
+    if (unsigned long window = FindByName(display, DefaultRootWindow(display), title)) return window;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return 0;
+}
+
+bool WindowSize(unsigned long window, int& width, int& height) {
+  Display* display = OpenDisplay();
+  XWindowAttributes attributes;
+  if (!display || !XGetWindowAttributes(display, window, &attributes)) return false;
+  width = attributes.width;
+  height = attributes.height;
+  return true;
+}
+
+bool RequestClose(unsigned long window) {
+  Display* display = OpenDisplay();
+  if (!display) return false;
+  XEvent event = {};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  const bool sent = XSendEvent(display, window, False, NoEventMask, &event) != 0;
+  XFlush(display);
+  return sent;
+}
+
+std::vector<std::string> LinesWith(const std::string& text, const std::string& part) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find(part) != std::string::npos) lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace e2e

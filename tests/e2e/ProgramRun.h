@@ -1,0 +1,50 @@
+#pragma once
+// End-to-end harness: one Xvfb server for the test binary, game roots in
+// temporary folders holding a link to the real program, and runs of the
+// program with a hard time limit (SIGKILL: SDL turns SIGTERM into a quit).
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../core/TempRoot.h"
+
+namespace e2e {
+
+// Starts Xvfb once (the first call) and points DISPLAY at it; false when
+// Xvfb cannot be started.
+bool EnsureDisplay();
+
+// A game root whose program is the build's quarvelin.
+class GameRoot : public TempRoot {
+ public:
+  GameRoot();
+};
+
+struct RunResult {
+  int exitCode = -1;      // -1 when killed
+  bool timedOut = false;
+  std::string log;        // build/log.txt after the run
+  std::string output;     // standard output and error
+};
+
+// Runs the program in the root. `whileRunning`, when given, is called once
+// with the child's pid after start and may poll the window; the run still
+// ends by the program's own exit or the time limit.
+RunResult Run(const GameRoot& root, const std::vector<std::string>& args = {}, int timeLimitSeconds = 60,
+              const std::function<void(pid_t)>& whileRunning = {});
+
+// Waits up to the given time for a top-level window of that title; 0 when none.
+unsigned long FindWindow(const std::string& title, int waitMs);
+
+// Client size of the window, from the X server.
+bool WindowSize(unsigned long window, int& width, int& height);
+
+// Asks the window to close, as a window manager's close button does.
+bool RequestClose(unsigned long window);
+
+// Lines of `text` that contain `part`, in order.
+std::vector<std::string> LinesWith(const std::string& text, const std::string& part);
+
+}  // namespace e2e
