@@ -1,0 +1,214 @@
+#include "core/ResourceManager.h"
+
+#include <cstring>
+
+#include "core/GameIF.h"
+#include "core/LuaManager.h"
+#include "render/Image.h"
+#include "render/Renderer.h"
+#include "render/Texture.h"
+
+namespace GCore {
+
+ResourceManager* g_resourceManager = nullptr;
+
+namespace {
+
+constexpr uint32_t kKindAirData = 3;
+constexpr uint32_t kKindGlyphSheet = 6;
+constexpr int kFontSlots = 16;
+constexpr int kMaxProject = 255;
+
+int64_t TextureArea(const Texture* texture) {
+  return PowerOfTwoAtLeast(texture->width) * PowerOfTwoAtLeast(texture->height);
+}
+
+}  // namespace
+
+int64_t PowerOfTwoAtLeast(int64_t n) {
+  if (n < 0) return 0;
+  int64_t p = 1;
+  while (p < n && p < 0x80000000LL) p <<= 1;
+  return p;
+}
+
+std::map<const ClassInfo*, ClassCreator>& ClassFactory() {
+  static std::map<const ClassInfo*, ClassCreator> factory;
+  return factory;
+}
+
+int CurrentProjectIndex() {
+  LuaManager* manager = g_game ? g_game->GetLuaManager() : nullptr;
+  const int index = manager ? manager->CurrentIndex() : 1;
+  return index > 0 ? index : 1;
+}
+
+ResourceManager::ResourceManager() {
+  g_resourceManager = this;
+  // A bare record: image grids point it at their current cell.
+  CreateImage(OwnerPair{1, kScratchImageId}, true);
+}
+
+ResourceManager::~ResourceManager() {
+  Clear();
+  if (g_resourceManager == this) g_resourceManager = nullptr;
+}
+
+OwnerPair ResourceManager::Normalise(OwnerPair pair) const {
+  if ((pair.variant & 0xFF) == 0) pair.variant |= CurrentProjectIndex() & 0xFF;
+  return pair;
+}
+
+template <class Predicate>
+void ResourceManager::EraseImages(Predicate drop) {
+  // Images share textures (sub-images, grid cells): no surviving image may
+  // keep pointing at a texture that is deleted here, and no image being
+  // deleted may look at a texture already gone.
+  for (auto& [pair, image] : images_) {
+    if (!drop(pair)) continue;
+    if (!image->Owns(image->texture)) {
+      image->texture = nullptr;
+      continue;
+    }
+    for (auto& [otherPair, other] : images_) {
+      if (other != image && other->texture == image->texture) other->texture = nullptr;
+    }
+  }
+  for (auto it = images_.begin(); it != images_.end();) {
+    it = drop(it->first) ? images_.erase(it) : std::next(it);
+  }
+}
+
+void ResourceManager::Clear() {
+  airData_.clear();
+  EraseImages([](const OwnerPair&) { return true; });
+  for (auto& [key, record] : spines_) DisposeSpine(record);
+  spines_.clear();
+  if (g_spineRuntime && g_spineRuntime->disposeEmptyAnimation) g_spineRuntime->disposeEmptyAnimation();
+}
+
+void ResourceManager::ClearProject(int project) {
+  auto ofProject = [project](int32_t variant) { return (variant & 0xFF) == project; };
+  for (auto it = airData_.begin(); it != airData_.end();) {
+    it = ofProject(it->first.variant) ? airData_.erase(it) : std::next(it);
+  }
+  EraseImages([&](const OwnerPair& pair) { return ofProject(pair.variant); });
+  for (auto it = spines_.begin(); it != spines_.end();) {
+    if (!ofProject(std::get<0>(it->first))) {
+      ++it;
+      continue;
+    }
+    DisposeSpine(it->second);
+    it = spines_.erase(it);
+  }
+  for (int slot = 0; slot < kFontSlots; ++slot) {
+    const size_t index = (static_cast<size_t>(project) << 4) | slot;
+    if (index < fontNames_.size()) fontNames_[index].clear();
+  }
+}
+
+void ResourceManager::ResetTextures() {
+  for (auto& [pair, image] : images_) {
+    if (!image->texture) continue;
+    image->texture->glName = 0;
+    image->texture->uploadedWidth = image->texture->uploadedHeight = 0;
+    image->texture->hasMipmaps = false;
+  }
+}
+
+void ResourceManager::TouchTexture(Texture* texture) {
+  if (!texture || texture->glName == 0) return;
+  if (auto found = residentIndex_.find(texture); found != residentIndex_.end()) {
+    resident_.splice(resident_.end(), resident_, found->second);
+    return;
+  }
+  used += TextureArea(texture);
+  while (used >= budget && !resident_.empty()) EvictTexture(resident_.front());
+  residentIndex_[texture] = resident_.insert(resident_.end(), texture);
+}
+
+void ResourceManager::EvictTexture(Texture* texture) {
+  if (!texture) return;
+  if (g_renderer) g_renderer->ReleaseTexture(texture);
+  // Only a resident texture counts towards the budget.
+  if (auto found = residentIndex_.find(texture); found != residentIndex_.end()) {
+    resident_.erase(found->second);
+    residentIndex_.erase(found);
+    used -= TextureArea(texture);
+  }
+  texture->ReleasePixels();
+  texture->Release();
+}
+
+Image* ResourceManager::GetImage(OwnerPair pair) {
+  pair = Normalise(pair);
+  // Glyph sheets belong to the font rasteriser, which is not part of this build yet.
+  if (ResourceKind(pair.id) == kKindGlyphSheet) return nullptr;
+  if (auto found = images_.find(pair); found != images_.end()) return found->second.get();
+  return CreateImage(pair, false);
+}
+
+Image* ResourceManager::CreateImage(OwnerPair pair, bool base) {
+  if (!base && (pair.id == 0 || ResourceKind(pair.id) == kKindAirData)) return nullptr;
+  if (images_.count(pair)) return nullptr;
+  auto image = std::make_unique<Image>();
+  image->ownerVariant = static_cast<uint32_t>(pair.variant);
+  image->ownerId = pair.id;
+  if (!base) {
+    auto texture = std::make_unique<Texture>(static_cast<uint32_t>(pair.variant), pair.id);
+    // A PNG whose header cannot be read is a failed load: no entry is left.
+    if (!texture->ReadPNGSize() && texture->Kind() == kKindImage) return nullptr;
+    image->texture = texture.release();
+    image->width = static_cast<float>(image->texture->width);
+    image->height = static_cast<float>(image->texture->height);
+    image->UpdateTexCoords();
+  }
+  return images_.emplace(pair, std::move(image)).first->second.get();
+}
+
+void ResourceManager::RemoveImage(int32_t variant, uint32_t id) {
+  const OwnerPair pair{variant, id};
+  EraseImages([&pair](const OwnerPair& candidate) { return candidate == pair; });
+}
+
+Image* ResourceManager::GetImageByPageName(const char* name) {
+  const size_t length = name ? std::strlen(name) : 0;
+  if (length < 9) return nullptr;
+  // "…/xyz/w.png": the folder's three digits and the file's one.
+  const char digits[4] = {name[length - 9], name[length - 8], name[length - 7], name[length - 5]};
+  uint32_t number = 0;
+  for (char c : digits) {
+    int value;
+    if (c >= '0' && c <= '9') {
+      value = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      value = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      value = c - 'A' + 10;
+    } else {
+      break;
+    }
+    number = number * 16 + static_cast<uint32_t>(value);
+  }
+  return GetImage(OwnerPair{loadingBase.variant & 0xFF, (loadingBase.id & 0xFFFF0000u) | number});
+}
+
+void ResourceManager::SetFont(int project, int slot, const char* name, bool /*load*/) {
+  if (slot < 0) {
+    if (project == 1) fontNames_.clear();
+    return;
+  }
+  // The TrueType loading of the load flag arrives with the font rasteriser.
+  if (slot >= kFontSlots || project < 0 || project > kMaxProject) return;
+  const size_t index = (static_cast<size_t>(project) << 4) | static_cast<size_t>(slot);
+  if (fontNames_.size() <= index) fontNames_.resize(index + 1);
+  fontNames_[index] = name ? name : "";
+}
+
+const char* ResourceManager::GetFontName(int project, int slot) const {
+  if (slot < 0 || slot >= kFontSlots || project < 0) return "";
+  const size_t index = (static_cast<size_t>(project) << 4) | static_cast<size_t>(slot);
+  return index < fontNames_.size() ? fontNames_[index].c_str() : "";
+}
+
+}  // namespace GCore

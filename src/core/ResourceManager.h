@@ -1,0 +1,133 @@
+#pragma once
+// The resource manager caches everything loaded by resource id, keyed by the
+// owning project and the id: images with their textures, air action data,
+// skeletal-animation records and font names. It keeps texture memory within
+// a budget of power-of-two texels and evicts the least recently used resident
+// textures when the budget is reached.
+// Ownership: the manager owns its images, air records and skeletal records;
+// an image owns its texture when their (variant, id) pairs match. Pointers it
+// hands out stay valid until the entry is removed, its project is cleared or
+// the manager is cleared.
+// The engine has one manager at a time: constructing one makes it
+// g_resourceManager, destroying it clears that pointer. Main thread only.
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include <lua.hpp>
+
+#include "core/Object.h"
+#include "display/AirData.h"
+#include "spine/SpineRecords.h"
+
+namespace GCore {
+
+class Image;
+class Texture;
+
+// (variant, id): the variant's low byte is the 1-based project index (0 in a
+// request means the current project). Ordered by variant (signed), then id.
+struct OwnerPair {
+  int32_t variant = 0;
+  uint32_t id = 0;
+  friend bool operator<(const OwnerPair& l, const OwnerPair& r) {
+    return std::tie(l.variant, l.id) < std::tie(r.variant, r.id);
+  }
+  friend bool operator==(const OwnerPair&, const OwnerPair&) = default;
+};
+
+// The scratch image that image grids point at their current cell.
+constexpr uint32_t kScratchImageId = 0x56000FF1;
+// Texture budget in texels.
+constexpr int64_t kTextureBudget = 0x2800000;
+
+// Smallest power of two at least n: 1 for 0 and 1, 0 for negative n, at most 2^31.
+int64_t PowerOfTwoAtLeast(int64_t n);
+
+// Creators of script classes, by class record (templates and container copies).
+using ClassCreator = Object* (*)(lua_State* L, int count);
+std::map<const ClassInfo*, ClassCreator>& ClassFactory();
+
+// The project whose resources a request with variant 0 means.
+int CurrentProjectIndex();
+
+class ResourceManager {
+ public:
+  ResourceManager();
+  ResourceManager(const ResourceManager&) = delete;
+  ResourceManager& operator=(const ResourceManager&) = delete;
+  virtual ~ResourceManager();
+
+  // Releases every cached image (with its texture), air record and skeletal
+  // record, and the skeletal runtime's shared empty animation.
+  void Clear();
+  // The same for the entries of one project.
+  void ClearProject(int project);
+  // Every cached texture forgets its GL name, so that it is uploaded again
+  // (the renderer was rebuilt).
+  void ResetTextures();
+
+  // The renderer calls this on every use of an uploaded texture.
+  void TouchTexture(Texture* texture);
+  // Releases the GL texture and the pixels; the texture stays with its image
+  // and is decoded and uploaded again on its next use.
+  void EvictTexture(Texture* texture);
+  bool IsResident(const Texture* texture) const { return residentIndex_.count(texture) != 0; }
+  size_t ResidentCount() const { return resident_.size(); }
+  const std::list<Texture*>& ResidentTextures() const { return resident_; }
+
+  // The image of the pair, created on first request; null when none can be made.
+  Image* GetImage(OwnerPair pair);
+  // The image of a skeletal atlas page, named ".../xyz/w.png", of the atlas
+  // being loaded.
+  Image* GetImageByPageName(const char* name);
+  // A new image for the pair; null when it exists already or cannot be made.
+  // With `base` the caller fills rectangle and texture.
+  Image* CreateImage(OwnerPair pair, bool base);
+  void RemoveImage(int32_t variant, uint32_t id);
+
+  // Cached air data of the pair, or null.
+  AirData* GetAirData(OwnerPair pair);
+  // Caches parsed air data under the pair (replacing an older record).
+  AirData* AddAirData(OwnerPair pair, std::unique_ptr<AirData> data);
+  void RemoveAirData(OwnerPair pair);
+
+  // The skeletal record of (atlas pair, skeleton id), loaded on first request.
+  SpineRecord* LoadSpine(OwnerPair atlas, uint32_t skeletonId);
+  void ReleaseSpine(int32_t variant, uint32_t atlasId, uint32_t skeletonId);
+
+  // Font name of a project's slot (0 to 15); slot < 0 with project 1 empties
+  // the table.
+  void SetFont(int project, int slot, const char* name, bool load);
+  const char* GetFontName(int project, int slot) const;
+
+  int64_t budget = kTextureBudget;
+  OwnerPair loadingBase;  // the atlas being loaded, for page names
+  int64_t used = 0;       // power-of-two texels of the resident textures
+
+ private:
+  using SpineKey = std::tuple<int32_t, uint32_t, uint32_t>;
+
+  OwnerPair Normalise(OwnerPair pair) const;
+  // Erases the images for which `drop` holds, after clearing every pointer
+  // to a texture about to be deleted.
+  template <class Predicate>
+  void EraseImages(Predicate drop);
+  void DisposeSpine(SpineRecord& record);
+
+  std::map<OwnerPair, std::unique_ptr<Image>> images_;
+  std::map<SpineKey, SpineRecord> spines_;
+  std::map<OwnerPair, std::unique_ptr<AirData>> airData_;
+  std::list<Texture*> resident_;  // least recently used first
+  std::unordered_map<const Texture*, std::list<Texture*>::iterator> residentIndex_;
+  std::vector<std::string> fontNames_;
+};
+
+extern ResourceManager* g_resourceManager;
+
+}  // namespace GCore

@@ -1,0 +1,54 @@
+#include "display/Matrix.h"
+
+#include <cmath>
+
+namespace GCore {
+
+namespace {
+// The engine's own value of pi for rotations, in single precision.
+constexpr float kPi = 3.14159f;
+}  // namespace
+
+const ClassInfo Matrix::classInfo = {"Matrix", &Object::classInfo};
+
+Matrix::Matrix(const MatrixInit& init)
+    : a(init.a), b(init.b), c(init.c), d(init.d), tx(init.tx), ty(init.ty), flag(init.flag) {}
+
+bool Matrix::SetRotation(float degrees) {
+  float ly = std::sqrt(c * c + d * d);
+  if (flipY) ly = -ly;
+  const float signX = flipX ? -1.0f : 1.0f;
+  const float signY = flipY ? -1.0f : 1.0f;
+  const float current = std::atan2(a / ly * signX * signY, b / ly * signY) * 180.0f / kPi - 90.0f;
+  if (std::fabs(current - degrees) < 0.1f) return false;
+  float lx = std::sqrt(a * a + b * b);
+  if (flipX) lx = -lx;
+  const float r = (degrees + 90.0f) * kPi / 180.0f;
+  a = lx * std::sin(r);
+  b = lx * std::cos(r);
+  d = ly * std::sin(r);
+  c = -(ly * std::cos(r));
+  return true;
+}
+
+void Matrix::SetFromRect(float x, float y, float width, float height, float angle) {
+  const float sx = width / 1638.4f;
+  const float sy = height / 1638.4f;
+  if (angle == 0) {
+    SetValues(1, 0, 0, 1, 0, 0);
+  } else {
+    SetValues(std::cos(angle), std::sin(angle), -std::sin(angle), std::cos(angle), 0, 0);
+  }
+  if (sx != 1) a *= sx, c *= sx;
+  if (sy != 1) b *= sy, d *= sy;
+  tx = width * 0.5f + x;
+  ty = height * 0.5f + y;
+}
+
+Matrix* NewMatrix(lua_State* L, const MatrixInit& init) {
+  Matrix* matrix = NewObjectUserdata<Matrix>(L, init);
+  lua_pop(L, 1);
+  return matrix;
+}
+
+}  // namespace GCore

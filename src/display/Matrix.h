@@ -1,0 +1,52 @@
+#pragma once
+// The 2D affine transform of the display list, a script-visible counted
+// object living in a Lua userdata. A point (x, y) maps to
+// (a x + c y + tx, b x + d y + ty). The flips are not part of the six numbers:
+// they record the signs of the column lengths so that scale and rotation read
+// back unambiguously. Main thread only.
+#include <lua.hpp>
+
+#include "core/Object.h"
+
+namespace GCore {
+
+// The starting values of a new matrix; `flag` is carried along and never read.
+struct MatrixInit {
+  bool flag = true;
+  float a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+};
+
+class Matrix : public Object {
+ public:
+  static const ClassInfo classInfo;
+
+  Matrix() = default;
+  explicit Matrix(const MatrixInit& init);
+  const ClassInfo* GetClassInfo() const override { return &classInfo; }
+
+  float TransformX(float x, float y) const { return a * x + c * y + tx; }
+  float TransformY(float x, float y) const { return b * x + d * y + ty; }
+  void SetValues(float na, float nb, float nc, float nd, float ntx, float nty) {
+    a = na, b = nb, c = nc, d = nd, tx = ntx, ty = nty;
+  }
+  void Identity() { SetValues(1, 0, 0, 1, 0, 0); }
+
+  // Turns to `degrees`, keeping the column lengths; false (and no change) when
+  // the angle is already within 0.1 degree.
+  bool SetRotation(float degrees);
+  // Scale from a box size (1638.4 units = scale 1), rotation in radians,
+  // translation to the box centre.
+  void SetFromRect(float x, float y, float width, float height, float angle);
+
+  float a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+  bool flipX = false;
+  bool flipY = false;
+  bool flag = true;
+};
+
+// Makes a matrix in a new userdata of L with the metatable "Matrix" (registered
+// by the class's binding), owned by the script collector. Leaves the stack as
+// it was.
+Matrix* NewMatrix(lua_State* L, const MatrixInit& init = MatrixInit{});
+
+}  // namespace GCore

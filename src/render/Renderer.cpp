@@ -1,0 +1,132 @@
+#include "render/Renderer.h"
+
+#include "core/ResourceManager.h"
+#include "display/Matrix.h"
+#include "render/Image.h"
+#include "render/Texture.h"
+
+namespace GCore {
+
+float DesignWidth = 800;
+float DesignHeight = 600;
+int32_t SizeMode = 0;
+Matrix* CurrentTransform = nullptr;
+bool g_showClsnBox = false;
+SceneDrawFunction g_drawScene = nullptr;
+StageFitFunction g_fitStages = nullptr;
+Renderer* g_renderer = nullptr;
+
+Renderer::Renderer()
+    : worldVertices(new float[kWorldVertexFloats]()), batch_(std::make_unique<VertexBatch>()) {
+  g_renderer = this;
+}
+
+Renderer::~Renderer() {
+  if (g_renderer == this) g_renderer = nullptr;
+}
+
+void Renderer::RenderFrame(DisplayObject* object) {
+  maskLevel = -1;
+  drawCalls = 0;
+  BeginFrame();
+  if (g_drawScene) g_drawScene(object);
+  Flush(batch_.get());
+  EndFrame();
+}
+
+void Renderer::Flush(VertexBatch* target) {
+  VertexBatch* current = batch_.get();
+  if (!target) target = current;
+  if (target != current) Flush(current);
+  if (target->count == 0) return;
+  SubmitBatch(*target);
+  // Another batch (a shape's own geometry) keeps its vertices for next time.
+  if (target == current) {
+    target->texture = nullptr;
+    target->count = 0;
+  }
+  ++drawCalls;
+}
+
+void Renderer::SetViewFrom(const Affine& transform) {
+  viewMatrix = ViewMatrixOf(transform);
+  ApplyViewMatrix();
+}
+
+void Renderer::PushTransform(const Matrix& matrix) {
+  Flush(batch_.get());
+  const Affine composed = Compose(AffineOf(baseViewTransform.Get()), AffineOf(&matrix));
+  StoreAffine(composed, CurrentTransform);
+  SetViewFrom(composed);
+}
+
+void Renderer::ResetTransform() {
+  Flush(batch_.get());
+  SetViewFrom(AffineOf(baseViewTransform.Get()));
+}
+
+void Renderer::SetView(float x, float y, float sx, float sy) {
+  const Affine view{sx, 0, 0, sy, x, y};
+  StoreAffine(view, baseViewTransform.Get());
+  SetViewFrom(view);
+}
+
+void Renderer::Resize(int32_t width, int32_t height) {
+  scaleX = 1.0f;
+  windowWidth = static_cast<float>(width);
+  windowHeight = static_cast<float>(height);
+  const float rx = windowWidth / DesignWidth;
+  const float ry = windowHeight / DesignHeight;
+  const float s = rx > ry ? ry : rx;
+  if (SizeMode == 0) {
+    scaleX = s;
+    logicalWidth = DesignWidth;
+    logicalHeight = DesignHeight;
+    offsetX = (windowWidth - DesignWidth * s) * 0.5f;
+    offsetY = (windowHeight - DesignHeight * s) * 0.5f;
+  } else if (SizeMode == 1) {
+    scaleX = s;
+    logicalWidth = rx / s * DesignWidth;
+    logicalHeight = ry / s * DesignHeight;
+    if (g_fitStages) g_fitStages();
+  }
+  scaleY = scaleX;
+}
+
+void Renderer::SetBlendMode(int8_t mode) {
+  if (mode == blendMode) return;
+  blendMode = mode;
+  Flush(batch_.get());
+  ApplyBlendMode(mode);
+}
+
+void Renderer::SetTextureFilter(int8_t filter) {
+  if (filter == textureFilter) return;
+  Flush(batch_.get());
+  textureFilter = filter;
+}
+
+bool Renderer::PrepareBatch(Texture* texture, uint32_t n) {
+  VertexBatch& b = *batch_;
+  if (texture != b.texture) {
+    Flush(&b);
+    b.texture = texture;
+  }
+  if (n > kMaxBatchVertices - b.count) {
+    // More than one batch can hold: draw what is there and try an empty one.
+    Flush(&b);
+    b.texture = texture;
+    if (n > kMaxBatchVertices) return false;
+  }
+  return b.Reserve(b.count + n);
+}
+
+const Image* Renderer::PlaceholderImage() const {
+  // Without a resource manager (tests, early start-up) an untextured image serves.
+  static const Image untextured;
+  const Image* image =
+      g_resourceManager ? g_resourceManager->GetImage(OwnerPair{1, kPlaceholderImageId}) : nullptr;
+  return image ? image : &untextured;
+}
+
+}  // namespace GCore

@@ -1,0 +1,93 @@
+// DrawQuads (caller-built quads) and DrawSkeletonAttachment (region and mesh
+// attachments of a posed skeleton).
+#include "render/Image.h"
+#include "render/Renderer.h"
+#include "spine/SpineRecords.h"
+
+namespace GCore {
+
+void Renderer::DrawQuads(const Image* image, int32_t n, const float* corners, const float* uv,
+                         const float* colours, int32_t stride, uint32_t packedColour) {
+  if (n < 1 || !image || !corners) return;
+  if (static_cast<uint32_t>(n) > kMaxBatchVertices / 6) return;
+  if (!PrepareBatch(image->texture, 6 * static_cast<uint32_t>(n))) return;
+
+  const size_t positionStep = stride ? static_cast<size_t>(stride) : 8;
+  const size_t colourStep = stride ? static_cast<size_t>(stride) : 16;
+  const float packed[4] = {((packedColour >> 24) & 0xFF) / 255.0f,
+                           ((packedColour >> 16) & 0xFF) / 255.0f,
+                           ((packedColour >> 8) & 0xFF) / 255.0f, (packedColour & 0xFF) / 255.0f};
+  const float u = image->u, v = image->v, du = image->du, dv = image->dv;
+  // c0 top-left, c1 top-right, c2 bottom-left, c3 bottom-right.
+  const float defaultUv[8] = {u, v, u + du, v, u, v + dv, u + du, v + dv};
+  VertexBatch& b = *CurrentBatch();
+  for (size_t q = 0; q < static_cast<size_t>(n); ++q) {
+    const float* c = corners + q * positionStep;
+    const float* t = uv ? uv + q * positionStep : defaultUv;
+    const float* k = colours ? colours + q * colourStep : nullptr;
+    for (int corner : {0, 1, 3, 0, 3, 2}) {
+      b.Append(c[2 * corner], c[2 * corner + 1], t[2 * corner], t[2 * corner + 1],
+               k ? k + 4 * corner : packed);
+    }
+  }
+}
+
+void Renderer::DrawSkeletonAttachment(const Attachment* attachment, const Slot* slot,
+                                      const float colour[4]) {
+  if (!attachment || !slot || !colour) return;
+  if (slot->data) SetBlendMode(static_cast<int8_t>(slot->data->blendMode));
+  if (attachment->type == kAttachmentRegion) {
+    DrawRegion(static_cast<const RegionAttachment&>(*attachment), *slot, colour);
+  } else if (attachment->type == kAttachmentMesh) {
+    DrawMesh(static_cast<const MeshAttachment&>(*attachment), *slot, colour);
+  }
+}
+
+namespace {
+
+Texture* PageTexture(const AtlasRegion* region) {
+  return region && region->page ? region->page->rendererObject : nullptr;
+}
+
+}  // namespace
+
+void Renderer::DrawRegion(const RegionAttachment& region, const Slot& slot, const float colour[4]) {
+  const Bone* bone = slot.bone;
+  if (!bone || !PrepareBatch(PageTexture(region.rendererObject), 6)) return;
+  float* world = worldVertices.get();
+  for (int i = 0; i < 4; ++i) {
+    const float ox = region.offset[2 * i], oy = region.offset[2 * i + 1];
+    world[2 * i] = ox * bone->a + oy * bone->b + bone->worldX;
+    world[2 * i + 1] = ox * bone->c + oy * bone->d + bone->worldY;
+  }
+  const float tint[4] = {slot.r * colour[0], slot.g * colour[1], slot.b * colour[2],
+                         slot.a * colour[3]};
+  VertexBatch& b = *CurrentBatch();
+  for (int i : {0, 1, 2, 0, 2, 3}) {
+    b.Append(world[2 * i], world[2 * i + 1], region.uvs[2 * i], region.uvs[2 * i + 1], tint);
+  }
+}
+
+void Renderer::DrawMesh(const MeshAttachment& mesh, const Slot& slot, const float colour[4]) {
+  const int32_t length = mesh.worldVerticesLength;
+  if (length <= 0 || length > kWorldVertexFloats || !mesh.uvs || !mesh.triangles) return;
+  if (mesh.trianglesCount <= 0 || static_cast<uint32_t>(mesh.trianglesCount) > kMaxBatchVertices) {
+    return;
+  }
+  if (!g_spineRuntime || !g_spineRuntime->computeWorldVertices) return;
+  if (!PrepareBatch(PageTexture(mesh.rendererObject), static_cast<uint32_t>(mesh.trianglesCount))) {
+    return;
+  }
+  float* world = worldVertices.get();
+  g_spineRuntime->computeWorldVertices(&mesh, &slot, 0, length, world, 0, 2);
+  VertexBatch& b = *CurrentBatch();
+  for (int32_t i = 0; i < mesh.trianglesCount; ++i) {
+    const size_t index = mesh.triangles[i];
+    // A skeleton file is untrusted: an index past the vertices is skipped.
+    if (2 * index + 1 >= static_cast<size_t>(length)) continue;
+    b.Append(world[2 * index], world[2 * index + 1], mesh.uvs[2 * index], mesh.uvs[2 * index + 1],
+             colour);
+  }
+}
+
+}  // namespace GCore
