@@ -139,9 +139,7 @@ bool Map::parseMapAttributes(const pugi::xml_node& mapNode) {
   // Every tile layer holds one tile per cell, and compressed layer data is
   // small on disk whatever its size in memory: bound the total up front.
   std::uint64_t tileLayers = 0;
-  for (const pugi::xml_node layer : mapNode.children("layer")) {
-    if (layer.type() == pugi::node_element) ++tileLayers;
-  }
+  for (auto layer = mapNode.child("layer"); layer; layer = layer.next_sibling("layer")) ++tileLayers;
   if (std::uint64_t(columns) * rows * std::max<std::uint64_t>(tileLayers, 1) > maxMapTiles) {
     logMessage("Map holds too many tiles, map not loaded", LogLevel::Error);
     return false;
@@ -193,12 +191,19 @@ bool Map::parseMapAttributes(const pugi::xml_node& mapNode) {
 void Map::parseChildren(const pugi::xml_node& mapNode) {
   // Each layer joins the list before it is parsed, so a layer whose data is
   // refused still holds its place in the document order.
+  std::size_t tilesetTiles = 0;
   for (const pugi::xml_node child : mapNode.children()) {
     if (child.type() != pugi::node_element) continue;
     const std::string name = child.name();
     if (name == "tileset") {
       m_tilesets.emplace_back(m_workingDirectory);
       m_tilesets.back().parse(child);
+      tilesetTiles += m_tilesets.back().getTiles().size();
+      if (tilesetTiles > maxTilesetTiles) {
+        logMessage("Map holds too many tile set tiles, tile set will be skipped", LogLevel::Error);
+        tilesetTiles -= m_tilesets.back().getTiles().size();
+        m_tilesets.back() = Tileset(m_workingDirectory);
+      }
     } else if (name == "layer") {
       m_layers.push_back(std::make_unique<TileLayer>(m_tileCount.x * m_tileCount.y));
       m_layers.back()->parse(child);

@@ -119,9 +119,7 @@ void TileLayer::parseCSV(const pugi::xml_node& dataNode) {
 void TileLayer::parseUnencoded(const pugi::xml_node& dataNode) {
   std::vector<std::uint32_t> gids;
   gids.reserve(ReserveFor(m_tileCount));
-  for (const pugi::xml_node child : dataNode.children("tile")) {
-    if (child.type() == pugi::node_element) gids.push_back(child.attribute("gid").as_uint(0));
-  }
+  for (const pugi::xml_node tile : dataNode.children("tile")) gids.push_back(tile.attribute("gid").as_uint(0));
   if (gids.size() != m_tileCount) warnDataLength(gids.size(), m_tileCount, "tiles");
   createTiles(gids);
 }

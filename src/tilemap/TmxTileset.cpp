@@ -10,6 +10,8 @@
 namespace tmx {
 namespace {
 
+const char* const kInvalidTileCount = "Invalid tile count found in tile set node. Node will be skipped.";
+
 // One corner of a "terrain" list: its number, or -1 for an empty field or
 // one that holds no number.
 std::int32_t TerrainIndex(const char* begin, const char* end) {
@@ -72,7 +74,7 @@ void Tileset::parse(pugi::xml_node node) {
   const std::int32_t tileCount = node.attribute("tilecount").as_int(0);
   if (tileCount < 0 || std::uint32_t(tileCount) > maxTilesetTiles ||
       std::uint64_t(m_firstGID) + std::uint32_t(tileCount) - 1 > maxGID) {
-    logMessage("Invalid tile count found in tile set node. Node will be skipped.", LogLevel::Error);
+    logMessage(kInvalidTileCount, LogLevel::Error);
     reset();
     return;
   }
@@ -100,6 +102,11 @@ void Tileset::parse(pugi::xml_node node) {
     } else if (name == "terraintypes") {
       parseTerrainTypes(child);
     } else if (name == "tile") {
+      if (m_tiles.size() == maxTilesetTiles) {
+        logMessage(kInvalidTileCount, LogLevel::Error);
+        reset();
+        return;
+      }
       parseTile(child);
     }
   }

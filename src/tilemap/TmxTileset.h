@@ -19,8 +19,9 @@ namespace tmx {
 
 // GIDs keep their four top bits for flip flags.
 inline constexpr std::uint32_t maxGID = 0x0FFFFFFFu;
-// The most tiles one tileset may declare: each gets a record, so a bare count
-// in a small file must not decide how much memory the loader takes.
+// The most tile records one tileset, and all the tilesets of a map together,
+// may hold: a bare count in a small file must not decide how much memory the
+// loader takes.
 inline constexpr std::uint32_t maxTilesetTiles = 1u << 18;
 
 class Tileset {

@@ -461,6 +461,25 @@ TEST(TmxMap, HostileLayerDataEndsInALoggedFailure) {
   }
 }
 
+TEST(TmxMap, TilesetRecordsAreBoundedPerMap) {
+  tmxtest::ScratchFolder folder;
+  const std::string count = std::to_string(tmx::maxTilesetTiles / 2 + 1);
+  const std::string tilesets =
+      "<tileset firstgid=\"1\" name=\"a\" tilewidth=\"8\" tileheight=\"8\" tilecount=\"" + count + "\"/>"
+      "<tileset firstgid=\"200000\" name=\"b\" tilewidth=\"8\" tileheight=\"8\" tilecount=\"" + count + "\"/>"
+      "<tileset firstgid=\"400000\" name=\"c\" tilewidth=\"8\" tileheight=\"8\" tilecount=\"4\"/>";
+  Map map;
+  const Loaded loaded = Load(map, folder.Write("sets.tmx", tmxtest::MapText(tilesets)));
+  EXPECT_TRUE(loaded.ok);
+  EXPECT_EQ(loaded.log,
+            std::vector<std::string>{"ERROR: Map holds too many tile set tiles, tile set will be skipped"});
+  ASSERT_EQ(map.getTilesets().size(), 3u);
+  EXPECT_EQ(map.getTilesets()[0].getName(), "a");
+  EXPECT_EQ(map.getTilesets()[1].getFirstGID(), 0u);  // skipped, in its place
+  EXPECT_TRUE(map.getTilesets()[1].getTiles().empty());
+  EXPECT_EQ(map.getTilesets()[2].getTiles().size(), 4u);
+}
+
 TEST(TmxMap, DeeplyNestedXml) {
   tmxtest::ScratchFolder folder;
   const int depth = 200000;

@@ -224,6 +224,16 @@ TEST(TmxTileset, RefusalsLeaveTheTilesetUnloaded) {
   }
 }
 
+TEST(TmxTileset, TileElementsBeyondTheLimitRefuseTheSet) {
+  std::string tiles;
+  for (std::uint32_t i = 0; i <= tmx::maxTilesetTiles; ++i) tiles += "<tile/>";
+  const Parsed parsed = Parse(R"(<tileset firstgid="1" tilewidth="8" tileheight="8">)" + tiles + "</tileset>");
+  EXPECT_EQ(parsed.log,
+            std::vector<std::string>{"ERROR: Invalid tile count found in tile set node. Node will be skipped."});
+  EXPECT_EQ(parsed.tileset.getFirstGID(), 0u);
+  EXPECT_TRUE(parsed.tileset.getTiles().empty());
+}
+
 TEST(TmxTileset, CopiesItsRecords) {
   const Parsed parsed = Parse(R"(<tileset firstgid="1" tilewidth="8" tileheight="8" tilecount="2">
       <tile id="1" type="t"><objectgroup><object name="box"/></objectgroup></tile></tileset>)");
