@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/MessagePump.h"
+
+namespace {
+
+namespace G = GCore;
+
+std::vector<uint32_t> g_seen;
+int g_paintsBeforeQuit = 0;
+// Posted from inside the procedure when it sees this message.
+uint32_t g_postOnMessage = 0;
+
+intptr_t Record(uint32_t message, uintptr_t, intptr_t) {
+  g_seen.push_back(message);
+  if (message == g_postOnMessage) G::PostMessage(G::WM_KEYUP, 0, 0);
+  if (message == G::WM_PAINT && --g_paintsBeforeQuit == 0) G::PostQuitMessage(0);
+  return 1;
+}
+
+class FakeSource : public G::EventSource {
+ public:
+  void Poll(std::vector<G::Message>& out) override {
+    ++polls;
+    if (polls == 1) {
+      out.push_back({G::WM_MOUSEMOVE, 0, 0});
+      out.push_back({G::WM_LBUTTONDOWN, 0, 0});
+    }
+  }
+  int polls = 0;
+};
+
+class MessagePump : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_seen.clear();
+    g_paintsBeforeQuit = 0;
+    g_postOnMessage = 0;
+  }
+  void TearDown() override { G::SetEventSource(nullptr); }
+};
+
+TEST_F(MessagePump, DispatchesInOrderAndPaintsWhenTheQueueIsEmpty) {
+  g_paintsBeforeQuit = 3;
+  G::PostMessage(G::WM_SIZE, 0, G::MakeLParam(800, 600));
+  G::PostMessage(G::WM_KEYDOWN, 'A', 1);
+  G::PostMessage(G::WM_CHAR, 'a', 1);
+  G::RunMessageLoop(Record);
+  EXPECT_EQ(g_seen, (std::vector<uint32_t>{G::WM_SIZE, G::WM_KEYDOWN, G::WM_CHAR, G::WM_PAINT,
+                                           G::WM_PAINT, G::WM_PAINT}));
+}
+
+TEST_F(MessagePump, MessagesPostedDuringDispatchRunBeforeTheNextPaint) {
+  g_paintsBeforeQuit = 2;
+  g_postOnMessage = G::WM_KEYDOWN;
+  G::PostMessage(G::WM_KEYDOWN, 'B', 1);
+  G::RunMessageLoop(Record);
+  EXPECT_EQ(g_seen,
+            (std::vector<uint32_t>{G::WM_KEYDOWN, G::WM_KEYUP, G::WM_PAINT, G::WM_PAINT}));
+}
+
+TEST_F(MessagePump, QuitStopsTheLoopWithoutBeingDispatched) {
+  G::PostMessage(G::WM_CLOSE, 0, 0);
+  G::PostQuitMessage(0);
+  G::PostMessage(G::WM_MOUSEMOVE, 0, 0);
+  G::RunMessageLoop(Record);
+  EXPECT_EQ(g_seen, std::vector<uint32_t>{G::WM_CLOSE});
+  // What was queued behind the quit message waits for the next loop.
+  g_seen.clear();
+  g_paintsBeforeQuit = 1;
+  G::RunMessageLoop(Record);
+  EXPECT_EQ(g_seen, (std::vector<uint32_t>{G::WM_MOUSEMOVE, G::WM_PAINT}));
+}
+
+TEST_F(MessagePump, EventSourceIsAskedOnlyWhenNothingIsPosted) {
+  FakeSource source;
+  G::SetEventSource(&source);
+  g_paintsBeforeQuit = 2;
+  G::PostMessage(G::WM_SIZE, 0, 0);
+  G::RunMessageLoop(Record);
+  EXPECT_EQ(g_seen, (std::vector<uint32_t>{G::WM_SIZE, G::WM_MOUSEMOVE, G::WM_LBUTTONDOWN,
+                                           G::WM_PAINT, G::WM_PAINT}));
+  // Once before the input arrived, once before each paint; never with the
+  // quit message waiting.
+  EXPECT_EQ(source.polls, 3);
+}
+
+}  // namespace

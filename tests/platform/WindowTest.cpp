@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <EGL/egl.h>
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <link.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/Log.h"
+#include "platform/MessagePump.h"
+#include "platform/SystemInput.h"
+#include "platform/Window.h"
+#include "platform/XvfbServer.h"
+
+namespace {
+
+namespace G = GCore;
+
+XvfbServer* g_xvfb = nullptr;
+
+class WindowOnXvfb : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    g_xvfb = new XvfbServer;
+    if (!g_xvfb->Start()) {
+      delete g_xvfb;
+      g_xvfb = nullptr;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete g_xvfb;
+    g_xvfb = nullptr;
+  }
+  void SetUp() override {
+    if (!g_xvfb) GTEST_SKIP() << "no Xvfb on this machine";
+  }
+};
+
+// The X server's own idea of the window's size.
+bool X11WindowSize(SDL_Window* window, int& width, int& height) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info)) return false;
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes)) return false;
+  width = attributes.width;
+  height = attributes.height;
+  return true;
+}
+
+// Mesa's driver leaks a little and eglTerminate unloads it; LeakSanitizer
+// cannot name (nor suppress) a leak of an unloaded library, so the test keeps
+// every loaded "*_dri.so" mapped for the rest of the process.
+void PinGraphicsDrivers() {
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void*) {
+        const std::string name = info->dlpi_name ? info->dlpi_name : "";
+        if (name.find("_dri.so") != std::string::npos) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        return 0;
+      },
+      nullptr);
+}
+
+std::vector<G::Message> g_seen;
+int g_paints = 0;
+
+// Records input messages; gives up after many empty paints so that a missing
+// message fails the test instead of hanging it.
+intptr_t RecordUntilQuiet(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == G::WM_PAINT) {
+    if (++g_paints == 2000) G::PostQuitMessage(0);
+    SDL_Delay(1);
+    return 1;
+  }
+  g_seen.push_back({message, wParam, lParam});
+  if (message == G::WM_SIZE || message == G::WM_CLOSE) G::PostQuitMessage(0);
+  return 1;
+}
+
+bool Seen(const G::Message& wanted) {
+  for (const G::Message& m : g_seen) {
+    if (m.message == wanted.message && m.wParam == wanted.wParam && m.lParam == wanted.lParam) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(WindowOnXvfb, WindowGetsAClientAreaAndACurrentContext) {
+  ASSERT_TRUE(G::CreateAppWindow("quarvelin platform test", 640, 480));
+  const G::WindowRecord& record = G::GetWindowRecord();
+  ASSERT_NE(record.window, nullptr);
+  PinGraphicsDrivers();
+  EXPECT_EQ(record.clientWidth, 640);
+  EXPECT_EQ(record.clientHeight, 480);
+  EXPECT_NE(record.eglDisplay, nullptr);
+  EXPECT_NE(record.eglSurface, nullptr);
+  EXPECT_NE(record.eglContext, nullptr);
+  EXPECT_EQ(eglGetCurrentContext(), record.eglContext);
+  EXPECT_EQ(eglGetCurrentSurface(EGL_DRAW), record.eglSurface);
+
+  int width = 0, height = 0;
+  EXPECT_TRUE(G::GetClientSize(width, height));
+  EXPECT_EQ(width, 640);
+  EXPECT_EQ(height, 480);
+  ASSERT_TRUE(X11WindowSize(record.window, width, height));
+  EXPECT_EQ(width, 640);
+  EXPECT_EQ(height, 480);
+
+  EXPECT_TRUE(G::SwapBuffers());
+  EXPECT_FALSE(G::CreateAppWindow("second", 320, 200));  // one window per process
+
+  // Text round trip through the X selection, in UTF-8.
+  EXPECT_TRUE(G::WriteClipboardText("copy \xE4\xB8\xAD"));
+  std::string text;
+  EXPECT_EQ(G::ReadClipboardText(text), G::ClipboardStatus::Ok);
+  EXPECT_EQ(text, "copy \xE4\xB8\xAD");
+
+  // A resize reaches the window procedure as WM_SIZE through the SDL source.
+  g_seen.clear();
+  g_paints = 0;
+  SDL_SetWindowSize(record.window, 800, 600);
+  G::RunMessageLoop(RecordUntilQuiet);
+  EXPECT_TRUE(Seen({G::WM_SIZE, G::SIZE_RESTORED, G::MakeLParam(800, 600)}));
+
+  // SIGTERM/SIGINT arrive from SDL as a quit event, which closes the window.
+  g_seen.clear();
+  g_paints = 0;
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  G::RunMessageLoop(RecordUntilQuiet);
+  EXPECT_TRUE(Seen({G::WM_CLOSE, 0, 0}));
+
+  G::DestroyAppWindow();
+  EXPECT_EQ(G::GetWindowRecord().window, nullptr);
+  EXPECT_FALSE(G::GetClientSize(width, height));
+  EXPECT_FALSE(G::SwapBuffers());
+  EXPECT_EQ(G::ReadClipboardText(text), G::ClipboardStatus::Unavailable);
+}
+
+// Input made by xdotool through the X server while the loop runs (xdotool
+// types characters outside the keymap by remapping a key for a moment, so
+// the window must be reading events meanwhile). The loop ends when every
+// wanted message has arrived, or after many frames without.
+std::vector<G::Message> g_wanted;
+const char* const* g_xdotoolArguments = nullptr;
+pid_t g_xdotool = -1;
+
+intptr_t RecordUntilWanted(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message != G::WM_PAINT) {
+    g_seen.push_back({message, wParam, lParam});
+    return 1;
+  }
+  if (g_paints++ == 0) {
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (posix_spawnp(&g_xdotool, "xdotool", &quiet, nullptr,
+                     const_cast<char* const*>(g_xdotoolArguments), environ) != 0) {
+      g_xdotool = -1;
+    }
+    posix_spawn_file_actions_destroy(&quiet);
+  }
+  bool all = true;
+  for (const G::Message& m : g_wanted) all = all && Seen(m);
+  if (all || g_paints == 5000) G::PostQuitMessage(0);
+  SDL_Delay(1);
+  return 1;
+}
+
+// Runs xdotool with the arguments while pumping; true when it succeeded.
+bool PumpWhileRunning(const char* const* arguments, std::vector<G::Message> wanted) {
+  g_seen.clear();
+  g_paints = 0;
+  g_wanted = std::move(wanted);
+  g_xdotoolArguments = arguments;
+  G::RunMessageLoop(RecordUntilWanted);
+  int status = -1;
+  if (g_xdotool > 0) waitpid(g_xdotool, &status, 0);
+  g_xdotool = -1;
+  return status == 0;
+}
+
+void ExpectAllSeen() {
+  std::ostringstream seen;
+  for (const G::Message& m : g_seen) {
+    seen << std::hex << " {0x" << m.message << ", 0x" << m.wParam << ", 0x" << m.lParam << "}";
+  }
+  for (const G::Message& m : g_wanted) {
+    EXPECT_TRUE(Seen(m)) << "missing message 0x" << std::hex << m.message << " wParam 0x"
+                         << m.wParam << "; seen:" << seen.str();
+  }
+}
+
+TEST_F(WindowOnXvfb, RealInputArrivesAsMessages) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+  ASSERT_TRUE(G::CreateAppWindow("input", 320, 240));
+  PinGraphicsDrivers();
+  SDL_SetWindowInputFocus(G::GetWindowRecord().window);
+
+  // "type" takes every argument after it as text, so it comes last.
+  const char* const typing[] = {"xdotool", "mousemove", "10", "20", "click", "1", "click", "4",
+                                "key", "a", "key", "BackSpace", "type", "\xE4\xB8\xAD",
+                                nullptr};
+  EXPECT_TRUE(PumpWhileRunning(
+      typing, {
+                  {G::WM_MOUSEMOVE, 0, G::MakeLParam(10, 20)},
+                  {G::WM_KEYDOWN, 'A', 1},
+                  {G::WM_CHAR, 'a', 1},
+                  {G::WM_KEYUP, 'A', G::KEY_PREVIOUS_STATE_BIT | G::KEY_TRANSITION_BIT | 1},
+                  {G::WM_KEYDOWN, G::VK_BACK, 1},
+                  {G::WM_CHAR, 8, 1},
+                  {G::WM_IME_CHAR, 0xD6D0, 1},
+                  {G::WM_LBUTTONDOWN, 0, G::MakeLParam(10, 20)},
+                  {G::WM_LBUTTONUP, 0, G::MakeLParam(10, 20)},
+                  {G::WM_MOUSEWHEEL, uintptr_t{120} << 16, G::MakeLParam(10, 20)},
+              }));
+  ExpectAllSeen();
+
+  // A held key shows in the key state, under its generic and its side code.
+  const char* const holdShift[] = {"xdotool", "keydown", "shift", nullptr};
+  EXPECT_TRUE(PumpWhileRunning(holdShift, {{G::WM_KEYDOWN, G::VK_SHIFT, 1}}));
+  ExpectAllSeen();
+  EXPECT_LT(G::GetKeyState(G::VK_SHIFT), 0);
+  EXPECT_LT(G::GetKeyState(0xA0), 0);  // VK_LSHIFT
+  EXPECT_EQ(G::GetKeyState('A'), 0);
+  const char* const releaseShift[] = {"xdotool", "keyup", "shift", nullptr};
+  EXPECT_TRUE(PumpWhileRunning(releaseShift, {{G::WM_KEYUP, G::VK_SHIFT,
+                                               G::KEY_PREVIOUS_STATE_BIT | G::KEY_TRANSITION_BIT | 1}}));
+  EXPECT_EQ(G::GetKeyState(G::VK_SHIFT), 0);
+  G::DestroyAppWindow();
+}
+
+TEST_F(WindowOnXvfb, NoMatchingConfigurationFallsBackTo565) {
+  const std::string logPath = ::testing::TempDir() + "qv-egl-fallback.log";
+  ASSERT_TRUE(G::LogOpen(logPath));
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("fallback", 0, 0, 64, 64, SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+
+  // No configuration has a 64-bit stencil: the first choice matches nothing.
+  const int32_t impossible[] = {EGL_STENCIL_SIZE, 64, EGL_RENDERABLE_TYPE, EGL_OPENGL_ES2_BIT,
+                                EGL_NONE};
+  void* display = nullptr;
+  void* context = nullptr;
+  void* surface = nullptr;
+  EXPECT_TRUE(G::CreateEGLContext(window, &display, &context, &surface, impossible));
+  PinGraphicsDrivers();
+  EXPECT_EQ(eglGetCurrentContext(), context);
+  G::DestroyEGLContext(display, context, surface);
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  G::LogClose();
+
+  std::ifstream in(logPath);
+  std::stringstream log;
+  log << in.rdbuf();
+  std::remove(logPath.c_str());
+  EXPECT_EQ(log.str(), "eglChooseConfig 888 failed\n");
+}
+
+}  // namespace
