@@ -275,6 +275,15 @@ void DecodeString(lua_State* L, MpCursor& c, uint64_t n) {
 
 void MpDecodeValue(lua_State* L, MpCursor& c, int depth);
 
+// The stack only runs short when the values already decoded fill it. They
+// are dropped first: raising the error needs stack room of its own.
+void EnsureStack(lua_State* L, int n) {
+  if (!lua_checkstack(L, n)) {
+    lua_settop(L, 1);
+    luaL_error(L, "too many return values at once; use unpack_one or unpack_limit instead.");
+  }
+}
+
 // Size hints come from the header but never exceed what the bytes left could
 // hold, so a forged count cannot make a huge table.
 int TableSizeHint(uint64_t count, size_t left, size_t bytesPerEntry) {
@@ -285,6 +294,7 @@ int TableSizeHint(uint64_t count, size_t left, size_t bytesPerEntry) {
 
 void DecodeArray(lua_State* L, MpCursor& c, uint64_t n, int depth) {
   lua_createtable(L, TableSizeHint(n, c.left, 1), 0);
+  EnsureStack(L, 1);
   for (uint64_t i = 1; i <= n; ++i) {
     MpDecodeValue(L, c, depth + 1);
     if (c.error != kMpOk) return;
@@ -294,6 +304,7 @@ void DecodeArray(lua_State* L, MpCursor& c, uint64_t n, int depth) {
 
 void DecodeMap(lua_State* L, MpCursor& c, uint64_t n, int depth) {
   lua_createtable(L, 0, TableSizeHint(n, c.left, 2));
+  EnsureStack(L, 2);
   for (uint64_t i = 0; i < n; ++i) {
     MpDecodeValue(L, c, depth + 1);
     if (c.error != kMpOk) return;
@@ -303,15 +314,14 @@ void DecodeMap(lua_State* L, MpCursor& c, uint64_t n, int depth) {
   }
 }
 
-// Pushes one value, or sets the cursor's error; after an error the stack may
-// hold a partial value, which the caller discards.
+// Pushes one value into a stack slot the caller made sure of, or sets the
+// cursor's error; after an error the stack may hold a partial value, which
+// the caller discards.
 void MpDecodeValue(lua_State* L, MpCursor& c, int depth) {
   if (depth >= kMaxUnpackNesting) {
     c.error = kMpTooDeep;
     return;
   }
-  // A table, a key and a value of this level.
-  luaL_checkstack(L, 3, "too many nested values to unpack");
   uint64_t field = 0;
   if (!ReadField(c, 1, field)) return;
   const uint8_t code = static_cast<uint8_t>(field);
@@ -390,9 +400,7 @@ int MpUnpackFull(lua_State* L, lua_Integer limit, lua_Integer offset) {
   MpCursor c{reinterpret_cast<const uint8_t*>(s) + offset, size - static_cast<size_t>(offset), kMpOk};
   lua_Integer count = 0;
   while (c.left > 0 && (decodeAll || count < limit)) {
-    if (!lua_checkstack(L, 1)) {
-      luaL_error(L, "too many return values at once; use unpack_one or unpack_limit instead.");
-    }
+    EnsureStack(L, 1);
     MpDecodeValue(L, c, 0);
     switch (c.error) {
       case kMpOk: break;
@@ -403,7 +411,7 @@ int MpUnpackFull(lua_State* L, lua_Integer limit, lua_Integer offset) {
     ++count;
   }
   if (decodeAll) return static_cast<int>(count);
-  luaL_checkstack(L, 1, "too many return values at once; use unpack_one or unpack_limit instead.");
+  EnsureStack(L, 1);
   lua_pushinteger(L, c.left > 0 ? static_cast<lua_Integer>(size - c.left) : -1);
   lua_insert(L, 2);
   return static_cast<int>(count) + 1;
