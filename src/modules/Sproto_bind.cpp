@@ -189,8 +189,11 @@ int Encode(lua_State* L) {
   void* buffer = CurrentBuffer(L, &size);
   for (;;) {
     lua_settop(L, 2);
+    // Anchors the buffer: a metamethod of the message could re-enter encode
+    // and replace the closure's buffer while this call still writes to it.
+    lua_pushvalue(L, lua_upvalueindex(1));
     lua_pushnil(L);
-    EncodeContext ctx{L, 2, nullptr, 0, 0, 3};
+    EncodeContext ctx{L, 2, nullptr, 0, 0, 4};
     const int r = SprotoEncode(st, buffer, static_cast<int>(size), EncodeFieldCallback, &ctx);
     if (r >= 0) {
       lua_pushlstring(L, static_cast<const char*>(buffer), static_cast<size_t>(r));

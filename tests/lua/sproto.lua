@@ -222,6 +222,19 @@ test("encode errors name the field and index", function()
   raises("bad argument #2", core.encode, T.One, "x")
 end)
 
+test("a metamethod that re-enters encode leaves the outer encoding intact", function()
+  local inner = string.rep("i", 5000)
+  local message = setmetatable({}, {__index = function(_, key)
+    if key == "name" then
+      -- Grows the shared buffer while the outer call is using it.
+      core.encode(T.Person, {name = inner})
+      collectgarbage()
+      return "outer"
+    end
+  end})
+  assert(core.decode(T.Person, core.encode(T.Person, message)).name == "outer")
+end)
+
 test("nesting is bounded", function()
   local function chain(n)
     local t = {value = n}
