@@ -1,5 +1,6 @@
 #include "render/Renderer.h"
 
+#include "core/GameSettings.h"
 #include "core/ResourceManager.h"
 #include "display/Matrix.h"
 #include "render/Image.h"
@@ -7,11 +8,7 @@
 
 namespace GCore {
 
-float DesignWidth = 800;
-float DesignHeight = 600;
-int32_t SizeMode = 0;
 Matrix* CurrentTransform = nullptr;
-bool g_showClsnBox = false;
 SceneDrawFunction g_drawScene = nullptr;
 StageFitFunction g_fitStages = nullptr;
 Renderer* g_renderer = nullptr;
@@ -75,19 +72,21 @@ void Renderer::Resize(int32_t width, int32_t height) {
   scaleX = 1.0f;
   windowWidth = static_cast<float>(width);
   windowHeight = static_cast<float>(height);
-  const float rx = windowWidth / DesignWidth;
-  const float ry = windowHeight / DesignHeight;
+  const float designWidth = g_settings.designWidth;
+  const float designHeight = g_settings.designHeight;
+  const float rx = windowWidth / designWidth;
+  const float ry = windowHeight / designHeight;
   const float s = rx > ry ? ry : rx;
-  if (SizeMode == 0) {
+  if (g_settings.sizeMode == 0) {
     scaleX = s;
-    logicalWidth = DesignWidth;
-    logicalHeight = DesignHeight;
-    offsetX = (windowWidth - DesignWidth * s) * 0.5f;
-    offsetY = (windowHeight - DesignHeight * s) * 0.5f;
-  } else if (SizeMode == 1) {
+    logicalWidth = designWidth;
+    logicalHeight = designHeight;
+    offsetX = (windowWidth - designWidth * s) * 0.5f;
+    offsetY = (windowHeight - designHeight * s) * 0.5f;
+  } else if (g_settings.sizeMode == 1) {
     scaleX = s;
-    logicalWidth = rx / s * DesignWidth;
-    logicalHeight = ry / s * DesignHeight;
+    logicalWidth = rx / s * designWidth;
+    logicalHeight = ry / s * designHeight;
     if (g_fitStages) g_fitStages();
   }
   scaleY = scaleX;

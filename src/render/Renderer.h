@@ -31,15 +31,10 @@ struct AirFrameInfo;
 struct Attachment;
 struct Slot;
 
-// Design size of the stage (SetResourceSize) and the fitting mode
-// (SetSizeMode): 0 letterbox, 1 expand.
-extern float DesignWidth;
-extern float DesignHeight;
-extern int32_t SizeMode;
+// The design size, the fitting mode (0 letterbox, 1 expand) and the
+// collision-box switch are script settings (g_settings).
 // The transform of the last PushTransform; created and held by the game object.
 extern Matrix* CurrentTransform;
-// Draw the collision boxes of air frames (script ShowClsnBox).
-extern bool g_showClsnBox;
 
 // The display list plugs in here, so that the renderer needs no display class:
 // draws the frame's content (the object's Update then Draw, or with null every

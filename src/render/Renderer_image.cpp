@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/GameSettings.h"
 #include "display/AirData.h"
 #include "display/Matrix.h"
 #include "render/Image.h"
@@ -120,7 +121,7 @@ void Renderer::DrawImage(const Image* image, const AirFrameInfo* frame, const fl
     }
   }
 
-  if (g_showClsnBox && framed) DrawCollisionBoxes(*frame, x, y, sx, sy, matrix);
+  if (g_settings.showCollisionBoxes && framed) DrawCollisionBoxes(*frame, x, y, sx, sy, matrix);
 }
 
 void Renderer::AppendQuad(const Image& image, const float c[8], const float colours[16],

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 
+#include "core/GameSettings.h"
 #include "display/AirData.h"
 #include "display/Matrix.h"
 #include "render/Image.h"
@@ -212,10 +213,10 @@ TEST_F(DrawImage, CollisionBoxesFollowTheFrameWhenShown) {
   Draw(GCore::kPlaceRectMatrix, Rect(0, 0, 80, 40), &frame);
   EXPECT_EQ(renderer.Pending().size(), 6u) << "boxes are hidden by default";
 
-  GCore::g_showClsnBox = true;
+  GCore::g_settings.showCollisionBoxes = true;
   RecordingRenderer fresh;
   fresh.DrawImage(image.get(), &frame, kColour, GCore::kPlaceRectMatrix, Rect(0, 0, 80, 40));
-  GCore::g_showClsnBox = false;
+  GCore::g_settings.showCollisionBoxes = false;
   ASSERT_EQ(fresh.batches.size(), 1u) << "the boxes' placeholder texture is another texture";
   EXPECT_EQ(fresh.batches[0].texture, &texture);
   const auto boxes = fresh.Pending();

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "core/GameSettings.h"
 #include "display/Matrix.h"
 #include "render/Image.h"
 #include "render/RecordingRenderer.h"
@@ -49,7 +50,7 @@ TEST(VertexBatch, ReserveDoublesAndKeepsEveryPlane) {
 class Fitting : public testing::Test {
  protected:
   void TearDown() override {
-    GCore::SizeMode = 0;
+    GCore::g_settings.sizeMode = 0;
     GCore::g_fitStages = nullptr;
   }
   RecordingRenderer renderer;
@@ -70,7 +71,7 @@ TEST_F(Fitting, LetterboxAndExpand) {
   GCore::g_fitStages = [] { ++g_fitCalls; };
   for (const Case& c : cases) {
     RecordingRenderer fresh;
-    GCore::SizeMode = c.mode;
+    GCore::g_settings.sizeMode = c.mode;
     g_fitCalls = 0;
     fresh.Resize(c.width, c.height);
     SCOPED_TRACE(std::to_string(c.mode) + ": " + std::to_string(c.width) + "x" +
@@ -88,7 +89,7 @@ TEST_F(Fitting, LetterboxAndExpand) {
 
 TEST_F(Fitting, ExpandKeepsLetterboxOffsets) {
   renderer.Resize(1600, 600);
-  GCore::SizeMode = 1;
+  GCore::g_settings.sizeMode = 1;
   renderer.Resize(1000, 600);
   EXPECT_FLOAT_EQ(renderer.offsetX, 400);
   EXPECT_FLOAT_EQ(renderer.logicalWidth, 1000);

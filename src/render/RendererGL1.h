@@ -1,0 +1,66 @@
+#pragma once
+// The GL state handling of the renderer: batches, blending, filters, texture
+// upload, scissor and nested stencil masks. RendererGLES2 adds programs,
+// uniforms, render targets and the blur. All calls need the GL context
+// current on the main thread; construction makes no GL call.
+// Texture upload rules: a texture whose size differs from what GL holds (or
+// wider than 1024) is specified anew with glTexImage2D, otherwise updated in
+// place; a texture drawn with the mipmap filter gets mipmaps of its current
+// contents, or the linear filter where mipmaps cannot be made.
+#include <array>
+#include <vector>
+
+#include "render/Renderer.h"
+
+namespace GCore {
+
+class RendererGL1 : public Renderer {
+ public:
+  RendererGL1() = default;
+
+  int Init() override;
+  void SetProjection(float left, float right, float bottom, float top, float near, float far,
+                     bool orthographic) override;
+  void SetViewport(float x, float y, float width, float height) override;
+  void Resize(int32_t width, int32_t height) override;
+  void PushScissor(int32_t x, int32_t y, int32_t width, int32_t height) override;
+  void PopScissor() override;
+  void BeginStencilMask(bool invert, float alphaReference) override;
+  void ApplyStencilMask() override;
+  void EndStencilMask() override;
+  uint32_t PrepareTexture(Texture* texture) override;
+  void ReleaseTexture(Texture* texture) override;
+  void ReadScreen(uint8_t* pixels) override;
+
+  // Alpha testing does not exist in GL ES 2: kept as a no-op hook.
+  virtual void SetAlphaFunc(uint32_t, float) {}
+  virtual void EnableVertexAttrib(int, bool) {}
+  virtual void SetVertexAttribPointer(int, int, uint32_t, bool, int, const void*) {}
+
+  // Scissor states saved by PushScissor, innermost last.
+  struct ScissorState {
+    bool on;
+    std::array<int32_t, 4> box;
+  };
+
+  float aspect = 1.0f;
+  std::vector<ScissorState> savedScissors;
+  Mat4 projectionRowMajor{};
+  Mat4 projection{};  // column-major, uploaded as "proj"
+  std::array<int32_t, 4> viewport{};
+
+ protected:
+  void SubmitBatch(VertexBatch& batch) override;
+  void ApplyBlendMode(int8_t mode) override;
+
+ private:
+  void ApplyTextureFilter(Texture* texture, uint32_t name);
+  void Upload(Texture& texture, bool fresh);
+
+  // Whether the context can make mipmaps of textures whose sides are not
+  // powers of two (GL ES 3, or ES 2 with OES_texture_npot).
+  bool npotMipmaps_ = false;
+  int32_t maxTextureSize_ = 0;
+};
+
+}  // namespace GCore

@@ -1,0 +1,82 @@
+// The two off-screen render targets and the progressive blur: the scene is
+// captured into target B, then one blur pass a frame runs from one target
+// into the other, alternating horizontal and vertical, and the result is
+// drawn over the whole viewport.
+#include <GLES2/gl2.h>
+
+#include <utility>
+
+#include "core/Log.h"
+#include "render/RendererGLES2.h"
+
+namespace GCore {
+
+void RendererGLES2::CreateRenderTarget(RenderTarget& target) {
+  glGenTextures(1, &target.texture);
+  glBindTexture(GL_TEXTURE_2D, target.texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kRenderTargetSide, kRenderTargetSide, 0, GL_RGB,
+               GL_UNSIGNED_BYTE, nullptr);
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  glGenFramebuffers(1, &target.framebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.texture, 0);
+  CheckGlError("a2");
+  glGenRenderbuffers(1, &target.renderbuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, target.renderbuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_STENCIL_INDEX8, kRenderTargetSide, kRenderTargetSide);
+  CheckGlError("a3");
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                            target.renderbuffer);
+  CheckGlError("aa6");
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    LogWrite("shader glCheckFramebufferStatus failed!\n");
+  }
+}
+
+void RendererGLES2::DrawFullScreenStrip() {
+  static const float kPositions[8] = {-1, 1, -1, -1, 1, 1, 1, -1};
+  static const float kTexCoords[8] = {0, 1, 0, 0, 1, 1, 1, 0};
+  EnableVertexAttrib(kAttribPosition, true);
+  EnableVertexAttrib(kAttribTexCoords, true);
+  SetVertexAttribPointer(kAttribPosition, 2, GL_FLOAT, false, 0, kPositions);
+  SetVertexAttribPointer(kAttribTexCoords, 2, GL_FLOAT, false, 0, kTexCoords);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  // Left enabled, these four-vertex arrays could be read by a larger draw.
+  EnableVertexAttrib(kAttribPosition, false);
+  EnableVertexAttrib(kAttribTexCoords, false);
+}
+
+void RendererGLES2::DrawBlurPass() {
+  if (blurCounter == 0) return;
+  const bool passing = blurCounter < kBlurPasses;
+  if (passing) {
+    Flush(nullptr);
+    glBindFramebuffer(GL_FRAMEBUFFER, targetA.framebuffer);
+    glViewport(0, 0, kRenderTargetSide, kRenderTargetSide);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    SelectShader(blurCounter % 2 ? 3 : 4);
+    glBindTexture(GL_TEXTURE_2D, targetB.texture);
+    DrawFullScreenStrip();
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(frameFramebuffer_));
+  glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  SelectShader(4);
+  glBindTexture(GL_TEXTURE_2D, targetA.texture);
+  CheckGlError("14");
+  DrawFullScreenStrip();
+  blurState = 0;
+  SelectShader(1);
+  if (passing) {
+    std::swap(targetA, targetB);
+  } else {
+    --blurCounter;
+  }
+}
+
+}  // namespace GCore
