@@ -27,6 +27,14 @@ void Transform(uint32_t state[4], const uint8_t block[64]) {
     const uint8_t* p = block + i * 4;
     m[i] = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
   }
+  uint32_t words[4] = {state[0], state[1], state[2], state[3]};
+  MD5Rounds(m, words);
+  for (int i = 0; i < 4; ++i) state[i] += words[i];
+}
+
+}  // namespace
+
+void MD5Rounds(const uint32_t words[16], uint32_t state[4]) {
   uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
   for (int i = 0; i < 64; ++i) {
     const int round = i / 16;
@@ -38,19 +46,17 @@ void Transform(uint32_t state[4], const uint8_t block[64]) {
       case 2: f = b ^ c ^ d; g = (3 * i + 5) % 16; break;
       default: f = c ^ (b | ~d); g = (7 * i) % 16; break;
     }
-    const uint32_t next = b + RotateLeft(a + f + kSine[i] + m[g], kShift[round][i % 4]);
+    const uint32_t next = b + RotateLeft(a + f + kSine[i] + words[g], kShift[round][i % 4]);
     a = d;
     d = c;
     c = b;
     b = next;
   }
-  state[0] += a;
-  state[1] += b;
-  state[2] += c;
-  state[3] += d;
+  state[0] = a;
+  state[1] = b;
+  state[2] = c;
+  state[3] = d;
 }
-
-}  // namespace
 
 void MD5Digest(const void* data, size_t length, uint8_t digest[16]) {
   uint32_t state[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};

@@ -8,4 +8,9 @@ namespace GCore {
 // Keeps no state and allocates nothing.
 void MD5Digest(const void* data, size_t length, uint8_t digest[16]);
 
+// The 64 steps of MD5 over one block of message words: `state` goes in as the
+// chaining words and comes out as the words after the last step, before they
+// are added to the chaining words (the keyed digest of "crypt.c" stops there).
+void MD5Rounds(const uint32_t words[16], uint32_t state[4]);
+
 }  // namespace GCore

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/MD5.h"
 #include "modules/DataModules.h"
 #include "modules/Des.h"
 #include "modules/Sha1.h"
@@ -187,50 +188,13 @@ int HexDecode(lua_State* L) {
 
 // ---- 64-bit keyed digest ----------------------------------------------------
 
-// The 64 steps of MD5 (RFC 1321) over one message block, without the final
-// addition of the initial values.
-void Md5Rounds(const uint32_t w[16], uint32_t state[4]) {
-  static const uint32_t kSine[64] = {
-      0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
-      0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
-      0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
-      0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
-      0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
-      0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
-      0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
-      0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
-  static const int kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
-  uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-  for (int i = 0; i < 64; ++i) {
-    const int round = i / 16;
-    uint32_t f;
-    int word;
-    switch (round) {
-      case 0: f = (b & c) | (~b & d); word = i; break;
-      case 1: f = (d & b) | (~d & c); word = (5 * i + 1) % 16; break;
-      case 2: f = b ^ c ^ d; word = (3 * i + 5) % 16; break;
-      default: f = c ^ (b | ~d); word = (7 * i) % 16; break;
-    }
-    const uint32_t sum = a + f + kSine[i] + w[word];
-    const int s = kShift[round][i % 4];
-    a = d;
-    d = c;
-    c = b;
-    b += (sum << s) | (sum >> (32 - s));
-  }
-  state[0] = a;
-  state[1] = b;
-  state[2] = c;
-  state[3] = d;
-}
-
 void Hmac64Digest(const uint8_t x[8], const uint8_t y[8], uint8_t digest[8]) {
   const uint32_t pattern[4] = {LoadLittleEndian32(x + 4), LoadLittleEndian32(x),
                                LoadLittleEndian32(y + 4), LoadLittleEndian32(y)};
   uint32_t w[16];
   for (int i = 0; i < 16; ++i) w[i] = pattern[i % 4];
   uint32_t state[4] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476};
-  Md5Rounds(w, state);
+  GCore::MD5Rounds(w, state);
   StoreLittleEndian32(digest, state[2] ^ state[3]);
   StoreLittleEndian32(digest + 4, state[0] ^ state[1]);
 }
