@@ -5,12 +5,7 @@ local crypt = require "crypt.c"
 local function hex(s) return crypt.hexencode(s) end
 local function unhex(s) return crypt.hexdecode(s:lower()) end
 
--- Runs f expecting an error whose message contains `text` (plain match).
-local function raises(text, f, ...)
-  local ok, err = pcall(f, ...)
-  assert(not ok, "expected an error containing: " .. text)
-  assert(tostring(err):find(text, 1, true), "unexpected error: " .. tostring(err))
-end
+local raises = require("testlib").raises
 
 test("module table holds the 13 functions", function()
   local names = {"hashkey", "randomkey", "desencode", "desdecode", "hexencode", "hexdecode", "hmac64",

@@ -2,19 +2,8 @@
 -- (accepted and rejected), the binding's errors and its buffer cap.
 local core = require "sproto.core"
 
-local function tohex(s)
-  return (s:gsub(".", function(c) return string.format("%02x", c:byte()) end))
-end
-
-local function fromhex(h)
-  return (h:gsub("%s", ""):gsub("..", function(b) return string.char(tonumber(b, 16)) end))
-end
-
-local function raises(text, f, ...)
-  local ok, err = pcall(f, ...)
-  assert(not ok, "expected an error containing: " .. text)
-  assert(tostring(err):find(text, 1, true), "unexpected error: " .. tostring(err))
-end
+local testlib = require "testlib"
+local tohex, fromhex, raises = testlib.tohex, testlib.fromhex, testlib.raises
 
 -- ---- Bundle builder ---------------------------------------------------------
 -- A message from {tag=, inline=} and {tag=, data=} entries in ascending tag
