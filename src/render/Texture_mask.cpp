@@ -38,6 +38,8 @@ double SegmentDistance(double px, double py, double ax, double ay, double bx, do
 // Coverage of a pixel at distance d from the stroke: 0 inside the radius,
 // rising over the feather width to 255; inverted when painting.
 uint8_t Coverage(double d, double radius, double feather, bool paint) {
+  // A distance that cannot be computed counts as far away: no change.
+  if (std::isnan(d) || std::isnan(radius)) return paint ? 0 : 255;
   double value;
   if (feather > 0) {
     value = std::trunc((d - radius) * (255.0 / feather));

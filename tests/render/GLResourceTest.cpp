@@ -1,0 +1,80 @@
+// A PNG resource all the way to the screen: found by id, decoded on first
+// draw, uploaded, placed by the letterbox fit of a window whose aspect differs
+// from the design size, and read back.
+#include "render/GLFixture.h"
+
+#include "core/ResourceManager.h"
+#include "render/Image.h"
+#include "render/PngFixtures.h"
+#include "render/TestGame.h"
+
+namespace {
+
+class PngOnScreen : public GLFixture {
+ protected:
+  PngOnScreen() : game({"game"}) {}
+  void TearDown() override {
+    manager.reset();
+    GLFixture::TearDown();
+  }
+
+  TestGame game;
+  std::unique_ptr<GCore::ResourceManager> manager = std::make_unique<GCore::ResourceManager>();
+};
+
+TEST_F(PngOnScreen, QuadLandsAtItsLetterboxedPixels) {
+  // 10 x 10: the top half red, the bottom half green (rows top to bottom).
+  std::vector<uint8_t> rgba(10 * 10 * 4);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 10; ++x) {
+      uint8_t* p = &rgba[(y * 10 + x) * 4];
+      p[0] = y < 5 ? 255 : 0;
+      p[1] = y < 5 ? 0 : 255;
+      p[2] = 0;
+      p[3] = 255;
+    }
+  }
+  game.WriteImage("game", 0x42, testpng::EncodeRgba(10, 10, rgba));
+
+  struct Case {
+    float designWidth, designHeight;
+    float scale, left, bottom;  // expected fit of the 200 x 100 window
+  } cases[] = {
+      {100, 100, 1.0f, 50, 0},   // design narrower than the window: side bars
+      {400, 100, 0.5f, 0, 25},   // design wider: bars at top and bottom
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.designWidth) + " x " + std::to_string(c.designHeight));
+    GCore::g_settings.designWidth = c.designWidth;
+    GCore::g_settings.designHeight = c.designHeight;
+    renderer->Resize(kWidth, kHeight);
+    EXPECT_FLOAT_EQ(renderer->scaleX, c.scale);
+    EXPECT_FLOAT_EQ(renderer->offsetX, c.left);
+    EXPECT_FLOAT_EQ(renderer->offsetY, c.bottom);
+
+    GCore::Image* image = manager->GetImage({0, TestGame::Id(0x42)});
+    ASSERT_NE(image, nullptr);
+    const float white[4] = {1, 1, 1, 1};
+    Frame([&] {
+      renderer->SetBlendMode(0);
+      renderer->SetTextureFilter(GCore::kFilterNearest);
+      GCore::DrawPlacement at;
+      at.x = 40, at.y = 20, at.width = 20, at.height = 20;
+      renderer->DrawImage(image, nullptr, white, GCore::kPlaceRect, at);
+    });
+    // The quad covers design (40, 20) to (60, 40): window pixels from
+    // (left + 40 s, bottom + 20 s), 20 s wide and high.
+    const int x0 = static_cast<int>(c.left + 40 * c.scale);
+    const int y0 = static_cast<int>(c.bottom + 20 * c.scale);
+    const int side = static_cast<int>(20 * c.scale);
+    EXPECT_TRUE(Near(At(x0 + 1, y0 + side - 2), {255, 0, 0, 255})) << "the first rows at the top";
+    EXPECT_TRUE(Near(At(x0 + side - 2, y0 + 1), {0, 255, 0, 255}));
+    EXPECT_TRUE(Near(At(x0 - 1, y0 + 1), {0, 0, 0, 255})) << "nothing left of the quad";
+    EXPECT_TRUE(Near(At(x0 + 1, y0 + side), {0, 0, 0, 255})) << "nothing above it";
+    EXPECT_TRUE(Near(At(x0 + side, y0 + 1), {0, 0, 0, 255})) << "nothing right of it";
+    EXPECT_TRUE(manager->IsResident(image->texture));
+    EXPECT_EQ(image->texture->pixels, nullptr) << "decoded on the first draw, dropped after upload";
+  }
+}
+
+}  // namespace
