@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include "ProgramRun.h"
 
 namespace {
@@ -59,12 +61,17 @@ TEST_F(Program, DesignSizeSetsTheClientAreaAndClosingTheWindowExits) {
              "g.SetMainloop(function(t) if t < 0 then g.clog('closed by window\\n') end end)\n");
   int width = 0;
   int height = 0;
-  const e2e::RunResult run = e2e::Run(root, {}, 60, [&](pid_t) {
-    const unsigned long window = e2e::FindWindow("e2e size", 30000);
-    ASSERT_NE(window, 0u);
+  unsigned long window = 0;
+  const e2e::RunResult run = e2e::Run(root, {}, 60, [&](pid_t program) {
+    window = e2e::FindWindow("e2e size", 30000);
+    if (!window) {
+      kill(program, SIGKILL);
+      return;
+    }
     e2e::WindowSize(window, width, height);
     e2e::RequestClose(window);
   });
+  ASSERT_NE(window, 0u) << run.output;
   ASSERT_FALSE(run.timedOut) << run.output;
   EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(width, 1024);
