@@ -1,0 +1,19 @@
+#pragma once
+// Registration of the display list's script classes in a project state:
+// each class's metatable (by class name) and its creator in the class
+// factory. Objects made before their class is registered in a state have no
+// metatable there, so registration comes before any object is made.
+// Main thread only.
+#include <lua.hpp>
+
+namespace GCore {
+
+// The "Matrix" class: metatable with its members, and its factory creator.
+void RegisterMatrixClass(lua_State* L);
+
+// The script constructor "Matrix"(flag, a, b, c, d, tx, ty): the first of a
+// to ty that is nil or absent ends the list; the rest keep their defaults.
+// Returns the new matrix.
+int NewMatrixScript(lua_State* L);
+
+}  // namespace GCore
