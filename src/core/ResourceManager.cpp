@@ -1,6 +1,7 @@
 #include "core/ResourceManager.h"
 
 #include <cstring>
+#include <unordered_set>
 
 #include "core/GameIF.h"
 #include "core/LuaManager.h"
@@ -62,16 +63,22 @@ OwnerPair ResourceManager::Normalise(OwnerPair pair) const {
 template <class Predicate>
 void ResourceManager::EraseImages(Predicate drop) {
   // Images share textures (sub-images, grid cells): no surviving image may
-  // keep pointing at a texture that is deleted here, and no image being
-  // deleted may look at a texture already gone.
+  // keep pointing at a texture deleted here, and no image being deleted may
+  // look at a texture already gone. Every texture is still alive until the
+  // erasing pass below.
+  std::unordered_set<const Texture*> doomed;
   for (auto& [pair, image] : images_) {
     if (!drop(pair)) continue;
-    if (!image->Owns(image->texture)) {
+    if (image->Owns(image->texture)) {
+      doomed.insert(image->texture);
+    } else {
       image->texture = nullptr;
-      continue;
     }
-    for (auto& [otherPair, other] : images_) {
-      if (other != image && other->texture == image->texture) other->texture = nullptr;
+  }
+  if (!doomed.empty()) {
+    for (auto& [pair, image] : images_) {
+      const bool deletesIt = drop(pair) && image->Owns(image->texture);
+      if (!deletesIt && doomed.count(image->texture)) image->texture = nullptr;
     }
   }
   for (auto it = images_.begin(); it != images_.end();) {
