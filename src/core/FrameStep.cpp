@@ -43,7 +43,10 @@ void RestartGame() {
 
 void StepFrame() {
   if (!g_glyphScratch) return;
-  if (g_runState == kRunRebuildRenderer) g_runState = kRunRunning;
+  if (g_runState == kRunRebuildRenderer) {
+    if (g_game) g_game->RebuildRenderer();
+    g_runState = kRunRunning;
+  }
 
   const uint32_t now = timeGetTime();
   if (!g_clockStarted) {

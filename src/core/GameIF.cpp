@@ -9,8 +9,11 @@
 #include "core/Log.h"
 #include "core/LuaManager.h"
 #include "core/Object.h"
+#include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
+#include "display/Matrix.h"
 #include "platform/MessageBox.h"
+#include "render/RendererGLES2.h"
 
 namespace GCore {
 
@@ -64,16 +67,55 @@ LuaManager* GameIF::CreateLuaManager() {
   return luaManager_.get();
 }
 
+ResourceManager* GameIF::CreateResourceManager() {
+  resourceManager_ = std::make_unique<ResourceManager>();
+  return resourceManager_.get();
+}
+
+Renderer* GameIF::CreateRenderer() {
+  renderer_ = std::make_unique<RendererGLES2>();
+  return renderer_.get();
+}
+
+namespace {
+
+// An identity matrix of the first project, or null without one.
+Matrix* NewFirstProjectMatrix(LuaManager* projects) {
+  LuaProj* first = projects ? projects->GetProject(1) : nullptr;
+  return first && first->state ? NewMatrix(first->state) : nullptr;
+}
+
+void SetBaseTransform(Matrix* matrix) {
+  if (matrix) matrix->Retain();
+  Drop(CurrentTransform);
+  CurrentTransform = matrix;
+}
+
+}  // namespace
+
+void GameIF::RebuildRenderer() {
+  if (resourceManager_) resourceManager_->ResetTextures();
+  renderer_.reset();
+  CreateRenderer();
+  renderer_->SetBaseViewTransform(NewFirstProjectMatrix(luaManager_.get()));
+  renderer_->Init();
+}
+
 bool GameIF::PreInit() {
   LogWrite("PreInit Start\n");
   CreateScriptVM();
   CreateLuaManager();
   if (!scriptVM_->Check()) return false;
+  CreateRenderer();
+  CreateResourceManager();
   luaManager_->LoadProj(projectName.c_str());
+  SetBaseTransform(NewFirstProjectMatrix(luaManager_.get()));
+  renderer_->SetBaseViewTransform(NewFirstProjectMatrix(luaManager_.get()));
   return true;
 }
 
 bool GameIF::Init() {
+  if (renderer_) renderer_->Init();
   luaManager_->Initialise();
   LogWrite("Init");
   return true;
@@ -105,9 +147,13 @@ void GameIF::Update(uint32_t elapsedMs) {
   if (luaManager_) luaManager_->Update(gameTime);
 }
 
-void GameIF::Render() {}
+void GameIF::Render() {
+  if (renderer_) renderer_->RenderFrame(nullptr);
+}
 
-void GameIF::Resize(int, int) {}
+void GameIF::Resize(int width, int height) {
+  if (renderer_) renderer_->Resize(width, height);
+}
 
 void GameIF::Quit() {
   MessageBox("info", "FinishUpdate");
@@ -117,7 +163,13 @@ void GameIF::Quit() {
 int GameIF::MessageBox(const char* title, const char* text) { return ShowMessageBox(title, text); }
 
 void GameIF::Shutdown() {
+  // From here the last release of an engine object destroys it at once, so
+  // everything the managers hold goes before the Lua states close.
   g_shuttingDown = true;
+  SetBaseTransform(nullptr);
+  if (resourceManager_) resourceManager_->Clear();
+  resourceManager_.reset();
+  renderer_.reset();
   if (luaManager_) luaManager_->CloseAll();
   luaManager_.reset();
   std::fflush(stdout);

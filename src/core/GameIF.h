@@ -13,6 +13,8 @@ class ScriptVM;
 namespace GCore {
 
 class LuaManager;
+class Renderer;
+class ResourceManager;
 
 struct Point {
   float x = 0;
@@ -43,6 +45,12 @@ class GameIF {
   ScriptVM* CreateScriptVM();
   LuaManager* GetLuaManager() const { return luaManager_.get(); }
   LuaManager* CreateLuaManager();
+  ResourceManager* GetResourceManager() const { return resourceManager_.get(); }
+  ResourceManager* CreateResourceManager();
+  Renderer* GetRenderer() const { return renderer_.get(); }
+  Renderer* CreateRenderer();
+  // Replaces the renderer by a new one on the same GL context.
+  void RebuildRenderer();
 
   // Repository mode: resources come from the git repository at repositoryPath
   // and the root folder is empty, so resource paths begin with "/".
@@ -65,6 +73,8 @@ class GameIF {
  protected:
   std::unique_ptr<ScriptVM> scriptVM_;
   std::unique_ptr<LuaManager> luaManager_;
+  std::unique_ptr<ResourceManager> resourceManager_;
+  std::unique_ptr<Renderer> renderer_;
 };
 
 // The application's game object: runs "gamestart" once the window exists.
