@@ -59,6 +59,14 @@ int MsgBox(lua_State* L);
 int clog(lua_State* L);
 int print_co(lua_State* L);
 
+// The renderer's view and the window on the desktop.
+int SetRenderSZ(lua_State* L);
+int Viewport(lua_State* L);
+int ProjMatrix(lua_State* L);
+int ViewMatrix(lua_State* L);
+int IsForeground(lua_State* L);
+int OpenURL(lua_State* L);
+
 // Entries without effect.
 int NoEffect(lua_State* L);
 int FullPath(lua_State* L);

@@ -185,6 +185,10 @@ bool GetClientSize(int& width, int& height) {
   return true;
 }
 
+bool IsAppWindowForeground() {
+  return g_record.window && (SDL_GetWindowFlags(g_record.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
 void DestroyAppWindow() {
   if (!g_record.window) return;
   SetEventSource(nullptr);

@@ -52,6 +52,9 @@ bool SwapBuffers();
 // The client area now; false (and 0 x 0) without a window.
 bool GetClientSize(int& width, int& height);
 
+// True while the window has the keyboard focus of the desktop.
+bool IsAppWindowForeground();
+
 // Ends the window: EGL objects, the SDL window and SDL's video subsystem; the
 // message loop goes back to posted messages only. For tests and orderly exits.
 void DestroyAppWindow();

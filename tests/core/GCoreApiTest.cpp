@@ -1,6 +1,7 @@
 #include "ScriptHostFixture.h"
 
 #include "core/GameSettings.h"
+#include "render/Renderer.h"
 
 namespace {
 
@@ -101,6 +102,55 @@ TEST_F(GCoreApi, LogAndTracebacks) {
               "return g.print_co(co)");
   EXPECT_NE(trace.find("stack traceback"), std::string::npos) << trace;
   EXPECT_EQ(Eval(L, "return select('#', g.print_co(42))"), "0");
+}
+
+}  // namespace
+
+namespace {
+
+// Records the view operations the script functions ask for.
+class ViewRecorder : public GCore::Renderer {
+ public:
+  void SetProjection(float l, float r, float b, float t, float n, float f, bool ortho) override {
+    calls.push_back(Format("proj", {l, r, b, t, n, f, ortho ? 1.0f : 0.0f}));
+  }
+  void SetViewport(float x, float y, float w, float h) override { calls.push_back(Format("viewport", {x, y, w, h})); }
+  void SetView(float x, float y, float sx, float sy) override { calls.push_back(Format("view", {x, y, sx, sy})); }
+  std::vector<std::string> calls;
+
+ private:
+  static std::string Format(const char* name, std::initializer_list<float> values) {
+    std::string text = name;
+    for (float v : values) text += " " + std::to_string(static_cast<int>(v * 100) / 100.0).substr(0, 6);
+    return text;
+  }
+};
+
+class GameWithRecorder : public GCore::GameIF {
+ public:
+  using GameIF::GameIF;
+  ViewRecorder* Install() {
+    auto recorder = std::make_unique<ViewRecorder>();
+    ViewRecorder* raw = recorder.get();
+    renderer_ = std::move(recorder);
+    return raw;
+  }
+};
+
+TEST_F(GCoreApi, ViewFunctionsTruncateAndScale) {
+  lua_State* L = StartLoader();
+  GameWithRecorder owner("loader", root.Path());
+  ViewRecorder* recorder = owner.Install();
+  GCore::GameIF* previous = GCore::g_game;
+  GCore::g_game = &owner;
+  Eval(L, "g.ProjMatrix(0, 800.9, 0, 600, 2) g.Viewport(1.5, 2.5, 100.9, 50) g.ViewMatrix(10, 20, 150, 2) "
+          "g.SetRenderSZ(640.7, 480.2)");
+  GCore::g_game = previous;
+  EXPECT_EQ(recorder->calls, (std::vector<std::string>{"proj 0.0000 1600.0 0.0000 1200.0 -1.000 1.0000 1.0000",
+                                                       "viewport 1.0000 2.0000 100.00 50.000",
+                                                       "view 20.000 40.000 6.0000 6.0000"}));
+  EXPECT_EQ(recorder->logicalWidth, 640.0f);
+  EXPECT_EQ(recorder->logicalHeight, 480.0f);
 }
 
 }  // namespace
