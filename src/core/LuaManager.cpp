@@ -1,7 +1,12 @@
 #include "core/LuaManager.h"
 
+#include <utility>
+
 #include "core/GameIF.h"
 #include "core/ScriptVM.h"
+#include "display/DisplayClasses.h"
+#include "display/Stage.h"
+#include "render/Renderer.h"
 
 namespace GCore {
 
@@ -40,6 +45,14 @@ int LuaManager::LoadProj(const char* name) {
     current_ = 1;
     return n;
   }
+  // Every project has a stage, and a container for cached UI instances.
+  RegisterDisplayListClasses(L);
+  record.stage = NewDisplayObject<Stage>(L);
+  record.stage->Retain();
+  record.uiCache = NewDisplayObject<Entity>(L);
+  record.uiCache->Retain();
+  g_drawScene = DrawScene;
+  g_fitStages = FitStages;
   const int top = lua_gettop(L);
   DoScript(L, "gameinit");
   if (current_ != 1) DoScript(L, "modstart");
@@ -52,6 +65,7 @@ void LuaManager::Update(uint32_t gameTime) {
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;
     LuaProj& project = *GetProject(i);
+    if (project.stage && g_game && g_game->lastStep >= 1) project.stage->Update();
     if (project.mainLoop > 0 && project.state) {
       lua_State* L = project.state;
       const int top = lua_gettop(L);
@@ -60,6 +74,14 @@ void LuaManager::Update(uint32_t gameTime) {
       ProtectedCall(L, 1);
       lua_settop(L, top);
     }
+  }
+  current_ = 1;
+}
+
+void LuaManager::RenderStages() {
+  for (int i = 1; i <= ProjectCount(); ++i) {
+    current_ = i;
+    if (Stage* stage = GetProject(i)->stage) stage->Draw();
   }
   current_ = 1;
 }
@@ -75,6 +97,8 @@ void LuaManager::CloseProject(LuaProj& project) {
     luaL_unref(L, LUA_REGISTRYINDEX, project.mainLoop);
   }
   project.mainLoop = -1;
+  Drop(std::exchange(project.stage, nullptr));
+  Drop(std::exchange(project.uiCache, nullptr));
   if (project.state) lua_close(project.state);
   project.state = nullptr;
   if (project.texts) project.texts->Clear();

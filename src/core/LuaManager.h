@@ -14,11 +14,16 @@
 
 namespace GCore {
 
+class Entity;
+class Stage;
+
 struct LuaProj {
   lua_State* state = nullptr;
   int mainLoop = -1;  // registry reference of the per-frame callback
   std::unique_ptr<LangManager> texts;
   std::string name;
+  Stage* stage = nullptr;     // the project's root display object, held
+  Entity* uiCache = nullptr;  // container of cached UI instances, held
 };
 
 class LuaManager {
@@ -30,6 +35,8 @@ class LuaManager {
   virtual bool Initialise() { return true; }
   virtual void CloseAll();
   virtual void Update(uint32_t gameTime);
+  // Draws every project's stage, each with its project current.
+  void RenderStages();
 
   // Loads a project: new state, "gameinit", and "modstart" for every project
   // after the first. Returns its 1-based index.

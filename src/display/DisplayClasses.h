@@ -16,4 +16,10 @@ void RegisterMatrixClass(lua_State* L);
 // Returns the new matrix.
 int NewMatrixScript(lua_State* L);
 
+// "Matrix", "DisplayObject", "DisplayObjectContainer", "Entity" and
+// "Stage". Entities answer their own script keys (children by number,
+// components, data table, broadcast); the members of display objects and
+// containers are bound by their own bindings.
+void RegisterDisplayListClasses(lua_State* L);
+
 }  // namespace GCore

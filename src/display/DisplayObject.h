@@ -1,0 +1,212 @@
+#pragma once
+// The base of every node of the display tree.
+// Rules:
+//  - A display object lives inside its script userdata (see core/Object.h);
+//    constructors take the Lua state the object is made in, because they make
+//    script objects of their own (the two matrices) while constructing.
+//  - `parent` is a plain pointer: the parent's child list holds the counted
+//    reference. A destroyed parent clears the links of its children.
+//  - Placement: the object sits in its parent by anchors (fractions of the
+//    parent's size), offsets (pixels) and a pivot (a fraction of its own
+//    size, which is its origin). Design coordinates: y grows upward, so the
+//    minimum y offset is the bottom.
+//  - Dirty bits: transform, colour and bounds; Invalidate sets them and the
+//    own update step (Draw, UpdateWorldTransform) brings the world matrix and
+//    colour up to date.
+//  - Every call into a script runs under the shared message handler: a
+//    script error is printed and the frame goes on.
+// Main thread only.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <lua.hpp>
+
+#include "core/Object.h"
+#include "display/DisplayTypes.h"
+#include "display/KeyTrack.h"
+#include "display/Matrix.h"
+
+namespace GCore {
+
+class DisplayObjectContainer;
+class Entity;
+class Image;
+struct AirData;
+struct AirFrame;
+struct AirFrameInfo;
+
+constexpr uint8_t kDirtyTransform = 1;
+constexpr uint8_t kDirtyColour = 2;
+constexpr uint8_t kDirtyBounds = 4;
+constexpr uint8_t kDirtyAll = 7;
+
+// Kinds of media (the top four bits of the media id); anything else is an image.
+constexpr uint32_t kMediaAir = 3;
+constexpr uint32_t kMediaVideo = 0xA;
+
+class DisplayObject : public Object {
+ public:
+  static const ClassInfo classInfo;
+
+  explicit DisplayObject(lua_State* L);
+  ~DisplayObject() override;
+  const ClassInfo* GetClassInfo() const override { return &classInfo; }
+
+  // Copies the source's state (not its world state, parent, order key, media
+  // timing or key tracks) into this fresh object; ignored unless the source
+  // is a display object.
+  virtual void CopyFrom(DisplayObject* source);
+  // The base: the own update step, then the render state to the renderer.
+  virtual void Draw();
+  // true: transform dirty here, bounds dirty here and up the tree (the
+  // topmost ancestor excepted); false: colour dirty here.
+  virtual void Invalidate(bool transform);
+  // The nearest entity above that was made from a template, or none.
+  virtual void GetOwnerEntity(Retained<Entity>& out);
+  // Per-frame step; the base advances the key tracks while visible.
+  virtual void Update();
+  // target[track name] = value through the target's metamethods.
+  virtual void SetScriptProperty(const KeyTrack& track, double value);
+  // The object's reaction to an event; the base ignores it.
+  virtual bool HandleEvent(const char* name, DisplayObject* target, const char* arg);
+  // Parent first, then this object's world matrix and colour.
+  virtual void UpdateWorldTransform();
+  virtual void SetMedia(uint32_t id);
+  virtual const char* GetClassName() const { return "Object"; }
+  virtual float GetWidth();
+  virtual float GetHeight();
+
+  // Placement.
+  // Adds (Subtract: removes) the object's local position to x and y; either may be null.
+  void AddPlacement(float* x, float* y);
+  void SubtractPlacement(float* x, float* y);
+  float PivotPointX() const;
+  float PivotPointY() const;
+  // Moves the pivot point to x (y), keeping the span, unless within 1e-5.
+  void SetX(float x);
+  void SetY(float y);
+  // Resizes around the pivot point unless within 1e-5.
+  void SetWidth(float width);
+  void SetHeight(float height);
+  // Resizes the axes named by the scale mode to the content size (unless
+  // within 0.1), making their anchors equal.
+  void FitToContent(float contentWidth, float contentHeight);
+  uint32_t GetAnchorsPacked() const;
+  void SetAnchorsPacked(uint32_t packed);
+  // Span of one axis becomes `size` around its pivot point unless it is
+  // within `tolerance` already; true when it changed (the caller invalidates).
+  static bool ResizeSpan(float& min, float& max, float pivot, float size, float tolerance);
+
+  // Tree and geometry queries.
+  // True when other is this object or one of its ancestors.
+  bool IsDescendantOf(const DisplayObject* other) const;
+  // Visible, and the point lies within the world bounds (edges included).
+  bool BoundsContain(float x, float y) const;
+  // A stage point through the inverse of the world matrix.
+  Point GlobalToLocal(float x, float y) const;
+  // The game's mouse position through the world matrix.
+  float GetWorldMouseX() const;
+  float GetWorldMouseY() const;
+
+  // Links to the slots of a skeletal parent (its skeleton's slot k is linked
+  // by a link word of 2k, plus a flag in bit 0).
+  // The inverse of the parent's world matrix, or of the linked slot bone's
+  // transform, written into `matrix`; nothing without a parent.
+  void GetInverseWorldMatrix(Matrix& matrix) const;
+  // The linked slot's name, or "_root".
+  const char* GetBoneName() const;
+  void SetBoneName(const char* name);
+
+  // Key tracks (see KeyTrack.h).
+  KeyTrack* FindKeyTrack(const char* name) const;
+  // The script method addKeyTrack: (name or {target, name}, n, {time, value,
+  // kind, ...}). Prints a message and changes nothing when the name is
+  // missing or too long.
+  void AddKeyTrack(lua_State* L);
+  // Sets a track's elapsed time, adding an empty track of that name if needed.
+  void SetKeyTrackTime(const char* name, uint32_t ms);
+  // Empties the named track's keys, unless tracks are being applied.
+  void ClearKeyTrack(const char* name);
+  // Advances every track by the game's last step and applies its value.
+  void UpdateKeyTracks();
+
+  // Media frames.
+  // The image to draw now: the current air frame (with `info` filled when
+  // given), image-grid cell, or the image itself. `time` (ms) drives image
+  // grids; below 0 the game time does.
+  Image* GetMediaFrame(AirFrameInfo* info, int64_t time);
+  void SetActionById(int32_t id);
+  void SetActionByName(const char* name);
+
+  std::vector<std::unique_ptr<KeyTrack>> keyTracks;
+  std::string name;
+  int32_t data = -1;  // kept for scripts, read by nothing else
+  int32_t tag = 0;
+  int8_t group = 0;  // collision group key, 0 = none
+  uint8_t blendMode = 0;
+  uint8_t textureFilter = 1;
+  bool mouseEnabled = false;
+  uint32_t tintMode = 0;
+  // 0 none; 1 to 255 this child masks its next sibling at reference
+  // mask / 255; above 255 an inverted mask at (mask - 255) / 255.
+  int32_t mask = 0;
+  bool blocksHits = false;
+  uint8_t scaleMode = 0;  // bit 0 fit the width, bit 1 the height; only below 4 as a signed byte
+  uint32_t shaderId = 1;
+  // Slot link word: -1 none, else twice a slot index of a skeletal parent,
+  // plus a flag in bit 0 (drawn after the slot's attachment).
+  int32_t slotLink = 0;
+  int32_t orderKey = 0;  // tie-break of the child order
+  // On a tile map: bits 0 to 7 the tile layer (set by scripts), bits 8 and up
+  // the depth row (written by the map).
+  uint32_t layerKey = 0;
+  Retained<Matrix> worldMatrix;
+  DisplayObjectContainer* parent = nullptr;
+  int32_t depth = 0;
+  float pivotX = 0.5f, pivotY = 0.5f;
+  float offsetMinX = 0, offsetMinY = 0;
+  float offsetMaxX = 100, offsetMaxY = 100;
+  float anchorMinX = 0.5f, anchorMaxX = 0.5f, anchorMinY = 0.5f, anchorMaxY = 0.5f;
+  uint32_t mediaProject = 0;  // low byte used
+  uint32_t mediaId = 0;
+  // Text bytes 0 and 1 (shadow offset), 2 (shadow alpha), 3 (1-based font style).
+  uint8_t textStyle[4] = {0, 0, 0, 0};
+  ColorTransform localColor;
+  ColorTransform worldColor;
+  Retained<Matrix> localMatrix;
+  Rectangle bounds;  // world space, filled while drawing
+  uint32_t frameStart = 0;  // game time at which the current air frame began
+  uint16_t actionIndex = 0;
+  uint16_t frameIndex = 0;
+  uint8_t dirty = kDirtyAll;
+  bool visible = true;
+
+ protected:
+  // Brings the world matrix and colour up to date where dirty.
+  void UpdateOwnTransform();
+
+ private:
+  AirData* MediaAirData() const;
+  // The first action of the air media for which `matches` holds becomes
+  // current (none: the action stays); the frame timing restarts.
+  template <class Match>
+  void SelectAction(Match matches);
+  // Advances the air animation to `now`. `air` and `frame` receive the data
+  // and the frame to show (null when there is none). Returns false when this
+  // step reached a frame that holds for ever: the animation ended.
+  bool StepFrameAnimation(uint32_t now, const AirData*& air, const AirFrame*& frame);
+};
+
+// Makes a T (a display class) in a new userdata of L, owned by the collector
+// until someone retains it. The class's metatable must be registered in L.
+// The stack is left as it was.
+template <class T>
+T* NewDisplayObject(lua_State* L) {
+  T* object = NewObjectUserdata<T>(L, L);
+  lua_pop(L, 1);
+  return object;
+}
+
+}  // namespace GCore

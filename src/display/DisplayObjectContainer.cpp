@@ -1,0 +1,275 @@
+#include "display/DisplayObjectContainer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/Log.h"
+#include "core/ResourceManager.h"
+#include "display/Entity.h"
+#include "display/Stage.h"
+#include "render/Renderer.h"
+#include "spine/SpineRecords.h"
+
+namespace GCore {
+
+namespace {
+
+// Stencil reference of a mask value: m / 255, or (m - 255) / 255 inverted.
+float MaskReference(int32_t mask) {
+  return static_cast<float>(mask > 255 ? mask - 255 : mask) / 255.0f;
+}
+
+int32_t ToPixel(float value) {
+  return std::isfinite(value) ? static_cast<int32_t>(value) : 0;
+}
+
+}  // namespace
+
+const ClassInfo DisplayObjectContainer::classInfo = {"DisplayObjectContainer",
+                                                     &DisplayObject::classInfo};
+
+DisplayObjectContainer::DisplayObjectContainer(lua_State* L) : DisplayObject(L) {}
+
+DisplayObjectContainer::~DisplayObjectContainer() {
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    if (DisplayObject* child = IfAlive(it->Get()); child && child->parent == this) {
+      child->parent = nullptr;
+    }
+  }
+}
+
+int FindSlotIndex(const Skeleton* skeleton, const char* slotName) {
+  if (!skeleton || !skeleton->slots || !slotName) return -1;
+  for (int32_t i = 0; i < skeleton->slotCount; ++i) {
+    const SlotData* data = skeleton->slots[i].data;
+    if (data && data->name && std::strcmp(data->name, slotName) == 0) return i;
+  }
+  return -1;
+}
+
+bool DisplayObjectContainer::IsUnderCurrentStage() const {
+  const Stage* stage = CurrentStage();
+  return stage && IsDescendantOf(stage);
+}
+
+void DisplayObjectContainer::SortChildren() {
+  for (size_t i = 0; i < children.size(); ++i) children[i]->orderKey = static_cast<int32_t>(i);
+  std::sort(children.begin(), children.end(),
+            [](const Retained<DisplayObject>& l, const Retained<DisplayObject>& r) {
+              return l->depth != r->depth ? l->depth < r->depth : l->orderKey < r->orderKey;
+            });
+}
+
+void DisplayObjectContainer::AddChild(DisplayObject* child, int32_t childTag) {
+  if (!child) return;
+  InsertChildAt(child, NumChildren(), child->depth);
+  if (childTag != 0) child->tag = childTag;
+}
+
+void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, int32_t childDepth) {
+  if (!child) return;
+  // A container inside itself would make the tree a loop.
+  if (IsDescendantOf(child)) {
+    LogPrintf("%s \"%s\" cannot hold itself or one of its ancestors\n", GetClassName(), name.c_str());
+    return;
+  }
+  Retained<DisplayObject> hold(child);
+  child->depth = childDepth;
+  if (child->parent) child->parent->RemoveChild(child);
+  const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), children.size());
+  children.insert(children.begin() + static_cast<std::ptrdiff_t>(at), hold);
+  SortChildren();
+
+  Stage* stage = CurrentStage();
+  const bool underStage = stage && IsDescendantOf(stage);
+  if (underStage && child != stage) {
+    if (auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, child))) {
+      entity->CallComponents(state, "start", true, 0, 0);
+    }
+  }
+  child->parent = this;
+  child->Invalidate(true);
+  child->Invalidate(false);
+  if (underStage) DispatchEvent(this, "onAdd", nullptr);
+}
+
+Retained<DisplayObject> DisplayObjectContainer::RemoveChildAt(int32_t index) {
+  if (index < 0 || index >= NumChildren()) return {};
+  Retained<DisplayObject> child = children[static_cast<size_t>(index)];
+  children.erase(children.begin() + index);
+  // The child is still linked here, so the event bubbles through this container.
+  if (IsUnderCurrentStage()) DispatchEvent(child.Get(), "onRemove", nullptr);
+  if (child->parent == this) child->parent = nullptr;
+  Invalidate(true);
+  return child;
+}
+
+Retained<DisplayObject> DisplayObjectContainer::RemoveChild(DisplayObject* child) {
+  return RemoveChildAt(GetChildIndex(child));
+}
+
+void DisplayObjectContainer::RemoveAllChildren() {
+  const bool underStage = IsUnderCurrentStage();
+  const std::vector<Retained<DisplayObject>> leaving = children;
+  for (auto it = leaving.rbegin(); it != leaving.rend(); ++it) {
+    DisplayObject* child = it->Get();
+    if (child->parent != this) continue;  // a handler moved it already
+    if (underStage) DispatchEvent(child, "onRemove", nullptr);
+    if (child->parent == this) child->parent = nullptr;
+  }
+  // Children that handlers added meanwhile leave too.
+  for (const Retained<DisplayObject>& child : children) {
+    if (child->parent == this) child->parent = nullptr;
+  }
+  children.clear();
+  Invalidate(true);
+}
+
+int32_t DisplayObjectContainer::GetChildIndex(const DisplayObject* child) const {
+  for (size_t i = 0; i < children.size(); ++i) {
+    if (children[i].Get() == child) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+DisplayObject* DisplayObjectContainer::GetChildById(int32_t childTag) const {
+  for (const Retained<DisplayObject>& child : children) {
+    if (child->tag == childTag) return child.Get();
+  }
+  return nullptr;
+}
+
+DisplayObject* DisplayObjectContainer::GetChildByName(const char* childName) const {
+  if (!childName) return nullptr;
+  for (const Retained<DisplayObject>& child : children) {
+    if (child->name == childName) return child.Get();
+  }
+  return nullptr;
+}
+
+void DisplayObjectContainer::SetChildIndex(int32_t i, int32_t j) {
+  if (i < 0 || j < 0 || i >= NumChildren() || j >= NumChildren()) return;
+  std::swap(children[static_cast<size_t>(i)], children[static_cast<size_t>(j)]);
+  SortChildren();
+}
+
+bool DisplayObjectContainer::AnyChildContains(const Point& point) const {
+  for (const Retained<DisplayObject>& child : children) {
+    if (child->BoundsContain(point.x, point.y)) return true;
+  }
+  return false;
+}
+
+DisplayObject* DisplayObjectContainer::GetClipSource() const {
+  if (!parent) return nullptr;
+  const char clipName[2] = {static_cast<char>(clipKey & 0xFF), '\0'};
+  return parent->GetChildByName(clipName);
+}
+
+void DisplayObjectContainer::Invalidate(bool transform) {
+  DisplayObject::Invalidate(transform);
+  for (const Retained<DisplayObject>& child : children) child->Invalidate(transform);
+}
+
+void DisplayObjectContainer::Update() {
+  if (!visible) return;
+  UpdateKeyTracks();
+  for (int32_t i = 0; i < NumChildren(); ++i) {
+    Retained<DisplayObject> child = children[static_cast<size_t>(i)];
+    child->Update();
+  }
+}
+
+void DisplayObjectContainer::Draw() {
+  if (!visible) return;
+  if (dirty & kDirtyBounds) DispatchEvent(this, "boundUpdated", nullptr);
+  bool scissored = false;
+  if (clipKey >= 0 && parent && g_renderer) {
+    if (DisplayObject* source = GetClipSource()) {
+      // Only the source's world translation counts, not its scale or turn.
+      const float w = source->GetWidth();
+      const float h = source->GetHeight();
+      const Matrix& world = *source->worldMatrix.Get();
+      g_renderer->PushScissor(ToPixel(world.tx - source->pivotX * w),
+                              ToPixel(world.ty - source->pivotY * h), ToPixel(w), ToPixel(h));
+      scissored = true;
+    }
+  }
+  DisplayObject::Draw();
+  DrawChildren();
+  if ((dirty & kDirtyBounds) && !children.empty()) UniteChildBounds();
+  dirty &= static_cast<uint8_t>(~kDirtyBounds);
+  if (scissored) g_renderer->PopScissor();
+}
+
+void DisplayObjectContainer::DrawChildren() {
+  for (int32_t i = 0; i < NumChildren(); ++i) {
+    Retained<DisplayObject> child = children[static_cast<size_t>(i)];
+    const int32_t m = child->mask;
+    const bool masking = m > 0 && i + 1 < NumChildren() && g_renderer;
+    if (masking) g_renderer->BeginStencilMask(m > 255, MaskReference(m));
+    if (child->dirty & kDirtyBounds) child->bounds.width = child->bounds.height = 0;
+    child->Draw();
+    if (!masking) continue;
+    g_renderer->ApplyStencilMask();
+    if (i + 1 < NumChildren()) {
+      Retained<DisplayObject> masked = children[static_cast<size_t>(i + 1)];
+      masked->Draw();
+    }
+    g_renderer->EndStencilMask();
+    ++i;
+  }
+}
+
+void DisplayObjectContainer::UniteChildBounds() {
+  bool any = bounds.width > 0 && bounds.height > 0;
+  float left = bounds.x;
+  float bottom = bounds.y;
+  float right = bounds.x + bounds.width;
+  float top = bounds.y + bounds.height;
+  for (size_t i = 0; i < children.size(); ++i) {
+    const DisplayObject& child = *children[i].Get();
+    if (child.mask > 255 || child.bounds.width < 2.0f) continue;
+    const Rectangle& b = child.bounds;
+    if (any) {
+      left = std::min(left, b.x);
+      bottom = std::min(bottom, b.y);
+      right = std::max(right, b.x + b.width);
+      top = std::max(top, b.y + b.height);
+    } else {
+      left = b.x;
+      bottom = b.y;
+      right = b.x + b.width;
+      top = b.y + b.height;
+      any = true;
+    }
+    if (child.mask > 0) ++i;  // the sibling drawn inside this mask
+  }
+  bounds = Rectangle{left, bottom, right - left, top - bottom};
+}
+
+void DisplayObjectContainer::CopyFrom(DisplayObject* source) {
+  DisplayObject::CopyFrom(source);
+  auto* container =
+      static_cast<DisplayObjectContainer*>(CastToClass(&DisplayObjectContainer::classInfo, source));
+  if (!container) return;
+  clipKey = container->clipKey;
+  // The source may be this object's ancestor: copy the children it has now.
+  const std::vector<Retained<DisplayObject>> originals = container->children;
+  for (const Retained<DisplayObject>& original : originals) {
+    const auto creator = ClassFactory().find(original->GetClassInfo());
+    if (creator == ClassFactory().end()) {
+      LogPrintf("No creator for class %s: child not copied\n", original->GetClassInfo()->name);
+      continue;
+    }
+    auto* copy = static_cast<DisplayObject*>(
+        CastToClass(&DisplayObject::classInfo, creator->second(state, 0)));
+    if (!copy) continue;
+    Retained<DisplayObject> hold(copy);
+    copy->CopyFrom(original.Get());
+    AddChild(copy, 0);
+  }
+}
+
+}  // namespace GCore

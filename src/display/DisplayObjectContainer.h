@@ -1,0 +1,92 @@
+#pragma once
+// A display object with an ordered list of children.
+// Rules:
+//  - The list holds a counted reference to each child; each child's `parent`
+//    points back. A child belongs to at most one container, and no container
+//    holds itself or one of its ancestors.
+//  - Order: ascending (depth, orderKey), where each child's orderKey is its
+//    index just before the sort, so equal depths keep their relative order.
+//    Index 0 is drawn first; the last child is topmost.
+//  - Children arriving or leaving under the current project's stage are told
+//    so by events ("onAdd" on the container, "onRemove" on the child) and, for
+//    entities, by the component call "start".
+//  - Handlers may change the tree while it is walked: walks re-read the count
+//    and hold the object they visit.
+// Main thread only.
+#include <cstdint>
+#include <vector>
+
+#include "display/DisplayObject.h"
+
+namespace GCore {
+
+struct Skeleton;
+
+using HitList = std::vector<Retained<DisplayObject>>;
+
+class DisplayObjectContainer : public DisplayObject {
+ public:
+  static const ClassInfo classInfo;
+
+  explicit DisplayObjectContainer(lua_State* L);
+  ~DisplayObjectContainer() override;
+  const ClassInfo* GetClassInfo() const override { return &classInfo; }
+
+  void CopyFrom(DisplayObject* source) override;
+  void Draw() override;
+  void Invalidate(bool transform) override;
+  void Update() override;
+
+  // Collects the objects under a stage point into hits: enclosing
+  // mouse-enabled containers first, the hit leaf last. True when the test
+  // must stop (a blocking object was met).
+  virtual bool HitTest(const Point& point, HitList& hits);
+  // Appends the child with its own depth; a non-zero tag becomes its tag.
+  virtual void AddChild(DisplayObject* child, int32_t tag);
+  // Takes the child at index out of the list; none for a bad index.
+  virtual Retained<DisplayObject> RemoveChildAt(int32_t index);
+  // The skeleton whose slots children may be linked to; skeletal containers
+  // override it.
+  virtual const Skeleton* GetSkeleton() const { return nullptr; }
+
+  // Inserts at index (appends at or past the end; a negative index inserts
+  // first) with the given depth, moving the child from its old parent.
+  // Refused, with a message, for this container and its ancestors.
+  void InsertChildAt(DisplayObject* child, int32_t index, int32_t childDepth);
+  Retained<DisplayObject> RemoveChild(DisplayObject* child);
+  // Every child leaves at once: "onRemove" for each (under the stage) and no
+  // other notification.
+  void RemoveAllChildren();
+  int32_t GetChildIndex(const DisplayObject* child) const;
+  DisplayObject* GetChildById(int32_t childTag) const;
+  DisplayObject* GetChildByName(const char* childName) const;
+  // Swaps two children, then restores the order (so only equal depths swap).
+  void SetChildIndex(int32_t i, int32_t j);
+  void SortChildren();
+  bool AnyChildContains(const Point& point) const;
+  // The sibling named by the clip key's low byte, or none.
+  DisplayObject* GetClipSource() const;
+  // Whether this container is the current project's stage or lies beneath it.
+  bool IsUnderCurrentStage() const;
+
+  int32_t NumChildren() const { return static_cast<int32_t>(children.size()); }
+  DisplayObject* ChildAt(int32_t index) const {
+    return index >= 0 && index < NumChildren() ? children[static_cast<size_t>(index)].Get() : nullptr;
+  }
+
+  int32_t clipKey = -1;  // below 0: no clip; else a one-character sibling name in the low byte
+  std::vector<Retained<DisplayObject>> children;
+
+ private:
+  void DrawChildren();
+  void UniteChildBounds();
+};
+
+// Index of the skeleton's slot of that name, -1 when none (or no skeleton).
+int FindSlotIndex(const Skeleton* skeleton, const char* slotName);
+
+// Hands the event to the target, then to each ancestor with the same target,
+// until a script sets the stop flag (which is then cleared).
+void DispatchEvent(DisplayObject* target, const char* name, const char* arg);
+
+}  // namespace GCore

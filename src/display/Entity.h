@@ -1,0 +1,59 @@
+#pragma once
+// The container that scripts extend with behaviour: script components (tables
+// kept under keys beginning with "c_") that receive the events reaching the
+// entity, "init" when attached, "destroy" when replaced, and, through the
+// stage, "start", "update" and "close"; and a free data table.
+// The component table and the data table live in the registry of the
+// entity's own Lua state. A component without the called function is
+// skipped silently; a component's error is printed by the shared message
+// handler and the walk goes on. Main thread only.
+#include <optional>
+#include <string>
+
+#include "display/DisplayObjectContainer.h"
+
+namespace GCore {
+
+class Entity : public DisplayObjectContainer {
+ public:
+  static const ClassInfo classInfo;
+
+  explicit Entity(lua_State* L);
+  ~Entity() override;
+  const ClassInfo* GetClassInfo() const override { return &classInfo; }
+
+  // The container copy, the template name, a shallow copy of each component
+  // (given "init") and of the data table.
+  void CopyFrom(DisplayObject* source) override;
+  void GetOwnerEntity(Retained<Entity>& out) override;
+  // Calls each component's function of the event's name as
+  // f(component, target, arg); false.
+  bool HandleEvent(const char* name, DisplayObject* target, const char* arg) override;
+  const char* GetClassName() const override { return "Entity"; }
+
+  // Calls `method` on every component with `count` values of L's stack from
+  // absolute index `first` as further arguments; when recursive, then on
+  // every entity child in index order, depth first. The stack is kept.
+  void CallComponents(lua_State* L, const char* method, bool recursive, int first, int count);
+  // Attaches the component on top of L's stack (left there): its entry in
+  // the global table com_map, then its "init".
+  void AttachComponent(lua_State* L);
+  // Pushes the data table, made on first use.
+  void PushDataTable(lua_State* L);
+
+  // The script keys that belong to entities: children by number, "c_"
+  // components, `b` (template name), `c` (component table), `d` (data
+  // table) and `broadcast`. Called with the entity at 1 and the key at 2 (and
+  // the value at 3). IndexOwnKey returns the number of results, or -1 when
+  // the key is not the entity's and the container's members must answer;
+  // NewIndexOwnKey returns false in that case (after cancelling a key track
+  // of that name unless tracks are being applied).
+  static int IndexOwnKey(lua_State* L, Entity* self);
+  static bool NewIndexOwnKey(lua_State* L, Entity* self);
+
+  int32_t componentTable = LUA_NOREF;  // registry reference
+  int32_t dataTable = 0;               // registry reference, 0 until made
+  std::optional<std::string> templateName;  // set for instances of a template
+};
+
+}  // namespace GCore

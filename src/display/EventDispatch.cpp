@@ -1,0 +1,52 @@
+// Bubbling events and hit testing of the display tree.
+#include "core/GameSettings.h"
+#include "display/DisplayObjectContainer.h"
+
+namespace GCore {
+
+void DispatchEvent(DisplayObject* target, const char* name, const char* arg) {
+  if (!target || !name) return;
+  // Handlers may remove the objects they run on: each is held meanwhile.
+  Retained<DisplayObject> current(target);
+  target->HandleEvent(name, target, arg);
+  while (current->parent) {
+    current.Reset(current->parent);
+    // The stop request is looked at only when an ancestor is next in line.
+    if (g_settings.eventStop) {
+      g_settings.eventStop = false;
+      break;
+    }
+    current->HandleEvent(name, target, arg);
+  }
+}
+
+bool DisplayObjectContainer::HitTest(const Point& point, HitList& hits) {
+  if (!visible) return false;
+  if (parent && mouseEnabled) hits.emplace_back(this);
+  const size_t startCount = hits.size();
+  for (int32_t i = NumChildren() - 1; i >= 0; --i) {
+    Retained<DisplayObject> child = children[static_cast<size_t>(i)];
+    if (child->mask > 255) continue;  // an inverted mask is never hit
+    if (i > 0) {
+      const DisplayObject& below = *children[static_cast<size_t>(i - 1)].Get();
+      if (below.visible && below.mask > 0) {
+        const bool inside = below.BoundsContain(point.x, point.y);
+        if (below.mask <= 255 ? !inside : inside) continue;
+      }
+    }
+    if (child->BoundsContain(point.x, point.y)) {
+      auto* container = static_cast<DisplayObjectContainer*>(
+          CastToClass(&DisplayObjectContainer::classInfo, child.Get()));
+      if (container) {
+        if (container->HitTest(point, hits)) return true;
+      } else if (child->mouseEnabled) {
+        hits.push_back(child);
+      }
+    }
+    if (child->visible && child->blocksHits) return true;
+    if (hits.size() > startCount) return false;
+  }
+  return false;
+}
+
+}  // namespace GCore
