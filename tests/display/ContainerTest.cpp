@@ -1,0 +1,246 @@
+// Containers: child order, refused loops, drawing with masks and clips,
+// bounds, add and remove events under the stage, and copies.
+#include "DisplayFixture.h"
+#include "display/DisplayObjectContainer.h"
+#include "display/Entity.h"
+
+namespace {
+
+using GCore::DisplayObject;
+using GCore::DisplayObjectContainer;
+using GCore::Entity;
+using Calls = std::vector<std::string>;
+
+// A drawable stand-in: records its drawing and sets the bounds it is given.
+class Probe : public DisplayObject {
+ public:
+  static const GCore::ClassInfo classInfo;
+  using DisplayObject::DisplayObject;
+  const GCore::ClassInfo* GetClassInfo() const override { return &classInfo; }
+  void Draw() override {
+    DisplayObject::Draw();
+    if (auto* recorder = dynamic_cast<RecordingRenderer*>(GCore::g_renderer)) {
+      recorder->calls.push_back("draw " + name);
+    }
+    if (drawnBounds.width > 0) bounds = drawnBounds;
+  }
+  GCore::Rectangle drawnBounds;
+};
+const GCore::ClassInfo Probe::classInfo = {"Probe", &DisplayObject::classInfo};
+
+class ContainerTest : public DisplayFixture {
+ protected:
+  void SetUp() override {
+    DisplayFixture::SetUp();
+    GCore::NewClassMetatable(L, &Probe::classInfo, [](lua_State*) { return 0; },
+                             [](lua_State*) { return 0; });
+    lua_pop(L, 1);
+  }
+
+  Probe* MakeProbe(const char* probeName, GCore::Rectangle drawn = {}) {
+    Probe* probe = Make<Probe>(nullptr, probeName);
+    probe->drawnBounds = drawn;
+    return probe;
+  }
+
+  static std::string Names(const DisplayObjectContainer& container) {
+    std::string names;
+    for (const auto& child : container.children) names += child->name;
+    return names;
+  }
+};
+
+TEST_F(ContainerTest, ChildrenStaySortedByDepthThenInsertion) {
+  auto* box = Make<DisplayObjectContainer>();
+  for (const char* n : {"A", "B", "C"}) box->AddChild(Make<DisplayObject>(nullptr, n), 0);
+  auto* d = Make<DisplayObject>(nullptr, "D");
+  d->depth = -1;
+  box->AddChild(d, 0);
+  EXPECT_EQ(Names(*box), "DABC");
+  box->InsertChildAt(Make<DisplayObject>(nullptr, "E"), 1, 0);
+  EXPECT_EQ(Names(*box), "DEABC");
+
+  box->SetChildIndex(0, 1);
+  EXPECT_EQ(Names(*box), "DEABC") << "a swap across depths is undone by the sort";
+  box->SetChildIndex(2, 4);
+  EXPECT_EQ(Names(*box), "DECBA");
+  box->SetChildIndex(2, 9);
+  EXPECT_EQ(Names(*box), "DECBA") << "a bad index: nothing";
+
+  box->InsertChildAt(Make<DisplayObject>(nullptr, "F"), -5, 0);
+  EXPECT_EQ(Names(*box), "DFECBA") << "a negative index inserts first among its depth";
+
+  auto* tagged = Make<DisplayObject>(nullptr, "T");
+  box->AddChild(tagged, 42);
+  EXPECT_EQ(tagged->tag, 42);
+  EXPECT_EQ(box->GetChildById(42), tagged);
+  EXPECT_EQ(box->GetChildByName("B")->name, "B");
+  EXPECT_EQ(box->GetChildByName("BB"), nullptr);
+  EXPECT_EQ(box->GetChildIndex(tagged), 6);
+  EXPECT_EQ(box->GetChildIndex(box), -1);
+}
+
+TEST_F(ContainerTest, NoContainerHoldsItselfOrAnAncestor) {
+  auto* root = Make<DisplayObjectContainer>(nullptr, "root");
+  auto* middle = Make<DisplayObjectContainer>(nullptr, "middle");
+  auto* leaf = Make<DisplayObjectContainer>(nullptr, "leaf");
+  root->AddChild(middle, 0);
+  middle->AddChild(leaf, 0);
+  testing::internal::CaptureStdout();
+  leaf->AddChild(root, 0);
+  middle->AddChild(middle, 0);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("cannot hold itself or one of its ancestors"), std::string::npos) << out;
+  EXPECT_EQ(root->parent, nullptr);
+  EXPECT_EQ(leaf->NumChildren(), 0);
+  EXPECT_EQ(middle->parent, root);
+  EXPECT_EQ(middle->NumChildren(), 1);
+
+  // Adding a child that has a parent moves it.
+  root->AddChild(leaf, 0);
+  EXPECT_EQ(leaf->parent, root);
+  EXPECT_EQ(middle->NumChildren(), 0);
+  EXPECT_EQ(Names(*root), "middleleaf");
+}
+
+TEST_F(ContainerTest, MasksStencilTheirNextSibling) {
+  auto* box = Make<DisplayObjectContainer>();
+  Probe* inverted = MakeProbe("M");
+  inverted->mask = 300;
+  Probe* normal = MakeProbe("N");
+  normal->mask = 128;
+  Probe* last = MakeProbe("Z");
+  last->mask = 5;
+  for (Probe* p : {inverted, MakeProbe("X"), normal, MakeProbe("Y"), MakeProbe("P"), last}) {
+    box->AddChild(p, 0);
+  }
+  box->Draw();
+  EXPECT_EQ(renderer.Structural(),
+            (Calls{"mask inverted 45", "draw M", "apply", "draw X", "unmask", "mask 128", "draw N",
+                   "apply", "draw Y", "unmask", "draw P", "draw Z"}))
+      << "a mask on the last child does nothing";
+}
+
+TEST_F(ContainerTest, AClipKeyScissorsToTheNamedSibling) {
+  auto* parent = Make<DisplayObjectContainer>();
+  auto* source = MakeProbe("A");  // 100 by 100 at (500, 400) in the world
+  auto* clipped = Make<DisplayObjectContainer>();
+  clipped->clipKey = 'A';
+  parent->AddChild(source, 0);
+  parent->AddChild(clipped, 0);
+  clipped->AddChild(MakeProbe("inside"), 0);
+  parent->Draw();
+  EXPECT_EQ(renderer.Structural(), (Calls{"draw A", "scissor 450 350 100 100", "draw inside", "unscissor"}));
+
+  renderer.calls.clear();
+  source->name = "B";
+  parent->Draw();
+  EXPECT_EQ(renderer.Structural(), (Calls{"draw B", "draw inside"})) << "no sibling of that name";
+  renderer.calls.clear();
+  clipped->Draw();
+  auto* orphan = Make<DisplayObjectContainer>();
+  orphan->clipKey = 'A';
+  orphan->Draw();
+  EXPECT_EQ(renderer.Structural(), (Calls{"draw inside"})) << "no parent, no clip";
+}
+
+TEST_F(ContainerTest, BoundsUniteTheCountingChildren) {
+  const struct {
+    const char* what;
+    std::vector<std::pair<GCore::Rectangle, int32_t>> children;  // drawn bounds, mask
+    GCore::Rectangle own;
+    GCore::Rectangle expected;
+  } cases[] = {
+      {"two children", {{{0, 0, 10, 10}, 0}, {{20, 5, 10, 30}, 0}}, {}, {0, 0, 30, 35}},
+      {"with the container's own", {{{0, 0, 10, 10}, 0}}, {-5, -5, 2, 2}, {-5, -5, 15, 15}},
+      {"narrow and inverted-mask children do not count",
+       {{{0, 0, 10, 10}, 0}, {{50, 50, 1.5f, 100}, 0}, {{-50, -50, 10, 10}, 300}},
+       {},
+       {0, 0, 10, 10}},
+      {"a counting mask hides its masked sibling",
+       {{{0, 0, 10, 10}, 10}, {{100, 100, 10, 10}, 0}, {{20, 20, 5, 5}, 0}},
+       {},
+       {0, 0, 25, 25}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto* box = Make<DisplayObjectContainer>();
+    for (const auto& [drawn, mask] : c.children) {
+      Probe* probe = MakeProbe("p", drawn);
+      probe->mask = mask;
+      box->AddChild(probe, 0);
+    }
+    box->bounds = c.own;
+    box->dirty |= GCore::kDirtyBounds;
+    box->Draw();
+    EXPECT_FLOAT_EQ(box->bounds.x, c.expected.x);
+    EXPECT_FLOAT_EQ(box->bounds.y, c.expected.y);
+    EXPECT_FLOAT_EQ(box->bounds.width, c.expected.width);
+    EXPECT_FLOAT_EQ(box->bounds.height, c.expected.height);
+    EXPECT_FALSE(box->dirty & GCore::kDirtyBounds);
+  }
+}
+
+TEST_F(ContainerTest, EventsOfAddingAndRemovingUnderTheStage) {
+  auto* outer = Make<Entity>("outer");
+  auto* inner = Make<Entity>("inner");
+  auto* loose = Make<Entity>("loose");
+  Run("outer.c_r = Recorder('outer'); inner.c_r = Recorder('inner'); loose.c_r = Recorder('loose')");
+  TakeLog();
+
+  loose->AddChild(inner, 0);
+  loose->RemoveChildAt(0);
+  EXPECT_EQ(TakeLog(), "") << "outside the stage nothing is told";
+
+  stage->AddChild(outer, 0);
+  EXPECT_EQ(TakeLog(), "outer:start");
+  outer->AddChild(inner, 0);
+  EXPECT_EQ(TakeLog(), "inner:start outer:onAdd");
+  outer->RemoveChild(inner);
+  EXPECT_EQ(TakeLog(), "inner:onRemove outer:onRemove") << "bubbles from the leaving child";
+  EXPECT_EQ(inner->parent, nullptr);
+
+  outer->AddChild(inner, 0);
+  TakeLog();
+  loose->AddChild(inner, 0);
+  EXPECT_EQ(TakeLog(), "inner:onRemove outer:onRemove") << "moving away from the stage";
+
+  outer->AddChild(loose, 0);
+  TakeLog();
+  outer->AddChild(Make<Entity>("third"), 0);
+  Run("third.c_r = Recorder('third')");
+  TakeLog();
+  outer->RemoveAllChildren();
+  EXPECT_EQ(TakeLog(), "third:onRemove outer:onRemove loose:onRemove outer:onRemove")
+      << "last child first, no close";
+  EXPECT_EQ(outer->NumChildren(), 0);
+  EXPECT_EQ(loose->parent, nullptr);
+}
+
+TEST_F(ContainerTest, CopiesMakeNewChildrenOfTheSameClasses) {
+  auto* source = Make<DisplayObjectContainer>(nullptr, "source");
+  source->clipKey = 'Q';
+  auto* inner = Make<DisplayObjectContainer>(nullptr, "inner");
+  source->AddChild(inner, 0);
+  inner->AddChild(Make<DisplayObject>(nullptr, "leaf"), 0);
+  source->AddChild(MakeProbe("probe"), 0);
+
+  auto* copy = Make<DisplayObjectContainer>();
+  testing::internal::CaptureStdout();
+  copy->CopyFrom(source);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(copy->clipKey, 'Q');
+  ASSERT_EQ(copy->NumChildren(), 1) << "a class without a creator is left out";
+  EXPECT_NE(out.find("No creator for class Probe"), std::string::npos) << out;
+  auto* innerCopy = copy->ChildAt(0);
+  EXPECT_NE(innerCopy, inner);
+  EXPECT_EQ(innerCopy->GetClassInfo(), &DisplayObjectContainer::classInfo);
+  EXPECT_EQ(innerCopy->parent, copy);
+  EXPECT_EQ(Names(*static_cast<DisplayObjectContainer*>(innerCopy)), "leaf");
+
+  // Copying an ancestor into its own descendant copies what it had.
+  inner->CopyFrom(source);
+  EXPECT_EQ(Names(*inner), "leafsource") << "its own copy took the name \"source\" first";
+}
+
+}  // namespace
