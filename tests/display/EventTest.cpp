@@ -1,0 +1,153 @@
+// Event bubbling with the stop flag, and hit testing.
+#include "DisplayFixture.h"
+#include "core/GameSettings.h"
+#include "display/DisplayObjectContainer.h"
+#include "display/Entity.h"
+
+namespace {
+
+using GCore::DisplayObject;
+using GCore::DisplayObjectContainer;
+using GCore::Entity;
+using GCore::Rectangle;
+
+class EventTest : public DisplayFixture {
+ protected:
+  // a > b > c, each with a recorder named after it.
+  void MakeChain() {
+    a = Make<Entity>("a");
+    b = Make<Entity>("b");
+    c = Make<Entity>("c");
+    a->AddChild(b, 0);
+    b->AddChild(c, 0);
+    Run("a.c_r = Recorder('a'); b.c_r = Recorder('b'); c.c_r = Recorder('c')\n"
+        "stop = require('gcore.c').EventStop");
+    TakeLog();
+  }
+
+  std::string Dispatch(DisplayObject* target, const char* arg = nullptr) {
+    GCore::DispatchEvent(target, "ping", arg);
+    return TakeLog();
+  }
+
+  Entity* a = nullptr;
+  Entity* b = nullptr;
+  Entity* c = nullptr;
+};
+
+TEST_F(EventTest, EventsBubbleWithTheSameTarget) {
+  MakeChain();
+  Run("a.c_r = nil\n"
+      "a.c_t = setmetatable({}, {ping = function(self, target, arg)\n"
+      "  log[#log + 1] = 'a:target:' .. (target == c and 'c' or '?') .. ':' .. tostring(arg)\n"
+      "end})");
+  TakeLog();
+  EXPECT_EQ(Dispatch(c, "x"), "c:ping(x) b:ping(x) a:target:c:x");
+  EXPECT_EQ(Dispatch(c), "c:ping b:ping a:target:c:nil") << "no argument: nil";
+}
+
+TEST_F(EventTest, TheStopFlagEndsTheBubbling) {
+  MakeChain();
+  Run("getmetatable(c.c_r).ping = function() log[#log + 1] = 'c stops'; stop() end");
+  EXPECT_EQ(Dispatch(c), "c stops") << "no ancestor hears it";
+  EXPECT_FALSE(GCore::g_settings.eventStop) << "cleared by the dispatch";
+
+  // A stop asked by the last ancestor stays set for the next dispatch.
+  Run("getmetatable(c.c_r).ping = nil\n"
+      "getmetatable(a.c_r).ping = function() log[#log + 1] = 'a stops'; stop() end");
+  EXPECT_EQ(Dispatch(c), "b:ping a stops");
+  EXPECT_TRUE(GCore::g_settings.eventStop);
+  EXPECT_EQ(Dispatch(b), "b:ping") << "the parent is not told, and the flag goes";
+  EXPECT_FALSE(GCore::g_settings.eventStop);
+  EXPECT_EQ(Dispatch(b), "b:ping a stops");
+  GCore::g_settings.eventStop = false;
+}
+
+TEST_F(EventTest, AHandlerMayRemoveTheObjectItRunsOn) {
+  MakeChain();
+  Run("getmetatable(c.c_r).ping = function() log[#log + 1] = 'c leaves'; b[1] = nil end\n"
+      "c = nil");
+  EXPECT_EQ(Dispatch(b->ChildAt(0)), "c leaves") << "the chain ends with the removed object";
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  EXPECT_EQ(b->NumChildren(), 0);
+}
+
+class HitTestTest : public DisplayFixture {
+ protected:
+  DisplayObject* Leaf(const char* leafName, Rectangle at, bool mouse = true) {
+    auto* leaf = Make<DisplayObject>(nullptr, leafName);
+    leaf->bounds = at;
+    leaf->mouseEnabled = mouse;
+    return leaf;
+  }
+
+  std::string Hits(float x, float y, bool* stopped = nullptr) {
+    GCore::HitList hits;
+    const bool result = stage->HitTest(GCore::Point{x, y}, hits);
+    if (stopped) *stopped = result;
+    std::string names;
+    for (const auto& hit : hits) names += (names.empty() ? "" : " ") + hit->name;
+    return names;
+  }
+};
+
+TEST_F(HitTestTest, EnclosingContainersFirstTopmostLeafLast) {
+  auto* panel = Make<DisplayObjectContainer>(nullptr, "panel");
+  panel->mouseEnabled = true;
+  panel->bounds = {0, 0, 100, 100};
+  stage->AddChild(Leaf("under", {0, 0, 100, 100}), 0);
+  stage->AddChild(panel, 0);
+  panel->AddChild(Leaf("low", {0, 0, 10, 10}), 0);
+  panel->AddChild(Leaf("high", {5, 5, 10, 10}), 0);
+  panel->AddChild(Leaf("deaf", {40, 40, 10, 10}, false), 0);
+
+  EXPECT_EQ(Hits(7, 7), "panel high") << "the topmost of two overlapping leaves";
+  EXPECT_EQ(Hits(2, 2), "panel low");
+  EXPECT_EQ(Hits(10, 10), "panel high") << "edges belong to the bounds";
+  EXPECT_EQ(Hits(50, 50), "panel") << "no leaf hit: the panel alone, and nothing under it";
+  EXPECT_EQ(Hits(45, 45), "panel") << "a leaf that ignores the mouse";
+  EXPECT_EQ(Hits(200, 200), "");
+
+  panel->visible = false;
+  EXPECT_EQ(Hits(7, 7), "under") << "an invisible container is skipped";
+}
+
+TEST_F(HitTestTest, BlockingObjectsEndTheTest) {
+  stage->AddChild(Leaf("target", {0, 0, 50, 50}), 0);
+  DisplayObject* blocker = Leaf("blocker", {100, 100, 10, 10}, false);
+  blocker->blocksHits = true;
+  stage->AddChild(blocker, 0);
+  bool stopped = false;
+  EXPECT_EQ(Hits(5, 5, &stopped), "") << "blocked even where the blocker is not";
+  EXPECT_TRUE(stopped);
+  blocker->visible = false;
+  EXPECT_EQ(Hits(5, 5, &stopped), "target");
+  EXPECT_FALSE(stopped);
+}
+
+TEST_F(HitTestTest, MasksLimitWhatTheirSiblingShows) {
+  const struct {
+    int32_t mask;
+    bool maskVisible;
+    float x, y;
+    const char* hits;
+  } cases[] = {
+      {128, true, 2, 2, "masked"},   {128, true, 20, 20, ""},
+      {300, true, 2, 2, ""},         {300, true, 20, 20, "masked"},
+      {128, false, 20, 20, "masked"},  // an invisible mask does not mask
+  };
+  for (const auto& c : cases) {
+    auto* box = Make<DisplayObjectContainer>();
+    stage->AddChild(box, 0);
+    box->bounds = {0, 0, 100, 100};
+    DisplayObject* mask = Leaf("mask", {0, 0, 5, 5});
+    mask->mask = c.mask;
+    mask->visible = c.maskVisible;
+    box->AddChild(mask, 0);
+    box->AddChild(Leaf("masked", {0, 0, 50, 50}), 0);
+    EXPECT_EQ(Hits(c.x, c.y), c.hits) << c.mask << (c.maskVisible ? "" : " hidden") << " at " << c.x;
+    stage->RemoveChild(box);
+  }
+}
+
+}  // namespace
