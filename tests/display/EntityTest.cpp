@@ -1,0 +1,158 @@
+// Entities: component life ("init", "start", "destroy"), named events,
+// broadcast, the script keys of entities, script errors, and copies.
+#include "DisplayFixture.h"
+#include "display/Entity.h"
+
+namespace {
+
+using GCore::DisplayObject;
+using GCore::DisplayObjectContainer;
+using GCore::Entity;
+
+using EntityTest = DisplayFixture;
+
+TEST_F(EntityTest, ComponentsAreInitialisedReplacedAndDestroyed) {
+  Make<Entity>("e");
+  Run("first, second = Recorder('first'), Recorder('second')\n"
+      "e.c_move = first");
+  EXPECT_EQ(TakeLog(), "first:init");
+  EXPECT_EQ(Eval("com_map[first] == e"), "true");
+  Run("e.c_move = second");
+  EXPECT_EQ(TakeLog(), "first:destroy second:init");
+  Run("e.c_move = nil");
+  EXPECT_EQ(TakeLog(), "second:destroy");
+  EXPECT_EQ(Eval("e.c_move"), "nil");
+  EXPECT_EQ(Eval("next(e.c)"), "nil");
+}
+
+TEST_F(EntityTest, EventsLookInTheMetatableOnlyWhenThereIsOne) {
+  auto* entity = Make<Entity>("e");
+  Run("e.c_direct = setmetatable({ init = function() log[#log + 1] = 'direct:init' end,\n"
+      "                            ping = function() log[#log + 1] = 'direct:ping' end }, {})\n"
+      "e.c_plain = { ping = function() log[#log + 1] = 'plain:ping' end }\n"
+      "e.c_class = Recorder('class')");
+  EXPECT_NE(TakeLog().find("direct:init"), std::string::npos) << "init is an ordinary lookup";
+  GCore::DispatchEvent(entity, "ping", "now");
+  const std::string log = TakeLog();
+  EXPECT_EQ(log.find("direct:ping"), std::string::npos) << "its metatable lacks the function";
+  EXPECT_NE(log.find("plain:ping"), std::string::npos) << "no metatable: its own fields";
+  EXPECT_NE(log.find("class:ping(now)"), std::string::npos);
+}
+
+TEST_F(EntityTest, BroadcastCallsTheEntitysOwnComponents) {
+  auto* entity = Make<Entity>("e");
+  auto* child = Make<Entity>("child");
+  entity->AddChild(child, 0);
+  Run("local class = { hit = function(self, n, s) log[#log + 1] = self.tag .. ':hit:' .. n .. s end }\n"
+      "e.c_one = setmetatable({ tag = 'one' }, class)\n"
+      "child.c_two = setmetatable({ tag = 'two' }, class)\n"
+      "e.broadcast('hit', 3, 'x')");
+  EXPECT_EQ(TakeLog(), "one:hit:3x");
+}
+
+TEST_F(EntityTest, ChildrenByNumber) {
+  auto* entity = Make<Entity>("e");
+  DisplayObject* a = Make<DisplayObject>("A", "A");
+  entity->AddChild(a, 0);
+  for (const char* n : {"B", "C"}) entity->AddChild(Make<DisplayObject>(n, n), 0);
+  auto* d = Make<DisplayObject>("D", "D");
+  d->depth = 5;
+  EXPECT_EQ(Eval("e[0] == e"), "true");
+  EXPECT_EQ(Eval("e[2] == B and e['3'] == C and e[2.7] == B"), "true");
+  EXPECT_EQ(Eval("e[4]"), "nil");
+  EXPECT_EQ(Eval("e[-1]"), "nil");
+
+  Run("e[2] = nil");
+  ASSERT_EQ(entity->NumChildren(), 2);
+  EXPECT_EQ(entity->ChildAt(1)->name, "C");
+  Run("e[3] = D");
+  EXPECT_EQ(entity->ChildAt(2), d) << "appended with its own depth";
+  EXPECT_EQ(d->depth, 5);
+  Run("e[1] = B");
+  EXPECT_EQ(entity->ChildAt(0)->name, "B") << "replaces the first child";
+  EXPECT_EQ(a->parent, nullptr);
+  Run("e[1] = B");
+  EXPECT_EQ(entity->NumChildren(), 3) << "the same object: nothing";
+
+  testing::internal::CaptureStdout();
+  Run("e[0] = A; e[-2] = A");
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(entity->NumChildren(), 3);
+  EXPECT_NE(out.find("entity[k] = object needs k of 1 or more"), std::string::npos) << out;
+}
+
+TEST_F(EntityTest, TemplateComponentAndDataKeys) {
+  auto* entity = Make<Entity>("e");
+  EXPECT_EQ(Eval("e.b"), "nil");
+  entity->templateName = "c_hero";
+  EXPECT_EQ(Eval("e.b"), "c_hero");
+  EXPECT_EQ(Eval("type(e.c)"), "table");
+  EXPECT_EQ(entity->dataTable, 0) << "made on first read";
+  Run("e.d.score = 7");
+  EXPECT_GT(entity->dataTable, 0);
+  EXPECT_EQ(Eval("e.d.score"), "7");
+
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(Eval("e.c_missing"), "nil");
+  EXPECT_EQ(Eval("e[true]"), "nil");
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("stack traceback"), std::string::npos) << "a missing component is reported";
+
+  GCore::Retained<Entity> owner;
+  auto* child = Make<DisplayObject>();
+  entity->AddChild(child, 0);
+  child->GetOwnerEntity(owner);
+  EXPECT_EQ(owner.Get(), entity) << "the nearest templated entity";
+  entity->templateName.reset();
+  child->GetOwnerEntity(owner);
+  EXPECT_FALSE(owner);
+}
+
+TEST_F(EntityTest, StartWalksDownThroughEntitiesOnly) {
+  auto* top = Make<Entity>("top");
+  auto* plain = Make<DisplayObjectContainer>();
+  auto* hidden = Make<Entity>("hidden");
+  auto* inner = Make<Entity>("inner");
+  top->AddChild(plain, 0);
+  plain->AddChild(hidden, 0);
+  top->AddChild(inner, 0);
+  Run("top.c_r = Recorder('top'); hidden.c_r = Recorder('hidden'); inner.c_r = Recorder('inner')");
+  TakeLog();
+  stage->AddChild(top, 0);
+  EXPECT_EQ(TakeLog(), "top:start inner:start") << "not below a plain container";
+}
+
+TEST_F(EntityTest, AFailingComponentIsReportedAndTheOthersRun) {
+  auto* entity = Make<Entity>("e");
+  Run("e.c_bad = setmetatable({}, { ping = function() error('bad component') end })\n"
+      "e.c_good = Recorder('good')");
+  TakeLog();
+  testing::internal::CaptureStdout();
+  GCore::DispatchEvent(entity, "ping", nullptr);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("bad component"), std::string::npos) << out;
+  EXPECT_EQ(TakeLog(), "good:ping");
+  EXPECT_EQ(lua_gettop(L), 0);
+}
+
+TEST_F(EntityTest, ACopyGetsItsOwnComponentsAndData) {
+  auto* source = Make<Entity>("source");
+  source->templateName = "c_hero";
+  Run("local class = { __index = {} }\n"
+      "class.__index.init = function(self) log[#log + 1] = 'init:' .. self.n end\n"
+      "source.c_a = setmetatable({ n = 'a' }, class)\n"
+      "source.d.hp = 10");
+  TakeLog();
+  auto* copy = Make<Entity>("copy");
+  copy->CopyFrom(source);
+  EXPECT_EQ(TakeLog(), "init:a");
+  EXPECT_EQ(copy->templateName, "c_hero");
+  EXPECT_EQ(Eval("copy.c_a ~= source.c_a and copy.c_a.n == 'a'"), "true");
+  EXPECT_EQ(Eval("getmetatable(copy.c_a) == getmetatable(source.c_a)"), "true");
+  EXPECT_EQ(Eval("copy.d.hp"), "10");
+  Run("copy.d.hp = 1");
+  EXPECT_EQ(Eval("source.d.hp"), "10") << "a table of its own";
+  EXPECT_EQ(Eval("com_map[copy.c_a] == copy"), "true");
+}
+
+}  // namespace
