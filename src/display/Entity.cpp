@@ -82,8 +82,8 @@ bool Entity::HandleEvent(const char* eventName, DisplayObject* target, const cha
 
 namespace {
 
-// Runs component.init(component) for the component at 1 (ordinary lookup,
-// so inside the protected call).
+// Runs component.init(component) for the component at 1 (an ordinary
+// lookup, so inside the protected call).
 int RunInit(lua_State* L) {
   if (lua_getfield(L, 1, "init") != LUA_TFUNCTION) return 0;
   lua_pushvalue(L, 1);
@@ -95,6 +95,8 @@ int RunInit(lua_State* L) {
 
 void Entity::AttachComponent(lua_State* L) {
   const int component = lua_gettop(L);
+  const int type = lua_type(L, component);
+  if (type == LUA_TNIL || !lua_rawequal(L, component, component)) return;  // no key: nil, NaN
   // com_map maps components to their entities; it is made when scripts have
   // none, holding both weakly so that it keeps nothing alive.
   PushRawGlobal(L, "com_map");
@@ -106,16 +108,17 @@ void Entity::AttachComponent(lua_State* L) {
     lua_setfield(L, -2, "__mode");
     lua_setmetatable(L, -2);
     lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-    lua_pushvalue(L, -2);
-    lua_setfield(L, -2, "com_map");
+    lua_pushstring(L, "com_map");
+    lua_pushvalue(L, -3);
+    lua_rawset(L, -3);
     lua_pop(L, 1);
   }
-  if (!lua_isnil(L, component)) {
-    lua_pushvalue(L, component);
-    if (!PushScriptObject(L, this)) lua_pushnil(L);
-    lua_rawset(L, -3);
-  }
+  lua_pushvalue(L, component);
+  if (!PushScriptObject(L, this)) lua_pushnil(L);
+  lua_rawset(L, -3);
   lua_pop(L, 1);
+  // Only values that can hold fields can have an "init".
+  if (type != LUA_TTABLE && type != LUA_TUSERDATA) return;
   SelectOwnerProject(L);
   lua_pushcfunction(L, RunInit);
   lua_pushvalue(L, component);

@@ -23,6 +23,14 @@ TEST_F(EntityTest, ComponentsAreInitialisedReplacedAndDestroyed) {
   EXPECT_EQ(TakeLog(), "second:destroy");
   EXPECT_EQ(Eval("e.c_move"), "nil");
   EXPECT_EQ(Eval("next(e.c)"), "nil");
+
+  // Values that are no tables are stored, and nothing is looked up in them.
+  testing::internal::CaptureStdout();
+  Run("e.c_number = 5; e.c_nan = 0/0; e.c_text = 'x'");
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.find("pname"), std::string::npos) << out;
+  EXPECT_EQ(Eval("e.c_number + #e.c_text"), "6");
+  EXPECT_EQ(Eval("com_map[5] == e"), "true");
 }
 
 TEST_F(EntityTest, EventsLookInTheMetatableOnlyWhenThereIsOne) {
