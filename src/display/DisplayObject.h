@@ -55,8 +55,7 @@ class DisplayObject : public Object {
   const ClassInfo* GetClassInfo() const override { return &classInfo; }
 
   // Copies the source's state (not its world state, parent, order key, media
-  // timing or key tracks) into this fresh object; ignored unless the source
-  // is a display object.
+  // timing or key tracks) into this fresh object.
   virtual void CopyFrom(DisplayObject* source);
   // The base: the own update step, then the render state to the renderer.
   virtual void Draw();

@@ -100,7 +100,8 @@ Retained<DisplayObject> DisplayObjectContainer::RemoveChildAt(int32_t index) {
   children.erase(children.begin() + index);
   // The child is still linked here, so the event bubbles through this container.
   if (IsUnderCurrentStage()) DispatchEvent(child.Get(), "onRemove", nullptr);
-  if (child->parent == this) child->parent = nullptr;
+  // A handler may have put it back.
+  if (child->parent == this && GetChildIndex(child.Get()) < 0) child->parent = nullptr;
   Invalidate(true);
   return child;
 }

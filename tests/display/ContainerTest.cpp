@@ -215,6 +215,14 @@ TEST_F(ContainerTest, EventsOfAddingAndRemovingUnderTheStage) {
       << "last child first, no close";
   EXPECT_EQ(outer->NumChildren(), 0);
   EXPECT_EQ(loose->parent, nullptr);
+
+  // A child that its own "onRemove" puts back stays linked.
+  auto* back = Make<Entity>("back");
+  outer->AddChild(back, 0);
+  Run("back.c_b = setmetatable({}, { onRemove = function() outer[1] = back end })");
+  outer->RemoveChild(back);
+  EXPECT_EQ(outer->GetChildIndex(back), 0);
+  EXPECT_EQ(back->parent, outer);
 }
 
 TEST_F(ContainerTest, CopiesMakeNewChildrenOfTheSameClasses) {
