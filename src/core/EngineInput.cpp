@@ -1,8 +1,15 @@
+// The engine's input: the game object's mouse state, hit tests over the
+// projects' stages and the events they send, and the game-speed keys.
+#include <algorithm>
+
 #include "core/GameIF.h"
 #include "core/Input.h"
 #include "core/Log.h"
+#include "core/LuaManager.h"
+#include "display/DisplayObject.h"
 #include "platform/Messages.h"
 #include "platform/SystemInput.h"
+#include "render/Renderer.h"
 
 namespace GCore {
 namespace {
@@ -12,6 +19,8 @@ constexpr uint32_t kSlowerKey = 45;
 constexpr uint32_t kPauseKey = 48;
 constexpr uint32_t kStepKey = 32;
 constexpr int32_t kStepMs = 33;
+
+LuaManager* Projects() { return g_game ? g_game->GetLuaManager() : nullptr; }
 
 // With Caps Lock toggled on, a few keys change the game speed.
 void GameSpeedKeys(uint32_t key) {
@@ -23,31 +32,111 @@ void GameSpeedKeys(uint32_t key) {
   if (scale == 0 && key == kStepKey) scale = -kStepMs;
 }
 
+// The topmost hovered object that takes presses.
+DisplayObject* PressTarget(const HitList& hovered) {
+  for (auto it = hovered.rbegin(); it != hovered.rend(); ++it) {
+    if ((*it)->visible && (*it)->mouseEnabled) return it->Get();
+  }
+  return nullptr;
+}
+
+bool IsHovered(const HitList& hovered, const DisplayObject* object) {
+  return object && std::any_of(hovered.begin(), hovered.end(), [&](const auto& held) { return held.Get() == object; });
+}
+
+void Press(LuaManager& projects, const char* event) {
+  projects.HitTest();
+  g_game->pressPosition = g_game->mousePosition;
+  projects.pressed.Reset(PressTarget(projects.hovered));
+  if (projects.pressed) projects.SendEvent(projects.pressed.Get(), event);
+  projects.pressTime = g_game->gameTime;
+}
+
+void Release(LuaManager& projects, const char* upEvent, const char* clickEvent) {
+  projects.pressTime = 0;
+  if (projects.hovered.empty()) return;
+  const Retained<DisplayObject> top = projects.hovered.back();
+  projects.SendEvent(top.Get(), upEvent);
+  // No new hit test on release: the press target must still be under the pointer.
+  if (IsHovered(projects.hovered, projects.pressed.Get())) projects.SendEvent(projects.pressed.Get(), clickEvent);
+}
+
 class Engine : public InputHandler {
  public:
-  void OnMouseMove(float, float) override {}
-  void OnMouseButton(int button, int up) override {
-    if (!g_game) return;
-    if (button == 0) g_game->leftButtonState = up;
-    if (button == 2) g_game->rightButtonState = up;
+  void OnMouseMove(float x, float y) override {
+    Renderer* renderer = g_game ? g_game->GetRenderer() : nullptr;
+    if (!renderer || !Projects()) return;
+    const Point stage{(x - renderer->offsetX) / renderer->scaleX,
+                      ((renderer->windowHeight - y) - renderer->offsetY) / renderer->scaleY};
+    MoveTo(stage);
   }
-  void OnMouseWheel(int) override {}
+
+  void OnMouseButton(int button, int up) override {
+    LuaManager* projects = Projects();
+    if (!projects || button == 1) return;
+    if (button == 0) {
+      g_game->leftButtonState = up;
+      if (up) {
+        Release(*projects, "mouseUp", "click");
+      } else {
+        Press(*projects, "mouseDown");
+      }
+    } else {
+      g_game->rightButtonState = up;
+      if (up) {
+        Release(*projects, "rmouseUp", "rclick");
+      } else {
+        Press(*projects, "rmouseDown");
+      }
+    }
+  }
+
+  void OnMouseWheel(int direction) override {
+    LuaManager* projects = Projects();
+    if (!projects) return;
+    projects->HitTest();
+    if (projects->hovered.empty()) return;
+    const Retained<DisplayObject> top = projects->hovered.back();
+    projects->SendEvent(top.Get(), direction > 0 ? "mouseWheelUp" : "mouseWheelDown");
+  }
+
   void OnKeyDown(uint32_t virtualKey) override {
     if (g_runState < 0) return;
-    GameSpeedKeys(virtualKey & 0xFF);
+    const uint8_t key = static_cast<uint8_t>(virtualKey & 0xFF);
+    if (LuaManager* projects = Projects()) projects->OnKeyDown(key, false);
+    GameSpeedKeys(key);
   }
-  void OnKeyUp(uint32_t) override {}
+
+  void OnKeyUp(uint32_t virtualKey) override {
+    if (g_runState < 0) return;
+    if (LuaManager* projects = Projects()) projects->OnKeyUp(static_cast<uint8_t>(virtualKey & 0xFF), false);
+  }
+
+  // Typed text goes to the text object being edited; with none, it is dropped.
   void OnChar(uint8_t) override {}
+
   void OnImeChar(uint32_t character) override {
     if (g_runState < 0) return;
     LogPrintf("arrKey Down %d\n", static_cast<int>(character));
   }
+
   void OnImeComposition() override { SetImeCompositionPosition(500, 500); }
 };
 
 InputHandler* g_handler = nullptr;
 
 }  // namespace
+
+void MoveTo(const Point& stage) {
+  if (!g_game) return;
+  const Point old = g_game->mousePosition;
+  g_game->mouseMovement = {old.x - stage.x, old.y - stage.y};
+  g_game->dragMovement = {old.x - g_game->pressPosition.x, old.y - g_game->pressPosition.y};
+  const Point& move = g_game->mouseMovement;
+  if (move.x * move.x + move.y * move.y <= 0.01f) return;
+  g_game->mousePosition = stage;
+  if (LuaManager* projects = Projects()) projects->HitTest();
+}
 
 InputHandler& EngineInput() {
   static Engine engine;

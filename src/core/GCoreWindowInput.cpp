@@ -1,6 +1,10 @@
 // "gcore.c": design size, switches, pointer and key state, dialogs and log.
 #include "core/GCoreApi.h"
 #include "core/GameIF.h"
+#include "core/Input.h"
+#include "core/LuaManager.h"
+#include "display/DisplayObjectContainer.h"
+#include "render/Renderer.h"
 #include "core/GameSettings.h"
 #include "core/Log.h"
 #include "core/LuaApiExt.h"
@@ -66,6 +70,57 @@ int RMouseState(lua_State* L) {
 
 int KeyState(lua_State* L) {
   lua_pushinteger(L, GetKeyState(static_cast<uint32_t>(IntArg(L, 1))));
+  return 1;
+}
+
+int SetMouseState(lua_State* L) {
+  if (!g_game) return 0;
+  const int32_t x = IntArg(L, 1);
+  const int32_t y = IntArg(L, 2);
+  const int32_t state = IntArg(L, 3);
+  if (Renderer* renderer = g_game->GetRenderer()) {
+    MoveTo({(static_cast<float>(x) - renderer->offsetX) / renderer->scaleX,
+            ((renderer->windowHeight - static_cast<float>(y)) - renderer->offsetY) / renderer->scaleY});
+  }
+  if (state != g_game->leftButtonState && g_game->AcceptsInput()) {
+    EngineInput().OnMouseButton(0, state != 0 ? 1 : 0);
+    g_game->leftButtonState = state;
+  }
+  return 0;
+}
+
+int SetFocus(lua_State* L) {
+  LuaManager* projects = g_game ? g_game->GetLuaManager() : nullptr;
+  if (projects) projects->focus.Reset(ToObject<DisplayObject>(L, 1));
+  return SetEditing(L);
+}
+
+// Editing starts only on text objects, which this build does not have yet.
+int SetEditing(lua_State*) { return 0; }
+
+int IsHovered(lua_State* L) {
+  LuaManager* projects = g_game ? g_game->GetLuaManager() : nullptr;
+  DisplayObject* object = ToObject<DisplayObject>(L, 1);
+  bool hovered = false;
+  if (projects && object) {
+    projects->HitTest();
+    const HitList& list = projects->hovered;
+    if (lua_toboolean(L, 2) && !list.empty()) {
+      hovered = list.back().Get() == object;
+    } else {
+      for (const auto& held : list) hovered = hovered || held.Get() == object;
+    }
+  }
+  lua_pushboolean(L, hovered);
+  return 1;
+}
+
+int IsVisible(lua_State* L) {
+  bool visible = true;
+  for (const DisplayObject* object = ToObject<DisplayObject>(L, 1); object && visible; object = object->parent) {
+    visible = object->visible;
+  }
+  lua_pushboolean(L, visible);
   return 1;
 }
 

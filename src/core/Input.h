@@ -26,8 +26,14 @@ class InputHandler {
   virtual void OnImeComposition() = 0;
 };
 
+struct Point;
+
 // The engine's handler (the game object's mouse state, hit tests and events).
 InputHandler& EngineInput();
+
+// Moves the pointer to a stage position: the movement and drag fields always
+// change; a move of more than 0.1 also stores the position and hit-tests.
+void MoveTo(const Point& stage);
 
 // The handler the window procedure calls; null restores the engine's.
 InputHandler& CurrentInput();

@@ -106,6 +106,12 @@ void LuaManager::CloseProject(LuaProj& project) {
 }
 
 void LuaManager::CloseAll() {
+  // Held objects go before the states that own them close.
+  hovered.clear();
+  hits.clear();
+  newcomers.clear();
+  focus.Reset();
+  pressed.Reset();
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;
     CloseProject(*GetProject(i));

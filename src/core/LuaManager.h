@@ -4,6 +4,7 @@
 // current one (1-based). Whoever calls into a project's scripts makes it
 // current first; loops over all projects leave project 1 current.
 // Main thread only.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,11 +12,14 @@
 #include <lua.hpp>
 
 #include "core/LangManager.h"
+#include "core/Object.h"
+#include "display/DisplayObject.h"
 
 namespace GCore {
 
 class Entity;
 class Stage;
+using HitList = std::vector<Retained<DisplayObject>>;
 
 struct LuaProj {
   lua_State* state = nullptr;
@@ -50,6 +54,24 @@ class LuaManager {
   // per-frame callback, releasing the one it replaces.
   void SetMainloop(lua_State* L);
 
+  // Input: the hover state under the pointer and the key events to every
+  // project's top entities.
+  void HitTest();
+  void OnKeyDown(uint8_t key, bool repeat);
+  void OnKeyUp(uint8_t key, bool repeat);
+  // Makes the object's project current for the event, then project 1 again.
+  void SendEvent(DisplayObject* target, const char* name, const char* arg = nullptr);
+
+  // When set, every hit test yields this object alone.
+  Retained<DisplayObject> focus;
+  // Objects under the pointer after the last hit test, topmost last.
+  HitList hovered;
+  HitList hits;
+  HitList newcomers;
+  // The object that received the last press (kept until the next press).
+  Retained<DisplayObject> pressed;
+  uint32_t pressTime = 0;
+
   int ProjectCount() const { return static_cast<int>(projects_.size()); }
   // 1-based; null when out of range.
   LuaProj* GetProject(int index);
@@ -58,6 +80,8 @@ class LuaManager {
   void SetCurrent(int index) { current_ = index; }
 
  private:
+  void SendKeyEvent(const char* name, uint8_t key, bool repeat);
+
   std::vector<LuaProj> projects_;
   int current_ = -1;
 };
