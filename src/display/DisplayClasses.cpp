@@ -14,14 +14,11 @@ int NoMemberNewIndex(lua_State*) { return 0; }
 
 int EntityIndex(lua_State* L) {
   Entity* self = ToObject<Entity>(L, 1);
-  if (!self) return 0;
-  const int results = Entity::IndexOwnKey(L, self);
-  return results >= 0 ? results : NoMemberIndex(L);
+  return self ? IndexEntityMembers(L, self) : 0;
 }
 
 int EntityNewIndex(lua_State* L) {
-  Entity* self = ToObject<Entity>(L, 1);
-  if (self && !Entity::NewIndexOwnKey(L, self)) NoMemberNewIndex(L);
+  if (Entity* self = ToObject<Entity>(L, 1)) NewIndexEntityMembers(L, self);
   return 0;
 }
 
@@ -38,6 +35,15 @@ void Register(lua_State* L, lua_CFunction index, lua_CFunction newindex) {
 }
 
 }  // namespace
+
+int IndexEntityMembers(lua_State* L, Entity* self) {
+  const int results = Entity::IndexOwnKey(L, self);
+  return results >= 0 ? results : NoMemberIndex(L);
+}
+
+void NewIndexEntityMembers(lua_State* L, Entity* self) {
+  if (!Entity::NewIndexOwnKey(L, self)) NoMemberNewIndex(L);
+}
 
 void RegisterDisplayListClasses(lua_State* L) {
   RegisterMatrixClass(L);

@@ -8,6 +8,8 @@
 
 namespace GCore {
 
+class Entity;
+
 // The "Matrix" class: metatable with its members, and its factory creator.
 void RegisterMatrixClass(lua_State* L);
 
@@ -21,5 +23,15 @@ int NewMatrixScript(lua_State* L);
 // components, data table, broadcast); the members of display objects and
 // containers are bound by their own bindings.
 void RegisterDisplayListClasses(lua_State* L);
+
+// The members that every Entity-derived class falls back to for the keys it
+// does not know itself: the entity's own keys, then the container's and the
+// display object's members. Called with the object at 1, the key at 2 and
+// (for assignments) the value at 3.
+// IndexEntityMembers pushes the member's value and returns 1, or returns 0
+// when the key names nothing (the script sees nil).
+int IndexEntityMembers(lua_State* L, Entity* self);
+// Assigns the member, or ignores a key that names none.
+void NewIndexEntityMembers(lua_State* L, Entity* self);
 
 }  // namespace GCore
