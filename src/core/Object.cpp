@@ -53,6 +53,13 @@ void NewClassMetatable(lua_State* L, const ClassInfo* record, lua_CFunction inde
   lua_rawsetp(L, -2, &kClassRecordKey);
 }
 
+lua_State* MainState(lua_State* L) {
+  lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
+  lua_State* main = lua_tothread(L, -1);
+  lua_pop(L, 1);
+  return main;
+}
+
 Object* ToObject(lua_State* L, int index, const ClassInfo* record) {
   if (lua_type(L, index) != LUA_TUSERDATA || !lua_getmetatable(L, index)) return nullptr;
   lua_rawgetp(L, -1, &kClassRecordKey);
@@ -70,7 +77,10 @@ const GCore::ClassInfo Object::classInfo = {"Object", nullptr};
 
 Object::Object() { ++GCore::g_liveObjects; }
 
-Object::~Object() { --GCore::g_liveObjects; }
+Object::~Object() {
+  --GCore::g_liveObjects;
+  if (GCore::g_currentSelf == this) GCore::g_currentSelf = nullptr;
+}
 
 void Object::Retain() {
   ++count;

@@ -71,7 +71,13 @@ uint32_t KeyHash(const char* key);
 int LuaGcObject(lua_State* L);
 
 // The object whose method was fetched last; methods read their object here.
+// Destroying that object clears it, so a method value kept by a script finds
+// no object instead of a freed one.
 extern Object* g_currentSelf;
+
+// The main thread of L's script state: objects keep it, not the coroutine
+// that happened to make them, which may be collected long before them.
+lua_State* MainState(lua_State* L);
 
 // Creates the class metatable under the class name with __index, __newindex,
 // __gc and the private link back to the class record that ToObject checks.
@@ -89,14 +95,14 @@ T* ToObject(lua_State* L, int index) {
   return static_cast<T*>(ToObject(L, index, &T::classInfo));
 }
 
-// Makes a T inside a new full userdata of L, owned by L, with T's class
-// metatable (registered before with NewClassMetatable). Leaves the userdata
-// on the stack.
+// Makes a T inside a new full userdata of L, owned by L's main state, with
+// T's class metatable (registered before with NewClassMetatable). Leaves the
+// userdata on the stack.
 template <class T, class... Args>
 T* NewObjectUserdata(lua_State* L, Args&&... args) {
   void* memory = lua_newuserdata(L, sizeof(T));
   T* object = new (memory) T(std::forward<Args>(args)...);
-  object->state = L;
+  object->state = MainState(L);
   luaL_setmetatable(L, T::classInfo.name);
   return object;
 }

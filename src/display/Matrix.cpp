@@ -14,13 +14,24 @@ const ClassInfo Matrix::classInfo = {"Matrix", &Object::classInfo};
 Matrix::Matrix(const MatrixInit& init)
     : a(init.a), b(init.b), c(init.c), d(init.d), tx(init.tx), ty(init.ty), flag(init.flag) {}
 
-bool Matrix::SetRotation(float degrees) {
-  float ly = std::sqrt(c * c + d * d);
-  if (flipY) ly = -ly;
+namespace {
+// Length of the y column, negative when it is mirrored.
+float SignedLengthY(const Matrix& m) {
+  const float ly = std::sqrt(m.c * m.c + m.d * m.d);
+  return m.flipY ? -ly : ly;
+}
+}  // namespace
+
+float Matrix::GetRotation() const {
+  const float ly = SignedLengthY(*this);
   const float signX = flipX ? -1.0f : 1.0f;
   const float signY = flipY ? -1.0f : 1.0f;
-  const float current = std::atan2(a / ly * signX * signY, b / ly * signY) * 180.0f / kPi - 90.0f;
-  if (std::fabs(current - degrees) < 0.1f) return false;
+  return std::atan2(a / ly * signX * signY, b / ly * signY) * 180.0f / kPi - 90.0f;
+}
+
+bool Matrix::SetRotation(float degrees) {
+  if (std::fabs(GetRotation() - degrees) < 0.1f) return false;
+  const float ly = SignedLengthY(*this);
   float lx = std::sqrt(a * a + b * b);
   if (flipX) lx = -lx;
   const float r = (degrees + 90.0f) * kPi / 180.0f;

@@ -31,6 +31,8 @@ class Matrix : public Object {
   }
   void Identity() { SetValues(1, 0, 0, 1, 0, 0); }
 
+  // The turn in degrees, read from the columns and the flips.
+  float GetRotation() const;
   // Turns to `degrees`, keeping the column lengths; false (and no change) when
   // the angle is already within 0.1 degree.
   bool SetRotation(float degrees);

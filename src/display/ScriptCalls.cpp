@@ -22,8 +22,8 @@ void SelectOwnerProject(lua_State* L) {
   if (g_game && g_game->GetLuaManager()) g_game->GetLuaManager()->SelectProjectByState(L);
 }
 
-bool PushScriptObject(lua_State* L, DisplayObject* object) {
-  if (!object || object->state != L) return false;
+bool PushScriptObject(lua_State* L, Object* object) {
+  if (!object || (object->state != L && object->state != MainState(L))) return false;
   if (object->ref > 0) {
     lua_rawgeti(L, LUA_REGISTRYINDEX, object->ref);
   } else {

@@ -4,16 +4,16 @@
 // the project that owns the Lua state made current first.
 #include <lua.hpp>
 
-namespace GCore {
+#include "core/Object.h"
 
-class DisplayObject;
+namespace GCore {
 
 // Makes current the project whose state is L (when there is a project manager).
 void SelectOwnerProject(lua_State* L);
 
-// Pushes the object's script value into L and returns true; false (nothing
-// pushed) when the object belongs to another Lua state.
-bool PushScriptObject(lua_State* L, DisplayObject* object);
+// Pushes the object's script value into L (or a coroutine of L) and returns
+// true; false (nothing pushed) for no object or one of another Lua state.
+bool PushScriptObject(lua_State* L, Object* object);
 
 // With an object on top of L's stack: looks `name` up raw in its metatable
 // (in the object itself when it has none) and, when that is a function,
