@@ -1,5 +1,7 @@
 #include "core/GCoreApi.h"
 
+#include "display/DisplayClasses.h"
+
 namespace GCore {
 namespace {
 
@@ -11,13 +13,13 @@ struct Entry {
 // Every name of the module in registration order; an entry without a
 // function belongs to a family that is not part of this build yet.
 const Entry kEntries[] = {
-    {"Matrix", nullptr},
+    {"Matrix", NewMatrixScript},
     {"Quad", nullptr},
-    {"Entity", nullptr},
-    {"DisplayObject", nullptr},
-    {"DisplayObjectContainer", nullptr},
+    {"Entity", NewEntityScript},
+    {"DisplayObject", NewDisplayObjectScript},
+    {"DisplayObjectContainer", NewDisplayObjectContainerScript},
     {"Sprite", nullptr},
-    {"Stage", nullptr},
+    {"Stage", CurrentStageScript},
     {"TextQuad", nullptr},
     {"SpineQuad", nullptr},
     {"Shape", nullptr},
@@ -209,6 +211,7 @@ const Entry kEntries[] = {
 }  // namespace GCore
 
 extern "C" int luaopen_gcore_c(lua_State* L) {
+  GCore::RegisterDisplayClasses(L);
   luaL_checkversion(L);
   lua_createtable(L, 0, static_cast<int>(sizeof(GCore::kEntries) / sizeof(GCore::kEntries[0])));
   for (const GCore::Entry& entry : GCore::kEntries) {

@@ -4,7 +4,6 @@
 
 #include "core/GameIF.h"
 #include "core/ScriptVM.h"
-#include "display/DisplayClasses.h"
 #include "display/Stage.h"
 #include "render/Renderer.h"
 
@@ -46,7 +45,6 @@ int LuaManager::LoadProj(const char* name) {
     return n;
   }
   // Every project has a stage, and a container for cached UI instances.
-  RegisterDisplayListClasses(L);
   record.stage = NewDisplayObject<Stage>(L);
   record.stage->Retain();
   record.uiCache = NewDisplayObject<Entity>(L);

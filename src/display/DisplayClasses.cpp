@@ -1,16 +1,39 @@
 #include "display/DisplayClasses.h"
 
+#include <algorithm>
+
+#include "core/LuaApiExt.h"
 #include "core/ResourceManager.h"
+#include "display/MemberBinding.h"
 #include "display/Stage.h"
 
 namespace GCore {
 
 namespace {
 
-// Members of display objects and containers are not bound in this build:
-// every other key reads as nil and assigning it is ignored.
-int NoMemberIndex(lua_State*) { return 0; }
-int NoMemberNewIndex(lua_State*) { return 0; }
+int DisplayObjectIndex(lua_State* L) {
+  DisplayObject* self = ToObject<DisplayObject>(L, 1);
+  return self ? std::max(IndexDisplayObjectMembers(L, self), 0) : 0;
+}
+
+int DisplayObjectNewIndex(lua_State* L) {
+  if (DisplayObject* self = ToObject<DisplayObject>(L, 1)) NewIndexDisplayObjectMembers(L, self);
+  return 0;
+}
+
+int ContainerIndex(lua_State* L) {
+  auto* self = ToObject<DisplayObjectContainer>(L, 1);
+  if (!self) return 0;
+  int results = IndexContainerMembers(L, self);
+  if (results < 0) results = IndexDisplayObjectMembers(L, self);
+  return std::max(results, 0);
+}
+
+int ContainerNewIndex(lua_State* L) {
+  auto* self = ToObject<DisplayObjectContainer>(L, 1);
+  if (self && !NewIndexContainerMembers(L, self)) NewIndexDisplayObjectMembers(L, self);
+  return 0;
+}
 
 int EntityIndex(lua_State* L) {
   Entity* self = ToObject<Entity>(L, 1);
@@ -34,23 +57,49 @@ void Register(lua_State* L, lua_CFunction index, lua_CFunction newindex) {
   ClassFactory()[&T::classInfo] = Create<T>;
 }
 
+template <class T>
+int NewScriptObject(lua_State* L) {
+  lua_pushuserdata(L, Create<T>(L, 0));
+  return 1;
+}
+
 }  // namespace
 
+void RegisterDisplayClasses(lua_State* L) {
+  RegisterMatrixClass(L);
+  // The Quad class registers here.
+  Register<Entity>(L, EntityIndex, EntityNewIndex);
+  Register<DisplayObject>(L, DisplayObjectIndex, DisplayObjectNewIndex);
+  Register<DisplayObjectContainer>(L, ContainerIndex, ContainerNewIndex);
+  // Then Sprite.
+  Register<Stage>(L, EntityIndex, EntityNewIndex);
+  // Then TextQuad, SpineQuad, Shape, ParticleSystem, Layout, Trail and TiledMap.
+}
+
+int NewDisplayObjectScript(lua_State* L) { return NewScriptObject<DisplayObject>(L); }
+
+int NewDisplayObjectContainerScript(lua_State* L) {
+  return NewScriptObject<DisplayObjectContainer>(L);
+}
+
+int NewEntityScript(lua_State* L) { return NewScriptObject<Entity>(L); }
+
+int CurrentStageScript(lua_State* L) {
+  PushObjectOrNil(L, CurrentStage());
+  return 1;
+}
+
 int IndexEntityMembers(lua_State* L, Entity* self) {
-  const int results = Entity::IndexOwnKey(L, self);
-  return results >= 0 ? results : NoMemberIndex(L);
+  int results = Entity::IndexOwnKey(L, self);
+  if (results < 0) results = IndexContainerMembers(L, self);
+  if (results < 0) results = IndexDisplayObjectMembers(L, self);
+  return std::max(results, 0);
 }
 
 void NewIndexEntityMembers(lua_State* L, Entity* self) {
-  if (!Entity::NewIndexOwnKey(L, self)) NoMemberNewIndex(L);
-}
-
-void RegisterDisplayListClasses(lua_State* L) {
-  RegisterMatrixClass(L);
-  Register<Entity>(L, EntityIndex, EntityNewIndex);
-  Register<DisplayObject>(L, NoMemberIndex, NoMemberNewIndex);
-  Register<DisplayObjectContainer>(L, NoMemberIndex, NoMemberNewIndex);
-  Register<Stage>(L, EntityIndex, EntityNewIndex);
+  if (!Entity::NewIndexOwnKey(L, self) && !NewIndexContainerMembers(L, self)) {
+    NewIndexDisplayObjectMembers(L, self);
+  }
 }
 
 }  // namespace GCore

@@ -1,14 +1,19 @@
 #pragma once
-// Registration of the display list's script classes in a project state:
-// each class's metatable (by class name) and its creator in the class
-// factory. Objects made before their class is registered in a state have no
-// metatable there, so registration comes before any object is made.
+// The display list's script classes in a project state: each class's
+// metatable (by class name, with __index, __newindex and __gc) and its
+// creator in the class factory, and the script constructors of "gcore.c".
+// Objects made before their class is registered in a state have no
+// metatable there, so registration comes before any object is made: the
+// "gcore.c" opener registers every class when a project state opens.
 // Main thread only.
 #include <lua.hpp>
 
 namespace GCore {
 
 class Entity;
+
+// Registers every display class in the engine module's order.
+void RegisterDisplayClasses(lua_State* L);
 
 // The "Matrix" class: metatable with its members, and its factory creator.
 void RegisterMatrixClass(lua_State* L);
@@ -18,11 +23,15 @@ void RegisterMatrixClass(lua_State* L);
 // Returns the new matrix.
 int NewMatrixScript(lua_State* L);
 
-// "Matrix", "DisplayObject", "DisplayObjectContainer", "Entity" and
-// "Stage". Entities answer their own script keys (children by number,
-// components, data table, broadcast); the members of display objects and
-// containers are bound by their own bindings.
-void RegisterDisplayListClasses(lua_State* L);
+// The script constructors "DisplayObject", "DisplayObjectContainer" and
+// "Entity": a new object, owned by the collector until someone holds it.
+// Arguments are ignored.
+int NewDisplayObjectScript(lua_State* L);
+int NewDisplayObjectContainerScript(lua_State* L);
+int NewEntityScript(lua_State* L);
+// The script constructor "Stage": the current project's stage (nil when
+// there is none); it makes nothing.
+int CurrentStageScript(lua_State* L);
 
 // The members that every Entity-derived class falls back to for the keys it
 // does not know itself: the entity's own keys, then the container's and the
