@@ -13,6 +13,11 @@ namespace {
 
 bool IsComponentKey(const char* key) { return key[0] == 'c' && key[1] == '_'; }
 
+// The whole key, so that a key with a zero byte after a name is not that name.
+bool KeyIs(const char* key, size_t length, const char* name) {
+  return length == std::strlen(name) && std::memcmp(key, name, length) == 0;
+}
+
 // broadcast(method, ...): calls method on every component of this entity.
 int Broadcast(lua_State* L) {
   auto* self = static_cast<Entity*>(CastToClass(&Entity::classInfo, g_currentSelf));
@@ -37,7 +42,8 @@ int Entity::IndexOwnKey(lua_State* L, Entity* self) {
     PrintStateTraceback(L);
     return 0;
   }
-  const char* key = lua_tostring(L, 2);
+  size_t length = 0;
+  const char* key = lua_tolstring(L, 2, &length);
   if (IsComponentKey(key)) {
     lua_rawgeti(L, LUA_REGISTRYINDEX, self->componentTable);
     lua_pushvalue(L, 2);
@@ -45,7 +51,7 @@ int Entity::IndexOwnKey(lua_State* L, Entity* self) {
     if (!lua_istable(L, -1)) PrintStateTraceback(L);
     return 1;
   }
-  if (std::strcmp(key, "b") == 0) {
+  if (KeyIs(key, length, "b")) {
     if (self->templateName) {
       lua_pushstring(L, self->templateName->c_str());
     } else {
@@ -53,15 +59,15 @@ int Entity::IndexOwnKey(lua_State* L, Entity* self) {
     }
     return 1;
   }
-  if (std::strcmp(key, "c") == 0) {
+  if (KeyIs(key, length, "c")) {
     lua_rawgeti(L, LUA_REGISTRYINDEX, self->componentTable);
     return 1;
   }
-  if (std::strcmp(key, "d") == 0) {
+  if (KeyIs(key, length, "d")) {
     self->PushDataTable(L);
     return 1;
   }
-  if (std::strcmp(key, "broadcast") == 0) {
+  if (KeyIs(key, length, "broadcast")) {
     g_currentSelf = self;
     lua_pushcfunction(L, Broadcast);
     return 1;

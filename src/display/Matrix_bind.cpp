@@ -145,9 +145,13 @@ const Member kMembers[] = {
 
 const Member* FindMember(lua_State* L) {
   if (lua_type(L, 2) != LUA_TSTRING) return nullptr;
-  const char* key = lua_tostring(L, 2);
+  size_t length = 0;
+  const char* key = lua_tolstring(L, 2, &length);
   for (const Member& member : kMembers) {
-    if (std::strcmp(member.name, key) == 0) return &member;
+    // The whole key: a zero byte after a name does not make it that name.
+    if (std::strlen(member.name) == length && std::memcmp(member.name, key, length) == 0) {
+      return &member;
+    }
   }
   return nullptr;
 }
