@@ -1,6 +1,7 @@
 #include "core/GCoreApi.h"
 
 #include "display/DisplayClasses.h"
+#include "display/Quad.h"
 
 namespace GCore {
 namespace {
@@ -14,7 +15,7 @@ struct Entry {
 // function belongs to a family that is not part of this build yet.
 const Entry kEntries[] = {
     {"Matrix", NewMatrixScript},
-    {"Quad", nullptr},
+    {"Quad", NewQuadScript},
     {"Entity", NewEntityScript},
     {"DisplayObject", NewDisplayObjectScript},
     {"DisplayObjectContainer", NewDisplayObjectContainerScript},

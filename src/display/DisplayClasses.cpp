@@ -5,6 +5,7 @@
 #include "core/LuaApiExt.h"
 #include "core/ResourceManager.h"
 #include "display/MemberBinding.h"
+#include "display/Quad.h"
 #include "display/Stage.h"
 
 namespace GCore {
@@ -67,7 +68,7 @@ int NewScriptObject(lua_State* L) {
 
 void RegisterDisplayClasses(lua_State* L) {
   RegisterMatrixClass(L);
-  // The Quad class registers here.
+  RegisterQuadClass(L);
   Register<Entity>(L, EntityIndex, EntityNewIndex);
   Register<DisplayObject>(L, DisplayObjectIndex, DisplayObjectNewIndex);
   Register<DisplayObjectContainer>(L, ContainerIndex, ContainerNewIndex);

@@ -1,0 +1,202 @@
+#include "display/Quad.h"
+
+#include <algorithm>
+
+#include "core/ResourceManager.h"
+#include "display/AirData.h"
+#include "display/Stage.h"
+#include "render/Image.h"
+#include "render/Renderer.h"
+#include "render/Texture.h"
+
+namespace GCore {
+
+namespace {
+
+// 1/255 as the colour multiply has always used it.
+constexpr float kChannelScale = 0.003921569f;
+// The renderer's blur states: a capture asked for, a capture running.
+constexpr uint8_t kBlurRequested = 1;
+constexpr uint8_t kBlurCapturing = 2;
+// Scale modes from this one up scale the image uniformly into the quad.
+constexpr int8_t kUniformFit = 4;
+constexpr int8_t kUniformCover = 5;
+
+bool ShowsRenderTarget(uint32_t mediaId) { return ResourceKind(mediaId) == kKindRenderTarget; }
+
+struct Extent {
+  float left, bottom, right, top;
+};
+
+// The axis-aligned extent of n points (x, y pairs) taken through the matrix.
+template <size_t N>
+Extent WorldExtent(const Matrix& m, const float (&points)[N]) {
+  static_assert(N >= 2 && N % 2 == 0);
+  float left = m.TransformX(points[0], points[1]);
+  float bottom = m.TransformY(points[0], points[1]);
+  float right = left;
+  float top = bottom;
+  for (size_t i = 2; i < N; i += 2) {
+    const float x = m.TransformX(points[i], points[i + 1]);
+    const float y = m.TransformY(points[i], points[i + 1]);
+    left = std::min(left, x);
+    right = std::max(right, x);
+    bottom = std::min(bottom, y);
+    top = std::max(top, y);
+  }
+  return Extent{left, bottom, right, top};
+}
+
+}  // namespace
+
+const ClassInfo Quad::classInfo = {"Quad", &Entity::classInfo};
+
+Quad::Quad(lua_State* L) : Entity(L) {}
+
+void Quad::CopyFrom(DisplayObject* source) {
+  Entity::CopyFrom(source);
+  auto* quad = static_cast<Quad*>(CastToClass(&classInfo, source));
+  if (!quad) return;
+  mediaProject = quad->mediaProject;
+  mediaId = quad->mediaId;
+  alignX = quad->alignX;
+  alignY = quad->alignY;
+}
+
+void Quad::SetGradient(int64_t mode, uint8_t red, uint8_t green, uint8_t blue) {
+  gradient = static_cast<uint32_t>(red) << 24 | static_cast<uint32_t>(green) << 16 |
+             static_cast<uint32_t>(blue) << 8 | static_cast<uint32_t>(mode & 0xFF);
+}
+
+void Quad::Update() {
+  if (!visible) return;
+  Entity::Update();
+  if (g_renderer && ShowsRenderTarget(mediaId)) g_renderer->blurState = kBlurRequested;
+}
+
+void Quad::Draw() {
+  if (!visible) return;
+  AirFrameInfo frame;
+  const Image* image = GetMediaFrame(&frame, -1);
+  FitContent(frame, image);
+  DisplayObject::Draw();
+
+  Rect rect = PivotedRect(GetWidth(), GetHeight());
+  if (dirty & kDirtyBounds) {
+    // The container draw at the end clears the flag, after the children.
+    const float right = rect.x + rect.width;
+    const float top = rect.y + rect.height;
+    const float corners[8] = {rect.x, rect.y, right, rect.y, rect.x, top, right, top};
+    const Extent e = WorldExtent(*worldMatrix.Get(), corners);
+    bounds = Rectangle{e.left, e.bottom, e.right - e.left, e.top - e.bottom};
+  }
+
+  if (g_renderer && g_renderer->blurState == kBlurCapturing && ShowsRenderTarget(mediaId)) {
+    g_renderer->DrawBlurPass();
+    return;
+  }
+
+  if (image) {
+    const auto mode = static_cast<int8_t>(scaleMode);
+    if (mode >= kUniformFit && image->width > 0 && image->height > 0) {
+      const float sx = rect.width / image->width;
+      const float sy = rect.height / image->height;
+      const float s = mode == kUniformCover ? std::max(sx, sy) : std::min(sx, sy);
+      rect = PivotedRect(image->width * s, image->height * s);
+    }
+    float colour[8];
+    const uint32_t drawMode = Colours(colour);
+    // The drop shadow (text-style byte 2) takes its colours from the font
+    // styles; there is no style list in this build, so no shadow is drawn.
+    if (g_renderer) {
+      DrawPlacement at;
+      at.x = rect.x;
+      at.y = rect.y;
+      at.width = rect.width;
+      at.height = rect.height;
+      at.matrix = worldMatrix.Get();
+      const Image window = Windowed(*image, rect);
+      g_renderer->DrawImage(&window, &frame, colour, drawMode, at);
+    }
+    if (frame.width > 0 && group > 0) PublishCollisionBoxes(frame, rect);
+  }
+  Entity::Draw();
+}
+
+void Quad::FitContent(const AirFrameInfo& frame, const Image* image) {
+  if (frame.width > 0) {
+    const OwnerPair key{static_cast<int32_t>(mediaProject & 0xFF), mediaId};
+    const AirData* air = g_resourceManager ? g_resourceManager->GetAirData(key) : nullptr;
+    if (air) FitToContent(air->width, air->height);
+  } else if (image) {
+    FitToContent(image->width, image->height);
+  }
+}
+
+Quad::Rect Quad::PivotedRect(float width, float height) const {
+  return Rect{-width * pivotX, -height * pivotY, width, height};
+}
+
+Image Quad::Windowed(const Image& image, const Rect& rect) const {
+  Image window(image);
+  const Texture* texture = image.texture;
+  // Nine-slice cells are windowed by DrawImage itself.
+  if (image.IsSliced() || !texture || texture->width <= 0 || texture->height <= 0) return window;
+  // One texel to one pixel: the window spans the quad's size in texture units.
+  const float su = rect.width / static_cast<float>(texture->width);
+  const float sv = rect.height / static_cast<float>(texture->height);
+  if (alignX != kAlignOff) {
+    // Alone, the axis keeps the texture's proportions against the height.
+    const float span = alignY == kAlignOff ? su / sv : su;
+    const float p = static_cast<float>(alignX) * 0.01f;
+    window.u = image.u + p * image.du - p * span;
+    window.du = span;
+  }
+  if (alignY != kAlignOff) {
+    const float span = alignX == kAlignOff ? sv / su : sv;
+    const float p = static_cast<float>(alignY) * 0.01f;
+    window.v = image.v + p * image.dv - p * span;
+    window.dv = span;
+  }
+  return window;
+}
+
+uint32_t Quad::Colours(float colour[8]) const {
+  colour[0] = static_cast<float>(worldColor.r) * kChannelScale;
+  colour[1] = static_cast<float>(worldColor.g) * kChannelScale;
+  colour[2] = static_cast<float>(worldColor.b) * kChannelScale;
+  colour[3] = static_cast<float>(worldColor.a) * kChannelScale;
+  uint32_t mode = kPlaceRectMatrix;
+  if (gradient == 0) {
+    std::fill(colour + 4, colour + 8, 0.0f);
+    return mode;
+  }
+  colour[4] = static_cast<float>(gradient >> 24 & 0xFF) * kChannelScale;
+  colour[5] = static_cast<float>(gradient >> 16 & 0xFF) * kChannelScale;
+  colour[6] = static_cast<float>(gradient >> 8 & 0xFF) * kChannelScale;
+  colour[7] = colour[3];
+  mode |= (gradient & 0xFF) << 16;
+  return mode;
+}
+
+void Quad::PublishCollisionBoxes(const AirFrameInfo& frame, const Rect& rect) {
+  Stage* stage = CurrentStage();
+  if (!stage) return;
+  const float fx = rect.width / frame.width;
+  // An air header without a height scales both axes alike.
+  const float fy = frame.height > 0 ? rect.height / frame.height : fx;
+  std::vector<AirBox> boxes = frame.boxes;
+  for (AirBox& box : boxes) {
+    const float corners[4] = {
+        (box.left + frame.offsetX) * fx + rect.x, (box.bottom + frame.offsetY) * fy + rect.y,
+        (box.right + frame.offsetX) * fx + rect.x, (box.top + frame.offsetY) * fy + rect.y};
+    const Extent world = WorldExtent(*worldMatrix.Get(), corners);
+    box.left = world.left;
+    box.bottom = world.bottom;
+    box.right = world.right;
+    box.top = world.top;
+  }
+  stage->AddCollisionBoxes(this, std::move(boxes));
+}
+
+}  // namespace GCore
