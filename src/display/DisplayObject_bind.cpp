@@ -1,7 +1,6 @@
 // Script members of GCore::DisplayObject, the end of every class's member
 // chain: a key that names none of them reads as nil and assigning it is
 // ignored.
-#include <algorithm>
 #include <cmath>
 
 #include "core/Log.h"
@@ -255,7 +254,9 @@ const M kMembers[] = {
      nullptr},
     {"alpha", [](lua_State* L, DO& o) { lua_pushinteger(L, o.localColor.a); },
      [](lua_State* L, DO& o) {
-       const auto alpha = static_cast<int32_t>(std::clamp<int64_t>(TruncatedNumber(L, 3), 0, 255));
+       // Clamped before the truncation, so that huge values give 255.
+       const double value = lua_tonumberx(L, 3, nullptr);
+       const int32_t alpha = value >= 255 ? 255 : value > 0 ? static_cast<int32_t>(value) : 0;
        if (alpha == o.localColor.a) return;
        o.localColor.a = alpha;
        o.Invalidate(false);
