@@ -5,6 +5,7 @@
 
 #include "core/Log.h"
 #include "display/Entity.h"
+#include "display/MemberBinding.h"
 #include "display/ScriptCalls.h"
 
 namespace GCore {
@@ -20,10 +21,9 @@ bool KeyIs(const char* key, size_t length, const char* name) {
 
 // broadcast(method, ...): calls method on every component of this entity.
 int Broadcast(lua_State* L) {
-  auto* self = static_cast<Entity*>(CastToClass(&Entity::classInfo, g_currentSelf));
-  if (!self) return luaL_error(L, "broadcast called without an entity");
+  Entity& self = CurrentSelf<Entity>(L);
   const char* method = luaL_checkstring(L, 1);
-  self->CallComponents(L, method, false, 2, lua_gettop(L) - 1);
+  self.CallComponents(L, method, false, 2, lua_gettop(L) - 1);
   return 0;
 }
 

@@ -142,6 +142,19 @@ TEST_F(BindingBadInput, MethodsWithoutTheirObject) {
   EXPECT_NE(destroyed.find("without its object"), std::string::npos) << destroyed;
 }
 
+TEST_F(BindingBadInput, MethodsOfAnotherProjectsObject) {
+  testing::internal::CaptureStdout();
+  const int second = manager->LoadProj("q");
+  testing::internal::GetCapturedStdout();
+  lua_State* other = manager->GetProject(second)->state;
+  ASSERT_NE(other, nullptr);
+  Run("getIndex = o.getIndex; broadcast = g.Entity().broadcast");
+  ASSERT_EQ(luaL_dostring(other, "local e = require('gcore.c').Entity(); f = e.getIndex"), LUA_OK);
+  EXPECT_NE(ErrorOf("getIndex()").find("without its object"), std::string::npos);
+  ASSERT_EQ(luaL_dostring(other, "local e = require('gcore.c').Entity(); f = e.broadcast"), LUA_OK);
+  EXPECT_NE(ErrorOf("broadcast('init')").find("without its object"), std::string::npos);
+}
+
 TEST_F(BindingBadInput, ArgumentsOfTheWrongKind) {
   testing::internal::CaptureStdout();
   const char* calls[] = {
