@@ -176,7 +176,7 @@ TEST_F(ContainerBinding, ObjectsMadeInACoroutineOutliveIt) {
       "  coroutine.yield(e[1] ~= nil and e.getChildAt(0) == e[1])\n"
       "end)\n"
       "ok, seen = coroutine.resume(co)");
-  EXPECT_EQ(Eval("ok and seen"), "true") << "children are pushed from a coroutine";
+  EXPECT_EQ(Eval("ok and seen"), "true") << "children are pushed from a coroutine: " << Eval("tostring(seen)");
   Run("co = nil; collectgarbage(); collectgarbage()");
   Run("g.Stage().addChild(kept); kept.c_rec = Recorder('k'); kept.removeFromParent()");
   EXPECT_EQ(stage->NumChildren(), 0);

@@ -66,14 +66,15 @@ bool EnsureDisplay() {
     _exit(127);
   }
   close(fds[1]);
-  char number[16] = {};
-  const ssize_t got = read(fds[0], number, sizeof(number) - 1);
+  // Xvfb writes the number and its line end apart, and dies when the second
+  // write finds the pipe closed: read through the line end.
+  std::string number;
+  char c = 0;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
   close(fds[0]);
-  if (got <= 0) return false;
+  if (number.empty()) return false;
   std::atexit(StopXvfb);
-  std::string display = ":" + std::string(number, static_cast<size_t>(got));
-  display.erase(display.find_last_not_of("\n") + 1);
-  setenv("DISPLAY", display.c_str(), 1);
+  setenv("DISPLAY", (":" + number).c_str(), 1);
   ok = true;
   return ok;
 }
@@ -157,6 +158,35 @@ bool RequestClose(unsigned long window) {
   const bool sent = XSendEvent(display, window, False, NoEventMask, &event) != 0;
   XFlush(display);
   return sent;
+}
+
+bool RunCommand(const std::vector<std::string>& command) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    std::vector<char*> argv;
+    for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool CaptureWindow(unsigned long window, const std::string& pngPath) {
+  return RunCommand({"import", "-window", std::to_string(window), "png:" + pngPath});
+}
+
+bool WaitForLog(const GameRoot& root, const std::string& text, int waitMs) {
+  for (int waited = 0; waited <= waitMs; waited += 50) {
+    if (root.Read("build/log.txt").find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
 }
 
 std::vector<std::string> LinesWith(const std::string& text, const std::string& part) {

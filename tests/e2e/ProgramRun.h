@@ -44,6 +44,15 @@ bool WindowSize(unsigned long window, int& width, int& height);
 // Asks the window to close, as a window manager's close button does.
 bool RequestClose(unsigned long window);
 
+// Saves what the window shows as a PNG file (ImageMagick's import).
+bool CaptureWindow(unsigned long window, const std::string& pngPath);
+
+// Runs a command to its end; true when it exited 0.
+bool RunCommand(const std::vector<std::string>& command);
+
+// Waits up to the given time for the root's log to contain the text.
+bool WaitForLog(const GameRoot& root, const std::string& text, int waitMs);
+
 // Lines of `text` that contain `part`, in order.
 std::vector<std::string> LinesWith(const std::string& text, const std::string& part);
 
