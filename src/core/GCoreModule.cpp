@@ -1,7 +1,7 @@
 #include "core/GCoreApi.h"
-
 #include "display/DisplayClasses.h"
 #include "display/Quad.h"
+#include "modules/RandomNumbers.h"
 
 namespace GCore {
 namespace {
@@ -220,5 +220,7 @@ extern "C" int luaopen_gcore_c(lua_State* L) {
     lua_pushcfunction(L, entry.function);
     lua_setfield(L, -2, entry.name);
   }
+  // The module draws from a generator of its own, apart from the math library's.
+  GCore::RegisterRandomFunctions(L);
   return 1;
 }
