@@ -1,39 +1,18 @@
 // A quad showing a PNG resource, drawn by the GLES2 renderer on the
 // surfaceless context and read back.
-#include "render/GLFixture.h"
+#include "render/ResourceGLFixture.h"
 
-#include "core/ResourceManager.h"
 #include "display/DisplayClasses.h"
 #include "display/Quad.h"
 #include "render/PngFixtures.h"
-#include "render/TestGame.h"
 
 namespace {
 
-class QuadOnScreen : public GLFixture {
- protected:
-  QuadOnScreen() : game({"game"}) {}
-  void TearDown() override {
-    resources.reset();
-    GLFixture::TearDown();
-  }
-
-  TestGame game;
-  std::unique_ptr<GCore::ResourceManager> resources = std::make_unique<GCore::ResourceManager>();
-};
+using QuadOnScreen = ResourceGLFixture;
 
 TEST_F(QuadOnScreen, PngQuadLandsAtItsPixels) {
-  // 10 x 10: the top half red, the bottom half green (rows top to bottom).
-  std::vector<uint8_t> rgba(10 * 10 * 4);
-  for (int y = 0; y < 10; ++y) {
-    for (int x = 0; x < 10; ++x) {
-      uint8_t* p = &rgba[(y * 10 + x) * 4];
-      p[0] = y < 5 ? 255 : 0;
-      p[1] = y < 5 ? 0 : 255;
-      p[3] = 255;
-    }
-  }
-  game.WriteImage("game", 0x42, testpng::EncodeRgba(10, 10, rgba));
+  // 10 x 10: the top half red, the bottom half green.
+  game.WriteImage("game", 0x42, testpng::EncodeRgba(10, 10, testpng::RedOverGreen(10)));
 
   lua_State* L = game.game->GetLuaManager()->GetProject(1)->state;
   GCore::RegisterDisplayClasses(L);

@@ -1,40 +1,18 @@
 // A PNG resource all the way to the screen: found by id, decoded on first
 // draw, uploaded, placed by the letterbox fit of a window whose aspect differs
 // from the design size, and read back.
-#include "render/GLFixture.h"
+#include "render/ResourceGLFixture.h"
 
-#include "core/ResourceManager.h"
 #include "render/Image.h"
 #include "render/PngFixtures.h"
-#include "render/TestGame.h"
 
 namespace {
 
-class PngOnScreen : public GLFixture {
- protected:
-  PngOnScreen() : game({"game"}) {}
-  void TearDown() override {
-    manager.reset();
-    GLFixture::TearDown();
-  }
-
-  TestGame game;
-  std::unique_ptr<GCore::ResourceManager> manager = std::make_unique<GCore::ResourceManager>();
-};
+using PngOnScreen = ResourceGLFixture;
 
 TEST_F(PngOnScreen, QuadLandsAtItsLetterboxedPixels) {
-  // 10 x 10: the top half red, the bottom half green (rows top to bottom).
-  std::vector<uint8_t> rgba(10 * 10 * 4);
-  for (int y = 0; y < 10; ++y) {
-    for (int x = 0; x < 10; ++x) {
-      uint8_t* p = &rgba[(y * 10 + x) * 4];
-      p[0] = y < 5 ? 255 : 0;
-      p[1] = y < 5 ? 0 : 255;
-      p[2] = 0;
-      p[3] = 255;
-    }
-  }
-  game.WriteImage("game", 0x42, testpng::EncodeRgba(10, 10, rgba));
+  // 10 x 10: the top half red, the bottom half green.
+  game.WriteImage("game", 0x42, testpng::EncodeRgba(10, 10, testpng::RedOverGreen(10)));
 
   struct Case {
     float designWidth, designHeight;
@@ -52,7 +30,7 @@ TEST_F(PngOnScreen, QuadLandsAtItsLetterboxedPixels) {
     EXPECT_FLOAT_EQ(renderer->offsetX, c.left);
     EXPECT_FLOAT_EQ(renderer->offsetY, c.bottom);
 
-    GCore::Image* image = manager->GetImage({0, TestGame::Id(0x42)});
+    GCore::Image* image = resources->GetImage({0, TestGame::Id(0x42)});
     ASSERT_NE(image, nullptr);
     const float white[4] = {1, 1, 1, 1};
     Frame([&] {
@@ -72,7 +50,7 @@ TEST_F(PngOnScreen, QuadLandsAtItsLetterboxedPixels) {
     EXPECT_TRUE(Near(At(x0 - 1, y0 + 1), {0, 0, 0, 255})) << "nothing left of the quad";
     EXPECT_TRUE(Near(At(x0 + 1, y0 + side), {0, 0, 0, 255})) << "nothing above it";
     EXPECT_TRUE(Near(At(x0 + side, y0 + 1), {0, 0, 0, 255})) << "nothing right of it";
-    EXPECT_TRUE(manager->IsResident(image->texture));
+    EXPECT_TRUE(resources->IsResident(image->texture));
     EXPECT_EQ(image->texture->pixels, nullptr) << "decoded on the first draw, dropped after upload";
   }
 }

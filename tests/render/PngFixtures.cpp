@@ -73,6 +73,19 @@ std::vector<uint8_t> EncodeRgba(int width, int height, const std::vector<uint8_t
   return Encode(spec, rgba);
 }
 
+std::vector<uint8_t> RedOverGreen(int size) {
+  std::vector<uint8_t> rgba(static_cast<size_t>(size) * size * 4, 0);
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      uint8_t* p = &rgba[(static_cast<size_t>(y) * size + x) * 4];
+      p[0] = y < size / 2 ? 255 : 0;
+      p[1] = y < size / 2 ? 0 : 255;
+      p[3] = 255;
+    }
+  }
+  return rgba;
+}
+
 std::vector<uint8_t> Pattern(int width, int height) {
   std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
   for (int y = 0; y < height; ++y) {

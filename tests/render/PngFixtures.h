@@ -23,6 +23,10 @@ std::vector<uint8_t> Encode(const Spec& spec, const std::vector<uint8_t>& rows);
 std::vector<uint8_t> EncodeRgba(int width, int height, const std::vector<uint8_t>& rgba,
                                 bool interlaced = false);
 
+// A size x size RGBA image: the top half red, the bottom half green (rows
+// top to bottom), opaque.
+std::vector<uint8_t> RedOverGreen(int size);
+
 // A deterministic test pattern of width x height RGBA pixels.
 std::vector<uint8_t> Pattern(int width, int height);
 
