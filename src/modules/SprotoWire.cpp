@@ -27,6 +27,18 @@ uint64_t SignExtend32(uint32_t v) { return static_cast<uint64_t>(static_cast<int
 
 // ---- Encoding ---------------------------------------------------------------
 
+// Asks for element i of an integer or boolean array: its width (4 or 8),
+// kFieldNil after the last one, kFieldNoArray when the array is absent, or
+// -1 for anything else.
+int NextNumberElement(SprotoCallback cb, FieldArg& args, int i, uint64_t& v) {
+  args.index = i;
+  args.value = &v;
+  args.length = 8;
+  const int r = cb(&args);
+  if (r == kFieldNil || r == kFieldNoArray || r == 4 || r == 8) return r;
+  return -1;
+}
+
 // Integer elements start 4 bytes wide; the first one that needs 64 bits
 // widens those already written, in place from the last one down.
 int EncodeIntegerArray(SprotoCallback cb, FieldArg& args, uint8_t* content, int room) {
@@ -36,13 +48,9 @@ int EncodeIntegerArray(SprotoCallback cb, FieldArg& args, uint8_t* content, int 
   int count = 0;
   for (int i = 1;; ++i) {
     uint64_t v = 0;
-    args.index = i;
-    args.value = &v;
-    args.length = 8;
-    const int r = cb(&args);
+    const int r = NextNumberElement(cb, args, i, v);
     if (r == kFieldNil) break;
-    if (r == kFieldNoArray) return kFieldNoArray;
-    if (r != 4 && r != 8) return -1;
+    if (r < 0) return r;
     if (r == 8 && width == 4) {
       if (left < count * 4) return -1;
       for (int j = count - 1; j >= 0; --j) WriteQword(elements + 8 * j, SignExtend32(ReadDword(elements + 4 * j)));
@@ -68,13 +76,9 @@ int EncodeBooleanArray(SprotoCallback cb, FieldArg& args, uint8_t* content, int 
   int count = 0;
   for (int i = 1;; ++i) {
     uint64_t v = 0;
-    args.index = i;
-    args.value = &v;
-    args.length = 8;
-    const int r = cb(&args);
+    const int r = NextNumberElement(cb, args, i, v);
     if (r == kFieldNil) break;
-    if (r == kFieldNoArray) return kFieldNoArray;
-    if (r != 4 && r != 8) return -1;
+    if (r < 0) return r;
     if (count >= room) return -1;
     content[count++] = v != 0 ? 1 : 0;
   }
