@@ -40,6 +40,8 @@ int SetLogInfo(lua_State* L);
 int SetWinName(lua_State* L);
 int GetWinName(lua_State* L);
 int GetOS(lua_State* L);
+int GetDeviceInfo(lua_State* L);
+int ChooseFont(lua_State* L);
 int GetWorkDir(lua_State* L);
 
 // Window, input and dialogs.

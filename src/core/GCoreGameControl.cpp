@@ -2,8 +2,10 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 
+#include "core/DeviceInfo.h"
 #include "core/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
@@ -167,6 +169,20 @@ int GetWinName(lua_State* L) {
 
 int GetOS(lua_State* L) {
   lua_pushinteger(L, 1);
+  return 1;
+}
+
+int GetDeviceInfo(lua_State* L) {
+  const char* key = TextArg(L, 1);
+  const std::optional<std::string> fact = GCore::GetDeviceInfo(key ? key : "");
+  if (!fact) return 0;
+  lua_pushlstring(L, fact->data(), fact->size());
+  return 1;
+}
+
+int ChooseFont(lua_State* L) {
+  const std::optional<std::string> fact = GCore::GetDeviceInfo("font");
+  lua_pushstring(L, fact ? fact->c_str() : "");
   return 1;
 }
 

@@ -44,6 +44,9 @@ TEST_F(GCoreApi, GameControlValues) {
   EXPECT_EQ(Eval(L, "return tostring(g.Explore(1, 2) == nil and g.FullPath(1, 2, 'x') == nil and g.Draw() == 0)"),
             "true");
   EXPECT_EQ(Eval(L, "return select('#', g.UnzipFile('a', 'b'))"), "0");
+  EXPECT_EQ(Eval(L, "return '[' .. g.ChooseFont() .. ']'"), "[]");
+  EXPECT_EQ(Eval(L, "return g.GetDeviceInfo('SysVer')"), "Unknown System");
+  EXPECT_EQ(Eval(L, "return select('#', g.GetDeviceInfo('Steam'))"), "0") << "no bridge: no value";
 }
 
 TEST_F(GCoreApi, MsgBoxShowsOneBoxPerRun) {
