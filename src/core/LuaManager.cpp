@@ -62,8 +62,10 @@ int LuaManager::LoadProj(const char* name) {
 void LuaManager::Update(uint32_t gameTime) {
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;
-    LuaProj& project = *GetProject(i);
-    if (project.stage && g_game && g_game->lastStep >= 1) project.stage->Update();
+    // Stage updates run scripts that may load projects and so move the
+    // records: the record is looked up again after them.
+    if (Stage* stage = GetProject(i)->stage; stage && g_game && g_game->lastStep >= 1) stage->Update();
+    const LuaProj& project = *GetProject(i);
     if (project.mainLoop > 0 && project.state) {
       lua_State* L = project.state;
       const int top = lua_gettop(L);
@@ -84,16 +86,18 @@ void LuaManager::RenderStages() {
   current_ = 1;
 }
 
-void LuaManager::CloseProject(LuaProj& project) {
-  if (project.mainLoop > 0 && project.state) {
+void LuaManager::CloseProject(int index) {
+  if (const LuaProj& project = *GetProject(index); project.mainLoop > 0 && project.state) {
     lua_State* L = project.state;
     const int top = lua_gettop(L);
     lua_rawgeti(L, LUA_REGISTRYINDEX, project.mainLoop);
     lua_pushnumber(L, -1.0);
     ProtectedCall(L, 1);
     lua_settop(L, top);
-    luaL_unref(L, LUA_REGISTRYINDEX, project.mainLoop);
   }
+  // The callback may have loaded projects (moving the records) or replaced itself.
+  LuaProj& project = *GetProject(index);
+  if (project.mainLoop > 0 && project.state) luaL_unref(project.state, LUA_REGISTRYINDEX, project.mainLoop);
   project.mainLoop = -1;
   Drop(std::exchange(project.stage, nullptr));
   Drop(std::exchange(project.uiCache, nullptr));
@@ -112,7 +116,7 @@ void LuaManager::CloseAll() {
   pressed.Reset();
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;
-    CloseProject(*GetProject(i));
+    CloseProject(i);
   }
   projects_.clear();
   current_ = -1;
@@ -145,7 +149,13 @@ int LuaManager::RSCall(int projectIndex, const char* functionName, const char* a
 }
 
 void LuaManager::SetMainloop(lua_State* L) {
-  LuaProj* project = CurrentProject();
+  // The reference lives in L's registry, so it belongs to L's project even
+  // when another project is current (a function reached through RSCall).
+  LuaProj* project = nullptr;
+  const lua_State* main = MainState(L);
+  for (int i = 1; i <= ProjectCount() && !project; ++i) {
+    if (GetProject(i)->state == main) project = GetProject(i);
+  }
   if (!project) {
     lua_pop(L, 1);
     return;

@@ -45,13 +45,14 @@ class LuaManager {
   // Loads a project: new state, "gameinit", and "modstart" for every project
   // after the first. Returns its 1-based index.
   int LoadProj(const char* name);
-  void CloseProject(LuaProj& project);
+  // Closes the project at the 1-based index; its record stays in the list.
+  void CloseProject(int index);
   // Makes current the project owning the state; its index, or -1 when none.
   int SelectProjectByState(lua_State* L);
   // Calls a global function of another project with one text argument.
   int RSCall(int projectIndex, const char* functionName, const char* argument);
-  // Makes the value on top of the stack (popped) the current project's
-  // per-frame callback, releasing the one it replaces.
+  // Makes the value on top of the stack (popped) the per-frame callback of
+  // the project that owns L, releasing the one it replaces.
   void SetMainloop(lua_State* L);
 
   // Input: the hover state under the pointer and the key events to every
