@@ -1,5 +1,7 @@
 #include "render/Renderer.h"
 
+#include <cmath>
+
 #include "core/GameSettings.h"
 #include "core/ResourceManager.h"
 #include "display/Matrix.h"
@@ -77,7 +79,13 @@ void Renderer::Resize(int32_t width, int32_t height) {
   const float rx = windowWidth / designWidth;
   const float ry = windowHeight / designHeight;
   const float s = rx > ry ? ry : rx;
-  if (g_settings.sizeMode == 0) {
+  if (!std::isfinite(s) || s < 0) {
+    // A design size of 0 or below has no fitting scale: the stage is shown
+    // unscaled from the window's corner rather than through a broken view.
+    offsetX = offsetY = 0;
+    logicalWidth = windowWidth;
+    logicalHeight = windowHeight;
+  } else if (g_settings.sizeMode == 0) {
     scaleX = s;
     logicalWidth = designWidth;
     logicalHeight = designHeight;

@@ -2,6 +2,8 @@
 
 #include <GLES2/gl2.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "render/GShader.h"
@@ -26,6 +28,10 @@ bool HasExtension(const char* name) {
     if (starts && ends) return true;
   }
   return false;
+}
+
+GLint ToGLInt(int64_t value) {
+  return static_cast<GLint>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
 }  // namespace
@@ -129,7 +135,12 @@ void RendererGL1::PushScissor(int32_t x, int32_t y, int32_t width, int32_t heigh
   glGetIntegerv(GL_SCISSOR_BOX, box);
   savedScissors.push_back({glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE, {box[0], box[1], box[2], box[3]}});
   glEnable(GL_SCISSOR_TEST);
-  glScissor(x, y, width, height);
+  // A negative size is a GL error that would leave the old box in force: the
+  // box is the one the corners span.
+  int64_t left = x, bottom = y, w = width, h = height;
+  if (w < 0) left += w, w = -w;
+  if (h < 0) bottom += h, h = -h;
+  glScissor(ToGLInt(left), ToGLInt(bottom), ToGLInt(w), ToGLInt(h));
 }
 
 void RendererGL1::PopScissor() {

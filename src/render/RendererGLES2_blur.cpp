@@ -53,9 +53,12 @@ void RendererGLES2::DrawFullScreenStrip() {
 
 void RendererGLES2::DrawBlurPass() {
   if (blurCounter == 0) return;
+  // What was appended before the blurred screen is drawn now, under its own
+  // program, and covered like in the passes; held back, it would be drawn
+  // over the blur with the program the blur leaves current.
+  Flush(nullptr);
   const bool passing = blurCounter < kBlurPasses;
   if (passing) {
-    Flush(nullptr);
     glBindFramebuffer(GL_FRAMEBUFFER, targetA.framebuffer);
     glViewport(0, 0, kRenderTargetSide, kRenderTargetSide);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);

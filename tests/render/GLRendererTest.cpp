@@ -3,6 +3,8 @@
 // rules, mipmap filtering, shader programs and the blur progression.
 #include "render/GLFixture.h"
 
+#include <cmath>
+
 #include "render/Image.h"
 #include "render/ShaderSources.h"
 
@@ -109,6 +111,23 @@ TEST_F(GLRenderer, ScissorPopRestoresTheBoxSavedByTheLastPush) {
   EXPECT_TRUE(Near(At(10, 80), kBlack));
   Frame([&] { Fill(white, 0, 0, 200, 100, opaque); });
   EXPECT_TRUE(Near(At(120, 80), kWhite)) << "the outer pop gives back the state its push found: off";
+}
+
+TEST_F(GLRenderer, ScissorOfNegativeSizeClipsToTheBoxItSpans) {
+  // A clip source with a negative width or height (offsets set the wrong way
+  // round by a script) must neither raise a GL error nor leave the old box.
+  GCore::Texture* white = White();
+  const float opaque[4] = {1, 1, 1, 1};
+  Frame([&] {
+    renderer->PushScissor(60, 80, -20, -30);
+    Fill(white, 0, 0, 200, 100, opaque);
+    renderer->PopScissor();
+  });
+  EXPECT_TRUE(Near(At(50, 65), kWhite));
+  EXPECT_TRUE(Near(At(30, 65), kBlack));
+  EXPECT_TRUE(Near(At(70, 65), kBlack));
+  EXPECT_TRUE(Near(At(50, 40), kBlack));
+  EXPECT_TRUE(Near(At(50, 90), kBlack));
 }
 
 TEST_F(GLRenderer, ChangedTextureSizeIsSpecifiedAnew) {
@@ -225,6 +244,45 @@ TEST_F(GLRenderer, BlurRunsNinePassesThenHolds) {
     EXPECT_EQ(renderer->blurState, 0);
   }
   EXPECT_EQ(counters, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 9, 9, 9, 9}));
+}
+
+TEST_F(GLRenderer, HeldBlurCoversWhatWasDrawnBeforeItAsThePassesDo) {
+  // Nine frames of passes over an empty scene leave a black blurred screen.
+  for (int frame = 0; frame < 9; ++frame) {
+    renderer->blurState = 1;
+    Frame([&] { renderer->DrawBlurPass(); });
+  }
+  ASSERT_EQ(renderer->blurCounter, 9);
+  // Held from now on: geometry still waiting in the batch when the blurred
+  // screen is drawn is drawn before it, under its own program, not over it.
+  GCore::Texture* white = White();
+  const float blue[4] = {0, 0, 1, 1};
+  renderer->blurState = 1;
+  Frame([&] {
+    renderer->UseShader(5);
+    Fill(white, 0, 0, 200, 100, blue);
+    renderer->DrawBlurPass();
+  });
+  EXPECT_EQ(renderer->blurCounter, 9);
+  EXPECT_TRUE(Near(At(100, 50), kBlack));
+}
+
+TEST_F(GLRenderer, DesignSizeThatCannotBeFittedKeepsAUsableView) {
+  // Scripts set the design size; 0 by 0 (or negative) has no fitting scale.
+  GCore::Texture* white = White();
+  const float opaque[4] = {1, 1, 1, 1};
+  const std::pair<float, float> sizes[] = {{0, 0}, {-200, -100}};
+  for (auto [width, height] : sizes) {
+    SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+    GCore::g_settings.designWidth = width;
+    GCore::g_settings.designHeight = height;
+    renderer->Resize(kWidth, kHeight);
+    EXPECT_GT(renderer->scaleX, 0.0f);
+    EXPECT_TRUE(std::isfinite(renderer->offsetX) && std::isfinite(renderer->offsetY));
+    Frame([&] { Fill(white, 10, 10, 20, 20, opaque); });
+    EXPECT_TRUE(Near(At(20, 20), kWhite));
+    EXPECT_TRUE(Near(At(40, 40), kBlack));
+  }
 }
 
 TEST_F(GLRenderer, ZeroHeightIsTakenAsOne) {
