@@ -125,13 +125,16 @@ void ResourceManager::ResetTextures() {
 
 void ResourceManager::TouchTexture(Texture* texture) {
   if (!texture || texture->glName == 0) return;
+  const int64_t area = TextureArea(texture);
   if (auto found = residentIndex_.find(texture); found != residentIndex_.end()) {
-    resident_.splice(resident_.end(), resident_, found->second);
+    resident_.splice(resident_.end(), resident_, found->second.at);
+    used += area - found->second.area;
+    found->second.area = area;
     return;
   }
-  used += TextureArea(texture);
+  used += area;
   while (used >= budget && !resident_.empty()) EvictTexture(resident_.front());
-  residentIndex_[texture] = resident_.insert(resident_.end(), texture);
+  residentIndex_[texture] = ResidentEntry{resident_.insert(resident_.end(), texture), area};
 }
 
 void ResourceManager::EvictTexture(Texture* texture) {
@@ -139,9 +142,9 @@ void ResourceManager::EvictTexture(Texture* texture) {
   if (g_renderer) g_renderer->ReleaseTexture(texture);
   // Only a resident texture counts towards the budget.
   if (auto found = residentIndex_.find(texture); found != residentIndex_.end()) {
-    resident_.erase(found->second);
+    used -= found->second.area;
+    resident_.erase(found->second.at);
     residentIndex_.erase(found);
-    used -= TextureArea(texture);
   }
   texture->ReleasePixels();
   texture->Release();

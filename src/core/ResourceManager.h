@@ -123,8 +123,15 @@ class ResourceManager {
   std::map<OwnerPair, std::unique_ptr<Image>> images_;
   std::map<SpineKey, SpineRecord> spines_;
   std::map<OwnerPair, std::unique_ptr<AirData>> airData_;
+  // A resident texture's place in the list and the area counted for it: its
+  // size can change while it stays listed (decoded again after a renderer
+  // rebuild), and eviction must take back what was counted.
+  struct ResidentEntry {
+    std::list<Texture*>::iterator at;
+    int64_t area;
+  };
   std::list<Texture*> resident_;  // least recently used first
-  std::unordered_map<const Texture*, std::list<Texture*>::iterator> residentIndex_;
+  std::unordered_map<const Texture*, ResidentEntry> residentIndex_;
   std::vector<std::string> fontNames_;
 };
 

@@ -55,4 +55,30 @@ TEST_F(PngOnScreen, QuadLandsAtItsLetterboxedPixels) {
   }
 }
 
+TEST_F(PngOnScreen, TextureBudgetFollowsASizeChangeAcrossARendererRebuild) {
+  game.WriteImage("game", 0x43, testpng::EncodeRgba(10, 10, testpng::RedOverGreen(10)));
+  GCore::Image* image = resources->GetImage({0, TestGame::Id(0x43)});
+  ASSERT_NE(image, nullptr);
+  const float white[4] = {1, 1, 1, 1};
+  auto draw = [&] { renderer->DrawImage(image, nullptr, white, GCore::kPlaceAt, {}); };
+  Frame(draw);
+  EXPECT_EQ(resources->used, 16 * 16);
+
+  // The renderer is rebuilt: the texture stays listed but is decoded and
+  // uploaded again, from a file that has meanwhile grown.
+  resources->ResetTextures();
+  renderer = std::make_unique<GCore::RendererGLES2>();
+  renderer->SetBaseViewTransform(&baseView);
+  renderer->Init();
+  renderer->Resize(kWidth, kHeight);
+  game.WriteImage("game", 0x43, testpng::EncodeRgba(40, 40, testpng::RedOverGreen(40)));
+  Frame(draw);
+  EXPECT_EQ(image->texture->width, 40);
+  EXPECT_EQ(resources->used, 64 * 64) << "the texture counts at the size it now has";
+
+  resources->RemoveImage(1, TestGame::Id(0x43));
+  EXPECT_EQ(resources->ResidentCount(), 0u);
+  EXPECT_EQ(resources->used, 0) << "eviction takes back exactly what was counted";
+}
+
 }  // namespace
