@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/GameIF.h"
+#include "core/Log.h"
 #include "core/ScriptVM.h"
 #include "display/Stage.h"
 #include "render/Renderer.h"
@@ -21,7 +22,25 @@ LuaProj* LuaManager::GetProject(int index) {
   return &projects_[static_cast<size_t>(index - 1)];
 }
 
+namespace {
+
+// Projects load further projects from their first scripts; a chain that
+// never ends would otherwise run the C stack out.
+constexpr int kMaxLoadDepth = 16;
+
+}  // namespace
+
 int LuaManager::LoadProj(const char* name) {
+  if (loadDepth_ >= kMaxLoadDepth) {
+    LogPrintf("projects nested too deeply (%d levels): %s not loaded\n", kMaxLoadDepth, name);
+    return 0;
+  }
+  // A project loaded by a close callback would close at once, and its own
+  // close callback could load the next one for ever.
+  if (closing_) {
+    LogPrintf("projects are closing: %s not loaded\n", name);
+    return 0;
+  }
   // Scripts may load further projects while this one starts, so the record
   // is reached by index: the array can grow under us.
   projects_.emplace_back();
@@ -52,8 +71,10 @@ int LuaManager::LoadProj(const char* name) {
   g_drawScene = DrawScene;
   g_fitStages = FitStages;
   const int top = lua_gettop(L);
+  ++loadDepth_;
   DoScript(L, "gameinit");
   if (current_ != 1) DoScript(L, "modstart");
+  --loadDepth_;
   current_ = 1;
   lua_settop(L, top);
   return n;
@@ -86,18 +107,16 @@ void LuaManager::RenderStages() {
   current_ = 1;
 }
 
-void LuaManager::CloseProject(int index) {
-  if (const LuaProj& project = *GetProject(index); project.mainLoop > 0 && project.state) {
+void LuaManager::CloseProject(LuaProj& project) {
+  if (project.mainLoop > 0 && project.state) {
     lua_State* L = project.state;
     const int top = lua_gettop(L);
     lua_rawgeti(L, LUA_REGISTRYINDEX, project.mainLoop);
     lua_pushnumber(L, -1.0);
     ProtectedCall(L, 1);
     lua_settop(L, top);
+    luaL_unref(L, LUA_REGISTRYINDEX, project.mainLoop);
   }
-  // The callback may have loaded projects (moving the records) or replaced itself.
-  LuaProj& project = *GetProject(index);
-  if (project.mainLoop > 0 && project.state) luaL_unref(project.state, LUA_REGISTRYINDEX, project.mainLoop);
   project.mainLoop = -1;
   Drop(std::exchange(project.stage, nullptr));
   Drop(std::exchange(project.uiCache, nullptr));
@@ -114,10 +133,12 @@ void LuaManager::CloseAll() {
   newcomers.clear();
   focus.Reset();
   pressed.Reset();
+  closing_ = true;
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;
-    CloseProject(i);
+    CloseProject(*GetProject(i));
   }
+  closing_ = false;
   projects_.clear();
   current_ = -1;
 }

@@ -43,10 +43,10 @@ class LuaManager {
   void RenderStages();
 
   // Loads a project: new state, "gameinit", and "modstart" for every project
-  // after the first. Returns its 1-based index.
+  // after the first. Returns its 1-based index, or 0 when refused: projects
+  // loading projects nest too deeply, or the projects are closing.
   int LoadProj(const char* name);
-  // Closes the project at the 1-based index; its record stays in the list.
-  void CloseProject(int index);
+  void CloseProject(LuaProj& project);
   // Makes current the project owning the state; its index, or -1 when none.
   int SelectProjectByState(lua_State* L);
   // Calls a global function of another project with one text argument.
@@ -85,6 +85,8 @@ class LuaManager {
 
   std::vector<LuaProj> projects_;
   int current_ = -1;
+  int loadDepth_ = 0;  // LoadProj calls running their first scripts
+  bool closing_ = false;  // CloseAll is running the close callbacks
 };
 
 // The current project's record through the game object, or null.
