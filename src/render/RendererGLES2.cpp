@@ -50,12 +50,15 @@ void RendererGLES2::UploadUniforms() {
 }
 
 void RendererGLES2::SelectShader(int32_t id) {
-  // An id without a program keeps the current one.
   if (shader_ && shader_->id == id) return;
   auto found = shaders_.find(id);
+  // An id without a program draws with the default program, not with the
+  // tint or luminance program that an earlier object left current.
+  if (found == shaders_.end()) found = shaders_.find(1);
   if (found == shaders_.end()) return;
-  shader_ = found->second.get();
   currentProgramId = id;
+  if (shader_ == found->second.get()) return;
+  shader_ = found->second.get();
   UploadUniforms();
 }
 

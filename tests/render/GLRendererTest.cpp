@@ -224,6 +224,24 @@ TEST_F(GLRenderer, ProgramsAndTheirLocations) {
   EXPECT_EQ(renderer->currentProgramId, 1) << "every frame starts with the default program";
 }
 
+TEST_F(GLRenderer, ShaderIdWithoutAProgramDrawsWithTheDefaultOne) {
+  // A display object's shader field comes from scripts: an id no program has
+  // must not draw with the luminance or tint program an earlier object chose.
+  GCore::Texture* texture = MakeTexture(1, 1, {255, 0, 0, 255});
+  const float white[4] = {1, 1, 1, 1};
+  for (int32_t unknown : {0, 6, 9, -3}) {
+    SCOPED_TRACE(unknown);
+    Frame([&] {
+      renderer->UseShader(5);
+      Fill(texture, 0, 0, 100, 100, white);
+      renderer->UseShader(unknown);
+      Fill(texture, 100, 0, 100, 100, white);
+    });
+    EXPECT_TRUE(Near(At(50, 50), {54, 54, 54, 255}));
+    EXPECT_TRUE(Near(At(150, 50), {255, 0, 0, 255}));
+  }
+}
+
 TEST_F(GLRenderer, ShaderThatDoesNotCompileLeavesProgramZero) {
   testing::internal::CaptureStdout();
   GCore::GShader broken;
