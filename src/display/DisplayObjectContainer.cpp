@@ -74,28 +74,48 @@ void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, 
     LogPrintf("%s \"%s\" cannot hold itself or one of its ancestors\n", GetClassName(), name.c_str());
     return;
   }
+  // Handlers run below and may drop the last reference to either.
+  Retained<DisplayObject> self(this);
   Retained<DisplayObject> hold(child);
   child->depth = childDepth;
   if (child->parent) child->parent->RemoveChild(child);
+  if (!StillAdoptable(child)) return;
   const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), children.size());
   children.insert(children.begin() + static_cast<std::ptrdiff_t>(at), hold);
   SortChildren();
 
+  // Linked before "start": a listed child without its link would let a
+  // handler put this container under it, a loop no check could see.
+  child->parent = this;
   Stage* stage = CurrentStage();
   const bool underStage = stage && IsDescendantOf(stage);
   if (underStage && child != stage) {
     if (auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, child))) {
       entity->CallComponents(state, "start", true, 0, 0);
+      if (child->parent != this) return;  // a handler moved it on
     }
   }
-  child->parent = this;
   child->Invalidate(true);
   child->Invalidate(false);
   if (underStage) DispatchEvent(this, "onAdd", nullptr);
 }
 
+bool DisplayObjectContainer::StillAdoptable(const DisplayObject* child) const {
+  // A handler placed the child somewhere itself: that placement stands. (A
+  // link to a parent that no longer lists it is the leftover of a removal
+  // still under way, whose handler is adding the child here.)
+  if (child->parent && child->parent->GetChildIndex(child) >= 0) return false;
+  if (IsDescendantOf(child)) {
+    LogPrintf("%s \"%s\" was moved under the child it was taking: child not added\n",
+              GetClassName(), name.c_str());
+    return false;
+  }
+  return true;
+}
+
 Retained<DisplayObject> DisplayObjectContainer::RemoveChildAt(int32_t index) {
   if (index < 0 || index >= NumChildren()) return {};
+  Retained<DisplayObject> self(this);
   Retained<DisplayObject> child = children[static_cast<size_t>(index)];
   children.erase(children.begin() + index);
   // The child is still linked here, so the event bubbles through this container.
@@ -111,6 +131,7 @@ Retained<DisplayObject> DisplayObjectContainer::RemoveChild(DisplayObject* child
 }
 
 void DisplayObjectContainer::RemoveAllChildren() {
+  Retained<DisplayObject> self(this);
   const bool underStage = IsUnderCurrentStage();
   const std::vector<Retained<DisplayObject>> leaving = children;
   for (auto it = leaving.rbegin(); it != leaving.rend(); ++it) {

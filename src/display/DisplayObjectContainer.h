@@ -80,6 +80,9 @@ class DisplayObjectContainer : public DisplayObject {
  private:
   void DrawChildren();
   void UniteChildBounds();
+  // After the handlers of an insertion ran: whether the child may still be
+  // linked here (no container lists it, and this container is not under it).
+  bool StillAdoptable(const DisplayObject* child) const;
 };
 
 // Index of the skeleton's slot of that name, -1 when none (or no skeleton).

@@ -73,6 +73,8 @@ int SetChildIndex(lua_State* L) {
   const int32_t index = IntValue(L, 2);
   // Only a child of this container moves; anything else is not adopted.
   if (current < 0 || current == index) return 0;
+  // The removal's handlers may drop the last reference to this container.
+  const Retained<DisplayObject> holdSelf(&self);
   const Retained<DisplayObject> hold = self.RemoveChildAt(current);
   self.InsertChildAt(child, index, child->depth);
   return 0;
