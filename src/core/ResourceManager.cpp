@@ -99,7 +99,9 @@ void ResourceManager::ClearProject(int project) {
   for (auto it = airData_.begin(); it != airData_.end();) {
     it = ofProject(it->first.variant) ? airData_.erase(it) : std::next(it);
   }
-  EraseImages([&](const OwnerPair& pair) { return ofProject(pair.variant); });
+  // The grid scratch record is the manager's own, not a project resource.
+  const OwnerPair scratch{1, kScratchImageId};
+  EraseImages([&](const OwnerPair& pair) { return ofProject(pair.variant) && pair != scratch; });
   for (auto it = spines_.begin(); it != spines_.end();) {
     if (!ofProject(std::get<0>(it->first))) {
       ++it;

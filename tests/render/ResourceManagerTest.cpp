@@ -203,6 +203,22 @@ TEST_F(Images, ClearEmptiesEverythingSafely) {
   EXPECT_EQ(manager.GetImage({1, 0x56000100}), nullptr);
 }
 
+TEST_F(Images, ClearingTheFirstProjectKeepsTheGridScratchRecord) {
+  // Were the bare record dropped, asking for it again would make an image of
+  // the placeholder file that owns its texture, and a grid pointing the
+  // record at its cell would leak that texture.
+  WriteBoth();
+  game.WritePlaceholder("game", testpng::EncodeRgba(2, 2, testpng::Pattern(2, 2)));
+  Image* base = manager.GetImage({1, TestGame::Id(0x10)});
+  Image* scratch = manager.GetImage({1, GCore::kScratchImageId});
+  ASSERT_NE(scratch, nullptr);
+  scratch->texture = base->texture;
+  manager.ClearProject(1);
+  Image* kept = manager.GetImage({1, GCore::kScratchImageId});
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->texture, nullptr) << "the record stays bare and lets go of the deleted texture";
+}
+
 TEST_F(Images, PageNamesResolveAgainstTheAtlasBeingLoaded) {
   manager.loadingBase = OwnerPair{0x103, 0x81230000};
   Image* page = manager.GetImageByPageName("spine/abc/7.png");
