@@ -79,10 +79,14 @@ Renderer* GameIF::CreateRenderer() {
 
 namespace {
 
-// An identity matrix of the first project, or null without one.
+// An identity matrix of the first project, or null without one. Made under
+// a protected call: the allocation may step the collector into a failing
+// finaliser of the project's scripts.
 Matrix* NewFirstProjectMatrix(LuaManager* projects) {
   LuaProj* first = projects ? projects->GetProject(1) : nullptr;
-  return first && first->state ? NewMatrix(first->state) : nullptr;
+  Matrix* matrix = nullptr;
+  if (first && first->state) RunProtected(first->state, [&](lua_State* L) { matrix = NewMatrix(L); });
+  return matrix;
 }
 
 void SetBaseTransform(Matrix* matrix) {

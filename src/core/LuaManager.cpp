@@ -156,16 +156,15 @@ int LuaManager::SelectProjectByState(lua_State* L) {
 int LuaManager::RSCall(int projectIndex, const char* functionName, const char* argument) {
   LuaProj* project = GetProject(projectIndex);
   if (!project || !project->state) return 0;
-  lua_State* L = project->state;
-  const int top = lua_gettop(L);
-  PushRawGlobal(L, functionName);
-  if (argument) {
-    lua_pushstring(L, argument);
-  } else {
-    lua_pushnil(L);
-  }
-  ProtectedCall(L, 1);
-  lua_settop(L, top);
+  RunProtected(project->state, [&](lua_State* L) {
+    PushRawGlobal(L, functionName);
+    if (argument) {
+      lua_pushstring(L, argument);
+    } else {
+      lua_pushnil(L);
+    }
+    ProtectedCall(L, 1);
+  });
   return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "core/GameIF.h"
 #include "core/Log.h"
 #include "core/LuaManager.h"
+#include "core/ScriptVM.h"
 
 namespace GCore {
 namespace {
@@ -20,22 +21,20 @@ const char* const kSharedProject = "res/common";
 std::string g_pathBuffer;
 
 // g_dir / g_ext entry of the project's state, read raw so that scripts'
-// metamethods cannot raise here; false when absent or not a text.
+// metamethods cannot raise here; false when absent or not a text. Paths are
+// asked for outside protected calls too (textures load while drawing), and
+// pushing the table's name may step the collector into a failing finaliser.
 bool LookupTable(lua_State* L, const char* table, uint32_t key, std::string& out) {
   if (!L) return false;
-  const int top = lua_gettop(L);
-  lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-  lua_pushstring(L, table);
-  lua_rawget(L, -2);
   bool found = false;
-  if (lua_istable(L, -1)) {
-    lua_rawgeti(L, -1, static_cast<lua_Integer>(key));
-    if (lua_type(L, -1) == LUA_TSTRING) {
-      out = lua_tostring(L, -1);
-      found = true;
-    }
-  }
-  lua_settop(L, top);
+  RunProtected(L, [&](lua_State* S) {
+    PushRawGlobal(S, table);
+    if (!lua_istable(S, -1)) return;
+    lua_rawgeti(S, -1, static_cast<lua_Integer>(key));
+    if (lua_type(S, -1) != LUA_TSTRING) return;
+    out = lua_tostring(S, -1);
+    found = true;
+  });
   return found;
 }
 

@@ -229,6 +229,37 @@ int RunScript(lua_State* L, const char* name) {
 
 bool DoScript(lua_State* L, const char* name) { return RunScript(L, name) != kScriptNotOpened; }
 
+namespace {
+
+struct ProtectedBody {
+  void (*thunk)(lua_State*, void*);
+  void* body;
+};
+
+int RunProtectedBody(lua_State* L) {
+  const auto* call = static_cast<const ProtectedBody*>(lua_touserdata(L, 1));
+  lua_remove(L, 1);
+  call->thunk(L, call->body);
+  return 0;
+}
+
+}  // namespace
+
+bool RunProtectedThunk(lua_State* L, void (*thunk)(lua_State*, void*), void* body) {
+  ProtectedBody call{thunk, body};
+  const int top = lua_gettop(L);
+  // None of these pushes allocates, so nothing can raise before the call is protected.
+  lua_pushcfunction(L, ScriptMessageHandler);
+  lua_pushcfunction(L, RunProtectedBody);
+  lua_pushlightuserdata(L, &call);
+  const int status = lua_pcall(L, 1, 0, top + 1);
+  // A failing finaliser is thrown past the message handler, so its text is
+  // printed here; errors that went through the handler left no text.
+  if (status != LUA_OK && lua_type(L, -1) == LUA_TSTRING) PrintScriptError(lua_tostring(L, -1));
+  lua_settop(L, top);
+  return status == LUA_OK;
+}
+
 void PushRawGlobal(lua_State* L, const char* name) {
   lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
   lua_pushstring(L, name);

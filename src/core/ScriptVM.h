@@ -5,6 +5,7 @@
 // (the first one of a run also boxed) and the engine carries on.
 // Main thread only; no worker thread touches a Lua state.
 #include <cstddef>
+#include <type_traits>
 
 #include <lua.hpp>
 
@@ -50,6 +51,19 @@ bool ProtectedCall(lua_State* L, int nargs);
 // Pushes the global of that name without running metamethods, so that the
 // lookup cannot raise outside a protected call.
 void PushRawGlobal(lua_State* L, const char* name);
+
+// Runs `body`(L) inside a protected call of L under the message handler; the
+// stack is left as it was. Engine code that pushes strings or makes objects
+// in a state outside any protected call goes through it: an allocation may
+// step the collector, which runs finalisers that may raise. False when
+// `body` raised.
+bool RunProtectedThunk(lua_State* L, void (*thunk)(lua_State*, void*), void* body);
+template <typename Body>
+bool RunProtected(lua_State* L, Body&& body) {
+  return RunProtectedThunk(
+      L, [](lua_State* state, void* data) { (*static_cast<std::remove_reference_t<Body>*>(data))(state); },
+      &body);
+}
 
 // Pushes a shallow copy (with the same metatable) of the table on top.
 void CopyTable(lua_State* L);

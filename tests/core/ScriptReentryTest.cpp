@@ -2,6 +2,7 @@
 // calls: projects loaded while the project list is being walked or closed,
 // projects loading themselves, callbacks set from another project's call.
 #include "ScriptHostFixture.h"
+#include "core/ResourcePath.h"
 
 namespace {
 
@@ -58,6 +59,57 @@ TEST_F(ScriptReentry, ProjectsLoadingThemselvesStopAtABound) {
   manager.LoadProj("loader");
   EXPECT_LT(manager.ProjectCount(), 100);
   EXPECT_NE(Log().find("projects nested too deeply"), std::string::npos);
+}
+
+// Finalisers run in whatever allocation steps the collector; one that raises
+// must not find the engine outside a protected call of that state.
+constexpr const char* kFailingFinalisers =
+    "armed = false\n"
+    "local failing = { __gc = function() if armed then error('finaliser failed') end end }\n"
+    "for i = 1, 200000 do setmetatable({}, failing) end\n"
+    "armed = true\n"
+    "function noop() end\n"
+    // Filling a table allocates without stepping the collector, so the
+    // engine's next allocation in this state does.
+    "local big = {} for i = 1, 1 << 20 do big[i] = i end\n";
+
+TEST_F(ScriptReentry, FailingFinalisersDuringRSCall) {
+  root.Write("loader/script/gameinit.lua", "");
+  root.Write("other/script/gameinit.lua", kFailingFinalisers);
+  GCore::LuaManager& manager = Start();
+  manager.LoadProj("loader");
+  manager.LoadProj("other");
+  const std::string padding(4096, 'x');
+  for (int i = 0; i < 4000; ++i) manager.RSCall(2, "noop", (padding + std::to_string(i)).c_str());
+  EXPECT_EQ(Eval(manager.GetProject(2)->state, "return tostring(armed)"), "true");
+  EXPECT_NE(Log().find("finaliser failed"), std::string::npos);
+}
+
+TEST_F(ScriptReentry, FailingFinalisersDuringAResourcePathLookup) {
+  root.Write("loader/script/gameinit.lua", "");
+  root.Write("other/script/gameinit.lua",
+             std::string("g_dir = { [0x1010000] = 'image' } g_ext = { [0x10000000] = '.png' }\n") +
+                 kFailingFinalisers);
+  root.Write("other/image/0001.png", "");
+  GCore::LuaManager& manager = Start();
+  manager.LoadProj("loader");
+  manager.LoadProj("other");
+  // The lookup that met the failing finaliser finds nothing; the next ones do.
+  const char* path = nullptr;
+  for (int i = 0; i < 100; ++i) path = GCore::GetPath(0x11010001, 2);
+  ASSERT_NE(path, nullptr);
+  EXPECT_EQ(std::string(path), root.Path("other/image/0001.png"));
+  EXPECT_NE(Log().find("pname:error in __gc metamethod"), std::string::npos);
+}
+
+TEST_F(ScriptReentry, FailingFinalisersWhenTheGameObjectStarts) {
+  root.Write("loader/script/gameinit.lua", kFailingFinalisers);
+  game = std::make_unique<GCore::GameIF>("loader", root.Path());
+  GCore::g_game = game.get();
+  EXPECT_TRUE(game->PreInit());
+  EXPECT_NE(Log().find("pname:error in __gc metamethod"), std::string::npos);
+  game->Shutdown();
+  game.reset();
 }
 
 }  // namespace
