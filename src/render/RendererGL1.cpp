@@ -133,14 +133,23 @@ void RendererGL1::PushScissor(int32_t x, int32_t y, int32_t width, int32_t heigh
   Flush(nullptr);
   GLint box[4];
   glGetIntegerv(GL_SCISSOR_BOX, box);
-  savedScissors.push_back({glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE, {box[0], box[1], box[2], box[3]}});
+  const bool wasOn = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+  savedScissors.push_back({wasOn, {box[0], box[1], box[2], box[3]}});
   glEnable(GL_SCISSOR_TEST);
   // A negative size is a GL error that would leave the old box in force: the
   // box is the one the corners span.
-  int64_t left = x, bottom = y, w = width, h = height;
-  if (w < 0) left += w, w = -w;
-  if (h < 0) bottom += h, h = -h;
-  glScissor(ToGLInt(left), ToGLInt(bottom), ToGLInt(w), ToGLInt(h));
+  int64_t left = x, bottom = y, right = int64_t{x} + width, top = int64_t{y} + height;
+  if (right < left) std::swap(left, right);
+  if (top < bottom) std::swap(bottom, top);
+  if (wasOn) {
+    // A clip inside a clip keeps content inside both.
+    left = std::max<int64_t>(left, box[0]);
+    bottom = std::max<int64_t>(bottom, box[1]);
+    right = std::min<int64_t>(right, int64_t{box[0]} + box[2]);
+    top = std::min<int64_t>(top, int64_t{box[1]} + box[3]);
+  }
+  glScissor(ToGLInt(left), ToGLInt(bottom), ToGLInt(std::max<int64_t>(right - left, 0)),
+            ToGLInt(std::max<int64_t>(top - bottom, 0)));
 }
 
 void RendererGL1::PopScissor() {

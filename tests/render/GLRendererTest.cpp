@@ -130,6 +130,23 @@ TEST_F(GLRenderer, ScissorOfNegativeSizeClipsToTheBoxItSpans) {
   EXPECT_TRUE(Near(At(50, 90), kBlack));
 }
 
+TEST_F(GLRenderer, NestedScissorStaysInsideTheOuterBox) {
+  // A clipped container inside a clipped container: the inner clip must not
+  // let content out of the outer one.
+  GCore::Texture* white = White();
+  const float opaque[4] = {1, 1, 1, 1};
+  Frame([&] {
+    renderer->PushScissor(0, 0, 100, 100);
+    renderer->PushScissor(50, 0, 100, 100);
+    Fill(white, 0, 0, 200, 100, opaque);
+    renderer->PopScissor();
+    renderer->PopScissor();
+  });
+  EXPECT_TRUE(Near(At(75, 50), kWhite));
+  EXPECT_TRUE(Near(At(25, 50), kBlack));
+  EXPECT_TRUE(Near(At(125, 50), kBlack));
+}
+
 TEST_F(GLRenderer, ChangedTextureSizeIsSpecifiedAnew) {
   GCore::Texture* texture = MakeTexture(1, 1, {255, 0, 0, 255});
   const float opaque[4] = {1, 1, 1, 1};
