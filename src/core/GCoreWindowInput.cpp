@@ -73,8 +73,31 @@ int KeyState(lua_State* L) {
   return 1;
 }
 
+namespace {
+
+// The engine's input handling leaves project 1 current when it is done;
+// run from a script, the script's own project must stay current after it.
+class KeepCurrentProject {
+ public:
+  KeepCurrentProject()
+      : projects_(g_game ? g_game->GetLuaManager() : nullptr),
+        index_(projects_ ? projects_->CurrentIndex() : -1) {}
+  ~KeepCurrentProject() {
+    if (projects_) projects_->SetCurrent(index_);
+  }
+  KeepCurrentProject(const KeepCurrentProject&) = delete;
+  KeepCurrentProject& operator=(const KeepCurrentProject&) = delete;
+
+ private:
+  LuaManager* projects_;
+  int index_;
+};
+
+}  // namespace
+
 int SetMouseState(lua_State* L) {
   if (!g_game) return 0;
+  const KeepCurrentProject keep;
   const int32_t x = IntArg(L, 1);
   const int32_t y = IntArg(L, 2);
   const int32_t state = IntArg(L, 3);
@@ -103,6 +126,7 @@ int IsHovered(lua_State* L) {
   DisplayObject* object = ToObject<DisplayObject>(L, 1);
   bool hovered = false;
   if (projects && object) {
+    const KeepCurrentProject keep;
     projects->HitTest();
     const HitList& list = projects->hovered;
     if (lua_toboolean(L, 2) && !list.empty()) {

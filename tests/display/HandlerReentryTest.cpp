@@ -127,4 +127,30 @@ TEST_F(HandlerReentry, AContainerNobodyHoldsSurvivesTheHandlersOfItsOwnCall) {
   }
 }
 
+TEST_F(HandlerReentry, InputRunByAScriptKeepsTheScriptsProjectCurrent) {
+  manager->LoadProj("q");
+  L = manager->GetProject(2)->state;
+  Run(kRecorderScript);
+  auto* button = Make<Entity>("button");
+  button->mouseEnabled = true;
+  button->bounds = GCore::Rectangle{0, 0, 100, 100};
+  manager->GetProject(2)->stage->AddChild(button, 0);
+  game->mousePosition = GCore::Point{50, 50};
+  manager->HitTest();
+  // Each call sends events to the hovered button, of project 2.
+  for (const char* call : {"g.IsHovered(button)", "g.SetMouseState(50, 50, 1)"}) {
+    SCOPED_TRACE(call);
+    Run(std::string("local g = require 'gcore.c'\n"
+                    "button.c_u = { update = function() ") +
+        call + "; during = g.CurLuaProj() end }");
+    Run("during = nil");
+    game->leftButtonState = 0;  // so that the script's release is one
+    Step(16);
+    manager->Update(game->gameTime);
+    EXPECT_EQ(Eval("during"), "2");
+  }
+  kept.clear();
+  L = manager->GetProject(1)->state;
+}
+
 }  // namespace
