@@ -59,16 +59,25 @@ void RendererGLES2::DrawBlurPass() {
   Flush(nullptr);
   const bool passing = blurCounter < kBlurPasses;
   if (passing) {
+    // A clip box or a mask in force belongs to the window: the pass between
+    // the targets runs without them, or it would leave parts unwritten.
+    const bool scissored = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+    const bool masked = glIsEnabled(GL_STENCIL_TEST) == GL_TRUE;
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_STENCIL_TEST);
     glBindFramebuffer(GL_FRAMEBUFFER, targetA.framebuffer);
     glViewport(0, 0, kRenderTargetSide, kRenderTargetSide);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     SelectShader(blurCounter % 2 ? 3 : 4);
     glBindTexture(GL_TEXTURE_2D, targetB.texture);
     DrawFullScreenStrip();
+    if (scissored) glEnable(GL_SCISSOR_TEST);
+    if (masked) glEnable(GL_STENCIL_TEST);
   }
   glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(frameFramebuffer_));
   glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  // Inside a mask the stencil holds the shape the blur is drawn through.
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | (maskLevel < 0 ? GL_STENCIL_BUFFER_BIT : 0));
   SelectShader(4);
   glBindTexture(GL_TEXTURE_2D, targetA.texture);
   CheckGlError("14");

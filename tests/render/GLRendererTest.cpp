@@ -302,6 +302,43 @@ TEST_F(GLRenderer, HeldBlurCoversWhatWasDrawnBeforeItAsThePassesDo) {
   EXPECT_TRUE(Near(At(100, 50), kBlack));
 }
 
+TEST_F(GLRenderer, BlurInsideAClipOrMaskStillBlursTheWholeCapture) {
+  // The clip box and the stencil are window state: the passes between the
+  // off-screen targets must not be cut by them, or the clipped blur shows
+  // parts of the targets that no pass wrote.
+  GCore::Texture* white = White();
+  const float opaque[4] = {1, 1, 1, 1};
+  const std::function<void()> wraps[] = {
+      [&] {
+        renderer->PushScissor(0, 0, 100, 100);
+        renderer->DrawBlurPass();
+        renderer->PopScissor();
+      },
+      [&] {
+        renderer->BeginStencilMask(false, 1.0f);
+        Fill(white, 0, 0, 100, 100, opaque);
+        renderer->ApplyStencilMask();
+        renderer->DrawBlurPass();
+        renderer->EndStencilMask();
+      }};
+  for (const auto& blurInside : wraps) {
+    renderer->blurCounter = 0;
+    for (int frame = 1; frame <= 9; ++frame) {
+      SCOPED_TRACE(frame);
+      renderer->blurState = 1;
+      Frame([&] {
+        Fill(white, 0, 0, 200, 100, opaque);  // the first frame captures it
+        blurInside();
+      });
+      // The first frame draws its scene, the mask too, into the capture
+      // target, so the window has no mask shape to show the blur through.
+      if (frame == 1) continue;
+      EXPECT_TRUE(Near(At(25, 50), kWhite, 8));
+      EXPECT_TRUE(Near(At(75, 50), kWhite, 8));
+    }
+  }
+}
+
 TEST_F(GLRenderer, DesignSizeThatCannotBeFittedKeepsAUsableView) {
   // Scripts set the design size; 0 by 0 (or negative) has no fitting scale.
   GCore::Texture* white = White();
