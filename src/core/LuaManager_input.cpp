@@ -1,6 +1,7 @@
 // The project manager's side of input: which objects the pointer is over, and
 // the key events every project's top entities receive.
 #include <algorithm>
+#include <utility>
 
 #include "core/GameIF.h"
 #include "core/LuaManager.h"
@@ -39,14 +40,16 @@ void LuaManager::HitTest() {
       newcomers.push_back(object);
     }
   }
-  // What remains of the old list is what the pointer left.
-  const HitList leaving = std::move(hovered);
+  // What remains of the old list is what the pointer left. The new list is
+  // in place before any handler runs: one that hit-tests again (IsHovered)
+  // then finds nothing changed instead of every object entering anew.
+  const HitList leaving = std::exchange(hovered, hits);
+  const HitList entering = newcomers;
   for (auto it = leaving.rbegin(); it != leaving.rend(); ++it) SendEvent(it->Get(), "rollOut");
-  for (const Retained<DisplayObject>& object : HitList(newcomers)) {
+  for (const Retained<DisplayObject>& object : entering) {
     SendEvent(object.Get(), "rollOver");
     SendEvent(object.Get(), "mouseOver");
   }
-  hovered = hits;
   if (!hovered.empty()) SendEvent(HitList(hovered).back().Get(), "mouseMove");
 }
 

@@ -2,6 +2,7 @@
 // and "onRemove" handlers of an insertion may move the child, or the
 // receiving container, anywhere.
 #include "DisplayFixture.h"
+#include "core/Input.h"
 #include "display/DisplayObjectContainer.h"
 #include "display/Entity.h"
 
@@ -151,6 +152,32 @@ TEST_F(HandlerReentry, InputRunByAScriptKeepsTheScriptsProjectCurrent) {
   }
   kept.clear();
   L = manager->GetProject(1)->state;
+}
+
+TEST_F(HandlerReentry, AHitTestInsideAHoverHandlerSendsNoSecondRollOver) {
+  for (const char* name : {"a", "b"}) {
+    auto* button = Make<Entity>(name, name);
+    button->mouseEnabled = true;
+    button->bounds = GCore::Rectangle{name[0] == 'a' ? 0.0f : 200.0f, 0, 100, 100};
+    stage->AddChild(button, 0);
+  }
+  Run("local g = require 'gcore.c'\n"
+      "local function note(tag, name, check)\n"
+      "  return function() log[#log + 1] = tag .. ':' .. name; if check then g.IsHovered(a) end end\n"
+      "end\n"
+      "for _, tag in ipairs({'a', 'b'}) do\n"
+      "  local c = {}\n"
+      "  for _, name in ipairs({'rollOver', 'mouseOver', 'rollOut'}) do\n"
+      "    c[name] = note(tag, name, name == 'rollOut')\n"
+      "  end\n"
+      "  _G[tag].c_n = c\n"
+      "end");
+  GCore::MoveTo(GCore::Point{50, 50});
+  TakeLog();
+  GCore::MoveTo(GCore::Point{250, 50});
+  EXPECT_EQ(TakeLog(), "a:rollOut b:rollOver b:mouseOver")
+      << "the pointer entered b once, whoever asks for a hit test meanwhile";
+  EXPECT_EQ(manager->hovered.size(), 1u);
 }
 
 }  // namespace
