@@ -84,8 +84,12 @@ void LuaManager::Update(uint32_t gameTime) {
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;
     // Stage updates run scripts that may load projects and so move the
-    // records: the record is looked up again after them.
-    if (Stage* stage = GetProject(i)->stage; stage && g_game && g_game->lastStep >= 1) stage->Update();
+    // records: the record is looked up again after them. They push names
+    // outside their handlers' protected calls, where the collector may run
+    // a failing finaliser.
+    if (Stage* stage = GetProject(i)->stage; stage && g_game && g_game->lastStep >= 1) {
+      RunProtected(stage->state, [stage](lua_State*) { stage->Update(); });
+    }
     const LuaProj& project = *GetProject(i);
     if (project.mainLoop > 0 && project.state) {
       lua_State* L = project.state;

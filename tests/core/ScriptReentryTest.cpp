@@ -102,6 +102,21 @@ TEST_F(ScriptReentry, FailingFinalisersDuringAResourcePathLookup) {
   EXPECT_NE(Log().find("pname:error in __gc metamethod"), std::string::npos);
 }
 
+TEST_F(ScriptReentry, FailingFinalisersDuringAStageUpdate) {
+  root.Write("loader/script/gameinit.lua",
+             std::string("local g = require('gcore.c')\n"
+                         "local e = g.Entity()\n"
+                         "g.Stage().addChild(e)\n"
+                         "updates = 0\n"
+                         "e.c_counts = { update = function() updates = updates + 1 end }\n") +
+                 kFailingFinalisers);
+  GCore::LuaManager& manager = Start();
+  manager.LoadProj("loader");
+  game->lastStep = 1;
+  for (int i = 0; i < 3; ++i) manager.Update(10 * (i + 1));
+  EXPECT_NE(Eval(manager.GetProject(1)->state, "return updates"), "0");
+}
+
 TEST_F(ScriptReentry, FailingFinalisersWhenTheGameObjectStarts) {
   root.Write("loader/script/gameinit.lua", kFailingFinalisers);
   game = std::make_unique<GCore::GameIF>("loader", root.Path());
