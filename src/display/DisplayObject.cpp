@@ -55,11 +55,7 @@ DisplayObject::DisplayObject(lua_State* L)
   state = L;
 }
 
-DisplayObject::~DisplayObject() {
-  for (const auto& track : keyTracks) {
-    if (track && track->target > 0 && state) luaL_unref(state, LUA_REGISTRYINDEX, track->target);
-  }
-}
+DisplayObject::~DisplayObject() = default;
 
 void DisplayObject::CopyFrom(DisplayObject* source) {
   if (!source) return;

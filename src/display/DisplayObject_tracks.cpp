@@ -97,6 +97,27 @@ KeyTrack* TrackNamed(DisplayObject& object, const char* trackName, const char* c
   return object.keyTracks.back().get();
 }
 
+// The value on top of L (popped) becomes the target of the named track in
+// the object's user value table. The collector traces that table from the
+// object, so a target that refers back to the object does not keep it alive
+// as a registry reference would.
+void StoreTrackTarget(lua_State* L, DisplayObject& object, const char* trackName) {
+  lua_pushuserdata(L, &object);
+  if (lua_getuservalue(L, -1) != LUA_TTABLE) {
+    lua_pop(L, 1);
+    if (lua_isnil(L, -2)) {  // no target, and none to forget
+      lua_pop(L, 2);
+      return;
+    }
+    lua_newtable(L);
+    lua_pushvalue(L, -1);
+    lua_setuservalue(L, -3);
+  }
+  lua_pushvalue(L, -3);
+  lua_setfield(L, -2, trackName);
+  lua_pop(L, 3);
+}
+
 }  // namespace
 
 void DisplayObject::AddKeyTrack(lua_State* L) {
@@ -107,13 +128,14 @@ void DisplayObject::AddKeyTrack(lua_State* L) {
   if (withTarget) lua_pop(L, 1);
   if (!track) return;
 
-  int32_t target = 0;
+  // The new target (nil: the object itself) replaces the track's old one.
   if (withTarget) {
     lua_rawgeti(L, 1, 1);
-    target = luaL_ref(L, LUA_REGISTRYINDEX);
+  } else {
+    lua_pushnil(L);
   }
-  if (track->target > 0) luaL_unref(L, LUA_REGISTRYINDEX, track->target);
-  track->target = target;
+  track->target = lua_isnil(L, -1) ? 0 : 1;
+  StoreTrackTarget(L, *this, track->name);
 
   // Keys beyond what the table holds would all read as zeros: not made.
   int64_t count = std::max<int64_t>(Truncate(lua_tonumberx(L, 2, nullptr)), 0);
@@ -167,10 +189,15 @@ void DisplayObject::SetScriptProperty(const KeyTrack& track, double value) {
   if (!L) return;
   SelectOwnerProject(L);
   const int top = lua_gettop(L);
+  lua_pushuserdata(L, this);
   if (track.target > 0) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, track.target);
-  } else {
-    lua_pushuserdata(L, this);
+    if (lua_getuservalue(L, -1) == LUA_TTABLE) {
+      lua_getfield(L, -1, track.name);
+    } else {
+      lua_pushnil(L);
+    }
+    lua_replace(L, top + 1);
+    lua_settop(L, top + 1);
   }
   lua_pushstring(L, track.name);
   lua_pushnumber(L, value);

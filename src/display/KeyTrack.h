@@ -24,7 +24,9 @@ struct KeyTrack {
   uint32_t duration = 0;  // the largest key time, ms
   uint32_t elapsed = 0;   // 0 to duration
   std::vector<TrackKey> keys;
-  int32_t target = 0;  // registry reference of the animated value; below 1: the object itself
+  // 1: the animated value is kept under the track's name in the object's
+  // user value table; below 1: the object itself.
+  int32_t target = 0;
 };
 
 // Longest property name a track can animate.

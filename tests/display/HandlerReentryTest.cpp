@@ -180,4 +180,19 @@ TEST_F(HandlerReentry, AHitTestInsideAHoverHandlerSendsNoSecondRollOver) {
   EXPECT_EQ(manager->hovered.size(), 1u);
 }
 
+TEST_F(HandlerReentry, AnObjectWhoseTrackAnimatesItselfIsStillCollected) {
+  Run("g = require 'gcore.c'");
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  const int64_t before = GCore::g_liveObjects;
+  Run("do\n"
+      "  local q = g.Entity()\n"
+      "  q.addKeyTrack({q, 'x'}, 2, {0, 0, 0, 100, 10, 0})\n"
+      "  local holder = {entity = g.Entity()}\n"
+      "  holder.entity.addKeyTrack({holder, 'x'}, 2, {0, 0, 0, 100, 10, 0})\n"
+      "end");
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  EXPECT_EQ(GCore::g_liveObjects, before) << "a track's target must not pin its own object";
+}
+
 }  // namespace
