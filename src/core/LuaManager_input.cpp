@@ -5,6 +5,7 @@
 
 #include "core/GameIF.h"
 #include "core/LuaManager.h"
+#include "core/ScriptVM.h"
 #include "display/DisplayObjectContainer.h"
 #include "display/Entity.h"
 #include "display/Stage.h"
@@ -13,7 +14,9 @@ namespace GCore {
 void LuaManager::SendEvent(DisplayObject* target, const char* name, const char* arg) {
   if (!target) return;
   SelectProjectByState(target->state);
-  DispatchEvent(target, name, arg);
+  // Dispatch pushes names outside its handlers' protected calls, where the
+  // collector may run a failing finaliser.
+  RunProtected(target->state, [&](lua_State*) { DispatchEvent(target, name, arg); });
   current_ = 1;
 }
 

@@ -117,6 +117,24 @@ TEST_F(ScriptReentry, FailingFinalisersDuringAStageUpdate) {
   EXPECT_NE(Eval(manager.GetProject(1)->state, "return updates"), "0");
 }
 
+TEST_F(ScriptReentry, FailingFinalisersDuringAnInputEvent) {
+  root.Write("loader/script/gameinit.lua",
+             std::string("local g = require('gcore.c')\n"
+                         "e = g.Entity()\n"
+                         "pings = 0\n"
+                         "e.c_hears = { ping = function() pings = pings + 1 end }\n") +
+                 kFailingFinalisers);
+  GCore::LuaManager& manager = Start();
+  manager.LoadProj("loader");
+  lua_State* L = manager.GetProject(1)->state;
+  lua_getglobal(L, "e");
+  GCore::Retained<GCore::DisplayObject> entity(GCore::ToObject<GCore::DisplayObject>(L, -1));
+  lua_pop(L, 1);
+  ASSERT_TRUE(entity);
+  for (int i = 0; i < 3; ++i) manager.SendEvent(entity.Get(), "ping");
+  EXPECT_NE(Eval(L, "return pings"), "0");
+}
+
 TEST_F(ScriptReentry, FailingFinalisersWhenTheGameObjectStarts) {
   root.Write("loader/script/gameinit.lua", kFailingFinalisers);
   game = std::make_unique<GCore::GameIF>("loader", root.Path());
