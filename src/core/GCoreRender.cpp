@@ -28,23 +28,25 @@ int Viewport(lua_State* L) {
   return 0;
 }
 
+namespace {
+// The product of two truncated arguments; 64 bits hold it whatever they are.
+float Scaled(lua_State* L, int index, int64_t s) { return static_cast<float>(IntArg(L, index) * s); }
+}  // namespace
+
 int ProjMatrix(lua_State* L) {
   Renderer* renderer = CurrentRenderer();
   if (!renderer) return 0;
-  const int32_t s = IntArg(L, 5);
-  renderer->SetProjection(static_cast<float>(IntArg(L, 1) * s), static_cast<float>(IntArg(L, 2) * s),
-                          static_cast<float>(IntArg(L, 3) * s), static_cast<float>(IntArg(L, 4) * s), -1.0f,
-                          1.0f, true);
+  const int64_t s = IntArg(L, 5);
+  renderer->SetProjection(Scaled(L, 1, s), Scaled(L, 2, s), Scaled(L, 3, s), Scaled(L, 4, s), -1.0f, 1.0f, true);
   return 0;
 }
 
 int ViewMatrix(lua_State* L) {
   Renderer* renderer = CurrentRenderer();
   if (!renderer) return 0;
-  const int32_t s = IntArg(L, 4);
-  const float scale = static_cast<float>(s * IntArg(L, 3)) / 100.0f;
-  renderer->SetView(static_cast<float>(IntArg(L, 1) * s), static_cast<float>(IntArg(L, 2) * s), scale * 2,
-                    scale * 2);
+  const int64_t s = IntArg(L, 4);
+  const float scale = Scaled(L, 3, s) / 100.0f;
+  renderer->SetView(Scaled(L, 1, s), Scaled(L, 2, s), scale * 2, scale * 2);
   return 0;
 }
 

@@ -120,9 +120,11 @@ class ViewRecorder : public GCore::Renderer {
   void SetViewport(float x, float y, float w, float h) override { calls.push_back(Format("viewport", {x, y, w, h})); }
   void SetView(float x, float y, float sx, float sy) override { calls.push_back(Format("view", {x, y, sx, sy})); }
   std::vector<std::string> calls;
+  std::vector<std::vector<float>> values;  // of every call, unrounded
 
  private:
-  static std::string Format(const char* name, std::initializer_list<float> values) {
+  std::string Format(const char* name, std::initializer_list<float> values) {
+    this->values.emplace_back(values);
     std::string text = name;
     for (float v : values) text += " " + std::to_string(static_cast<int>(v * 100) / 100.0).substr(0, 6);
     return text;
@@ -154,6 +156,21 @@ TEST_F(GCoreApi, ViewFunctionsTruncateAndScale) {
                                                        "view 20.000 40.000 6.0000 6.0000"}));
   EXPECT_EQ(recorder->logicalWidth, 640.0f);
   EXPECT_EQ(recorder->logicalHeight, 480.0f);
+}
+
+TEST_F(GCoreApi, ViewFunctionsScaleHugeValuesWithoutOverflow) {
+  lua_State* L = StartLoader();
+  GameWithRecorder owner("loader", root.Path());
+  ViewRecorder* recorder = owner.Install();
+  GCore::GameIF* previous = GCore::g_game;
+  GCore::g_game = &owner;
+  Eval(L, "g.ProjMatrix(2^31, -2^31, 70000, 1, 70000) g.ViewMatrix(2^31, 1, 2^31, 2^31)");
+  GCore::g_game = previous;
+  // Arguments past the int32 range are clamped to it before they are multiplied.
+  const float big = 2147483647.0f;
+  EXPECT_EQ(recorder->values, (std::vector<std::vector<float>>{
+                                  {big * 70000.0f, -big * 70000.0f, 70000.0f * 70000.0f, 70000.0f, -1.0f, 1.0f, 1.0f},
+                                  {big * big, big, big * big / 50.0f, big * big / 50.0f}}));
 }
 
 }  // namespace
