@@ -75,7 +75,9 @@ void Stage::AddChild(DisplayObject* child, int32_t childTag) {
 
 Retained<DisplayObject> Stage::RemoveChildAt(int32_t index) {
   Retained<DisplayObject> removed = Entity::RemoveChildAt(index);
-  if (Entity* entity = AsEntity(removed.Get())) {
+  // An "onRemove" handler may have put it straight back: then it never left.
+  Entity* entity = AsEntity(removed.Get());
+  if (entity && entity->parent != this) {
     entity->CallComponents(entity->state, "close", true, 0, 0);
   }
   return removed;

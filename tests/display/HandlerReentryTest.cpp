@@ -195,4 +195,15 @@ TEST_F(HandlerReentry, AnObjectWhoseTrackAnimatesItselfIsStillCollected) {
   EXPECT_EQ(GCore::g_liveObjects, before) << "a track's target must not pin its own object";
 }
 
+TEST_F(HandlerReentry, AnEntityItsOnRemovePutsBackOnTheStageIsNotClosed) {
+  auto* back = Make<Entity>("back", "back");
+  stage->AddChild(back, 0);
+  Run("back.c_r = Recorder('back')\n"
+      "getmetatable(back.c_r).onRemove = function() log[#log + 1] = 'back:onRemove'; stage.addChild(back) end");
+  TakeLog();
+  stage->RemoveChild(back);
+  EXPECT_EQ(back->parent, stage);
+  EXPECT_EQ(TakeLog().find("back:close"), std::string::npos) << "it never left";
+}
+
 }  // namespace
