@@ -38,6 +38,9 @@ namespace {
 
 constexpr size_t kScriptBufferSize = 0x700000;
 std::vector<char> g_scriptBuffer;
+// Set while a chunk compiles: the collector may then run a finaliser that
+// loads a script, and that one must not overwrite the source being read.
+bool g_compiling = false;
 
 constexpr int kScriptNotOpened = -2;
 
@@ -203,15 +206,17 @@ int RunScript(lua_State* L, const char* name) {
     LogPrintf("cannot read script %s\n", path.c_str());
     return kScriptNotOpened;
   }
+  std::vector<char> own;
+  std::vector<char>& buffer = g_compiling ? own : g_scriptBuffer;
   // Larger scripts grow the shared buffer rather than being cut off.
-  if (static_cast<size_t>(size) > g_scriptBuffer.size()) g_scriptBuffer.resize(static_cast<size_t>(size));
-  if (size > 0 && !stream.Read(g_scriptBuffer.data(), static_cast<size_t>(size))) {
+  if (static_cast<size_t>(size) > buffer.size()) buffer.resize(static_cast<size_t>(size));
+  if (size > 0 && !stream.Read(buffer.data(), static_cast<size_t>(size))) {
     LogPrintf("cannot read script %s\n", path.c_str());
     return kScriptNotOpened;
   }
   stream.Close();
 
-  const char* bytes = g_scriptBuffer.data();
+  const char* bytes = buffer.data();
   size_t length = static_cast<size_t>(size);
   if (length >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) {
     bytes += 3;
@@ -299,7 +304,11 @@ void ReleaseScriptBuffer() { std::vector<char>().swap(g_scriptBuffer); }
 int ScriptVM::DoBuffer(lua_State* L, const char* bytes, size_t length, const char* chunkName) {
   lua_pushcfunction(L, GCore::ScriptMessageHandler);
   const int handler = lua_gettop(L);
-  if (luaL_loadbufferx(L, bytes, length, chunkName, nullptr) != LUA_OK) {
+  const bool nested = GCore::g_compiling;
+  GCore::g_compiling = true;
+  const int loaded = luaL_loadbufferx(L, bytes, length, chunkName, nullptr);
+  GCore::g_compiling = nested;
+  if (loaded != LUA_OK) {
     GCore::LogWrite("***");
     GCore::LogWrite(lua_tostring(L, -1));
     GCore::LogWrite("\n");

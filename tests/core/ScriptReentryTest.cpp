@@ -135,6 +135,25 @@ TEST_F(ScriptReentry, FailingFinalisersDuringAnInputEvent) {
   EXPECT_NE(Eval(L, "return pings"), "0");
 }
 
+// The collector runs finalisers while a script is being compiled; one that
+// loads a script must not overwrite the source still being read.
+TEST_F(ScriptReentry, ScriptLoadedByAFinaliserWhileAnotherCompiles) {
+  std::string big = "big_ok = true\n";
+  for (int i = 0; i < 5000; ++i) big += "_ = 'constant number " + std::to_string(i) + "'\n";
+  big += "return 'big'\n";
+  root.Write("loader/script/big.lua", big);
+  root.Write("loader/script/inner.lua", "inner_runs = (inner_runs or 0) + 1\n" + std::string(4000, '-') + "\n");
+  root.Write("loader/script/gameinit.lua",
+             "local reloads = { __gc = function() package.loaded.inner = nil require('inner') end }\n"
+             "for i = 1, 3000 do setmetatable({}, reloads) end\n");
+  GCore::LuaManager& manager = Start();
+  manager.LoadProj("loader");
+  lua_State* L = manager.GetProject(1)->state;
+  EXPECT_EQ(Eval(L, "return require('big')"), "big");
+  EXPECT_EQ(Eval(L, "return tostring(big_ok)"), "true");
+  EXPECT_NE(Eval(L, "return tostring(inner_runs)"), "nil") << "no finaliser ran during the compilation";
+}
+
 TEST_F(ScriptReentry, FailingFinalisersWhenTheGameObjectStarts) {
   root.Write("loader/script/gameinit.lua", kFailingFinalisers);
   game = std::make_unique<GCore::GameIF>("loader", root.Path());
