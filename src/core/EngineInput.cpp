@@ -1,6 +1,7 @@
 // The engine's input: the game object's mouse state, hit tests over the
 // projects' stages and the events they send, and the game-speed keys.
 #include <algorithm>
+#include <climits>
 
 #include "core/GameIF.h"
 #include "core/Input.h"
@@ -21,16 +22,6 @@ constexpr uint32_t kStepKey = 32;
 constexpr int32_t kStepMs = 33;
 
 LuaManager* Projects() { return g_game ? g_game->GetLuaManager() : nullptr; }
-
-// With Caps Lock toggled on, a few keys change the game speed.
-void GameSpeedKeys(uint32_t key) {
-  if (!g_game || GetKeyState(VK_CAPITAL) != 1) return;
-  int32_t& scale = g_game->timeScale;
-  if (key == kFasterKey) scale *= 2;
-  if (key == kSlowerKey) scale /= 2;
-  if (key == kPauseKey) scale = scale != 0 ? 0 : 1024;
-  if (scale == 0 && key == kStepKey) scale = -kStepMs;
-}
 
 // The topmost hovered object that takes presses.
 DisplayObject* PressTarget(const HitList& hovered) {
@@ -104,7 +95,8 @@ class Engine : public InputHandler {
     if (g_runState < 0) return;
     const uint8_t key = static_cast<uint8_t>(virtualKey & 0xFF);
     if (LuaManager* projects = Projects()) projects->OnKeyDown(key, false);
-    GameSpeedKeys(key);
+    // With Caps Lock toggled on, a few keys change the game speed.
+    if (GetKeyState(VK_CAPITAL) == 1) ApplyGameSpeedKey(key);
   }
 
   void OnKeyUp(uint32_t virtualKey) override {
@@ -126,6 +118,16 @@ class Engine : public InputHandler {
 InputHandler* g_handler = nullptr;
 
 }  // namespace
+
+void ApplyGameSpeedKey(uint32_t key) {
+  if (!g_game) return;
+  int32_t& scale = g_game->timeScale;
+  // Doubling saturates: a speed set by a script may already be near the limit.
+  if (key == kFasterKey) scale = static_cast<int32_t>(std::clamp<int64_t>(int64_t{scale} * 2, INT32_MIN, INT32_MAX));
+  if (key == kSlowerKey) scale /= 2;
+  if (key == kPauseKey) scale = scale != 0 ? 0 : 1024;
+  if (scale == 0 && key == kStepKey) scale = -kStepMs;
+}
 
 void MoveTo(const Point& stage) {
   if (!g_game) return;

@@ -31,6 +31,10 @@ struct Point;
 // The engine's handler (the game object's mouse state, hit tests and events).
 InputHandler& EngineInput();
 
+// The game-speed keys of Caps Lock: 43 doubles the speed, 45 halves it, 48
+// pauses or resumes at 1024, and space while paused steps 33 ms.
+void ApplyGameSpeedKey(uint32_t key);
+
 // Moves the pointer to a stage position: the movement and drag fields always
 // change; a move of more than 0.1 also stores the position and hit-tests.
 void MoveTo(const Point& stage);
