@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "core/GameIF.h"
 #include "core/Input.h"
-
-#include <climits>
 
 namespace {
 
