@@ -55,11 +55,7 @@ void Release(LuaManager& projects, const char* upEvent, const char* clickEvent) 
 class Engine : public InputHandler {
  public:
   void OnMouseMove(float x, float y) override {
-    Renderer* renderer = g_game ? g_game->GetRenderer() : nullptr;
-    if (!renderer || !Projects()) return;
-    const Point stage{(x - renderer->offsetX) / renderer->scaleX,
-                      ((renderer->windowHeight - y) - renderer->offsetY) / renderer->scaleY};
-    MoveTo(stage);
+    if (Projects()) MoveToWindowPoint(x, y);
   }
 
   void OnMouseButton(int button, int up) override {
@@ -127,6 +123,13 @@ void ApplyGameSpeedKey(uint32_t key) {
   if (key == kSlowerKey) scale /= 2;
   if (key == kPauseKey) scale = scale != 0 ? 0 : 1024;
   if (scale == 0 && key == kStepKey) scale = -kStepMs;
+}
+
+void MoveToWindowPoint(float x, float y) {
+  Renderer* renderer = g_game ? g_game->GetRenderer() : nullptr;
+  if (!renderer) return;
+  MoveTo({(x - renderer->offsetX) / renderer->scaleX,
+          ((renderer->windowHeight - y) - renderer->offsetY) / renderer->scaleY});
 }
 
 void MoveTo(const Point& stage) {

@@ -4,7 +4,6 @@
 #include "core/Input.h"
 #include "core/LuaManager.h"
 #include "display/DisplayObjectContainer.h"
-#include "render/Renderer.h"
 #include "core/GameSettings.h"
 #include "core/Log.h"
 #include "core/LuaApiExt.h"
@@ -101,10 +100,7 @@ int SetMouseState(lua_State* L) {
   const int32_t x = IntArg(L, 1);
   const int32_t y = IntArg(L, 2);
   const int32_t state = IntArg(L, 3);
-  if (Renderer* renderer = g_game->GetRenderer()) {
-    MoveTo({(static_cast<float>(x) - renderer->offsetX) / renderer->scaleX,
-            ((renderer->windowHeight - static_cast<float>(y)) - renderer->offsetY) / renderer->scaleY});
-  }
+  MoveToWindowPoint(static_cast<float>(x), static_cast<float>(y));
   if (state != g_game->leftButtonState && g_game->AcceptsInput()) {
     EngineInput().OnMouseButton(0, state != 0 ? 1 : 0);
     g_game->leftButtonState = state;

@@ -39,6 +39,10 @@ void ApplyGameSpeedKey(uint32_t key);
 // change; a move of more than 0.1 also stores the position and hit-tests.
 void MoveTo(const Point& stage);
 
+// The same for a window position, mapped through the renderer's letterbox
+// (the stage's y grows upward); nothing without a renderer.
+void MoveToWindowPoint(float x, float y);
+
 // The handler the window procedure calls; null restores the engine's.
 InputHandler& CurrentInput();
 void SetInputHandler(InputHandler* handler);
