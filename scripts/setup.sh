@@ -42,11 +42,13 @@ if [ ! -f "$lua_tarball" ] && ! ls /var/lib/apt/lists/*Sources* >/dev/null 2>&1;
 fi
 
 if [ $need_update = 1 ]; then
-  sudo_if_needed apt-get update -qq
+  sudo_if_needed apt-get update -qq -o DPkg::Lock::Timeout=600
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive sudo_if_needed apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Another installer may hold the package lock (two checkouts set up at once): wait for it.
+  DEBIAN_FRONTEND=noninteractive sudo_if_needed apt-get install -y -qq --no-install-recommends \
+    -o DPkg::Lock::Timeout=600 "${missing[@]}"
 fi
 
 if [ ! -f "$lua_tarball" ]; then
