@@ -60,3 +60,6 @@ foreach(archive socket cjson filesystem)
   find_library(LUA_${archive}_ARCHIVE NAMES liblua5.3-${archive}.a REQUIRED)
 endforeach()
 set(LUA_MODULE_ARCHIVES ${LUA_socket_ARCHIVE} ${LUA_cjson_ARCHIVE} ${LUA_filesystem_ARCHIVE})
+# The modules and then the core they call, in that link order.
+add_library(lua_modules INTERFACE)
+target_link_libraries(lua_modules INTERFACE ${LUA_MODULE_ARCHIVES} lua_core)

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/GameSettings.h"
-#include "display/Matrix.h"
+#include "core/Matrix.h"
 #include "platform/HeadlessGL.h"
 #include "render/Image.h"
 #include "render/RendererGLES2.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <climits>
 
+#include "base/Log.h"
 #include "core/GameIF.h"
 #include "core/Input.h"
-#include "core/Log.h"
 #include "core/LuaManager.h"
 #include "display/DisplayObject.h"
 #include "platform/Messages.h"

@@ -3,10 +3,10 @@
 #include <clocale>
 #include <cstring>
 
+#include "base/Log.h"
 #include "core/FrameStep.h"
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
-#include "core/Log.h"
 #include "core/WindowProc.h"
 #include "platform/CrashReporter.h"
 #include "platform/MessagePump.h"
@@ -34,7 +34,7 @@ bool InstallCrashReports() {
 int RunProgram(int argc, char** argv) {
   if (!InstallCrashReports()) return 0;
   if (argc > 1) g_restart.projectName = std::string(argv[1]).substr(0, kProjectNameLimit);
-  g_game = new AppIF("loader");
+  StartGame(std::make_unique<AppIF>("loader"));
   if (argc > 2) g_settings.gameMode = argv[2];
   g_restartCount = 0;
 
@@ -53,11 +53,7 @@ int RunProgram(int argc, char** argv) {
   RunMessageLoop(WndProc);
 
   if (g_runState < 0) {
-    if (g_game) {
-      g_game->Shutdown();
-      delete g_game;
-      g_game = nullptr;
-    }
+    EndGame();
     g_glyphScratch.reset();
   }
   DestroyAppWindow();

@@ -5,8 +5,8 @@
 #include <climits>
 #include <cstring>
 
+#include "base/Log.h"
 #include "core/GameIF.h"
-#include "core/Log.h"
 #include "core/MD5.h"
 
 namespace {

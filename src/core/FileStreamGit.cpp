@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "base/Log.h"
 #include "core/FileStream.h"
 #include "core/GameIF.h"
-#include "core/Log.h"
 
 namespace {
 

@@ -19,19 +19,13 @@ constexpr uint32_t kMinimumFrameMs = 20;
 bool g_clockStarted = false;
 uint32_t g_previousFrame = 0;
 
-void DestroyGame() {
-  g_game->Shutdown();
-  delete g_game;
-  g_game = nullptr;
-}
-
 }  // namespace
 
 void RestartGame() {
   ++g_restartCount;
   // Without a restart project, the first project of the run starts again.
   const std::string project = g_restart.projectName.empty() ? std::string("loader") : g_restart.projectName;
-  g_game = new AppIF(project.c_str());
+  StartGame(std::make_unique<AppIF>(project.c_str()));
   if (g_restart.hasRoot) {
     g_game->rootFolder = g_restart.rootFolder;
     g_game->repositoryPath = g_restart.repositoryPath;
@@ -56,7 +50,7 @@ void StepFrame() {
   const uint32_t elapsed = now - g_previousFrame;
   g_previousFrame = now;
 
-  if (g_runState > 0 && g_game) DestroyGame();
+  if (g_runState > 0) EndGame();
   if (g_runState == kRunRestart) {
     RestartGame();
     g_runState = kRunRunning;

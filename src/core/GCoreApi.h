@@ -11,6 +11,12 @@
 
 extern "C" int luaopen_gcore_c(lua_State* L);
 
+namespace GCore {
+// Registers every script class in the module's order; the opener calls it
+// first, so that no object is made before its class exists in the state.
+void RegisterScriptClasses(lua_State* L);
+}  // namespace GCore
+
 namespace GCore::Api {
 
 // Argument readers and result pushers of the conventions above.

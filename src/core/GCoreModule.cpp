@@ -1,6 +1,7 @@
 #include "core/GCoreApi.h"
-#include "display/DisplayClasses.h"
+#include "core/Matrix.h"
 #include "display/Quad.h"
+#include "display/Stage.h"
 #include "modules/RandomNumbers.h"
 
 namespace GCore {
@@ -9,18 +10,21 @@ namespace {
 struct Entry {
   const char* name;
   lua_CFunction function;
+  // For a class constructor: the class's registrar, which the opener calls
+  // (in this order) before it makes the module table.
+  void (*registerClass)(lua_State* L) = nullptr;
 };
 
 // Every name of the module in registration order; an entry without a
 // function belongs to a family that is not part of this build yet.
 const Entry kEntries[] = {
-    {"Matrix", NewMatrixScript},
-    {"Quad", NewQuadScript},
-    {"Entity", NewEntityScript},
-    {"DisplayObject", NewDisplayObjectScript},
-    {"DisplayObjectContainer", NewDisplayObjectContainerScript},
+    {"Matrix", NewMatrixScript, RegisterMatrixClass},
+    {"Quad", NewQuadScript, RegisterQuadClass},
+    {"Entity", NewEntityScript, RegisterEntityClass},
+    {"DisplayObject", NewDisplayObjectScript, RegisterDisplayObjectClass},
+    {"DisplayObjectContainer", NewDisplayObjectContainerScript, RegisterDisplayObjectContainerClass},
     {"Sprite", nullptr},
-    {"Stage", CurrentStageScript},
+    {"Stage", CurrentStageScript, RegisterStageClass},
     {"TextQuad", nullptr},
     {"SpineQuad", nullptr},
     {"Shape", nullptr},
@@ -209,10 +213,17 @@ const Entry kEntries[] = {
 };
 
 }  // namespace
+
+void RegisterScriptClasses(lua_State* L) {
+  for (const Entry& entry : kEntries) {
+    if (entry.registerClass) entry.registerClass(L);
+  }
+}
+
 }  // namespace GCore
 
 extern "C" int luaopen_gcore_c(lua_State* L) {
-  GCore::RegisterDisplayClasses(L);
+  GCore::RegisterScriptClasses(L);
   luaL_checkversion(L);
   lua_createtable(L, 0, static_cast<int>(sizeof(GCore::kEntries) / sizeof(GCore::kEntries[0])));
   for (const GCore::Entry& entry : GCore::kEntries) {

@@ -1,13 +1,13 @@
 // "gcore.c": design size, switches, pointer and key state, dialogs and log.
+#include "base/Log.h"
 #include "core/GCoreApi.h"
 #include "core/GameIF.h"
-#include "core/Input.h"
-#include "core/LuaManager.h"
-#include "display/DisplayObjectContainer.h"
 #include "core/GameSettings.h"
-#include "core/Log.h"
+#include "core/Input.h"
 #include "core/LuaApiExt.h"
+#include "core/LuaManager.h"
 #include "core/ScriptVM.h"
+#include "display/DisplayObjectContainer.h"
 #include "platform/SystemInput.h"
 
 namespace GCore::Api {

@@ -6,18 +6,41 @@
 #include <climits>
 #include <cstdio>
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "core/LuaManager.h"
+#include "core/Matrix.h"
 #include "core/Object.h"
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
-#include "display/Matrix.h"
 #include "platform/MessageBox.h"
 #include "render/RendererGLES2.h"
 
 namespace GCore {
 
 GameIF* g_game = nullptr;
+
+namespace {
+// Never destroyed: a game object still held when the program ends (it ended
+// without closing) is left to the system, as its Shutdown would run scripts
+// and a bare destruction would run engine code after other statics are gone.
+std::unique_ptr<GameIF>& HeldGame() {
+  static auto* held = new std::unique_ptr<GameIF>;
+  return *held;
+}
+}  // namespace
+
+void StartGame(std::unique_ptr<GameIF> game) {
+  HeldGame() = std::move(game);
+  g_game = HeldGame().get();
+}
+
+void EndGame() {
+  std::unique_ptr<GameIF>& held = HeldGame();
+  if (!held) return;
+  held->Shutdown();
+  held.reset();
+  g_game = nullptr;
+}
 int32_t g_runState = kRunRunning;
 RestartRequest g_restart;
 int32_t g_restartCount = 0;

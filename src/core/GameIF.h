@@ -84,7 +84,14 @@ class AppIF : public GameIF {
   bool Init() override;
 };
 
+// The game object every caller reaches. The program's game object is owned
+// by StartGame's holder; tests may point g_game at one of their own.
 extern GameIF* g_game;
+
+// Makes `game` the game object: held until EndGame, reached through g_game.
+void StartGame(std::unique_ptr<GameIF> game);
+// Shuts the held game object down and destroys it; g_game becomes null.
+void EndGame();
 
 // 0 running, -1 closing, 1 the game object asked to shut down, 2 a script
 // asked for a restart, 100 rebuild the renderer.

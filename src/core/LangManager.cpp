@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/Log.h"
 #include "core/FileStream.h"
-#include "core/Log.h"
 #include "core/ResourcePath.h"
 
 namespace GCore {

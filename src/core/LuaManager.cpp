@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "base/Log.h"
 #include "core/GameIF.h"
-#include "core/Log.h"
 #include "core/ScriptVM.h"
 #include "display/Stage.h"
 #include "render/Renderer.h"

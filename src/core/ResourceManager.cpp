@@ -170,7 +170,7 @@ Image* ResourceManager::CreateImage(OwnerPair pair, bool base) {
     auto texture = std::make_unique<Texture>(static_cast<uint32_t>(pair.variant), pair.id);
     // A PNG whose header cannot be read is a failed load: no entry is left.
     if (!texture->ReadPNGSize() && texture->Kind() == kKindImage) return nullptr;
-    image->texture = texture.release();
+    image->AdoptTexture(std::move(texture));
     image->width = static_cast<float>(image->texture->width);
     image->height = static_cast<float>(image->texture->height);
     image->UpdateTexCoords();

@@ -21,8 +21,8 @@
 
 #include <lua.hpp>
 
+#include "core/AirData.h"
 #include "core/Object.h"
-#include "display/AirData.h"
 #include "spine/SpineRecords.h"
 
 namespace GCore {

@@ -2,7 +2,7 @@
 // skeletal-animation records (atlas, skeleton data, mix table).
 #include <string>
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 

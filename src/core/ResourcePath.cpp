@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/Log.h"
 #include "core/FileStream.h"
 #include "core/GameIF.h"
-#include "core/Log.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 

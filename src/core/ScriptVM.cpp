@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Log.h"
 #include "core/FileStream.h"
 #include "core/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/LangManager.h"
-#include "core/Log.h"
 #include "core/LuaApiExt.h"
 #include "core/LuaManager.h"
 #include "core/ResourcePath.h"

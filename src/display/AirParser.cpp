@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Log.h"
 #include "core/FileStream.h"
-#include "core/Log.h"
 #include "core/ResourcePath.h"
 #include "render/Image.h"
 

@@ -10,8 +10,8 @@
 
 #include <lua.hpp>
 
+#include "core/AirData.h"
 #include "core/ResourceManager.h"
-#include "display/AirData.h"
 
 namespace GCore {
 

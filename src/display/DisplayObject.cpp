@@ -5,10 +5,10 @@
 
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
+#include "core/Matrix.h"
 #include "core/ResourceManager.h"
 #include "display/DisplayObjectContainer.h"
 #include "display/Entity.h"
-#include "display/MatrixOps.h"
 #include "render/Renderer.h"
 #include "spine/SpineRecords.h"
 

@@ -23,10 +23,10 @@
 
 #include <lua.hpp>
 
+#include "core/Matrix.h"
 #include "core/Object.h"
 #include "display/DisplayTypes.h"
 #include "display/KeyTrack.h"
-#include "display/Matrix.h"
 
 namespace GCore {
 
@@ -207,5 +207,11 @@ T* NewDisplayObject(lua_State* L) {
   lua_pop(L, 1);
   return object;
 }
+
+// The "DisplayObject" class in a script state: metatable and factory creator.
+void RegisterDisplayObjectClass(lua_State* L);
+// The script constructor "DisplayObject": a new object, owned by the
+// collector until someone holds it. Arguments are ignored.
+int NewDisplayObjectScript(lua_State* L);
 
 }  // namespace GCore

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "core/ResourceManager.h"
 #include "display/Entity.h"
 #include "display/Stage.h"

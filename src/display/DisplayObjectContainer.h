@@ -92,4 +92,11 @@ int FindSlotIndex(const Skeleton* skeleton, const char* slotName);
 // until a script sets the stop flag (which is then cleared).
 void DispatchEvent(DisplayObject* target, const char* name, const char* arg);
 
+// The "DisplayObjectContainer" class in a script state: metatable and
+// factory creator.
+void RegisterDisplayObjectContainerClass(lua_State* L);
+// The script constructor "DisplayObjectContainer": a new container, owned by
+// the collector until someone holds it. Arguments are ignored.
+int NewDisplayObjectContainerScript(lua_State* L);
+
 }  // namespace GCore

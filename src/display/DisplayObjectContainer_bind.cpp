@@ -1,6 +1,8 @@
 // Script members of GCore::DisplayObjectContainer; keys it does not know go
 // on to the display object's members. Children are counted from 0 here, and
 // a child's value is its script object (nil when there is none).
+#include <algorithm>
+
 #include "display/DisplayObjectContainer.h"
 #include "display/MemberBinding.h"
 
@@ -141,6 +143,20 @@ const MemberTable<DOC>& Members() {
   return table;
 }
 
+int ContainerIndex(lua_State* L) {
+  DOC* self = ToObject<DOC>(L, 1);
+  if (!self) return 0;
+  int results = Members().Index(L, *self);
+  if (results < 0) results = IndexDisplayObjectMembers(L, self);
+  return std::max(results, 0);
+}
+
+int ContainerNewIndex(lua_State* L) {
+  DOC* self = ToObject<DOC>(L, 1);
+  if (self && !Members().NewIndex(L, *self)) NewIndexDisplayObjectMembers(L, self);
+  return 0;
+}
+
 }  // namespace
 
 int IndexContainerMembers(lua_State* L, DisplayObjectContainer* self) {
@@ -149,6 +165,14 @@ int IndexContainerMembers(lua_State* L, DisplayObjectContainer* self) {
 
 bool NewIndexContainerMembers(lua_State* L, DisplayObjectContainer* self) {
   return Members().NewIndex(L, *self);
+}
+
+void RegisterDisplayObjectContainerClass(lua_State* L) {
+  RegisterDisplayClass<DisplayObjectContainer>(L, ContainerIndex, ContainerNewIndex);
+}
+
+int NewDisplayObjectContainerScript(lua_State* L) {
+  return ConstructDisplayObject<DisplayObjectContainer>(L);
 }
 
 }  // namespace GCore

@@ -1,11 +1,12 @@
 // Script members of GCore::DisplayObject, the end of every class's member
 // chain: a key that names none of them reads as nil and assigning it is
 // ignored.
+#include <algorithm>
 #include <cmath>
 
-#include "core/Log.h"
+#include "base/Log.h"
+#include "core/Matrix.h"
 #include "display/DisplayObjectContainer.h"
-#include "display/MatrixOps.h"
 #include "display/MemberBinding.h"
 
 namespace GCore {
@@ -382,6 +383,16 @@ const MemberTable<DO>& Members() {
   return table;
 }
 
+int DisplayObjectIndex(lua_State* L) {
+  DO* self = ToObject<DO>(L, 1);
+  return self ? std::max(Members().Index(L, *self), 0) : 0;
+}
+
+int DisplayObjectNewIndex(lua_State* L) {
+  if (DO* self = ToObject<DO>(L, 1)) Members().NewIndex(L, *self);
+  return 0;
+}
+
 }  // namespace
 
 DisplayObject* DisplayObjectArg(lua_State* L, int index, const char* method) {
@@ -398,5 +409,11 @@ int IndexDisplayObjectMembers(lua_State* L, DisplayObject* self) {
 bool NewIndexDisplayObjectMembers(lua_State* L, DisplayObject* self) {
   return Members().NewIndex(L, *self);
 }
+
+void RegisterDisplayObjectClass(lua_State* L) {
+  RegisterDisplayClass<DisplayObject>(L, DisplayObjectIndex, DisplayObjectNewIndex);
+}
+
+int NewDisplayObjectScript(lua_State* L) { return ConstructDisplayObject<DisplayObject>(L); }
 
 }  // namespace GCore

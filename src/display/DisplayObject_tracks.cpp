@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/Log.h"
 #include "core/GameIF.h"
-#include "core/Log.h"
 #include "core/LuaApiExt.h"
 #include "display/DisplayObject.h"
 #include "display/ScriptCalls.h"

@@ -1,6 +1,6 @@
 #include "display/Entity.h"
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "core/ScriptVM.h"
 #include "display/ScriptCalls.h"
 

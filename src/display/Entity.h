@@ -56,4 +56,10 @@ class Entity : public DisplayObjectContainer {
   std::optional<std::string> templateName;  // set for instances of a template
 };
 
+// The "Entity" class in a script state: metatable and factory creator.
+void RegisterEntityClass(lua_State* L);
+// The script constructor "Entity": a new entity, owned by the collector until
+// someone holds it. Arguments are ignored.
+int NewEntityScript(lua_State* L);
+
 }  // namespace GCore

@@ -1,9 +1,9 @@
 // The script keys that belong to entities; the class bindings fall back to
 // the container's members for every other key.
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "display/Entity.h"
 #include "display/MemberBinding.h"
 #include "display/ScriptCalls.h"
@@ -14,17 +14,35 @@ namespace {
 
 bool IsComponentKey(const char* key) { return key[0] == 'c' && key[1] == '_'; }
 
-// The whole key, so that a key with a zero byte after a name is not that name.
-bool KeyIs(const char* key, size_t length, const char* name) {
-  return length == std::strlen(name) && std::memcmp(key, name, length) == 0;
-}
-
 // broadcast(method, ...): calls method on every component of this entity.
 int Broadcast(lua_State* L) {
   Entity& self = CurrentSelf<Entity>(L);
   const char* method = luaL_checkstring(L, 1);
   self.CallComponents(L, method, false, 2, lua_gettop(L) - 1);
   return 0;
+}
+
+// Read through the table only: assigning one of these names goes on to the
+// container's members, which ignore it.
+const Member<Entity> kMembers[] = {
+    {"b",
+     [](lua_State* L, Entity& e) {
+       if (e.templateName) {
+         lua_pushstring(L, e.templateName->c_str());
+       } else {
+         lua_pushnil(L);
+       }
+     },
+     nullptr, nullptr},
+    {"c", [](lua_State* L, Entity& e) { lua_rawgeti(L, LUA_REGISTRYINDEX, e.componentTable); }, nullptr,
+     nullptr},
+    {"d", [](lua_State* L, Entity& e) { e.PushDataTable(L); }, nullptr, nullptr},
+    {"broadcast", nullptr, nullptr, Broadcast},
+};
+
+const MemberTable<Entity>& Members() {
+  static const MemberTable<Entity> table(kMembers);
+  return table;
 }
 
 }  // namespace
@@ -42,37 +60,14 @@ int Entity::IndexOwnKey(lua_State* L, Entity* self) {
     PrintStateTraceback(L);
     return 0;
   }
-  size_t length = 0;
-  const char* key = lua_tolstring(L, 2, &length);
-  if (IsComponentKey(key)) {
+  if (IsComponentKey(lua_tostring(L, 2))) {
     lua_rawgeti(L, LUA_REGISTRYINDEX, self->componentTable);
     lua_pushvalue(L, 2);
     lua_rawget(L, -2);
     if (!lua_istable(L, -1)) PrintStateTraceback(L);
     return 1;
   }
-  if (KeyIs(key, length, "b")) {
-    if (self->templateName) {
-      lua_pushstring(L, self->templateName->c_str());
-    } else {
-      lua_pushnil(L);
-    }
-    return 1;
-  }
-  if (KeyIs(key, length, "c")) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, self->componentTable);
-    return 1;
-  }
-  if (KeyIs(key, length, "d")) {
-    self->PushDataTable(L);
-    return 1;
-  }
-  if (KeyIs(key, length, "broadcast")) {
-    g_currentSelf = self;
-    lua_pushcfunction(L, Broadcast);
-    return 1;
-  }
-  return -1;
+  return Members().Index(L, *self);
 }
 
 bool Entity::NewIndexOwnKey(lua_State* L, Entity* self) {
@@ -122,5 +117,32 @@ bool Entity::NewIndexOwnKey(lua_State* L, Entity* self) {
   self->ClearKeyTrack(key);
   return false;
 }
+
+int IndexEntityMembers(lua_State* L, Entity* self) {
+  int results = Entity::IndexOwnKey(L, self);
+  if (results < 0) results = IndexContainerMembers(L, self);
+  if (results < 0) results = IndexDisplayObjectMembers(L, self);
+  return std::max(results, 0);
+}
+
+void NewIndexEntityMembers(lua_State* L, Entity* self) {
+  if (!Entity::NewIndexOwnKey(L, self) && !NewIndexContainerMembers(L, self)) {
+    NewIndexDisplayObjectMembers(L, self);
+  }
+}
+
+int EntityIndex(lua_State* L) {
+  Entity* self = ToObject<Entity>(L, 1);
+  return self ? IndexEntityMembers(L, self) : 0;
+}
+
+int EntityNewIndex(lua_State* L) {
+  if (Entity* self = ToObject<Entity>(L, 1)) NewIndexEntityMembers(L, self);
+  return 0;
+}
+
+void RegisterEntityClass(lua_State* L) { RegisterDisplayClass<Entity>(L, EntityIndex, EntityNewIndex); }
+
+int NewEntityScript(lua_State* L) { return ConstructDisplayObject<Entity>(L); }
 
 }  // namespace GCore

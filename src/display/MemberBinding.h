@@ -22,12 +22,14 @@
 #include <lua.hpp>
 
 #include "core/Object.h"
+#include "core/ResourceManager.h"
+#include "display/DisplayObject.h"
 #include "display/ScriptCalls.h"
 
 namespace GCore {
 
-class DisplayObject;
 class DisplayObjectContainer;
+class Entity;
 
 template <class T>
 struct Member {
@@ -134,5 +136,37 @@ int IndexDisplayObjectMembers(lua_State* L, DisplayObject* self);
 bool NewIndexDisplayObjectMembers(lua_State* L, DisplayObject* self);
 int IndexContainerMembers(lua_State* L, DisplayObjectContainer* self);
 bool NewIndexContainerMembers(lua_State* L, DisplayObjectContainer* self);
+
+// The members that every Entity-derived class falls back to for the keys it
+// does not know itself: the entity's own keys, then the container's and the
+// display object's members. Called with the object at 1, the key at 2 and
+// (for assignments) the value at 3.
+// IndexEntityMembers pushes the member's value and returns 1, or returns 0
+// when the key names nothing (the script sees nil).
+int IndexEntityMembers(lua_State* L, Entity* self);
+// Assigns the member, or ignores a key that names none.
+void NewIndexEntityMembers(lua_State* L, Entity* self);
+// __index and __newindex of an entity class without members of its own.
+int EntityIndex(lua_State* L);
+int EntityNewIndex(lua_State* L);
+
+// Registers the display class T in a script state: its metatable (__index,
+// __newindex and the shared __gc) and its creator in the class factory.
+template <class T>
+void RegisterDisplayClass(lua_State* L, lua_CFunction index, lua_CFunction newindex) {
+  NewClassMetatable(L, &T::classInfo, index, newindex);
+  lua_pop(L, 1);
+  ClassFactory()[&T::classInfo] = [](lua_State* state, int) -> Object* {
+    return NewDisplayObject<T>(state);
+  };
+}
+
+// A script constructor of the display class T: pushes a new object, owned by
+// the collector until someone holds it. Arguments are ignored.
+template <class T>
+int ConstructDisplayObject(lua_State* L) {
+  NewObjectUserdata<T>(L, L);
+  return 1;
+}
 
 }  // namespace GCore

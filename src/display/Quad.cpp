@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "core/AirData.h"
 #include "core/ResourceManager.h"
-#include "display/AirData.h"
 #include "display/Stage.h"
 #include "render/Image.h"
 #include "render/Renderer.h"

@@ -1,7 +1,5 @@
 // Script members of GCore::Quad: alignX, alignY and setGradient; every other
 // key goes on to the members of entities.
-#include "core/ResourceManager.h"
-#include "display/DisplayClasses.h"
 #include "display/MemberBinding.h"
 #include "display/Quad.h"
 
@@ -46,19 +44,10 @@ int QuadNewIndex(lua_State* L) {
   return 0;
 }
 
-Object* CreateQuad(lua_State* L, int) { return NewDisplayObject<Quad>(L); }
-
 }  // namespace
 
-void RegisterQuadClass(lua_State* L) {
-  NewClassMetatable(L, &Quad::classInfo, QuadIndex, QuadNewIndex);
-  lua_pop(L, 1);
-  ClassFactory()[&Quad::classInfo] = CreateQuad;
-}
+void RegisterQuadClass(lua_State* L) { RegisterDisplayClass<Quad>(L, QuadIndex, QuadNewIndex); }
 
-int NewQuadScript(lua_State* L) {
-  NewObjectUserdata<Quad>(L, L);
-  return 1;
-}
+int NewQuadScript(lua_State* L) { return ConstructDisplayObject<Quad>(L); }
 
 }  // namespace GCore

@@ -1,8 +1,8 @@
 #include "display/ScriptCalls.h"
 
+#include "base/Log.h"
 #include "core/GameIF.h"
 #include "core/LuaApiExt.h"
-#include "core/Log.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "display/DisplayObject.h"

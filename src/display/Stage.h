@@ -8,7 +8,7 @@
 // so code that works on a stage must hold it. Main thread only.
 #include <vector>
 
-#include "display/AirData.h"
+#include "core/AirData.h"
 #include "display/Entity.h"
 
 namespace GCore {
@@ -78,5 +78,12 @@ Stage* CurrentStage();
 // with none every project's stage; fit every stage's children after a resize.
 void DrawScene(DisplayObject* object);
 void FitStages();
+
+// The "Stage" class in a script state: metatable (the entity members) and
+// factory creator.
+void RegisterStageClass(lua_State* L);
+// The script constructor "Stage": the current project's stage (nil when
+// there is none); it makes nothing.
+int CurrentStageScript(lua_State* L);
 
 }  // namespace GCore

@@ -3,7 +3,7 @@
 // components of both sides hear "collide".
 #include <algorithm>
 
-#include "display/MatrixOps.h"
+#include "core/Matrix.h"
 #include "display/ScriptCalls.h"
 #include "display/Stage.h"
 

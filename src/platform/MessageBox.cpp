@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "core/Log.h"
+#include "base/Log.h"
 
 namespace GCore {
 namespace {

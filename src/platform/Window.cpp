@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "platform/MessagePump.h"
 #include "platform/SdlEvents.h"
 #include "platform/SystemInput.h"

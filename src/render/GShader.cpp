@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/Log.h"
+#include "base/Log.h"
 
 namespace GCore {
 

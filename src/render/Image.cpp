@@ -6,8 +6,8 @@
 
 namespace GCore {
 
-Image::Image(uint32_t variant, uint32_t id, Texture* owned, float left, float top, float w, float h)
-    : ownerVariant(variant), ownerId(id), texture(owned), x(left), y(top), width(w), height(h) {
+Image::Image(uint32_t variant, uint32_t id, Texture* sampled, float left, float top, float w, float h)
+    : ownerVariant(variant), ownerId(id), texture(sampled), x(left), y(top), width(w), height(h) {
   UpdateTexCoords();
 }
 
@@ -26,8 +26,9 @@ Image::Image(const Image& other)
   for (int i = 0; i < 4; ++i) insets[i] = other.insets[i];
 }
 
-Image::~Image() {
-  if (!Owns(texture)) return;
+Image::~Image() = default;
+
+void Image::EvictAndDelete::operator()(Texture* texture) const {
   if (g_resourceManager) {
     g_resourceManager->EvictTexture(texture);
   } else if (g_renderer) {
@@ -36,9 +37,13 @@ Image::~Image() {
   delete texture;
 }
 
+void Image::AdoptTexture(std::unique_ptr<Texture> owned) {
+  texture = owned.get();
+  ownedTexture_.reset(owned.release());
+}
+
 bool Image::Owns(const Texture* candidate) const {
-  return candidate && (ownerVariant | ownerId) != 0 && candidate->variant == ownerVariant &&
-         candidate->id == ownerId;
+  return candidate && candidate == ownedTexture_.get();
 }
 
 bool Image::IsSliced() const {

@@ -1,10 +1,11 @@
 #pragma once
 // An image: a rectangle of a texture, in texture pixels, with its texture
 // coordinates and optional nine-slice insets. Display objects draw images.
-// An image owns its texture when the owner pair equals the texture's
-// (variant, id); destroying the owning image evicts and deletes the texture,
-// while copies never own. Main thread only.
+// A resource's own image owns its texture (AdoptTexture): destroying the
+// image evicts and deletes the texture. Other images (copies, cells, images
+// of another image's texture) only sample theirs. Main thread only.
 #include <cstdint>
+#include <memory>
 
 namespace GCore {
 
@@ -13,6 +14,7 @@ class Texture;
 class Image {
  public:
   Image() = default;
+  // An image of a texture that it samples and does not own.
   Image(uint32_t ownerVariant, uint32_t ownerId, Texture* texture, float x, float y, float width,
         float height);
   // A copy shares the texture and never owns it.
@@ -20,6 +22,8 @@ class Image {
   Image& operator=(const Image&) = delete;
   virtual ~Image();
 
+  // The image owns `owned` from now on and samples it.
+  void AdoptTexture(std::unique_ptr<Texture> owned);
   // Recomputes u, v, du, dv from the rectangle and the texture's current size.
   void UpdateTexCoords();
   bool Owns(const Texture* candidate) const;
@@ -37,6 +41,14 @@ class Image {
   Texture* texture = nullptr;
   float x = 0, y = 0, width = 0, height = 0;  // texture pixels, y down from the first row
   float u = 0, v = 0, du = 1.0f, dv = 1.0f;
+
+ private:
+  // Takes the texture out of the resource manager's budget (or at least out
+  // of GL) before deleting it.
+  struct EvictAndDelete {
+    void operator()(Texture* texture) const;
+  };
+  std::unique_ptr<Texture, EvictAndDelete> ownedTexture_;
 };
 
 }  // namespace GCore

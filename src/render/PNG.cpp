@@ -6,7 +6,9 @@
 #include <new>
 #include <vector>
 
-#include "core/Log.h"
+#include <png.h>
+
+#include "base/Log.h"
 
 // libpng reports errors by longjmp back to the setjmp of the calling frame.
 // Every function here that calls setjmp holds only trivially destructible
@@ -22,8 +24,10 @@ struct ReadJob {
   png_infop info = nullptr;
   png_uint_32 width = 0;
   png_uint_32 height = 0;
+  PngReadFunction read = nullptr;
+  void* io = nullptr;
 
-  ReadJob() = default;
+  ReadJob(PngReadFunction readFunction, void* readState) : read(readFunction), io(readState) {}
   ReadJob(const ReadJob&) = delete;
   ReadJob& operator=(const ReadJob&) = delete;
   ~ReadJob() {
@@ -31,12 +35,17 @@ struct ReadJob {
   }
 };
 
-bool CreateReader(ReadJob& job, png_rw_ptr read, void* io) {
+void ReadThroughJob(png_structp png, png_bytep buffer, png_size_t length) {
+  auto* job = static_cast<ReadJob*>(png_get_io_ptr(png));
+  if (!job->read(job->io, buffer, length)) png_error(png, "Read Error");
+}
+
+bool CreateReader(ReadJob& job) {
   job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (!job.png) return false;
   job.info = png_create_info_struct(job.png);
   if (!job.info) return false;
-  png_set_read_fn(job.png, io, read);
+  png_set_read_fn(job.png, &job, ReadThroughJob);
   png_set_user_limits(job.png, kMaxPngSide, kMaxPngSide);
   return true;
 }
@@ -109,26 +118,27 @@ int Abandon(FILE* file, const char* path) {
 
 }  // namespace
 
-void PngReadFromMemory(png_structp png, png_bytep buffer, png_size_t length) {
-  auto* source = static_cast<PngMemorySource*>(png_get_io_ptr(png));
-  if (!source || length > source->size - source->position) png_error(png, "Read Error");
+bool PngReadFromMemory(void* io, uint8_t* buffer, size_t length) {
+  auto* source = static_cast<PngMemorySource*>(io);
+  if (!source || length > source->size - source->position) return false;
   std::memcpy(buffer, source->data + source->position, length);
   source->position += length;
+  return true;
 }
 
-bool ReadPngHeader(png_rw_ptr read, void* io, int32_t& width, int32_t& height) {
+bool ReadPngHeader(PngReadFunction read, void* io, int32_t& width, int32_t& height) {
   width = height = 0;
-  ReadJob job;
-  if (!CreateReader(job, read, io) || !ReadInfo(job)) return false;
+  ReadJob job(read, io);
+  if (!CreateReader(job) || !ReadInfo(job)) return false;
   width = static_cast<int32_t>(job.width);
   height = static_cast<int32_t>(job.height);
   return true;
 }
 
-bool DecodePng(png_rw_ptr read, void* io, bool grey, PngImage& image) {
+bool DecodePng(PngReadFunction read, void* io, bool grey, PngImage& image) {
   image = PngImage{};
-  ReadJob job;
-  if (!CreateReader(job, read, io) || !ReadInfo(job) || !RequestRgba(job)) return false;
+  ReadJob job(read, io);
+  if (!CreateReader(job) || !ReadInfo(job) || !RequestRgba(job)) return false;
 
   const size_t stride = static_cast<size_t>(job.width) * 4;
   std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[stride * job.height]);

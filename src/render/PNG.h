@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <memory>
 
-#include <png.h>
-
 namespace GCore {
 
 // The largest width or height accepted, in pixels.
@@ -22,6 +20,11 @@ struct PngImage {
   std::unique_ptr<uint8_t[]> pixels;  // width x height x 4 bytes
 };
 
+// Where the decoder takes its bytes from: copies exactly `length` bytes to
+// `buffer` and returns true, or returns false, a read error that ends the
+// decoding. `io` is the reader's own state.
+using PngReadFunction = bool (*)(void* io, uint8_t* buffer, size_t length);
+
 // A bounded byte buffer for PngReadFromMemory.
 struct PngMemorySource {
   const uint8_t* data = nullptr;
@@ -29,15 +32,15 @@ struct PngMemorySource {
   size_t position = 0;
 };
 
-// libpng read callback whose io pointer is a PngMemorySource.
-void PngReadFromMemory(png_structp png, png_bytep buffer, png_size_t length);
+// The reader whose `io` is a PngMemorySource.
+bool PngReadFromMemory(void* io, uint8_t* buffer, size_t length);
 
 // Reads only the header. False when it cannot be read.
-bool ReadPngHeader(png_rw_ptr read, void* io, int32_t& width, int32_t& height);
+bool ReadPngHeader(PngReadFunction read, void* io, int32_t& width, int32_t& height);
 
 // Decodes the whole image to RGBA. With `grey`, red, green and blue each become
 // their integer mean. False (and an empty image) on any failure.
-bool DecodePng(png_rw_ptr read, void* io, bool grey, PngImage& image);
+bool DecodePng(PngReadFunction read, void* io, bool grey, PngImage& image);
 
 // Writes RGBA pixels as an 8-bit RGBA PNG file. 0 on success, 1 on failure
 // (the reason is printed to standard error and no partial file is left).

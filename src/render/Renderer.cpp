@@ -1,10 +1,12 @@
 #include "render/Renderer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "core/GameSettings.h"
+#include "core/Matrix.h"
 #include "core/ResourceManager.h"
-#include "display/Matrix.h"
 #include "render/Image.h"
 #include "render/Texture.h"
 
@@ -45,6 +47,33 @@ void Renderer::Flush(VertexBatch* target) {
     target->count = 0;
   }
   ++drawCalls;
+}
+
+void Renderer::PushScissor(int32_t x, int32_t y, int32_t width, int32_t height) {
+  Flush(nullptr);
+  int64_t left = x, bottom = y, right = int64_t{x} + width, top = int64_t{y} + height;
+  if (right < left) std::swap(left, right);
+  if (top < bottom) std::swap(bottom, top);
+  if (const ScissorBox* outer = CurrentScissor()) {
+    // A clip inside a clip keeps content inside both.
+    left = std::max<int64_t>(left, outer->x);
+    bottom = std::max<int64_t>(bottom, outer->y);
+    right = std::min<int64_t>(right, int64_t{outer->x} + outer->width);
+    top = std::min<int64_t>(top, int64_t{outer->y} + outer->height);
+  }
+  auto clamped = [](int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+  };
+  scissors_.push_back(ScissorBox{clamped(left), clamped(bottom), clamped(std::max<int64_t>(right - left, 0)),
+                                 clamped(std::max<int64_t>(top - bottom, 0))});
+  ApplyScissor(&scissors_.back());
+}
+
+void Renderer::PopScissor() {
+  Flush(nullptr);
+  if (scissors_.empty()) return;
+  scissors_.pop_back();
+  ApplyScissor(CurrentScissor());
 }
 
 void Renderer::SetViewFrom(const Affine& transform) {

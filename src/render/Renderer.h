@@ -16,9 +16,10 @@
 // g_renderer, destroying it clears that pointer. Main thread only.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "core/Matrix.h"
 #include "core/Object.h"
-#include "display/Matrix.h"
 #include "render/RenderMath.h"
 #include "render/VertexBatch.h"
 
@@ -59,6 +60,14 @@ enum PlacementSelector : uint8_t {
   kPlaceRectMatrix = 4,    // x, y, width, height through the matrix
   kPlaceAtMatrix = 5,      // x, y, image pixel size, through the matrix
   kPlaceCornersMatrix = 6  // corner x and y records (P0, P1, P3, P2) through the matrix
+};
+
+// A clip box in window pixels, origin bottom left.
+struct ScissorBox {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t width = 0;
+  int32_t height = 0;
 };
 
 // Placement arguments of DrawImage; the selector says which are read.
@@ -111,8 +120,13 @@ class Renderer {
   virtual void SetViewport(float, float, float, float) {}
   virtual void ApplyViewMatrix() {}
   virtual void Resize(int32_t width, int32_t height);
-  virtual void PushScissor(int32_t, int32_t, int32_t, int32_t) {}
-  virtual void PopScissor() {}
+  // Clips to the box (a negative size spans the box back from x or y) inside
+  // the box in force; PopScissor brings back the box in force before the
+  // matching push. The renderer keeps the boxes; back ends apply them.
+  virtual void PushScissor(int32_t x, int32_t y, int32_t width, int32_t height);
+  virtual void PopScissor();
+  // The clip box in force; null when nothing clips.
+  const ScissorBox* CurrentScissor() const { return scissors_.empty() ? nullptr : &scissors_.back(); }
   virtual void BeginStencilMask(bool, float) {}
   virtual void ApplyStencilMask() {}
   virtual void EndStencilMask() {}
@@ -152,6 +166,8 @@ class Renderer {
   // Back-end hooks: draw one non-empty batch; set GL blend factors.
   virtual void SubmitBatch(VertexBatch&) {}
   virtual void ApplyBlendMode(int8_t) {}
+  // Makes the box the clip box; null switches clipping off.
+  virtual void ApplyScissor(const ScissorBox*) {}
 
   // Makes the batch sample `texture` (flushing it first when it samples
   // another) and room for n more vertices; false when it cannot grow.
@@ -176,6 +192,7 @@ class Renderer {
   void DrawMesh(const struct MeshAttachment& mesh, const Slot& slot, const float colour[4]);
 
   std::unique_ptr<VertexBatch> batch_;
+  std::vector<ScissorBox> scissors_;  // innermost last
 };
 
 }  // namespace GCore

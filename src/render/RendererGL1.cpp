@@ -2,7 +2,6 @@
 
 #include <GLES2/gl2.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -28,10 +27,6 @@ bool HasExtension(const char* name) {
     if (starts && ends) return true;
   }
   return false;
-}
-
-GLint ToGLInt(int64_t value) {
-  return static_cast<GLint>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
 }  // namespace
@@ -129,37 +124,13 @@ void RendererGL1::ApplyTextureFilter(Texture* texture, uint32_t name) {
   }
 }
 
-void RendererGL1::PushScissor(int32_t x, int32_t y, int32_t width, int32_t height) {
-  Flush(nullptr);
-  GLint box[4];
-  glGetIntegerv(GL_SCISSOR_BOX, box);
-  const bool wasOn = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
-  savedScissors.push_back({wasOn, {box[0], box[1], box[2], box[3]}});
-  glEnable(GL_SCISSOR_TEST);
-  // A negative size is a GL error that would leave the old box in force: the
-  // box is the one the corners span.
-  int64_t left = x, bottom = y, right = int64_t{x} + width, top = int64_t{y} + height;
-  if (right < left) std::swap(left, right);
-  if (top < bottom) std::swap(bottom, top);
-  if (wasOn) {
-    // A clip inside a clip keeps content inside both.
-    left = std::max<int64_t>(left, box[0]);
-    bottom = std::max<int64_t>(bottom, box[1]);
-    right = std::min<int64_t>(right, int64_t{box[0]} + box[2]);
-    top = std::min<int64_t>(top, int64_t{box[1]} + box[3]);
+void RendererGL1::ApplyScissor(const ScissorBox* box) {
+  if (!box) {
+    glDisable(GL_SCISSOR_TEST);
+    return;
   }
-  glScissor(ToGLInt(left), ToGLInt(bottom), ToGLInt(std::max<int64_t>(right - left, 0)),
-            ToGLInt(std::max<int64_t>(top - bottom, 0)));
-}
-
-void RendererGL1::PopScissor() {
-  Flush(nullptr);
-  if (savedScissors.empty()) return;
-  // Nested clips each get back the state their push found.
-  const ScissorState saved = savedScissors.back();
-  savedScissors.pop_back();
-  if (!saved.on) glDisable(GL_SCISSOR_TEST);
-  glScissor(saved.box[0], saved.box[1], saved.box[2], saved.box[3]);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(box->x, box->y, box->width, box->height);
 }
 
 void RendererGL1::ReadScreen(uint8_t* pixels) {

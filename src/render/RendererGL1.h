@@ -8,7 +8,6 @@
 // place; a texture drawn with the mipmap filter gets mipmaps of its current
 // contents, or the linear filter where mipmaps cannot be made.
 #include <array>
-#include <vector>
 
 #include "render/Renderer.h"
 
@@ -23,8 +22,6 @@ class RendererGL1 : public Renderer {
                      bool orthographic) override;
   void SetViewport(float x, float y, float width, float height) override;
   void Resize(int32_t width, int32_t height) override;
-  void PushScissor(int32_t x, int32_t y, int32_t width, int32_t height) override;
-  void PopScissor() override;
   void BeginStencilMask(bool invert, float alphaReference) override;
   void ApplyStencilMask() override;
   void EndStencilMask() override;
@@ -37,14 +34,7 @@ class RendererGL1 : public Renderer {
   virtual void EnableVertexAttrib(int, bool) {}
   virtual void SetVertexAttribPointer(int, int, uint32_t, bool, int, const void*) {}
 
-  // Scissor states saved by PushScissor, innermost last.
-  struct ScissorState {
-    bool on;
-    std::array<int32_t, 4> box;
-  };
-
   float aspect = 1.0f;
-  std::vector<ScissorState> savedScissors;
   Mat4 projectionRowMajor{};
   Mat4 projection{};  // column-major, uploaded as "proj"
   std::array<int32_t, 4> viewport{};
@@ -52,6 +42,7 @@ class RendererGL1 : public Renderer {
  protected:
   void SubmitBatch(VertexBatch& batch) override;
   void ApplyBlendMode(int8_t mode) override;
+  void ApplyScissor(const ScissorBox* box) override;
 
  private:
   void ApplyTextureFilter(Texture* texture, uint32_t name);

@@ -2,7 +2,7 @@
 // changed, and leave memory right after.
 #include <GLES2/gl2.h>
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "core/ResourceManager.h"
 #include "render/RendererGL1.h"
 #include "render/Texture.h"

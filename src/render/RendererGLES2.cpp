@@ -2,7 +2,7 @@
 
 #include <GLES2/gl2.h>
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "render/ShaderSources.h"
 
 namespace GCore {

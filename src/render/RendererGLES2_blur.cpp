@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "render/RendererGLES2.h"
 
 namespace GCore {
@@ -61,7 +61,7 @@ void RendererGLES2::DrawBlurPass() {
   if (passing) {
     // A clip box or a mask in force belongs to the window: the pass between
     // the targets runs without them, or it would leave parts unwritten.
-    const bool scissored = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+    const bool scissored = CurrentScissor() != nullptr;
     const bool masked = glIsEnabled(GL_STENCIL_TEST) == GL_TRUE;
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_STENCIL_TEST);

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/AirData.h"
 #include "core/GameSettings.h"
-#include "display/AirData.h"
-#include "display/Matrix.h"
+#include "core/Matrix.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <string>
 
+#include "base/Log.h"
 #include "core/FileStream.h"
-#include "core/Log.h"
 #include "core/ResourcePath.h"
 #include "render/PNG.h"
 
@@ -25,12 +25,11 @@ struct PngStreamSource {
   size_t remaining;
 };
 
-void PngReadFromStream(png_structp png, png_bytep buffer, png_size_t length) {
-  auto* source = static_cast<PngStreamSource*>(png_get_io_ptr(png));
-  if (length > source->remaining || !source->stream->Read(buffer, length)) {
-    png_error(png, "Read Error");
-  }
+bool PngReadFromStream(void* io, uint8_t* buffer, size_t length) {
+  auto* source = static_cast<PngStreamSource*>(io);
+  if (length > source->remaining || !source->stream->Read(buffer, length)) return false;
   source->remaining -= length;
+  return true;
 }
 
 bool OpenSource(const char* path, FileStream& stream, PngStreamSource& source) {

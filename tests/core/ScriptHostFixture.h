@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "TempRoot.h"
+#include "base/Log.h"
 #include "core/GameIF.h"
-#include "core/Log.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "platform/MessageBox.h"

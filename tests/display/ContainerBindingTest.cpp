@@ -1,7 +1,6 @@
 // The container, entity and stage members, the "gcore.c" constructors and
 // the registration of the classes when a project state opens.
 #include "DisplayFixture.h"
-#include "display/DisplayClasses.h"
 #include "display/Entity.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Log.h"
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
-#include "core/Log.h"
 #include "core/LuaManager.h"
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"

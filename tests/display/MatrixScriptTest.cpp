@@ -4,8 +4,7 @@
 
 #include <lua.hpp>
 
-#include "display/DisplayClasses.h"
-#include "display/Matrix.h"
+#include "core/Matrix.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // Media frames: air animation timing with its end event, loops, frames of
 // no length, action selection, and image-grid cells.
+#include <memory>
+
 #include "DisplayFixture.h"
 #include "display/AirParser.h"
 #include "display/Entity.h"
@@ -141,7 +143,7 @@ TEST_F(MediaFrameTest, ImageGridCellsFollowTheTime) {
   for (const auto& source : images) {
     GCore::Image* image = resources->CreateImage(GCore::OwnerPair{1, source.id}, true);
     ASSERT_NE(image, nullptr);
-    image->texture = new GCore::Texture(1, source.id);  // owned by the image: same pair
+    image->AdoptTexture(std::make_unique<GCore::Texture>(1, source.id));
     image->texture->width = 400;
     image->texture->height = 200;
     const uint8_t grid[4] = {1, 100, 4, 2};  // 1 cell left out, 100 ms, 4 columns, 2 rows

@@ -2,7 +2,7 @@
 // surfaceless context and read back.
 #include "render/ResourceGLFixture.h"
 
-#include "display/DisplayClasses.h"
+#include "core/GCoreApi.h"
 #include "display/Quad.h"
 #include "render/PngFixtures.h"
 
@@ -15,7 +15,7 @@ TEST_F(QuadOnScreen, PngQuadLandsAtItsPixels) {
   game.WriteImage("game", 0x42, testpng::EncodeRgba(10, 10, testpng::RedOverGreen(10)));
 
   lua_State* L = game.game->GetLuaManager()->GetProject(1)->state;
-  GCore::RegisterDisplayClasses(L);
+  GCore::RegisterScriptClasses(L);
   GCore::Retained<GCore::Quad> quad(GCore::NewDisplayObject<GCore::Quad>(L));
   // Design (40, 20) to (80, 60) of the 200 x 100 design filling the window.
   quad->anchorMinX = quad->anchorMaxX = quad->anchorMinY = quad->anchorMaxY = 0;

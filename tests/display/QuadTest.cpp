@@ -46,10 +46,10 @@ class QuadTest : public DisplayFixture {
     auto texture = std::make_unique<GCore::Texture>(1, id);
     texture->width = textureWidth;
     texture->height = textureHeight;
-    image->texture = texture.get();
     if (owned) {
-      texture.release();  // the image's: same pair
+      image->AdoptTexture(std::move(texture));
     } else {
+      image->texture = texture.get();
       image->ownerVariant = image->ownerId = 0;
       shared.push_back(std::move(texture));
     }

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "platform/MessagePump.h"
 #include "platform/SystemInput.h"
 #include "platform/Window.h"

@@ -6,9 +6,9 @@
 #include <array>
 #include <cmath>
 
+#include "core/AirData.h"
 #include "core/GameSettings.h"
-#include "display/AirData.h"
-#include "display/Matrix.h"
+#include "core/Matrix.h"
 #include "render/Image.h"
 #include "render/RecordingRenderer.h"
 #include "render/Texture.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/GameSettings.h"
-#include "display/Matrix.h"
+#include "core/Matrix.h"
 #include "platform/HeadlessGL.h"
 #include "render/GShader.h"
 #include "render/RendererGLES2.h"

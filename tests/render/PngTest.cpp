@@ -2,6 +2,7 @@
 // refusal of damaged input, and the writer's round trip.
 #include <gtest/gtest.h>
 
+#include <png.h>
 #include <unistd.h>
 
 #include <cstdio>

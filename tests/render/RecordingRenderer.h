@@ -45,4 +45,9 @@ class RecordingRenderer : public GCore::Renderer {
     calls.push_back("draw " + std::to_string(batch.count));
   }
   void ApplyBlendMode(int8_t mode) override { calls.push_back("blend " + std::to_string(mode)); }
+  void ApplyScissor(const GCore::ScissorBox* box) override {
+    calls.push_back(box ? "scissor " + std::to_string(box->x) + " " + std::to_string(box->y) + " " +
+                              std::to_string(box->width) + " " + std::to_string(box->height)
+                        : "no scissor");
+  }
 };

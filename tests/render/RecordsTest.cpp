@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "display/Matrix.h"
+#include "core/Matrix.h"
 #include "render/Image.h"
 #include "render/Texture.h"
 

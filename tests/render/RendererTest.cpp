@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/GameSettings.h"
-#include "display/Matrix.h"
+#include "core/Matrix.h"
 #include "render/Image.h"
 #include "render/RecordingRenderer.h"
 #include "render/Texture.h"
@@ -189,6 +189,19 @@ TEST_F(FlushRules, AnotherBatchDrawsAfterTheCurrentOneAndKeepsItsVertices) {
   EXPECT_EQ(shape.count, 3u);
   EXPECT_EQ(shape.texture, &b);
   EXPECT_EQ(renderer.drawCalls, 3);
+}
+
+TEST(Scissor, TheRendererKeepsTheBoxesAndTheBackEndAppliesTheOneInForce) {
+  RecordingRenderer renderer;
+  renderer.PushScissor(0, 0, 100, 100);
+  renderer.PushScissor(50, 20, 100, -10);  // spans y 10 to 20, cut by the outer box at x 100
+  EXPECT_EQ(renderer.CurrentScissor()->width, 50);
+  renderer.PopScissor();
+  renderer.PopScissor();
+  renderer.PopScissor();  // nothing left to pop
+  EXPECT_EQ(renderer.calls,
+            (Calls{"scissor 0 0 100 100", "scissor 50 10 50 10", "scissor 0 0 100 100", "no scissor"}));
+  EXPECT_EQ(renderer.CurrentScissor(), nullptr);
 }
 
 TEST(Transforms, ViewIsTheBaseViewAfterThePushedMatrix) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Log.h"
 #include "core/GameIF.h"
-#include "core/Log.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "core/TempRoot.h"

@@ -3,12 +3,25 @@
 // object living in a Lua userdata. A point (x, y) maps to
 // (a x + c y + tx, b x + d y + ty). The flips are not part of the six numbers:
 // they record the signs of the column lengths so that scale and rotation read
-// back unambiguously. Main thread only.
+// back unambiguously. Affine is the same transform as a plain value, for
+// arithmetic that needs no script object. Main thread only.
 #include <lua.hpp>
 
 #include "core/Object.h"
 
 namespace GCore {
+
+// (x, y) maps to (a x + c y + tx, b x + d y + ty).
+struct Affine {
+  float a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+};
+
+// `outer` applied after `inner`.
+Affine Compose(const Affine& outer, const Affine& inner);
+
+// The inverse transform. A singular matrix is not tested for: its inverse is
+// made of infinities or NaNs, as scripts have always seen it.
+Affine Inverted(const Affine& m);
 
 // The starting values of a new matrix; `flag` is carried along and never read.
 struct MatrixInit {
@@ -50,5 +63,16 @@ class Matrix : public Object {
 // by the class's binding), owned by the script collector. Leaves the stack as
 // it was.
 Matrix* NewMatrix(lua_State* L, const MatrixInit& init = MatrixInit{});
+
+Affine AffineOf(const Matrix* matrix);  // identity for null
+void StoreAffine(const Affine& value, Matrix* matrix);
+
+// The "Matrix" class: metatable with its members, and its factory creator.
+void RegisterMatrixClass(lua_State* L);
+
+// The script constructor "Matrix"(flag, a, b, c, d, tx, ty): the first of a
+// to ty that is nil or absent ends the list; the rest keep their defaults.
+// Returns the new matrix.
+int NewMatrixScript(lua_State* L);
 
 }  // namespace GCore

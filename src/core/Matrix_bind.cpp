@@ -5,11 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/Matrix.h"
 #include "core/Object.h"
 #include "core/ResourceManager.h"
-#include "display/DisplayClasses.h"
-#include "display/Matrix.h"
-#include "display/MatrixOps.h"
 
 namespace GCore {
 

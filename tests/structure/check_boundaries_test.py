@@ -1,0 +1,95 @@
+"""The boundary check finds each kind of violation planted in a small tree,
+and passes the same tree without it."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CHECKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "check-boundaries.py")
+
+# A tree that keeps every rule, with the uses the rules allow and look-alikes
+# in comments and strings.
+CLEAN_TREE = {
+    "src/core/CMakeLists.txt": "target_link_libraries(quarvelin_core PUBLIC\n  quarvelin_render  # why\n)\n",
+    "src/core/Game.cpp": '#include "core/Game.h"\n#include "render/Renderer.h"\n'
+                         '// glClear(0) and SDL_Quit() in a comment\n'
+                         'const char* kText = "alGenSources( eglSwapBuffers SDL_Init";\n',
+    "src/core/Game.h": "#pragma once\n#include <lua.hpp>\n",
+    "src/render/CMakeLists.txt": "quarvelin_library(render)\n",
+    "src/render/Renderer.h": "#pragma once\nvoid Flush();\n",
+    "src/render/RendererGLES2.cpp": "#include <GLES2/gl2.h>\nvoid F() { glClear(0); }\n",
+    "src/render/PNG.h": "#pragma once\nbool DecodePng();\n",
+    "src/render/PNG.cpp": '#include "render/PNG.h"\n#include <png.h>\n',
+    "src/render/Texture.cpp": '#include "render/PNG.h"\nint glName = 0;\nvoid G() { glName = 1; }\n',
+    "src/platform/Window.cpp": "#include <SDL.h>\n#include <EGL/egl.h>\nvoid W() { SDL_Init(0); eglSwapBuffers(0, 0); }\n",
+    "src/media/ALPlayer.cpp": "#include <AL/al.h>\nvoid P() { alGenSources(1, 0); alcOpenDevice(0); }\n",
+    "src/media/AudioManager.cpp": '#include "media/ALPlayer.h"\n',
+    "src/media/ALPlayer.h": "#pragma once\nclass ALPlayer;\n",
+    "src/modules/Persist.cpp": '#include "lstate.h"\n',
+    "src/main.cpp": '#include "core/Game.h"\n',
+}
+
+# (name, {path: new text}, text the report must hold)
+VIOLATIONS = [
+    ("SDL outside the platform layer", {"src/core/Game.cpp": "void F() { SDL_GetTicks(); }\n"},
+     "src/core/Game.cpp:1: SDL (SDL_GetTicks) outside src/platform/*"),
+    ("EGL outside the platform layer", {"src/render/Texture.cpp": "\n\nvoid F() { eglGetError(); }\n"},
+     "src/render/Texture.cpp:3: EGL (eglGetError)"),
+    ("GL outside the GL renderer", {"src/render/Texture.cpp": "void F() {\n  glBindTexture(1, 2);\n}\n"},
+     "src/render/Texture.cpp:2: a GL call (glBindTexture)"),
+    ("OpenAL outside its files", {"src/media/AudioManager.cpp": "void F() { alSourcePlay(1); }\n"},
+     "src/media/AudioManager.cpp:1: an OpenAL call (alSourcePlay)"),
+    ("an OpenAL context call outside its files", {"src/core/Game.cpp": "void F() { alcCloseDevice(0); }\n"},
+     "an OpenAL call (alcCloseDevice)"),
+    ("a library header outside its wrapper", {"src/render/Texture.cpp": "#include <png.h>\n"},
+     "src/render/Texture.cpp:1: includes libpng's header png.h; only src/render/PNG.cpp may"),
+    ("a library header leaking through a wrapper's header",
+     {"src/render/PNG.h": "#pragma once\n#include <png.h>\n"},
+     "src/render/Texture.cpp:1: includes libpng's header png.h through src/render/PNG.h"),
+    ("a leak two headers deep", {"src/render/Renderer.h": '#pragma once\n#include "platform/Keys.h"\n',
+                                 "src/platform/Keys.h": "#pragma once\n#include <SDL_keyboard.h>\n"},
+     "src/core/Game.cpp:2: includes SDL's header SDL_keyboard.h through src/render/Renderer.h -> "
+     "src/platform/Keys.h"),
+    ("Lua internals outside our interpreter additions", {"src/render/Texture.cpp": '#include "lgc.h"\n'},
+     "includes Lua internals's header lgc.h"),
+    ("an include of a folder not declared",
+     {"src/render/Texture.cpp": '#include "core/Game.h"\n'},
+     "src/render/Texture.cpp:1: includes core/Game.h, but src/render/CMakeLists.txt does not link quarvelin_core"),
+    ("a declaration in a comment does not count",
+     {"src/core/CMakeLists.txt": "target_link_libraries(quarvelin_core PUBLIC\n  # quarvelin_render\n)\n"},
+     "src/core/Game.cpp:2: includes render/Renderer.h, but src/core/CMakeLists.txt does not link quarvelin_render"),
+]
+
+
+def write_tree(root, files):
+    for path, text in files.items():
+        full = os.path.join(root, path)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "w", encoding="utf-8") as f:
+            f.write(text)
+
+
+def run_checker(root):
+    return subprocess.run([sys.executable, CHECKER, "--root", root], capture_output=True, text=True)
+
+
+class BoundaryCheck(unittest.TestCase):
+    def test_clean_tree_passes(self):
+        with tempfile.TemporaryDirectory() as root:
+            write_tree(root, CLEAN_TREE)
+            result = run_checker(root)
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+            self.assertEqual(result.stdout, "")
+
+    def test_each_planted_violation_fails(self):
+        for name, change, expected in VIOLATIONS:
+            with self.subTest(name), tempfile.TemporaryDirectory() as root:
+                write_tree(root, {**CLEAN_TREE, **change})
+                result = run_checker(root)
+                self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+                self.assertIn(expected, result.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
