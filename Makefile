@@ -1,9 +1,11 @@
 # make run  - install what is missing, build, start the program on demo/
+#             (or on another game root: make run ROOT=docs/examples/hello)
 # make test - install what is missing, build the sanitizer test build, run every test
 # make build - build only; the program ends up at build/bin/quarvelin
 BUILD_DIR ?= build
 TEST_DIR ?= build-test
 JOBS ?= $(shell nproc)
+ROOT ?= demo
 
 .PHONY: setup build run test bench clean
 
@@ -15,7 +17,7 @@ build: setup
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	@bash scripts/run-demo.sh $(BUILD_DIR)/bin/quarvelin
+	@bash scripts/run-root.sh $(BUILD_DIR)/bin/quarvelin $(ROOT)
 
 test: setup
 	@cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARVELIN_SANITIZE=ON >/dev/null

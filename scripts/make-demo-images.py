@@ -1,8 +1,13 @@
 #!/usr/bin/env python3
-"""Writes the demo project's PNG images (8-bit RGBA) with the standard library only."""
+"""Writes the demo project's PNG images (8-bit RGBA) with the standard library only.
+
+Usage: make-demo-images.py [FOLDER]  (default: the demo's demo/loader/img; the
+display example's copies go to docs/examples/display/loader/img)
+"""
 import math
 import os
 import struct
+import sys
 import zlib
 
 OUT = os.path.join(os.path.dirname(__file__), "..", "demo", "loader", "img")
@@ -56,7 +61,8 @@ def button(x, y):
 
 
 if __name__ == "__main__":
-    os.makedirs(OUT, exist_ok=True)
-    write_png(os.path.join(OUT, "0001.png"), 256, 256, background)
-    write_png(os.path.join(OUT, "0002.png"), 64, 64, ball)
-    write_png(os.path.join(OUT, "0003.png"), 128, 48, button)
+    out = sys.argv[1] if len(sys.argv) > 1 else OUT
+    os.makedirs(out, exist_ok=True)
+    write_png(os.path.join(out, "0001.png"), 256, 256, background)
+    write_png(os.path.join(out, "0002.png"), 64, 64, ball)
+    write_png(os.path.join(out, "0003.png"), 128, 48, button)

@@ -483,6 +483,13 @@ const luaL_Reg kSprotoFunctions[] = {
     {"default", Default},
     {nullptr, nullptr}};
 
+// Each of these gets a work buffer of its own as upvalues: the buffer and its size.
+const luaL_Reg kBufferFunctions[] = {
+    {"encode", Encode},
+    {"pack", Pack},
+    {"unpack", Unpack},
+};
+
 void SetBufferClosure(lua_State* L, const char* name, lua_CFunction f) {
   lua_newuserdata(L, static_cast<size_t>(kInitialBufferSize));
   lua_pushinteger(L, kInitialBufferSize);
@@ -497,8 +504,6 @@ extern "C" int luaopen_sproto_core(lua_State* L) {
   luaL_checkversion(L);
   lua_createtable(L, 0, 9);
   luaL_setfuncs(L, GCore::kSprotoFunctions, 0);
-  GCore::SetBufferClosure(L, "encode", GCore::Encode);
-  GCore::SetBufferClosure(L, "pack", GCore::Pack);
-  GCore::SetBufferClosure(L, "unpack", GCore::Unpack);
+  for (const luaL_Reg& entry : GCore::kBufferFunctions) GCore::SetBufferClosure(L, entry.name, entry.func);
   return 1;
 }

@@ -9,8 +9,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
+#include <vector>
+
+#include "render/PNG.h"
 
 namespace e2e {
 namespace {
@@ -179,6 +184,19 @@ bool RunCommand(const std::vector<std::string>& command) {
 
 bool CaptureWindow(unsigned long window, const std::string& pngPath) {
   return RunCommand({"import", "-window", std::to_string(window), "png:" + pngPath});
+}
+
+Rgb PixelAt(const std::string& path, int x, int y) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  GCore::PngMemorySource source{bytes.data(), bytes.size(), 0};
+  GCore::PngImage image;
+  if (!GCore::DecodePng(GCore::PngReadFromMemory, &source, false, image) || x >= image.width ||
+      y >= image.height) {
+    return {-1, -1, -1};
+  }
+  const uint8_t* p = image.pixels.get() + (static_cast<size_t>(y) * image.width + x) * 4;
+  return {p[0], p[1], p[2]};
 }
 
 bool WaitForLog(const GameRoot& root, const std::string& text, int waitMs) {

@@ -47,6 +47,14 @@ bool RequestClose(unsigned long window);
 // Saves what the window shows as a PNG file (ImageMagick's import).
 bool CaptureWindow(unsigned long window, const std::string& pngPath);
 
+struct Rgb {
+  int r, g, b;
+};
+
+// The pixel of a PNG file at (x, y) counted from the top left; -1s when the
+// file cannot be read or is smaller.
+Rgb PixelAt(const std::string& path, int x, int y);
+
 // Runs a command to its end; true when it exited 0.
 bool RunCommand(const std::vector<std::string>& command);
 

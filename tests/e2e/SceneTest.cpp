@@ -4,8 +4,7 @@
 
 #include <signal.h>
 
-#include <fstream>
-#include <iterator>
+#include <vector>
 
 #include "ProgramRun.h"
 #include "render/PNG.h"
@@ -20,23 +19,8 @@ void SolidPng(const e2e::GameRoot& root, const std::string& relative, uint8_t r,
   ASSERT_EQ(GCore::WritePng(root.Path(relative).c_str(), pixels.data(), 16, 16), 0);
 }
 
-struct Rgb {
-  int r, g, b;
-};
-
-// The pixel of a PNG file at (x, y) counted from the top left.
-Rgb PixelAt(const std::string& path, int x, int y) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  GCore::PngMemorySource source{bytes.data(), bytes.size(), 0};
-  GCore::PngImage image;
-  if (!GCore::DecodePng(GCore::PngReadFromMemory, &source, false, image) || x >= image.width ||
-      y >= image.height) {
-    return {-1, -1, -1};
-  }
-  const uint8_t* p = image.pixels.get() + (static_cast<size_t>(y) * image.width + x) * 4;
-  return {p[0], p[1], p[2]};
-}
+using e2e::PixelAt;
+using e2e::Rgb;
 
 class Scene : public ::testing::Test {
  protected:

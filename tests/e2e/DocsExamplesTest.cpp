@@ -1,0 +1,87 @@
+// The example roots of the guide (docs/examples), run as a reader runs them:
+// each starts, reaches its ready line, closes with its window and logs no
+// script error; the display example draws what it says.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ProgramRun.h"
+
+namespace {
+
+struct Example {
+  std::string name;
+  std::vector<std::string> lines;  // each must be in the log exactly once
+};
+
+const Example kExamples[] = {
+    {"hello", {"hello: gameinit, design size 640 x 480", "hello: ready, 10 frames in", "hello: closing after"}},
+    {"display",
+     {"display: the layer is 800 x 600", "display: ready, the button's corner is at (304, 64) on the stage"}},
+    {"modules",
+     {"modules: sha1(abc) = a9993e364706816aba3e25717850c26c9cd0d89d", "modules: des round trip: meet at noon",
+      "modules: shared secrets match: true", "modules: msgpack round trip: ball at 3.0, red and round",
+      "modules: the same seed, the same draws: true", "modules: ready"}},
+};
+
+// Colour channels of a capture are compared within this distance.
+constexpr int kTolerance = 24;
+
+bool Near(e2e::Rgb seen, e2e::Rgb expected) {
+  return std::abs(seen.r - expected.r) <= kTolerance && std::abs(seen.g - expected.g) <= kTolerance &&
+         std::abs(seen.b - expected.b) <= kTolerance;
+}
+
+class DocsExamples : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!e2e::EnsureDisplay()) GTEST_SKIP() << "Xvfb is not available";
+  }
+};
+
+TEST_F(DocsExamples, EachRunsAndClosesWithItsWindow) {
+  for (const Example& example : kExamples) {
+    SCOPED_TRACE(example.name);
+    e2e::GameRoot root;
+    std::filesystem::copy(std::string(QUARVELIN_DOCS_EXAMPLES) + "/" + example.name, root.Path(),
+                          std::filesystem::copy_options::recursive);
+    const std::string shot = root.Path("window.png");
+    bool captured = false;
+    const e2e::RunResult run = e2e::Run(root, {}, 60, [&](pid_t program) {
+      const unsigned long window = e2e::WaitForLog(root, example.name + ": ready", 30000)
+                                       ? e2e::FindWindow("quarvelin example: " + example.name, 10000)
+                                       : 0;
+      if (!window) {
+        kill(program, SIGKILL);
+        return;
+      }
+      captured = e2e::CaptureWindow(window, shot);
+      e2e::RequestClose(window);
+    });
+    ASSERT_FALSE(run.timedOut) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(captured);
+    for (const std::string& line : example.lines) {
+      EXPECT_EQ(e2e::LinesWith(run.log, line).size(), 1u) << line << "\n" << run.log;
+    }
+    // Script errors are logged as "pname:" and a traceback, syntax errors as "***".
+    EXPECT_TRUE(e2e::LinesWith(run.log, "pname:").empty()) << run.log;
+    EXPECT_TRUE(e2e::LinesWith(run.log, "***").empty()) << run.log;
+    if (example.name == "display" && captured) {
+      // Near the top, off the grid lines and the ball's path: the background
+      // image (dark blue); at the bottom: the button's face (light blue).
+      // The window shows the 800 x 600 design one to one.
+      const e2e::Rgb background = e2e::PixelAt(shot, 420, 100);
+      EXPECT_GT(background.b, background.r + 30);
+      EXPECT_LT(background.b, 170);
+      EXPECT_TRUE(Near(e2e::PixelAt(shot, 400, 500), {90, 170, 240}));
+    }
+  }
+}
+
+}  // namespace
