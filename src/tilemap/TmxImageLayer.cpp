@@ -26,11 +26,11 @@ void ImageLayer::parse(const pugi::xml_node& node) {
       }
       const pugi::xml_attribute width = child.attribute("width");
       const pugi::xml_attribute height = child.attribute("height");
-      if (width && height) m_imageSize = Vector2u(width.as_uint(0), height.as_uint(0));
-      m_imagePath = resolveFilePath(source, m_workingDirectory);
+      if (width && height) imageSize_ = Vector2u(width.as_uint(0), height.as_uint(0));
+      imagePath_ = resolveFilePath(source, workingDirectory_);
       if (const pugi::xml_attribute trans = child.attribute("trans")) {
-        m_transparencyColour = parseColour(trans.value());
-        m_hasTransparency = true;
+        transparencyColour_ = parseColour(trans.value());
+        hasTransparency_ = true;
       }
     } else if (name == "properties") {
       addProperties(child);

@@ -9,22 +9,22 @@ namespace tmx {
 
 class ImageLayer final : public Layer {
  public:
-  explicit ImageLayer(const std::string& workingDirectory) : m_workingDirectory(workingDirectory) {}
+  explicit ImageLayer(const std::string& workingDirectory) : workingDirectory_(workingDirectory) {}
 
   Type getType() const override { return Type::Image; }
   void parse(const pugi::xml_node& node) override;
 
-  const std::string& getImagePath() const { return m_imagePath; }
-  const Colour& getTransparencyColour() const { return m_transparencyColour; }
-  bool hasTransparency() const { return m_hasTransparency; }
-  const Vector2u& getImageSize() const { return m_imageSize; }
+  const std::string& getImagePath() const { return imagePath_; }
+  const Colour& getTransparencyColour() const { return transparencyColour_; }
+  bool hasTransparency() const { return hasTransparency_; }
+  const Vector2u& getImageSize() const { return imageSize_; }
 
  private:
-  std::string m_workingDirectory;
-  std::string m_imagePath;
-  Colour m_transparencyColour;
-  bool m_hasTransparency = false;
-  Vector2u m_imageSize;
+  std::string workingDirectory_;
+  std::string imagePath_;
+  Colour transparencyColour_;
+  bool hasTransparency_ = false;
+  Vector2u imageSize_;
 };
 
 }  // namespace tmx

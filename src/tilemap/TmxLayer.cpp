@@ -11,8 +11,8 @@ void Layer::parseLayerAttributes(const pugi::xml_node& node) {
 }
 
 void Layer::addProperty(const pugi::xml_node& node) {
-  m_properties.emplace_back();
-  m_properties.back().parse(node);
+  properties_.emplace_back();
+  properties_.back().parse(node);
 }
 
 void Layer::addProperties(const pugi::xml_node& propertiesNode) {

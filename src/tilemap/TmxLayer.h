@@ -22,21 +22,21 @@ class Layer {
   // Reads the layer's element; bad input is logged, never thrown.
   virtual void parse(const pugi::xml_node& node) = 0;
 
-  const std::string& getName() const { return m_name; }
-  float getOpacity() const { return m_opacity; }
-  bool getVisible() const { return m_visible; }
-  const Vector2i& getOffset() const { return m_offset; }
-  const std::vector<Property>& getProperties() const { return m_properties; }
+  const std::string& getName() const { return name_; }
+  float getOpacity() const { return opacity_; }
+  bool getVisible() const { return visible_; }
+  const Vector2i& getOffset() const { return offset_; }
+  const std::vector<Property>& getProperties() const { return properties_; }
 
  protected:
   Layer() = default;
   Layer(const Layer&) = default;
   Layer& operator=(const Layer&) = default;
 
-  void setName(const std::string& name) { m_name = name; }
-  void setOpacity(float opacity) { m_opacity = opacity; }
-  void setVisible(bool visible) { m_visible = visible; }
-  void setOffset(std::int32_t x, std::int32_t y) { m_offset = Vector2i(x, y); }
+  void setName(const std::string& name) { name_ = name; }
+  void setOpacity(float opacity) { opacity_ = opacity; }
+  void setVisible(bool visible) { visible_ = visible; }
+  void setOffset(std::int32_t x, std::int32_t y) { offset_ = Vector2i(x, y); }
   // Appends a fresh property and fills it from the element.
   void addProperty(const pugi::xml_node& node);
   // The attributes every layer element shares: name, opacity, visible and the
@@ -46,11 +46,11 @@ class Layer {
   void addProperties(const pugi::xml_node& propertiesNode);
 
  private:
-  std::string m_name;
-  float m_opacity = 1.0f;
-  bool m_visible = true;
-  Vector2i m_offset;
-  std::vector<Property> m_properties;
+  std::string name_;
+  float opacity_ = 1.0f;
+  bool visible_ = true;
+  Vector2i offset_;
+  std::vector<Property> properties_;
 };
 
 }  // namespace tmx

@@ -35,34 +35,34 @@ void Object::parse(const pugi::xml_node& node) {
     return;
   }
 
-  m_UID = std::uint32_t(node.attribute("id").as_int(0));
-  m_name = node.attribute("name").as_string();
-  m_type = node.attribute("type").as_string();
+  UID_ = std::uint32_t(node.attribute("id").as_int(0));
+  name_ = node.attribute("name").as_string();
+  type_ = node.attribute("type").as_string();
 
   const float x = node.attribute("x").as_float(0.0f);
   const float y = node.attribute("y").as_float(0.0f);
-  m_position = Vector2f(x, y);
-  m_AABB = FloatRect(x, y, node.attribute("width").as_float(0.0f), node.attribute("height").as_float(0.0f));
-  m_rotation = node.attribute("rotation").as_float(0.0f);
-  m_tileID = node.attribute("gid").as_uint(0);
+  position_ = Vector2f(x, y);
+  AABB_ = FloatRect(x, y, node.attribute("width").as_float(0.0f), node.attribute("height").as_float(0.0f));
+  rotation_ = node.attribute("rotation").as_float(0.0f);
+  tileID_ = node.attribute("gid").as_uint(0);
   const pugi::xml_attribute visibleAttribute = node.attribute("visible");
-  m_visible = HasText(visibleAttribute) ? visibleAttribute.as_bool() : true;
+  visible_ = HasText(visibleAttribute) ? visibleAttribute.as_bool() : true;
 
   for (const pugi::xml_node child : node.children()) {
     if (child.type() != pugi::node_element) continue;
     const std::string name = child.name();
     if (name == "properties") {
-      parseProperties(child, m_properties);
+      parseProperties(child, properties_);
     } else if (name == "ellipse") {
-      m_shape = Shape::Ellipse;
+      shape_ = Shape::Ellipse;
     } else if (name == "polygon") {
-      m_shape = Shape::Polygon;
+      shape_ = Shape::Polygon;
       parsePoints(child);
     } else if (name == "polyline") {
-      m_shape = Shape::Polyline;
+      shape_ = Shape::Polyline;
       parsePoints(child);
     } else if (name == "text") {
-      m_shape = Shape::Text;
+      shape_ = Shape::Text;
       parseText(child);
     }
   }
@@ -83,43 +83,43 @@ void Object::parsePoints(const pugi::xml_node& node) {
     std::size_t end = text.find(' ', start);
     if (end == std::string::npos) end = text.size();
     Vector2f point;
-    if (ReadPoint(text.substr(start, end - start), point)) m_points.push_back(point);
+    if (ReadPoint(text.substr(start, end - start), point)) points_.push_back(point);
     start = end + 1;
   }
 }
 
 void Object::parseText(const pugi::xml_node& node) {
-  m_text.bold = node.attribute("bold").as_bool(false);
+  text_.bold = node.attribute("bold").as_bool(false);
   const pugi::xml_attribute colour = node.attribute("color");
-  m_text.colour = parseColour(HasText(colour) ? colour.value() : "#FFFFFFFF");
-  m_text.fontFamily = node.attribute("fontfamily").as_string();
-  m_text.italic = node.attribute("italic").as_bool(false);
-  m_text.kerning = node.attribute("kerning").as_bool(true);
+  text_.colour = parseColour(HasText(colour) ? colour.value() : "#FFFFFFFF");
+  text_.fontFamily = node.attribute("fontfamily").as_string();
+  text_.italic = node.attribute("italic").as_bool(false);
+  text_.kerning = node.attribute("kerning").as_bool(true);
   const pugi::xml_attribute pixelSize = node.attribute("pixelsize");
-  m_text.pixelSize = HasText(pixelSize) ? pixelSize.as_uint() : 16;
-  m_text.strikethrough = node.attribute("strikeout").as_bool(false);
-  m_text.underline = node.attribute("underline").as_bool(false);
-  m_text.wrap = node.attribute("wrap").as_bool(false);
+  text_.pixelSize = HasText(pixelSize) ? pixelSize.as_uint() : 16;
+  text_.strikethrough = node.attribute("strikeout").as_bool(false);
+  text_.underline = node.attribute("underline").as_bool(false);
+  text_.wrap = node.attribute("wrap").as_bool(false);
 
   const std::string hAlign = node.attribute("halign").as_string("left");
   if (hAlign == "left") {
-    m_text.hAlign = Text::HAlign::Left;
+    text_.hAlign = Text::HAlign::Left;
   } else if (hAlign == "center") {
-    m_text.hAlign = Text::HAlign::Centre;
+    text_.hAlign = Text::HAlign::Centre;
   } else if (hAlign == "right") {
-    m_text.hAlign = Text::HAlign::Right;
+    text_.hAlign = Text::HAlign::Right;
   }
 
   const std::string vAlign = node.attribute("valign").as_string("top");
   if (vAlign == "top") {
-    m_text.vAlign = Text::VAlign::Top;
+    text_.vAlign = Text::VAlign::Top;
   } else if (vAlign == "center") {
-    m_text.vAlign = Text::VAlign::Centre;
+    text_.vAlign = Text::VAlign::Centre;
   } else if (vAlign == "bottom") {
-    m_text.vAlign = Text::VAlign::Bottom;
+    text_.vAlign = Text::VAlign::Bottom;
   }
 
-  m_text.content = node.text().get();
+  text_.content = node.text().get();
 }
 
 }  // namespace tmx

@@ -40,37 +40,37 @@ class Object {
   // and leaves the object unchanged.
   void parse(const pugi::xml_node& node);
 
-  std::uint32_t getUID() const { return m_UID; }
-  const std::string& getName() const { return m_name; }
-  const std::string& getType() const { return m_type; }
-  const Vector2f& getPosition() const { return m_position; }
-  const FloatRect& getAABB() const { return m_AABB; }
-  float getRotation() const { return m_rotation; }
+  std::uint32_t getUID() const { return UID_; }
+  const std::string& getName() const { return name_; }
+  const std::string& getType() const { return type_; }
+  const Vector2f& getPosition() const { return position_; }
+  const FloatRect& getAABB() const { return AABB_; }
+  float getRotation() const { return rotation_; }
   // The whole GID of a tile object, flip bits included; 0 for other objects.
-  std::uint32_t getTileID() const { return m_tileID; }
-  bool visible() const { return m_visible; }
-  Shape getShape() const { return m_shape; }
-  const std::vector<Vector2f>& getPoints() const { return m_points; }
-  const std::vector<Property>& getProperties() const { return m_properties; }
-  const Text& getText() const { return m_text; }
-  Text& getText() { return m_text; }
+  std::uint32_t getTileID() const { return tileID_; }
+  bool visible() const { return visible_; }
+  Shape getShape() const { return shape_; }
+  const std::vector<Vector2f>& getPoints() const { return points_; }
+  const std::vector<Property>& getProperties() const { return properties_; }
+  const Text& getText() const { return text_; }
+  Text& getText() { return text_; }
 
  private:
   void parsePoints(const pugi::xml_node& node);
   void parseText(const pugi::xml_node& node);
 
-  std::uint32_t m_UID = 0;
-  std::string m_name;
-  std::string m_type;
-  Vector2f m_position;
-  FloatRect m_AABB;
-  float m_rotation = 0.0f;
-  std::uint32_t m_tileID = 0;
-  bool m_visible = true;
-  Shape m_shape = Shape::Rectangle;
-  std::vector<Vector2f> m_points;
-  std::vector<Property> m_properties;
-  Text m_text;
+  std::uint32_t UID_ = 0;
+  std::string name_;
+  std::string type_;
+  Vector2f position_;
+  FloatRect AABB_;
+  float rotation_ = 0.0f;
+  std::uint32_t tileID_ = 0;
+  bool visible_ = true;
+  Shape shape_ = Shape::Rectangle;
+  std::vector<Vector2f> points_;
+  std::vector<Property> properties_;
+  Text text_;
 };
 
 }  // namespace tmx

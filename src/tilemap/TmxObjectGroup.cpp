@@ -15,8 +15,8 @@ void ObjectGroup::parse(const pugi::xml_node& node) {
 
   parseLayerAttributes(node);
   const pugi::xml_attribute colour = node.attribute("color");
-  if (colour && *colour.value()) m_colour = parseColour(colour.value());
-  if (std::strcmp(node.attribute("draworder").as_string(), "index") == 0) m_drawOrder = DrawOrder::Index;
+  if (colour && *colour.value()) colour_ = parseColour(colour.value());
+  if (std::strcmp(node.attribute("draworder").as_string(), "index") == 0) drawOrder_ = DrawOrder::Index;
 
   for (const pugi::xml_node child : node.children()) {
     if (child.type() != pugi::node_element) continue;
@@ -24,8 +24,8 @@ void ObjectGroup::parse(const pugi::xml_node& node) {
     if (name == "properties") {
       addProperties(child);
     } else if (name == "object") {
-      m_objects.emplace_back();
-      m_objects.back().parse(child);
+      objects_.emplace_back();
+      objects_.back().parse(child);
     }
   }
 }

@@ -18,14 +18,14 @@ class ObjectGroup final : public Layer {
   Type getType() const override { return Type::Object; }
   void parse(const pugi::xml_node& node) override;
 
-  const Colour& getColour() const { return m_colour; }
-  DrawOrder getDrawOrder() const { return m_drawOrder; }
-  const std::vector<Object>& getObjects() const { return m_objects; }
+  const Colour& getColour() const { return colour_; }
+  DrawOrder getDrawOrder() const { return drawOrder_; }
+  const std::vector<Object>& getObjects() const { return objects_; }
 
  private:
-  Colour m_colour{127, 127, 127, 255};
-  DrawOrder m_drawOrder = DrawOrder::TopDown;
-  std::vector<Object> m_objects;
+  Colour colour_{127, 127, 127, 255};
+  DrawOrder drawOrder_ = DrawOrder::TopDown;
+  std::vector<Object> objects_;
 };
 
 }  // namespace tmx

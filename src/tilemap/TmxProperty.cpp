@@ -8,19 +8,19 @@ namespace tmx {
 
 bool Property::getBoolValue() const {
   std::uint8_t firstByte;
-  std::memcpy(&firstByte, &m_value, 1);
+  std::memcpy(&firstByte, &value_, 1);
   return firstByte != 0;
 }
 
 float Property::getFloatValue() const {
   float value;
-  std::memcpy(&value, &m_value, sizeof value);
+  std::memcpy(&value, &value_, sizeof value);
   return value;
 }
 
 std::int32_t Property::getIntValue() const {
   std::int32_t value;
-  std::memcpy(&value, &m_value, sizeof value);
+  std::memcpy(&value, &value_, sizeof value);
   return value;
 }
 
@@ -30,34 +30,34 @@ void Property::parse(const pugi::xml_node& node) {
     return;
   }
 
-  m_name = node.attribute("name").as_string();
+  name_ = node.attribute("name").as_string();
   const pugi::xml_attribute value = node.attribute("value");
   const std::string type = node.attribute("type").as_string("string");
 
   if (type == "bool") {
     const bool flag = std::strcmp(value.as_string("false"), "true") == 0;
-    m_value = 0;
-    std::memcpy(&m_value, &flag, sizeof flag);
-    m_type = Type::Boolean;
+    value_ = 0;
+    std::memcpy(&value_, &flag, sizeof flag);
+    type_ = Type::Boolean;
   } else if (type == "int") {
     const std::int32_t number = value.as_int(0);
-    std::memcpy(&m_value, &number, sizeof number);
-    m_type = Type::Int;
+    std::memcpy(&value_, &number, sizeof number);
+    type_ = Type::Int;
   } else if (type == "float") {
     const float number = value.as_float(0.0f);
-    std::memcpy(&m_value, &number, sizeof number);
-    m_type = Type::Float;
+    std::memcpy(&value_, &number, sizeof number);
+    type_ = Type::Float;
   } else if (type == "string") {
-    m_stringValue = value.as_string();
-    m_type = Type::String;
+    stringValue_ = value.as_string();
+    type_ = Type::String;
   } else if (type == "color") {
-    m_colourValue = parseColour(value ? value.as_string() : "#FFFFFFFF");
-    m_type = Type::Colour;
+    colourValue_ = parseColour(value ? value.as_string() : "#FFFFFFFF");
+    type_ = Type::Colour;
   } else if (type == "file") {
     // Kept as written: a file property is data for the game, not a path the
     // loader opens, so it is not resolved against the map's folder.
-    m_stringValue = value.as_string();
-    m_type = Type::File;
+    stringValue_ = value.as_string();
+    type_ = Type::File;
   }
 }
 

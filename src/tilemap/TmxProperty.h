@@ -22,23 +22,23 @@ class Property {
   void parse(const pugi::xml_node& node);
 
   // The value getters do not check the type: ask for the one getType() names.
-  const std::string& getName() const { return m_name; }
-  Type getType() const { return m_type; }
+  const std::string& getName() const { return name_; }
+  Type getType() const { return type_; }
   bool getBoolValue() const;
   float getFloatValue() const;
   std::int32_t getIntValue() const;
-  const std::string& getStringValue() const { return m_stringValue; }
-  const std::string& getFileValue() const { return m_stringValue; }
-  const Colour& getColourValue() const { return m_colourValue; }
+  const std::string& getStringValue() const { return stringValue_; }
+  const std::string& getFileValue() const { return stringValue_; }
+  const Colour& getColourValue() const { return colourValue_; }
 
  private:
   // One slot shared by the bool, float and int values, kept as raw bytes so
   // that reading it under another type is well defined.
-  std::uint32_t m_value = 0;
-  std::string m_stringValue;
-  std::string m_name;
-  Colour m_colourValue;
-  Type m_type = Type::Undef;
+  std::uint32_t value_ = 0;
+  std::string stringValue_;
+  std::string name_;
+  Colour colourValue_;
+  Type type_ = Type::Undef;
 };
 
 // Appends one property per child element of a "properties" element, each

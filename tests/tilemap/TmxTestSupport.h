@@ -20,8 +20,8 @@ namespace tmxtest {
 // Records every line the loader logs, through the debug sink, while alive.
 class LogRecorder {
  public:
-  LogRecorder() : m_previous(tmx::setDebugSink(&Record)) { Lines().clear(); }
-  ~LogRecorder() { tmx::setDebugSink(m_previous); }
+  LogRecorder() : previous_(tmx::setDebugSink(&Record)) { Lines().clear(); }
+  ~LogRecorder() { tmx::setDebugSink(previous_); }
 
   // Logged lines without their line feed.
   static std::vector<std::string>& Lines() {
@@ -40,7 +40,7 @@ class LogRecorder {
   static void Record(const std::string& text) {
     Lines().push_back(text.size() && text.back() == '\n' ? text.substr(0, text.size() - 1) : text);
   }
-  tmx::DebugSink m_previous;
+  tmx::DebugSink previous_;
 };
 
 // A fresh folder under the system's temporary folder, removed afterwards.
@@ -48,13 +48,13 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "qv-tmx-XXXXXX").string();
-    m_root = ::mkdtemp(pattern.data()) ? pattern : std::string();
+    root_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
   }
   ~ScratchFolder() {
     std::error_code ignored;
-    std::filesystem::remove_all(m_root, ignored);
+    std::filesystem::remove_all(root_, ignored);
   }
-  std::string Path(const std::string& relative) const { return m_root + "/" + relative; }
+  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
   std::string Write(const std::string& relative, const std::string& content) const {
     const std::string path = Path(relative);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -63,17 +63,17 @@ class ScratchFolder {
   }
 
  private:
-  std::string m_root;
+  std::string root_;
 };
 
 // One parsed XML snippet; root() is its first element.
 class Xml {
  public:
-  explicit Xml(const std::string& text) { EXPECT_TRUE(m_document.load_string(text.c_str())) << text; }
-  pugi::xml_node root() const { return m_document.document_element(); }
+  explicit Xml(const std::string& text) { EXPECT_TRUE(document_.load_string(text.c_str())) << text; }
+  pugi::xml_node root() const { return document_.document_element(); }
 
  private:
-  pugi::xml_document m_document;
+  pugi::xml_document document_;
 };
 
 inline std::string GidBytes(const std::vector<std::uint32_t>& gids) {
