@@ -1,12 +1,9 @@
 """The reference check: a small tree whose reference is complete passes, and
 each planted gap or stray entry fails with its own message."""
-import os
-import subprocess
-import sys
 import tempfile
 import unittest
 
-TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "api-names.py")
+from tree import run_script, write_tree
 
 SOURCES = {
     "src/core/GCoreModule.cpp": '''
@@ -81,30 +78,19 @@ GAPS = [
 ]
 
 
-def write(root, files):
-    for path, text in files.items():
-        full = os.path.join(root, path)
-        if text is None:
-            os.remove(full)
-            continue
-        os.makedirs(os.path.dirname(full), exist_ok=True)
-        with open(full, "w", encoding="utf-8") as f:
-            f.write(text)
-
-
 def tool(root, *args):
-    return subprocess.run([sys.executable, TOOL, "--root", root, *args], capture_output=True, text=True)
+    return run_script("api-names.py", root, *args)
 
 
 class ReferenceCheck(unittest.TestCase):
     def make_tree(self, root):
-        write(root, SOURCES)
-        write(root, {"docs/reference/" + name: text for name, text in REFERENCE.items()})
+        write_tree(root, SOURCES)
+        write_tree(root, {"docs/reference/" + name: text for name, text in REFERENCE.items()})
         self.assertEqual(tool(root, "--write-index").returncode, 0)
 
     def test_names_come_from_the_tables(self):
         with tempfile.TemporaryDirectory() as root:
-            write(root, SOURCES)
+            write_tree(root, SOURCES)
             result = tool(root)
             self.assertEqual(result.returncode, 0, result.stdout)
             self.assertEqual(result.stdout.split("\n"), [
@@ -121,7 +107,7 @@ class ReferenceCheck(unittest.TestCase):
         for name, change, expected in GAPS:
             with self.subTest(name), tempfile.TemporaryDirectory() as root:
                 self.make_tree(root)
-                write(root, change)
+                write_tree(root, change)
                 result = tool(root, "--check")
                 self.assertEqual(result.returncode, 1, result.stdout)
                 self.assertIn(expected, result.stdout)

@@ -1,12 +1,9 @@
 """The boundary check finds each kind of violation planted in a small tree,
 and passes the same tree without it."""
-import os
-import subprocess
-import sys
 import tempfile
 import unittest
 
-CHECKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "check-boundaries.py")
+from tree import run_script, write_tree
 
 # A tree that keeps every rule, with the uses the rules allow and look-alikes
 # in comments and strings.
@@ -62,16 +59,8 @@ VIOLATIONS = [
 ]
 
 
-def write_tree(root, files):
-    for path, text in files.items():
-        full = os.path.join(root, path)
-        os.makedirs(os.path.dirname(full), exist_ok=True)
-        with open(full, "w", encoding="utf-8") as f:
-            f.write(text)
-
-
 def run_checker(root):
-    return subprocess.run([sys.executable, CHECKER, "--root", root], capture_output=True, text=True)
+    return run_script("check-boundaries.py", root)
 
 
 class BoundaryCheck(unittest.TestCase):
