@@ -1,0 +1,44 @@
+# The skeletal runtime's sources, shared by its library and its fuzz build.
+set(QUARVELIN_SPINE_SOURCES
+  Animation.cpp
+  AnimationState.cpp
+  AnimationStateData.cpp
+  Atlas.cpp
+  AtlasAttachmentLoader.cpp
+  Attachment.cpp
+  AttachmentLoader.cpp
+  BinaryInput.cpp
+  Bone.cpp
+  BoneData.cpp
+  BoneTimelines.cpp
+  BoundingBoxAttachment.cpp
+  ConstraintTimelines.cpp
+  DeformTimeline.cpp
+  DrawOrderTimeline.cpp
+  Event.cpp
+  EventData.cpp
+  EventTimeline.cpp
+  IkConstraint.cpp
+  IkConstraintData.cpp
+  MeshAttachment.cpp
+  PathAttachment.cpp
+  PathConstraint.cpp
+  PathConstraintData.cpp
+  RegionAttachment.cpp
+  Skeleton.cpp
+  SkeletonBinary.cpp
+  SkeletonBinary_animation.cpp
+  SkeletonBinary_skins.cpp
+  SkeletonData.cpp
+  Skin.cpp
+  Slot.cpp
+  SlotData.cpp
+  SlotTimelines.cpp
+  SpineHost.cpp
+  SpineUtil.cpp
+  Timeline.cpp
+  TransformConstraint.cpp
+  TransformConstraintData.cpp
+  VertexAttachment.cpp
+)
+list(TRANSFORM QUARVELIN_SPINE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
