@@ -19,13 +19,10 @@ const AtlasRegion* FindRegion(AtlasAttachmentLoader* self, const char* path) {
   return region;
 }
 
-Attachment* CreateRegion(AtlasAttachmentLoader* self, const char* name, const char* path) {
-  const AtlasRegion* region = FindRegion(self, path);
-  if (!region) return nullptr;
-  RegionAttachment* attachment = RegionAttachment_create(name);
+// Region and mesh attachments keep the same facts of their atlas region.
+template <class T>
+T* TakeRegion(T* attachment, const AtlasRegion* region) {
   attachment->rendererObject = region;
-  RegionAttachment_setUVs(attachment, region->u, region->v, region->u2, region->v2,
-                          region->rotate);
   attachment->regionOffsetX = region->offsetX;
   attachment->regionOffsetY = region->offsetY;
   attachment->regionWidth = region->width;
@@ -35,22 +32,24 @@ Attachment* CreateRegion(AtlasAttachmentLoader* self, const char* name, const ch
   return attachment;
 }
 
+Attachment* CreateRegion(AtlasAttachmentLoader* self, const char* name, const char* path) {
+  const AtlasRegion* region = FindRegion(self, path);
+  if (!region) return nullptr;
+  RegionAttachment* attachment = TakeRegion(RegionAttachment_create(name), region);
+  RegionAttachment_setUVs(attachment, region->u, region->v, region->u2, region->v2,
+                          region->rotate);
+  return attachment;
+}
+
 Attachment* CreateMesh(AtlasAttachmentLoader* self, const char* name, const char* path) {
   const AtlasRegion* region = FindRegion(self, path);
   if (!region) return nullptr;
-  MeshAttachment* attachment = MeshAttachment_create(name);
-  attachment->rendererObject = region;
+  MeshAttachment* attachment = TakeRegion(MeshAttachment_create(name), region);
   attachment->regionU = region->u;
   attachment->regionV = region->v;
   attachment->regionU2 = region->u2;
   attachment->regionV2 = region->v2;
   attachment->regionRotate = region->rotate;
-  attachment->regionOffsetX = region->offsetX;
-  attachment->regionOffsetY = region->offsetY;
-  attachment->regionWidth = region->width;
-  attachment->regionHeight = region->height;
-  attachment->regionOriginalWidth = region->originalWidth;
-  attachment->regionOriginalHeight = region->originalHeight;
   return attachment;
 }
 

@@ -35,14 +35,19 @@ Bone Bone_create(const BoneData* data, Skeleton* skeleton, Bone* parent) {
   bone.data = data;
   bone.skeleton = skeleton;
   bone.parent = parent;
-  bone.x = data->x;
-  bone.y = data->y;
-  bone.rotation = data->rotation;
-  bone.scaleX = data->scaleX;
-  bone.scaleY = data->scaleY;
-  bone.shearX = data->shearX;
-  bone.shearY = data->shearY;
+  Bone_setToSetupPose(&bone);
   return bone;
+}
+
+void Bone_setToSetupPose(Bone* self) {
+  const BoneData& data = *self->data;
+  self->x = data.x;
+  self->y = data.y;
+  self->rotation = data.rotation;
+  self->scaleX = data.scaleX;
+  self->scaleY = data.scaleY;
+  self->shearX = data.shearX;
+  self->shearY = data.shearY;
 }
 
 void Bone_updateWorldTransform(Bone* self) {

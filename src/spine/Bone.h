@@ -26,6 +26,8 @@ struct Bone {
 
 // A bone over `data` with its local pose from the data.
 Bone Bone_create(const BoneData* data, Skeleton* skeleton, Bone* parent);
+// Local pose := the data's setup pose.
+void Bone_setToSetupPose(Bone* self);
 void Bone_updateWorldTransform(Bone* self);
 void Bone_updateWorldTransformWith(Bone* self, float x, float y, float rotation, float scaleX,
                                    float scaleY, float shearX, float shearY);

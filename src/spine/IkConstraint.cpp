@@ -29,12 +29,8 @@ IkConstraint* IkConstraint_create(const IkConstraintData* data, Skeleton* skelet
   self->data = data;
   self->bendDirection = data->bendDirection;
   self->mix = data->mix;
-  // By index rather than by name: names need not be unique.
   self->bonesCount = data->bonesCount;
-  self->bones = NewArray<Bone*>(static_cast<size_t>(data->bonesCount));
-  for (int32_t i = 0; i < data->bonesCount; ++i) {
-    self->bones[i] = &skeleton->bones[data->bones[i]->index];
-  }
+  self->bones = Skeleton_bonesOf(skeleton, data->bones, data->bonesCount);
   self->target = &skeleton->bones[data->target->index];
   return self;
 }

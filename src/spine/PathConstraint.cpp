@@ -68,10 +68,18 @@ int32_t FindPiece(const float* lengths, int32_t from, int32_t count, float& p) {
   return i;
 }
 
-// A position on a closed path, brought into [0, pathLength).
-float WrapClosed(float p, float pathLength) {
-  p = std::fmod(p, pathLength);
-  return p < 0 ? p + pathLength : p;
+enum class Place { kBefore, kOn, kAfter };
+
+// Where a position lies: before an open path, after it, or on the path (a
+// closed one brings every position onto itself).
+Place PlaceOnPath(float& p, float pathLength, bool closed) {
+  if (closed) {
+    p = std::fmod(p, pathLength);
+    if (p < 0) p += pathLength;
+    return Place::kOn;
+  }
+  if (p < 0) return Place::kBefore;
+  return p > pathLength ? Place::kAfter : Place::kOn;
 }
 
 float* ComputeVariableSpeed(PathConstraint* self, const PathAttachment* path, int32_t spacesCount,
@@ -97,17 +105,17 @@ float* ComputeVariableSpeed(PathConstraint* self, const PathAttachment* path, in
     const float space = spaces[i];
     position += space;
     float p = position;
-    if (closed) {
-      p = WrapClosed(p, pathLength);
-      curve = 0;
-    } else if (p < 0) {
+    const Place place = PlaceOnPath(p, pathLength, closed);
+    if (closed) curve = 0;
+    if (place == Place::kBefore) {
       if (previousCurve != kBefore) {
         previousCurve = kBefore;
         VertexAttachment_computeWorldVertices(path, 2, 4, target, world, 0);
       }
       AddBeforePosition(p, world, out, o);
       continue;
-    } else if (p > pathLength) {
+    }
+    if (place == Place::kAfter) {
       if (previousCurve != kAfter) {
         previousCurve = kAfter;
         VertexAttachment_computeWorldVertices(path, verticesLength - 6, 4, target, world, 0);
@@ -213,14 +221,14 @@ float* ComputeConstantSpeed(PathConstraint* self, const PathAttachment* path, in
     const float space = spaces[i];
     position += space;
     float p = position;
-    if (closed) {
-      p = WrapClosed(p, pathLength);
-      curve = 0;
-    } else if (p < 0) {
-      AddBeforePosition(p, world, out, o);
-      continue;
-    } else if (p > pathLength) {
-      AddAfterPosition(p - pathLength, world + verticesLength - 4, out, o);
+    const Place place = PlaceOnPath(p, pathLength, closed);
+    if (closed) curve = 0;
+    if (place != Place::kOn) {
+      if (place == Place::kBefore) {
+        AddBeforePosition(p, world, out, o);
+      } else {
+        AddAfterPosition(p - pathLength, world + verticesLength - 4, out, o);
+      }
       continue;
     }
     curve = FindPiece(curves, curve, curveCount, p);
@@ -258,12 +266,8 @@ float* ComputeConstantSpeed(PathConstraint* self, const PathAttachment* path, in
 PathConstraint* PathConstraint_create(const PathConstraintData* data, Skeleton* skeleton) {
   PathConstraint* self = new PathConstraint{};
   self->data = data;
-  // By index rather than by name: names need not be unique.
   self->bonesCount = data->bonesCount;
-  self->bones = NewArray<Bone*>(static_cast<size_t>(data->bonesCount));
-  for (int32_t i = 0; i < data->bonesCount; ++i) {
-    self->bones[i] = &skeleton->bones[data->bones[i]->index];
-  }
+  self->bones = Skeleton_bonesOf(skeleton, data->bones, data->bonesCount);
   self->target = &skeleton->slots[data->target->index];
   self->position = data->position;
   self->spacing = data->spacing;

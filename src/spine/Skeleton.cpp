@@ -253,17 +253,7 @@ void Skeleton_updateWorldTransform(Skeleton* self) {
 }
 
 void Skeleton_setBonesToSetupPose(Skeleton* self) {
-  for (int32_t i = 0; i < self->boneCount; ++i) {
-    Bone& bone = self->bones[i];
-    const BoneData& data = *bone.data;
-    bone.x = data.x;
-    bone.y = data.y;
-    bone.rotation = data.rotation;
-    bone.scaleX = data.scaleX;
-    bone.scaleY = data.scaleY;
-    bone.shearX = data.shearX;
-    bone.shearY = data.shearY;
-  }
+  for (int32_t i = 0; i < self->boneCount; ++i) Bone_setToSetupPose(&self->bones[i]);
   for (int32_t i = 0; i < self->ikConstraintCount; ++i) {
     IkConstraint& constraint = *self->ikConstraints[i];
     constraint.bendDirection = constraint.data->bendDirection;
@@ -304,6 +294,12 @@ Slot* Skeleton_findSlot(const Skeleton* self, const char* name) {
     if (SameName(self->slots[i].data->name, name)) return &self->slots[i];
   }
   return nullptr;
+}
+
+Bone** Skeleton_bonesOf(Skeleton* self, BoneData* const* bones, int32_t count) {
+  Bone** found = NewArray<Bone*>(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) found[i] = &self->bones[bones[i]->index];
+  return found;
 }
 
 Attachment* Skeleton_getAttachmentForSlotIndex(const Skeleton* self, int32_t slotIndex,

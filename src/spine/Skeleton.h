@@ -11,6 +11,7 @@ namespace GCore {
 
 struct Attachment;
 struct Bone;
+struct BoneData;
 struct IkConstraint;
 struct PathConstraint;
 struct SkeletonData;
@@ -62,6 +63,9 @@ void Skeleton_setBonesToSetupPose(Skeleton* self);
 void Skeleton_setSlotsToSetupPose(Skeleton* self);
 Bone* Skeleton_findBone(const Skeleton* self, const char* name);
 Slot* Skeleton_findSlot(const Skeleton* self, const char* name);
+// A new owned array of the skeleton's bones made from `bones`, by index:
+// names need not be unique.
+Bone** Skeleton_bonesOf(Skeleton* self, BoneData* const* bones, int32_t count);
 // In the skeleton's skin, then in the default skin; none for slot index -1.
 Attachment* Skeleton_getAttachmentForSlotIndex(const Skeleton* self, int32_t slotIndex,
                                                const char* name);

@@ -105,22 +105,78 @@ bool ReadIndex(SkeletonReadContext& c, const TimelineList& list, const char* wha
                 list.animation());
 }
 
-// Keys of a strided timeline: time, then `values` floats each multiplied by
-// `scale`, then a curve record unless it is the last key.
-template <class T>
-bool ReadStridedKeys(SkeletonReadContext& c, TimelineList& list, T* made, uint32_t count,
-                     int32_t values, float scale) {
-  TimelineGuard<T> timeline(made);
+// How the values of one key of a strided timeline are written after its
+// time: floats (multiplied by `scale`), a colour of four bytes, or an IK mix
+// float and a bend-direction byte.
+struct KeyLayout {
+  enum Encoding { kFloats, kColour, kMixAndBend };
+  int32_t values;
+  float scale = 1;
+  Encoding encoding = kFloats;
+
+  uint32_t MinBytes() const {
+    switch (encoding) {
+      case kColour:
+        return 8;
+      case kMixAndBend:
+        return 9;
+      default:
+        return 4 + 4 * static_cast<uint32_t>(values);
+    }
+  }
+
+  void Read(SkeletonReadContext& c, float* v) const {
+    switch (encoding) {
+      case kColour:
+        for (int32_t k = 0; k < 4; ++k) v[k] = c.in.ReadByte() / 255.0f;
+        break;
+      case kMixAndBend:
+        v[0] = c.in.ReadFloat();
+        v[1] = c.in.ReadSignedByte();
+        break;
+      default:
+        for (int32_t k = 0; k < values; ++k) v[k] = c.in.ReadFloat() * scale;
+        break;
+    }
+  }
+};
+
+// A strided timeline: its key count, then per key the time, the values and
+// a curve record unless it is the last key. `make` creates the timeline for
+// a key count and sets what it keys.
+template <class Make>
+bool ReadKeyedTimeline(SkeletonReadContext& c, TimelineList& list, const KeyLayout& layout,
+                       Make make) {
+  uint32_t count;
+  if (!ReadKeyCount(c, list, layout.MinBytes(), count)) return false;
+  CurveTimeline* made = make(static_cast<int32_t>(count));
+  TimelineGuard<CurveTimeline> timeline(made);
   for (uint32_t i = 0; i < count; ++i) {
     const float time = c.in.ReadFloat();
     float v[4] = {};
-    for (int32_t k = 0; k < values; ++k) v[k] = c.in.ReadFloat() * scale;
+    layout.Read(c, v);
     Animation_setFrame(made, static_cast<int32_t>(i), time, v[0], v[1], v[2], v[3]);
     if (i + 1 < count) ReadCurve(c, made, static_cast<int32_t>(i));
   }
   if (c.in.failed()) return c.Truncated();
-  const int32_t entries = values + 1;
-  list.Add(timeline.Release(), made->frames[made->framesCount - entries]);
+  list.Add(timeline.Release(), made->frames[made->framesCount - (layout.values + 1)]);
+  return true;
+}
+
+bool ReadAttachmentTimeline(SkeletonReadContext& c, TimelineList& list, int32_t slotIndex) {
+  uint32_t count;
+  if (!ReadKeyCount(c, list, 5, count)) return false;
+  TimelineGuard<AttachmentTimeline> timeline(
+      Animation_createAttachmentTimeline(static_cast<int32_t>(count)));
+  AttachmentTimeline* made = timeline.timeline;
+  made->slotIndex = slotIndex;
+  for (uint32_t i = 0; i < count; ++i) {
+    const float time = c.in.ReadFloat();
+    const std::optional<std::string> name = c.in.ReadString();
+    Animation_setAttachmentFrame(made, static_cast<int32_t>(i), time, TextOrNone(name));
+  }
+  if (c.in.failed()) return c.Truncated();
+  list.Add(timeline.Release(), made->frames[count - 1]);
   return true;
 }
 
@@ -129,44 +185,25 @@ bool ReadSlotTimelines(SkeletonReadContext& c, TimelineList& list) {
   if (!c.ReadCount(slots, 2)) return false;
   for (uint32_t s = 0; s < slots; ++s) {
     int32_t slotIndex;
-    if (!ReadIndex(c, list, "slot", c.data->slotCount, slotIndex)) return false;
     uint32_t timelines;
-    if (!c.ReadCount(timelines, 2)) return false;
+    if (!ReadIndex(c, list, "slot", c.data->slotCount, slotIndex) || !c.ReadCount(timelines, 2)) {
+      return false;
+    }
     for (uint32_t t = 0; t < timelines; ++t) {
       const uint8_t type = c.in.ReadByte();
-      uint32_t count;
+      bool read;
       if (type == 0) {
-        if (!ReadKeyCount(c, list, 5, count)) return false;
-        TimelineGuard<AttachmentTimeline> timeline(
-            Animation_createAttachmentTimeline(static_cast<int32_t>(count)));
-        timeline.timeline->slotIndex = slotIndex;
-        for (uint32_t i = 0; i < count; ++i) {
-          const float time = c.in.ReadFloat();
-          const std::optional<std::string> name = c.in.ReadString();
-          Animation_setAttachmentFrame(timeline.timeline, static_cast<int32_t>(i), time,
-                                       TextOrNone(name));
-        }
-        if (c.in.failed()) return c.Truncated();
-        list.Add(timeline.timeline, timeline.timeline->frames[count - 1]);
-        timeline.Release();
+        read = ReadAttachmentTimeline(c, list, slotIndex);
       } else if (type == 1) {
-        if (!ReadKeyCount(c, list, 8, count)) return false;
-        TimelineGuard<ColorTimeline> timeline(
-            Animation_createColorTimeline(static_cast<int32_t>(count)));
-        ColorTimeline* made = timeline.timeline;
-        made->slotIndex = slotIndex;
-        for (uint32_t i = 0; i < count; ++i) {
-          const float time = c.in.ReadFloat();
-          const float r = c.in.ReadByte() / 255.0f, g = c.in.ReadByte() / 255.0f;
-          const float b = c.in.ReadByte() / 255.0f, a = c.in.ReadByte() / 255.0f;
-          Animation_setFrame(made, static_cast<int32_t>(i), time, r, g, b, a);
-          if (i + 1 < count) ReadCurve(c, made, static_cast<int32_t>(i));
-        }
-        if (c.in.failed()) return c.Truncated();
-        list.Add(timeline.Release(), made->frames[made->framesCount - 5]);
+        read = ReadKeyedTimeline(c, list, {4, 1, KeyLayout::kColour}, [&](int32_t keys) {
+          ColorTimeline* made = Animation_createColorTimeline(keys);
+          made->slotIndex = slotIndex;
+          return made;
+        });
       } else {
         return c.Fail("Invalid timeline type for a slot: ", c.data->slots[slotIndex]->name);
       }
+      if (!read) return false;
     }
   }
   return true;
@@ -177,26 +214,29 @@ bool ReadBoneTimelines(SkeletonReadContext& c, TimelineList& list) {
   if (!c.ReadCount(bones, 2)) return false;
   for (uint32_t n = 0; n < bones; ++n) {
     int32_t boneIndex;
-    if (!ReadIndex(c, list, "bone", c.data->boneCount, boneIndex)) return false;
     uint32_t timelines;
-    if (!c.ReadCount(timelines, 2)) return false;
+    if (!ReadIndex(c, list, "bone", c.data->boneCount, boneIndex) || !c.ReadCount(timelines, 2)) {
+      return false;
+    }
     for (uint32_t t = 0; t < timelines; ++t) {
       const uint8_t type = c.in.ReadByte();
-      uint32_t count;
       bool read;
       if (type == 0) {
-        if (!ReadKeyCount(c, list, 8, count)) return false;
-        RotateTimeline* timeline = Animation_createRotateTimeline(static_cast<int32_t>(count));
-        timeline->boneIndex = boneIndex;
-        read = ReadStridedKeys(c, list, timeline, count, 1, 1);
+        read = ReadKeyedTimeline(c, list, {1}, [&](int32_t keys) {
+          RotateTimeline* made = Animation_createRotateTimeline(keys);
+          made->boneIndex = boneIndex;
+          return made;
+        });
       } else if (type >= 1 && type <= 3) {
-        if (!ReadKeyCount(c, list, 12, count)) return false;
-        const int32_t keys = static_cast<int32_t>(count);
-        TranslateTimeline* timeline = type == 1   ? Animation_createTranslateTimeline(keys)
-                                      : type == 2 ? Animation_createScaleTimeline(keys)
-                                                  : Animation_createShearTimeline(keys);
-        timeline->boneIndex = boneIndex;
-        read = ReadStridedKeys(c, list, timeline, count, 2, type == 1 ? c.reader->scale : 1);
+        // Only translations are lengths.
+        const KeyLayout layout{2, type == 1 ? c.reader->scale : 1};
+        read = ReadKeyedTimeline(c, list, layout, [&](int32_t keys) {
+          TranslateTimeline* made = type == 1   ? Animation_createTranslateTimeline(keys)
+                                    : type == 2 ? Animation_createScaleTimeline(keys)
+                                                : Animation_createShearTimeline(keys);
+          made->boneIndex = boneIndex;
+          return made;
+        });
       } else {
         return c.Fail("Invalid timeline type for a bone: ", c.data->bones[boneIndex]->name);
       }
@@ -206,46 +246,23 @@ bool ReadBoneTimelines(SkeletonReadContext& c, TimelineList& list) {
   return true;
 }
 
-bool ReadIkTimelines(SkeletonReadContext& c, TimelineList& list) {
+// The IK and transform sections: a count of timelines, each a constraint
+// index and its keys.
+template <class T>
+bool ReadConstraintTimelines(SkeletonReadContext& c, TimelineList& list, const char* what,
+                             int32_t constraintCount, const KeyLayout& layout,
+                             T* (*create)(int32_t), int32_t T::*indexField) {
   uint32_t timelines;
   if (!c.ReadCount(timelines, 2)) return false;
   for (uint32_t t = 0; t < timelines; ++t) {
     int32_t index;
-    uint32_t count;
-    if (!ReadIndex(c, list, "IK constraint", c.data->ikConstraintCount, index) ||
-        !ReadKeyCount(c, list, 9, count)) {
-      return false;
-    }
-    TimelineGuard<IkConstraintTimeline> timeline(
-        Animation_createIkConstraintTimeline(static_cast<int32_t>(count)));
-    IkConstraintTimeline* made = timeline.timeline;
-    made->ikConstraintIndex = index;
-    for (uint32_t i = 0; i < count; ++i) {
-      const float time = c.in.ReadFloat(), mix = c.in.ReadFloat();
-      const float bend = c.in.ReadSignedByte();
-      Animation_setFrame(made, static_cast<int32_t>(i), time, mix, bend);
-      if (i + 1 < count) ReadCurve(c, made, static_cast<int32_t>(i));
-    }
-    if (c.in.failed()) return c.Truncated();
-    list.Add(timeline.Release(), made->frames[made->framesCount - 3]);
-  }
-  return true;
-}
-
-bool ReadTransformTimelines(SkeletonReadContext& c, TimelineList& list) {
-  uint32_t timelines;
-  if (!c.ReadCount(timelines, 2)) return false;
-  for (uint32_t t = 0; t < timelines; ++t) {
-    int32_t index;
-    uint32_t count;
-    if (!ReadIndex(c, list, "transform constraint", c.data->transformConstraintCount, index) ||
-        !ReadKeyCount(c, list, 20, count)) {
-      return false;
-    }
-    TransformConstraintTimeline* timeline =
-        Animation_createTransformConstraintTimeline(static_cast<int32_t>(count));
-    timeline->transformConstraintIndex = index;
-    if (!ReadStridedKeys(c, list, timeline, count, 4, 1)) return false;
+    if (!ReadIndex(c, list, what, constraintCount, index)) return false;
+    const bool read = ReadKeyedTimeline(c, list, layout, [&](int32_t keys) {
+      T* made = create(keys);
+      made->*indexField = index;
+      return made;
+    });
+    if (!read) return false;
   }
   return true;
 }
@@ -255,32 +272,34 @@ bool ReadPathTimelines(SkeletonReadContext& c, TimelineList& list) {
   if (!c.ReadCount(constraints, 2)) return false;
   for (uint32_t n = 0; n < constraints; ++n) {
     int32_t index;
-    if (!ReadIndex(c, list, "path constraint", c.data->pathConstraintCount, index)) return false;
-    const PathConstraintData& data = *c.data->pathConstraints[index];
     uint32_t timelines;
-    if (!c.ReadCount(timelines, 2)) return false;
+    if (!ReadIndex(c, list, "path constraint", c.data->pathConstraintCount, index) ||
+        !c.ReadCount(timelines, 2)) {
+      return false;
+    }
+    const PathConstraintData& data = *c.data->pathConstraints[index];
     for (uint32_t t = 0; t < timelines; ++t) {
       const uint8_t type = c.in.ReadByte();
-      uint32_t count;
       bool read;
       if (type == 0 || type == 1) {
-        if (!ReadKeyCount(c, list, 8, count)) return false;
+        // Positions and spacings are lengths only in the modes that measure them so.
         const bool position = type == 0;
         const bool scaled = position ? data.positionMode == kPositionFixed
                                      : data.spacingMode == kSpacingLength ||
                                            data.spacingMode == kSpacingFixed;
-        const int32_t keys = static_cast<int32_t>(count);
-        PathConstraintPositionTimeline* timeline =
-            position ? Animation_createPathConstraintPositionTimeline(keys)
-                     : Animation_createPathConstraintSpacingTimeline(keys);
-        timeline->pathConstraintIndex = index;
-        read = ReadStridedKeys(c, list, timeline, count, 1, scaled ? c.reader->scale : 1);
+        read = ReadKeyedTimeline(c, list, {1, scaled ? c.reader->scale : 1}, [&](int32_t keys) {
+          PathConstraintPositionTimeline* made =
+              position ? Animation_createPathConstraintPositionTimeline(keys)
+                       : Animation_createPathConstraintSpacingTimeline(keys);
+          made->pathConstraintIndex = index;
+          return made;
+        });
       } else if (type == 2) {
-        if (!ReadKeyCount(c, list, 12, count)) return false;
-        PathConstraintMixTimeline* timeline =
-            Animation_createPathConstraintMixTimeline(static_cast<int32_t>(count));
-        timeline->pathConstraintIndex = index;
-        read = ReadStridedKeys(c, list, timeline, count, 2, 1);
+        read = ReadKeyedTimeline(c, list, {2}, [&](int32_t keys) {
+          PathConstraintMixTimeline* made = Animation_createPathConstraintMixTimeline(keys);
+          made->pathConstraintIndex = index;
+          return made;
+        });
       } else {
         // Its keys have no known layout, so nothing after them could be read.
         return c.Fail("Invalid timeline type for a path constraint: ", data.name);
@@ -454,10 +473,16 @@ bool ReadEventTimeline(SkeletonReadContext& c, TimelineList& list) {
 
 Animation* ReadAnimation(SkeletonReadContext& c, const char* name) {
   TimelineList list(name);
-  const bool read = ReadSlotTimelines(c, list) && ReadBoneTimelines(c, list) &&
-                    ReadIkTimelines(c, list) && ReadTransformTimelines(c, list) &&
-                    ReadPathTimelines(c, list) && ReadDeformTimelines(c, list) &&
-                    ReadDrawOrderTimeline(c, list) && ReadEventTimeline(c, list);
+  const bool read =
+      ReadSlotTimelines(c, list) && ReadBoneTimelines(c, list) &&
+      ReadConstraintTimelines(c, list, "IK constraint", c.data->ikConstraintCount,
+                              {2, 1, KeyLayout::kMixAndBend}, Animation_createIkConstraintTimeline,
+                              &IkConstraintTimeline::ikConstraintIndex) &&
+      ReadConstraintTimelines(c, list, "transform constraint", c.data->transformConstraintCount,
+                              {4}, Animation_createTransformConstraintTimeline,
+                              &TransformConstraintTimeline::transformConstraintIndex) &&
+      ReadPathTimelines(c, list) && ReadDeformTimelines(c, list) && ReadDrawOrderTimeline(c, list) &&
+      ReadEventTimeline(c, list);
   return read ? list.Release() : nullptr;
 }
 

@@ -93,11 +93,25 @@ void TakeVertices(VertexAttachment* attachment, const Vertices& vertices) {
   attachment->worldVerticesLength = vertices.worldVerticesLength;
 }
 
-void ReadColour(SkeletonReadContext& c, float& r, float& g, float& b, float& a) {
-  r = c.in.ReadByte() / 255.0f;
-  g = c.in.ReadByte() / 255.0f;
-  b = c.in.ReadByte() / 255.0f;
-  a = c.in.ReadByte() / 255.0f;
+struct Colour {
+  float r, g, b, a;
+};
+
+Colour ReadColour(SkeletonReadContext& c) {
+  Colour colour;
+  colour.r = c.in.ReadByte() / 255.0f;
+  colour.g = c.in.ReadByte() / 255.0f;
+  colour.b = c.in.ReadByte() / 255.0f;
+  colour.a = c.in.ReadByte() / 255.0f;
+  return colour;
+}
+
+template <class T>
+void Paint(T* attachment, const Colour& colour) {
+  attachment->r = colour.r;
+  attachment->g = colour.g;
+  attachment->b = colour.b;
+  attachment->a = colour.a;
 }
 
 // Asks the loader; a region it cannot find leaves the attachment out, with
@@ -113,9 +127,26 @@ Attachment* Load(SkeletonReadContext& c, Skin* skin, int32_t type, const char* n
   return attachment;
 }
 
+// A mesh or linked mesh over the region of `path` (the name when none),
+// keeping its own copy of the path.
+MeshAttachment* LoadMesh(SkeletonReadContext& c, Skin* skin, int32_t type, const char* name,
+                         const std::optional<std::string>& path, const Colour& colour) {
+  const char* regionPath = path ? path->c_str() : name;
+  auto* mesh = static_cast<MeshAttachment*>(Load(c, skin, type, name, regionPath));
+  if (!mesh) return nullptr;
+  mesh->path = CopyText(regionPath);
+  Paint(mesh, colour);
+  return mesh;
+}
+
 bool ReadRegion(SkeletonReadContext& c, Skin* skin, const char* name, Attachment*& out) {
   const std::optional<std::string> path = c.in.ReadString();
-  RegionAttachment fields;
+  const char* regionPath = path ? path->c_str() : name;
+  auto* region = static_cast<RegionAttachment*>(Load(c, skin, kAttachmentRegion, name, regionPath));
+  std::unique_ptr<Attachment, void (*)(Attachment*)> owned(region, Attachment_dispose);
+  // A region left out still has its fields read, to stay in step.
+  RegionAttachment unused;
+  RegionAttachment& fields = region ? *region : unused;
   fields.rotation = c.in.ReadFloat();
   fields.x = c.Scaled(c.in.ReadFloat());
   fields.y = c.Scaled(c.in.ReadFloat());
@@ -123,27 +154,13 @@ bool ReadRegion(SkeletonReadContext& c, Skin* skin, const char* name, Attachment
   fields.scaleY = c.in.ReadFloat();
   fields.width = c.Scaled(c.in.ReadFloat());
   fields.height = c.Scaled(c.in.ReadFloat());
-  ReadColour(c, fields.r, fields.g, fields.b, fields.a);
+  Paint(&fields, ReadColour(c));
   if (c.in.failed()) return c.Truncated();
-
-  const char* regionPath = path ? path->c_str() : name;
-  auto* region = static_cast<RegionAttachment*>(Load(c, skin, kAttachmentRegion, name, regionPath));
   if (!region) return true;
   region->path = CopyText(regionPath);
-  region->rotation = fields.rotation;
-  region->x = fields.x;
-  region->y = fields.y;
-  region->scaleX = fields.scaleX;
-  region->scaleY = fields.scaleY;
-  region->width = fields.width;
-  region->height = fields.height;
-  region->r = fields.r;
-  region->g = fields.g;
-  region->b = fields.b;
-  region->a = fields.a;
   RegionAttachment_updateOffset(region);
   AttachmentLoader_configureAttachment(c.reader->attachmentLoader, region);
-  out = region;
+  out = owned.release();
   return true;
 }
 
@@ -162,8 +179,7 @@ bool ReadBoundingBox(SkeletonReadContext& c, Skin* skin, const char* name, Attac
 
 bool ReadMesh(SkeletonReadContext& c, Skin* skin, const char* name, Attachment*& out) {
   const std::optional<std::string> path = c.in.ReadString();
-  float r, g, b, a;
-  ReadColour(c, r, g, b, a);
+  const Colour colour = ReadColour(c);
   const uint32_t vertexCount = c.in.ReadVarint();
   if (vertexCount > kMaxVertexCount) return c.Truncated();
   std::vector<float> regionUVs;
@@ -187,14 +203,8 @@ bool ReadMesh(SkeletonReadContext& c, Skin* skin, const char* name, Attachment*&
   }
   if (hull > vertexCount) return c.Fail("Hull longer than the vertices in mesh: ", name);
 
-  const char* regionPath = path ? path->c_str() : name;
-  auto* mesh = static_cast<MeshAttachment*>(Load(c, skin, kAttachmentMesh, name, regionPath));
+  MeshAttachment* mesh = LoadMesh(c, skin, kAttachmentMesh, name, path, colour);
   if (!mesh) return true;
-  mesh->path = CopyText(regionPath);
-  mesh->r = r;
-  mesh->g = g;
-  mesh->b = b;
-  mesh->a = a;
   TakeVertices(mesh, vertices);
   mesh->regionUVs = OwnedCopy(regionUVs);
   mesh->trianglesCount = static_cast<int32_t>(triangles.size());
@@ -213,8 +223,7 @@ bool ReadMesh(SkeletonReadContext& c, Skin* skin, const char* name, Attachment*&
 bool ReadLinkedMesh(SkeletonReadContext& c, Skin* skin, int32_t slotIndex, const char* name,
                     Attachment*& out) {
   const std::optional<std::string> path = c.in.ReadString();
-  float r, g, b, a;
-  ReadColour(c, r, g, b, a);
+  const Colour colour = ReadColour(c);
   std::optional<std::string> skinName = c.in.ReadString();
   const std::optional<std::string> parent = c.in.ReadString();
   const bool inheritDeform = c.in.ReadBoolean();
@@ -225,14 +234,8 @@ bool ReadLinkedMesh(SkeletonReadContext& c, Skin* skin, int32_t slotIndex, const
   }
   if (c.in.failed()) return c.Truncated();
 
-  const char* regionPath = path ? path->c_str() : name;
-  auto* mesh = static_cast<MeshAttachment*>(Load(c, skin, kAttachmentLinkedMesh, name, regionPath));
+  MeshAttachment* mesh = LoadMesh(c, skin, kAttachmentLinkedMesh, name, path, colour);
   if (!mesh) return true;
-  mesh->path = CopyText(regionPath);
-  mesh->r = r;
-  mesh->g = g;
-  mesh->b = b;
-  mesh->a = a;
   mesh->inheritDeform = inheritDeform;
   mesh->width = width;
   mesh->height = height;

@@ -16,12 +16,8 @@ TransformConstraint* TransformConstraint_create(const TransformConstraintData* d
   self->translateMix = data->translateMix;
   self->scaleMix = data->scaleMix;
   self->shearMix = data->shearMix;
-  // By index rather than by name: names need not be unique.
   self->bonesCount = data->bonesCount;
-  self->bones = NewArray<Bone*>(static_cast<size_t>(data->bonesCount));
-  for (int32_t i = 0; i < data->bonesCount; ++i) {
-    self->bones[i] = &skeleton->bones[data->bones[i]->index];
-  }
+  self->bones = Skeleton_bonesOf(skeleton, data->bones, data->bonesCount);
   self->target = &skeleton->bones[data->target->index];
   return self;
 }

@@ -18,20 +18,7 @@ using namespace skel;
 
 constexpr float kTolerance = 1e-4f;
 
-struct Posed {
-  spinefix::AtlasPtr atlas = spinefix::FixtureAtlas();
-  spinefix::DataPtr data;
-  spinefix::SkeletonPtr skeleton;
-
-  explicit Posed(const skel::Skeleton& model) {
-    spinefix::ReadResult read = spinefix::Read(Encode(model), atlas.get());
-    EXPECT_TRUE(read.data) << read.error;
-    data = std::move(read.data);
-    if (data) skeleton.reset(GCore::Skeleton_create(data.get()));
-  }
-  GCore::Bone& bone(int i) { return skeleton->bones[i]; }
-  void Update() { GCore::Skeleton_updateWorldTransform(skeleton.get()); }
-};
+using spinefix::Posed;
 
 float WorldAngle(const GCore::Bone& bone) { return std::atan2(bone.c, bone.a) * GCore::kRadDeg; }
 

@@ -24,19 +24,7 @@ using namespace skel;
 
 constexpr float kTolerance = 1e-4f;
 
-struct Posed {
-  spinefix::AtlasPtr atlas = spinefix::FixtureAtlas();
-  spinefix::DataPtr data;
-  spinefix::SkeletonPtr skeleton;
-
-  explicit Posed(const skel::Skeleton& model) {
-    spinefix::ReadResult read = spinefix::Read(Encode(model), atlas.get());
-    EXPECT_TRUE(read.data) << read.error;
-    data = std::move(read.data);
-    if (data) skeleton.reset(GCore::Skeleton_create(data.get()));
-  }
-  GCore::Bone& bone(int i) { return skeleton->bones[i]; }
-};
+using spinefix::Posed;
 
 void ExpectWorld(const GCore::Bone& bone, float a, float b, float c, float d, float x, float y) {
   EXPECT_NEAR(bone.a, a, kTolerance);
@@ -87,7 +75,7 @@ TEST(Pose, WorldTransformOfEveryInheritMode) {
                    {"parent", 0, 90, 10, 0, row.parentScaleX, row.parentScaleY},
                    {"child", 1, row.rotation, 5, 0, 1, 1, 0, 0, 0, row.mode}};
     Posed posed(model);
-    ASSERT_TRUE(posed.skeleton);
+    ASSERT_TRUE(posed.skeleton) << posed.error;
     posed.skeleton->flipX = row.flipX;
     GCore::Skeleton_updateWorldTransform(posed.skeleton.get());
     const float x = row.flipX ? -10.0f : 10.0f;

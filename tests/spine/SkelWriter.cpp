@@ -193,6 +193,16 @@ void WriteTyped(Writer& w, const std::vector<TypedTimeline>& timelines) {
   }
 }
 
+// Name, order, bone list and target, as every constraint begins.
+template <class Constraint>
+void WriteConstraintHead(Writer& w, const Constraint& c) {
+  w.String(c.name);
+  w.Varint(c.order);
+  w.Varint(static_cast<uint32_t>(c.bones.size()));
+  for (uint32_t bone : c.bones) w.Varint(bone);
+  w.Varint(c.target);
+}
+
 void WriteAnimation(Writer& w, const Animation& a) {
   w.String(a.name);
   w.Varint(static_cast<uint32_t>(a.slots.size()));
@@ -317,22 +327,14 @@ std::vector<uint8_t> Encode(const Skeleton& s) {
 
   w.Varint(static_cast<uint32_t>(s.ik.size()));
   for (const Ik& ik : s.ik) {
-    w.String(ik.name);
-    w.Varint(ik.order);
-    w.Varint(static_cast<uint32_t>(ik.bones.size()));
-    for (uint32_t bone : ik.bones) w.Varint(bone);
-    w.Varint(ik.target);
+    WriteConstraintHead(w, ik);
     w.Float(ik.mix);
     w.SignedByte(ik.bend);
   }
 
   w.Varint(static_cast<uint32_t>(s.transforms.size()));
   for (const Transform& t : s.transforms) {
-    w.String(t.name);
-    w.Varint(t.order);
-    w.Varint(static_cast<uint32_t>(t.bones.size()));
-    for (uint32_t bone : t.bones) w.Varint(bone);
-    w.Varint(t.target);
+    WriteConstraintHead(w, t);
     for (float f : {t.offsetRotation, t.offsetX, t.offsetY, t.offsetScaleX, t.offsetScaleY,
                     t.offsetShearY, t.rotateMix, t.translateMix, t.scaleMix, t.shearMix}) {
       w.Float(f);
@@ -341,11 +343,7 @@ std::vector<uint8_t> Encode(const Skeleton& s) {
 
   w.Varint(static_cast<uint32_t>(s.paths.size()));
   for (const Path& p : s.paths) {
-    w.String(p.name);
-    w.Varint(p.order);
-    w.Varint(static_cast<uint32_t>(p.bones.size()));
-    for (uint32_t bone : p.bones) w.Varint(bone);
-    w.Varint(p.target);
+    WriteConstraintHead(w, p);
     w.Varint(p.positionMode);
     w.Varint(p.spacingMode);
     w.Varint(p.rotateMode);

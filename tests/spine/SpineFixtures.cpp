@@ -63,6 +63,13 @@ ReadResult Read(const std::vector<uint8_t>& bytes, const GCore::Atlas* atlas, fl
   return result;
 }
 
+Posed::Posed(const skel::Skeleton& model) : atlas(FixtureAtlas()) {
+  ReadResult read = Read(Encode(model), atlas.get());
+  data = std::move(read.data);
+  error = read.error;
+  if (data) skeleton.reset(GCore::Skeleton_create(data.get()));
+}
+
 namespace {
 
 Attachment Region(const std::string& key, Text path = std::nullopt) {

@@ -10,6 +10,7 @@
 #include "spine/AnimationState.h"
 #include "spine/AnimationStateData.h"
 #include "spine/Atlas.h"
+#include "spine/Bone.h"
 #include "spine/SkelWriter.h"
 #include "spine/Skeleton.h"
 #include "spine/SkeletonData.h"
@@ -48,6 +49,18 @@ struct ReadResult {
   std::string error;
 };
 ReadResult Read(const std::vector<uint8_t>& bytes, const GCore::Atlas* atlas, float scale = 1);
+
+// A skeleton made from a model over the fixture atlas.
+struct Posed {
+  explicit Posed(const skel::Skeleton& model);
+  GCore::Bone& bone(int i) { return skeleton->bones[i]; }
+  void Update() { GCore::Skeleton_updateWorldTransform(skeleton.get()); }
+
+  AtlasPtr atlas;
+  DataPtr data;          // none when the model did not read,
+  std::string error;     // for this reason
+  SkeletonPtr skeleton;
+};
 
 // Every attachment kind, every timeline kind, every primitive encoding, with
 // editor data.
