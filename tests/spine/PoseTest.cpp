@@ -156,6 +156,23 @@ TEST(Pose, CreationLinksBonesSlotsAndConstraints) {
   EXPECT_EQ(GCore::Skeleton_findSlot(&s, "linked"), &s.slots[7]);
 }
 
+TEST(Pose, ConstraintsTakeTheirBonesByIndexNotByName) {
+  skel::Skeleton model;
+  model.bones = {{"root"}, {"twin", 0}, {"twin", 0}, {"target", 0}};
+  model.ik = {{"ik", 0, {2}, 3}};
+  model.transforms = {{"tc", 1, {2}, 1}};
+  model.slots = {{"path", 0, {}, std::nullopt}, {"path", 0, {}, std::nullopt}};
+  model.paths = {{"pc", 2, {2}, 1}};
+  Posed posed(model);
+  ASSERT_TRUE(posed.skeleton) << posed.error;
+  GCore::Skeleton& s = *posed.skeleton;
+  EXPECT_EQ(s.ikConstraints[0]->bones[0], &s.bones[2]);
+  EXPECT_EQ(s.transformConstraints[0]->target, &s.bones[1]);
+  EXPECT_EQ(s.transformConstraints[0]->bones[0], &s.bones[2]);
+  EXPECT_EQ(s.pathConstraints[0]->bones[0], &s.bones[2]);
+  EXPECT_EQ(s.pathConstraints[0]->target, &s.slots[1]);
+}
+
 TEST(Pose, UpdateCacheRunsConstraintsInOrderAfterTheBonesTheyNeed) {
   skel::Skeleton model;
   model.bones = {{"root"}, {"a", 0}, {"b", 1}, {"c", 2}, {"target", 0}, {"free", 0}, {"t", 0}};
