@@ -12,13 +12,11 @@ float WrapRotation(float degrees) {
   return degrees - static_cast<float>(whole * 360);
 }
 
-const char* CopyText(const char* text) { return text ? CopyText(text, std::strlen(text)) : nullptr; }
-
-const char* CopyText(const char* text, size_t length) {
+const char* CopyText(const char* text) {
   if (!text) return nullptr;
-  char* copy = new char[length + 1];
-  std::memcpy(copy, text, length);
-  copy[length] = '\0';
+  const size_t size = std::strlen(text) + 1;
+  char* copy = new char[size];
+  std::memcpy(copy, text, size);
   return copy;
 }
 

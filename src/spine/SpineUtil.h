@@ -38,7 +38,6 @@ inline float Sign(float value) { return value < 0 ? -1.0f : value > 0 ? 1.0f : 0
 
 // A new zero-terminated copy of `text`, or none for none.
 const char* CopyText(const char* text);
-const char* CopyText(const char* text, size_t length);
 void FreeText(const char*& text);
 
 // Zero-filled owned arrays; none for a count of 0.
