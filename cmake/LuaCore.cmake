@@ -17,6 +17,10 @@ set(LUA_CORE_FILES
   lauxlib lbaselib lbitlib lcorolib ldblib liolib lmathlib loslib lstrlib
   ltablib lutf8lib loadlib)
 
+# Lua's math opener is renamed: the engine's math library (src/modules)
+# takes its place and reuses its functions.
+set(LUA_WRAP_PRELUDE_lmathlib "#define luaopen_math luaopen_math_stock")
+
 set(LUA_WRAP_DIR ${CMAKE_BINARY_DIR}/lua-wrap)
 set(LUA_WRAPPED_SOURCES)
 foreach(name ${LUA_CORE_FILES})
@@ -42,6 +46,7 @@ foreach(name ${LUA_CORE_FILES})
 #include <time.h>
 #include <dlfcn.h>
 #include <unistd.h>
+${LUA_WRAP_PRELUDE_${name}}
 extern \"C\" {
 #include \"${LUA_SRC_DIR}/${name}.c\"
 }

@@ -118,8 +118,6 @@ void OpenEngineModules(lua_State* L) {
       // "websocket.c" goes here.
       {"cjson.c", luaopen_cjson},
       // "snapshot.c" goes here.
-      // Until the library list opens it as a global.
-      {"cmsgpack", luaopen_cmsgpack},
   };
   for (const Preload& preload : kPreloads) luaL_requiref(L, preload.name, preload.opener, 0);
 }
