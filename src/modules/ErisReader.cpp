@@ -465,6 +465,8 @@ void Reader::ReadProto() {
   p->numparams = ReadByte();
   p->is_vararg = ReadByte();
   p->maxstacksize = ReadByte();
+  // The parameters are the first registers: a call clears them before anything else runs.
+  if (p->numparams > p->maxstacksize) Fail("bad parameter count %d", p->numparams);
   ReadProtoArrays(p);
   if (ReadByte() != 0) ReadDebugInfo(p);
 }

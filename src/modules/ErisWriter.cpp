@@ -447,6 +447,11 @@ std::vector<FrameRecord> FramesOf(lua_State* T) {
     } else {
       frame.k = ci->u.c.k;
       frame.ctx = ci->u.c.ctx;
+      // A frame's continuation is written only when its status is not 0, and
+      // a C function waiting in lua_callk (or yielding through lua_yieldk)
+      // has status 0. The bit that saves `allowhook` for protected calls is
+      // never read for other frames: setting it keeps the continuation.
+      if (T->status == LUA_YIELD && ci != &T->base_ci && frame.k && frame.status == 0) frame.status = CIST_OAH;
     }
     frames.push_back(frame);
     if (ci == T->ci) break;

@@ -310,6 +310,39 @@ test("spio hands the writer and the reader to the special functions", function()
   spio_stream = nil
 end)
 
+test("prototypes and closures that disagree with themselves are refused", function()
+  local up = 1
+  local function f() return up end
+  local line = debug.getinfo(f, "S").linedefined
+  local s = persist(f)
+  -- closure record: tag 6, script closure, one upvalue
+  local at = s:find("\6\0\0\0\0\1", 1, true)
+  assert(at and not s:find("\6\0\0\0\0\1", at + 1, true))
+  raises("bad closure (1 upvalues expected, got 0)", unpersist, s:sub(1, at + 4) .. "\0" .. s:sub(at + 6))
+  -- line information: one line per instruction, here three of them
+  local lines = string.pack("<i4i4i4i4", 3, line, line, line)
+  at = s:find(lines, 1, true)
+  assert(at and not s:find(lines, at + 1, true))
+  raises("bad line information count 2", unpersist, s:sub(1, at - 1) .. string.pack("<i4i4i4", 2, line, line)
+                                                   .. s:sub(at + #lines))
+end)
+
+test("a thread changed by a __persist function while it is written is refused", function()
+  local co
+  local t = setmetatable({}, {__persist = function()
+    coroutine.resume(co)
+    collectgarbage()
+    return function() return {} end
+  end})
+  co = coroutine.create(function(x)
+    local a, b, c = x, x, x
+    coroutine.yield()
+    return a, b, c
+  end)
+  coroutine.resume(co, t)
+  raises("thread changed while being persisted", persist, out_perms, co)
+end)
+
 test("header checks", function()
   local good = persist(7)
   assert(unpersist(good) == 7)

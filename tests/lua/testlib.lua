@@ -23,7 +23,8 @@ end
 -- subtypes kept apart) it checks the sharing: an object met twice in `a` must
 -- be met as the same object in `b`, and no two objects of `a` may meet one of
 -- `b`. Tables compare entry by entry (object keys are paired through the
--- objects already matched), metatables and user values included; Lua
+-- objects already matched), metatables and user values included; an object
+-- that is the very same on both sides (a permanent) is not entered; Lua
 -- closures by their bytecode and upvalues (shared upvalues stay shared); C
 -- closures by their upvalues; coroutines by status and, level by level, by
 -- their function, current line and locals. Iterative, so that long chains
@@ -54,8 +55,10 @@ function testlib.same(a, b)
     return type(k) == "string" and "." .. k or "[" .. tostring(k) .. "]"
   end
 
-  -- Compares primitives at once; queues objects.
+  -- Compares primitives at once; queues objects. An object that is the same
+  -- on both sides (a permanent) is equal as it stands.
   local function check(x, y, parent, step)
+    if is_object(x) and rawequal(x, y) then return end
     if is_object(x) and type(x) == type(y) then
       local n = #xs + 1
       xs[n], ys[n], parents[n], steps[n] = x, y, parent, step

@@ -1,0 +1,41 @@
+#pragma once
+// Unpersisting bytes that nobody vouches for, for the mutation tests and the
+// fuzz target. Restoring a stream may run code from it (restore functions,
+// finalisers), and unpersisting is documented for trusted data only; the
+// sandbox keeps such code from running so that what is exercised is the
+// reader alone: every call made while reading is refused by a hook,
+// finalisers are switched off and the state's memory is capped.
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <lua.hpp>
+
+class ErisSandbox {
+ public:
+  ErisSandbox();
+  ~ErisSandbox();
+  ErisSandbox(const ErisSandbox&) = delete;
+  ErisSandbox& operator=(const ErisSandbox&) = delete;
+
+  // Unpersists `bytes` and runs a full collection over what was built:
+  // the error message, or "" when the stream was read.
+  std::string Unpersist(const std::string& bytes);
+
+ private:
+  struct Budget {
+    size_t used = 0;
+    size_t limit = size_t{256} << 20;
+  };
+  static void* Allocate(void* budget, void* block, size_t old_size, size_t new_size);
+
+  Budget budget_;
+  lua_State* L_ = nullptr;
+};
+
+// Example streams (name, bytes) covering every kind of record: tables with
+// metatables and cycles, closures sharing upvalues, suspended coroutines with
+// frames and open upvalues, special persistence, permanents. Written with the
+// permanents the sandbox reads with.
+std::vector<std::pair<std::string, std::string>> ErisExampleStreams();
