@@ -83,11 +83,11 @@ void eris_undump(lua_State* L, lua_Reader reader, void* data) { GCore::eris::Und
 
 int luaopen_eris(lua_State* L) {
   luaL_checkversion(L);
-  const luaL_Reg functions[] = {{"persist", GCore::eris::Persist},
-                                {"unpersist", GCore::eris::Unpersist},
-                                {"settings", GCore::eris::SettingsFunction},
-                                {nullptr, nullptr}};
-  luaL_newlib(L, functions);
+  static const luaL_Reg kErisFunctions[] = {{"persist", GCore::eris::Persist},
+                                            {"unpersist", GCore::eris::Unpersist},
+                                            {"settings", GCore::eris::SettingsFunction},
+                                            {nullptr, nullptr}};
+  luaL_newlib(L, kErisFunctions);
   return 1;
 }
 }

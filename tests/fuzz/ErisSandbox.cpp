@@ -1,5 +1,6 @@
 #include "fuzz/ErisSandbox.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "modules/Eris.h"
@@ -63,6 +64,54 @@ const char kExamples[] = R"(
   return streams
 )";
 
+// What the reader (and Lua under it) may answer to bytes it refuses, and
+// the sandbox's own refusal of calls.
+const char* const kReaderMessages[] = {
+    "could not read data",
+    "invalid data",
+    "incompatible floating point type",
+    "incompatible floating point representation",
+    "incompatible integer type",
+    "unsupported int type",
+    "unsupported size_t type",
+    "int value would get truncated",
+    "object too complex",
+    "trying to unpersist unknown type",
+    "invalid reference #",
+    "bad reference #",
+    "bad record (",
+    "bad permanent value",
+    "bad table value, got a nil value",
+    "bad metatable, not nil or table",
+    "bad table mode",
+    "bad userdata mode",
+    "invalid restore function",
+    "bad unpersist function",
+    "attempt to unpersist unknown function type",
+    "bad closure (",
+    "bad C closure (",
+    "bad parameter count",
+    "bad instruction count",
+    "bad constant count",
+    "bad prototype count",
+    "bad upvalue count",
+    "bad local variable count",
+    "bad line information count",
+    "bad debug information",
+    "stack size out of bounds",
+    "stack index out of bounds",
+    "invalid errfunc",
+    "invalid callinfo",
+    "saved program counter out of bounds",
+    "bad C continuation function",
+    "too many objects",
+    "C stack overflow",
+    "stack overflow",
+    "table index is NaN",
+    "not enough memory",
+    "sandbox: call refused",
+};
+
 void RefuseCalls(lua_State* L, lua_Debug*) { luaL_error(L, "sandbox: call refused"); }
 
 int UnpersistProtected(lua_State* L) {
@@ -118,16 +167,27 @@ void* ErisSandbox::Allocate(void* budget, void* block, size_t old_size, size_t n
   return grown;
 }
 
+bool IsReaderRefusal(const std::string& error) {
+  for (const char* message : kReaderMessages) {
+    if (error.find(message) != std::string::npos) return true;
+  }
+  return false;
+}
+
 std::vector<std::pair<std::string, std::string>> ErisExampleStreams() {
   std::vector<std::pair<std::string, std::string>> streams;
   lua_State* L = luaL_newstate();
   luaL_openlibs(L);
   if (luaL_loadstring(L, kPermanents) != LUA_OK || lua_pcall(L, 0, 1, 0) != LUA_OK ||
       luaL_loadstring(L, kExamples) != LUA_OK) {
+    std::fprintf(stderr, "%s\n", lua_tostring(L, -1));
     std::abort();
   }
   lua_insert(L, -2);
-  if (lua_pcall(L, 1, 1, 0) != LUA_OK) std::abort();
+  if (lua_pcall(L, 1, 1, 0) != LUA_OK) {
+    std::fprintf(stderr, "%s\n", lua_tostring(L, -1));
+    std::abort();
+  }
   const auto count = static_cast<lua_Integer>(lua_rawlen(L, -1));
   for (lua_Integer i = 1; i <= count; ++i) {
     lua_rawgeti(L, -1, i);

@@ -34,6 +34,10 @@ class ErisSandbox {
   lua_State* L_ = nullptr;
 };
 
+// Whether an error from Unpersist is one the reader gives to bytes it
+// refuses (or the sandbox's refusal of a call).
+bool IsReaderRefusal(const std::string& error);
+
 // Example streams (name, bytes) covering every kind of record: tables with
 // metatables and cycles, closures sharing upvalues, suspended coroutines with
 // frames and open upvalues, special persistence, permanents. Written with the
