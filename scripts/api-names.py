@@ -40,6 +40,7 @@ MODULE_TABLES = {
     "sproto.core": [("src/modules/Sproto_bind.cpp", "kSprotoFunctions"),
                     ("src/modules/Sproto_bind.cpp", "kBufferFunctions")],
     "cmsgpack": [("src/modules/MsgPack.cpp", "kMsgPackFunctions")],
+    "eris": [("src/modules/Eris.cpp", "kErisFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep

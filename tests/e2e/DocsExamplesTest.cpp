@@ -27,6 +27,10 @@ const Example kExamples[] = {
      {"modules: sha1(abc) = a9993e364706816aba3e25717850c26c9cd0d89d", "modules: des round trip: meet at noon",
       "modules: shared secrets match: true", "modules: msgpack round trip: ball at 3.0, red and round",
       "modules: the same seed, the same draws: true", "modules: ready"}},
+    {"persistence",
+     {"persistence: Will you help me, Ada?", "persistence: visits so far: 2",
+      "persistence: Thank you! Here are 5 gold.", "persistence: Ada has 15 gold; the cycle holds: true",
+      "persistence: The quest is over.", "persistence: ready"}},
 };
 
 // Colour channels of a capture are compared within this distance.

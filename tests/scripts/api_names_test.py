@@ -34,6 +34,7 @@ const luaL_Reg kCryptFunctions[] = {
     {nullptr, nullptr}};''',
     "src/modules/Sproto_bind.cpp": "const luaL_Reg kSprotoFunctions[] = {};\nconst luaL_Reg kBufferFunctions[] = {};\n",
     "src/modules/MsgPack.cpp": "const luaL_Reg kMsgPackFunctions[] = {{\"pack\", Pack}};\n",
+    "src/modules/Eris.cpp": "static const luaL_Reg kErisFunctions[] = {{\"persist\", Persist}};\n",
     "src/display/Widget_bind.cpp": '''
 const Member<Widget> kMembers[] = {
     {"size", [](lua_State* L, Widget& w) { lua_pushinteger(L, w.size); },
@@ -46,6 +47,7 @@ REFERENCE = {
     "gcore.md": "# gcore\n\n### `Widget`\n\nMakes one.\n\n### `GetTime`\n\nThe time.\n\n### `random`\n\nA draw.\n",
     "crypt.md": "### `sha1`\n\nA digest.\n",
     "cmsgpack.md": "### `pack`\n\nPacks.\n",
+    "eris.md": "### `persist`\n\nPersists.\n",
     "sproto.core.md": "No functions here.\n",
     "Widget.md": "## Members\n\n### `size`\n\nIts size.\n\n### `paint`\n\nPaints.\n",
 }
@@ -94,7 +96,7 @@ class ReferenceCheck(unittest.TestCase):
             result = tool(root)
             self.assertEqual(result.returncode, 0, result.stdout)
             self.assertEqual(result.stdout.split("\n"), [
-                "gcore\tWidget", "gcore\tGetTime", "gcore\trandom", "crypt\tsha1", "cmsgpack\tpack",
+                "gcore\tWidget", "gcore\tGetTime", "gcore\trandom", "crypt\tsha1", "cmsgpack\tpack", "eris\tpersist",
                 "Widget\tsize", "Widget\tpaint", ""])
 
     def test_a_complete_reference_passes(self):

@@ -1,4 +1,4 @@
--- The native modules: each is required by name; none is a global.
+-- The native modules: each is required by name.
 local g = require("gcore.c")
 local crypt = require("crypt.c")
 local cmsgpack = require("cmsgpack")

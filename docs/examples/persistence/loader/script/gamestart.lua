@@ -2,6 +2,7 @@
 -- suspended coroutine), a counter closure and a table with cycles; loads it
 -- back and goes on where it stopped.
 local g = require("gcore.c")
+local eris = eris  -- a global, like Lua's own libraries
 
 local function say(text) g.clog("persistence: " .. text .. "\n") end
 
@@ -55,3 +56,10 @@ say(select(2, coroutine.resume(loaded.quest, "yes")))
 say(string.format("%s has %d gold; the cycle holds: %s", loaded.player.name, loaded.player.gold,
                   tostring(loaded.player.self == loaded.player)))
 say(select(2, coroutine.resume(loaded.quest)))
+
+-- The first frame: everything above has run.
+g.SetMainloop(function(gameTime)
+  if gameTime < 0 then return end
+  say("ready")
+  g.SetMainloop(nil)
+end)
