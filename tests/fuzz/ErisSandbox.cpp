@@ -12,16 +12,7 @@ extern "C" {
 #include "lstring.h"
 }
 
-namespace {
-
-// The permanents of the examples, by name.
-const char kPermanents[] = R"(
-  return {_ENV = _ENV, yield = coroutine.yield, pcall = pcall, error = error}
-)";
-
-// Persists the examples with those permanents: a list of {name, stream}.
-const char kExamples[] = R"(
-  local permanents = ...
+const char kErisExampleValues[] = R"(
   local examples = {}
   examples.scalars = {true, false, 0, -1, 2^53, math.mininteger, 1.5, -0.0, "", "text", "\0\255", nil, 7}
   local t = setmetatable({a = {}, [1.5] = "k", [true] = 1}, {__index = {x = 1}})
@@ -53,6 +44,14 @@ const char kExamples[] = R"(
     local v = s.v
     return function() return {v = v} end
   end})
+  return examples, {_ENV = _ENV, yield = coroutine.yield, pcall = pcall, error = error}
+)";
+
+namespace {
+
+// Persists the examples with their permanents: a list of {name, stream}.
+const char kPersistExamples[] = R"(
+  local examples, permanents = ...
   local writing = {}
   for name, value in pairs(permanents) do writing[value] = name end
   local streams = {}
@@ -114,13 +113,14 @@ const char* const kReaderMessages[] = {
 
 void RefuseCalls(lua_State* L, lua_Debug*) { luaL_error(L, "sandbox: call refused"); }
 
+// The registry key of the examples' permanents (name -> value).
+const char kPermanentsKey[] = "eris sandbox permanents";
+
 int UnpersistProtected(lua_State* L) {
-  size_t size = 0;
   const char* data = static_cast<const char*>(lua_touserdata(L, 1));
-  size = static_cast<size_t>(lua_tointeger(L, 2));
+  const auto size = static_cast<size_t>(lua_tointeger(L, 2));
   lua_settop(L, 0);
-  luaL_loadstring(L, kPermanents);
-  lua_call(L, 0, 1);
+  lua_getfield(L, LUA_REGISTRYINDEX, kPermanentsKey);
   struct Source {
     const char* data;
     size_t size;
@@ -144,6 +144,9 @@ ErisSandbox::ErisSandbox() {
   L_ = lua_newstate(Allocate, &budget_);
   if (!L_) std::abort();
   luaL_openlibs(L_);
+  if (luaL_loadstring(L_, kErisExampleValues) != LUA_OK || lua_pcall(L_, 0, 2, 0) != LUA_OK) std::abort();
+  lua_setfield(L_, LUA_REGISTRYINDEX, kPermanentsKey);
+  lua_settop(L_, 0);
   // Finalisers would run code from the stream: a metamethod name that no
   // table uses turns them off in this state.
   TString* off = luaS_newliteral(L_, "__gc (off in the sandbox)");
@@ -178,13 +181,12 @@ std::vector<std::pair<std::string, std::string>> ErisExampleStreams() {
   std::vector<std::pair<std::string, std::string>> streams;
   lua_State* L = luaL_newstate();
   luaL_openlibs(L);
-  if (luaL_loadstring(L, kPermanents) != LUA_OK || lua_pcall(L, 0, 1, 0) != LUA_OK ||
-      luaL_loadstring(L, kExamples) != LUA_OK) {
+  if (luaL_loadstring(L, kPersistExamples) != LUA_OK || luaL_loadstring(L, kErisExampleValues) != LUA_OK ||
+      lua_pcall(L, 0, 2, 0) != LUA_OK) {
     std::fprintf(stderr, "%s\n", lua_tostring(L, -1));
     std::abort();
   }
-  lua_insert(L, -2);
-  if (lua_pcall(L, 1, 1, 0) != LUA_OK) {
+  if (lua_pcall(L, 2, 1, 0) != LUA_OK) {
     std::fprintf(stderr, "%s\n", lua_tostring(L, -1));
     std::abort();
   }

@@ -38,8 +38,12 @@ class ErisSandbox {
 // refuses (or the sandbox's refusal of a call).
 bool IsReaderRefusal(const std::string& error);
 
-// Example streams (name, bytes) covering every kind of record: tables with
-// metatables and cycles, closures sharing upvalues, suspended coroutines with
-// frames and open upvalues, special persistence, permanents. Written with the
-// permanents the sandbox reads with.
+// A chunk that returns example values covering every kind of record (name ->
+// value: tables with metatables and cycles, closures sharing upvalues,
+// suspended coroutines with frames and open upvalues, special persistence)
+// and the permanents they need (name -> value).
+extern const char kErisExampleValues[];
+
+// The examples' streams (name, bytes), written with those permanents, which
+// the sandbox reads with.
 std::vector<std::pair<std::string, std::string>> ErisExampleStreams();
