@@ -218,6 +218,13 @@ int CallWithContinuation(lua_State* L) {
   return AfterCall(L, LUA_OK, 42);
 }
 
+// The same with a context that an int of the stream cannot hold.
+int CallWithWideContext(lua_State* L) {
+  constexpr lua_KContext kWide = lua_KContext{1} << 40;
+  lua_callk(L, lua_gettop(L) - 1, LUA_MULTRET, kWide, AfterCall);
+  return AfterCall(L, LUA_OK, kWide);
+}
+
 TEST_F(ErisStream, AContinuationOfACallIsKept) {
   lua_register(L(), "callk", CallWithContinuation);
   Run(R"(
@@ -240,6 +247,15 @@ TEST_F(ErisStream, AContinuationOfACallIsKept) {
   ASSERT_EQ(Unpersist(Persist("co")), "");
   Run("local ok, a, b = coroutine.resume(restored, 'in')"
       "assert(ok and a == 'in' and b == 42, tostring(a))");
+
+  lua_register(L(), "callwide", CallWithWideContext);
+  Run(R"(
+    perms[callwide] = "callwide"
+    wide = coroutine.create(function() return callwide(coroutine.yield) end)
+    assert(coroutine.resume(wide))
+  )");
+  EXPECT_EQ(Persist("wide"), "");
+  EXPECT_NE(error_.find("continuation context does not fit an int"), std::string::npos) << error_;
 }
 
 // ---------------------------------------------------------------- forged thread records
