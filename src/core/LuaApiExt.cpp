@@ -41,3 +41,10 @@ LUA_API const char* lua_traceback(lua_State* L) {
   lua_settop(L, top);
   return text;
 }
+
+LUA_API int lua_isfinalizing(lua_State* L) {
+  // The collector marks the call it interrupts before it calls a finaliser,
+  // so the finaliser's caller carries the mark.
+  const CallInfo* caller = L->ci->previous;
+  return caller && (caller->callstatus & CIST_FIN) ? 1 : 0;
+}

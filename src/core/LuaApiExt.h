@@ -1,5 +1,5 @@
 #pragma once
-// The engine's two additions to the Lua API.
+// The engine's additions to the Lua API.
 #include <lua.hpp>
 
 extern "C" {
@@ -12,4 +12,9 @@ LUA_API void lua_pushuserdata(lua_State* L, void* object);
 // "traceback" is missing. The stack is left as it was; the text lives until
 // the next collection step of L, so print or copy it at once.
 LUA_API const char* lua_traceback(lua_State* L);
+
+// True when the running C function was called by the collector as a
+// finaliser (at a collection step or while the state closes), false when a
+// script or native code called it directly.
+LUA_API int lua_isfinalizing(lua_State* L);
 }

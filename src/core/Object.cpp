@@ -32,10 +32,15 @@ uint32_t KeyHash(const char* key) {
 }
 
 int LuaGcObject(lua_State* L) {
-  if (lua_type(L, 1) != LUA_TUSERDATA) return 0;
-  auto* object = static_cast<RefObject*>(lua_touserdata(L, 1));
-  object->~RefObject();
-  // A bare shell keeps a second __gc call (from a script) harmless.
+  // Scripts reach this function too (getmetatable(o).__gc), with any value.
+  Object* object = ToObject(L, 1);
+  if (!object) return 0;
+  // Native holders pin what they hold, so the collector meets a held object
+  // only while its state closes. A script's call on one is refused: the
+  // object lives on until its holders let go and the collector takes it.
+  if (object->count > 0 && !lua_isfinalizing(L)) return 0;
+  object->~Object();
+  // A bare shell keeps a second __gc call harmless and reads as destroyed.
   new (object) RefObject();
   return 0;
 }

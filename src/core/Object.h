@@ -67,7 +67,10 @@ Object* CastToClass(const ClassInfo* record, Object* object);
 // Hash of script member names; bytes are taken as signed, result 31 bits.
 uint32_t KeyHash(const char* key);
 
-// The __gc metamethod of every engine class metatable.
+// The __gc metamethod of every engine class metatable. Scripts can call it
+// too: it ignores values that are not live engine objects, and leaves an
+// object that native code still holds alive (the collector finalises it
+// once its holders let go, or when its state closes).
 int LuaGcObject(lua_State* L);
 
 // The object whose method was fetched last; methods read their object here.

@@ -479,13 +479,13 @@ TEST_F(QuadTest, SetGradientWithoutItsQuadIsAScriptError) {
   } cases[] = {
       {"another object looked up since", "local f = q.setGradient; local g = e.broadcast; f(1)",
        "Quad method called without its object"},
-      {"its quad destroyed", "local f = q.setGradient; getmetatable(q).__gc(q); f(1)",
+      {"its quad destroyed", "local d = gcore.Quad(); local f = d.setGradient; getmetatable(d).__gc(d); f(1)",
        "Quad method called without its object"},
       {"its quad collected",
        "local f = (function() return gcore.Quad().setGradient end)(); "
        "collectgarbage(); collectgarbage(); f(1)",
        "Quad method called without its object"},
-      {"a destroyed quad", "getmetatable(q).__gc(q); q.setGradient(1)", "attempt to call"},
+      {"a destroyed quad", "local d = gcore.Quad(); getmetatable(d).__gc(d); d.setGradient(1)", "attempt to call"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
