@@ -95,6 +95,8 @@ int RSCall(lua_State* L) {
 }
 
 int SetMainloop(lua_State* L) {
+  // The callback is the first argument; none at all reads as nil.
+  lua_settop(L, 1);
   if (Projects()) Projects()->SetMainloop(L);
   return 0;
 }

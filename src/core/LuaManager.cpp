@@ -185,7 +185,9 @@ void LuaManager::SetMainloop(lua_State* L) {
     return;
   }
   if (project->mainLoop > 0) luaL_unref(L, LUA_REGISTRYINDEX, project->mainLoop);
+  // luaL_ref pops a nil and answers LUA_REFNIL, below 1: no callback.
   project->mainLoop = luaL_ref(L, LUA_REGISTRYINDEX);
+  if (project->mainLoop < 1) project->mainLoop = -1;
 }
 
 }  // namespace GCore

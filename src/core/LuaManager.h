@@ -52,7 +52,7 @@ class LuaManager {
   // Calls a global function of another project with one text argument.
   int RSCall(int projectIndex, const char* functionName, const char* argument);
   // Makes the value on top of the stack (popped) the per-frame callback of
-  // the project that owns L, releasing the one it replaces.
+  // the project that owns L, releasing the one it replaces; nil clears it.
   void SetMainloop(lua_State* L);
 
   // Input: the hover state under the pointer and the key events to every

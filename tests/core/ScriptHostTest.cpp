@@ -117,6 +117,35 @@ TEST_F(ScriptHost, PerFrameCallbackRunsEachUpdateAndGetsMinusOneAtClose) {
   EXPECT_EQ(CountOf(Log(), "pname:"), 1u) << "an error in one frame does not stop the next";
 }
 
+TEST_F(ScriptHost, SetMainloopTakesItsFirstArgumentAndNothingClearsIt) {
+  root.Write("loader/script/gameinit.lua",
+             "g = require 'gcore.c'\n"
+             "calls = 0\n"
+             "function frame(t) calls = calls + 1 end\n");
+  const struct {
+    const char* script;
+    int calls;
+  } cases[] = {
+      {"g.SetMainloop(frame)", 1},
+      {"g.SetMainloop(frame, 5)", 1},
+      {"g.SetMainloop(frame); g.SetMainloop()", 0},
+      {"g.SetMainloop(frame); g.SetMainloop(nil)", 0},
+      {"g.SetMainloop(); g.SetMainloop(frame)", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    GCore::LuaManager& manager = Start();
+    manager.LoadProj("loader");
+    lua_State* L = manager.GetProject(1)->state;
+    ASSERT_EQ(Eval(L, std::string(c.script) + " return 0"), "0");
+    manager.Update(20);
+    EXPECT_EQ(Eval(L, "return calls"), std::to_string(c.calls));
+    EXPECT_EQ(manager.GetProject(1)->mainLoop > 0, c.calls > 0);
+    manager.CloseAll();
+    EXPECT_EQ(Log().find("pname:"), std::string::npos) << Log();
+  }
+}
+
 TEST_F(ScriptHost, ScriptsAreReadAsTheyShouldBe) {
   root.Write("loader/script/gameinit.lua", "");
   root.Write("loader/script/bom.lua", "\xEF\xBB\xBFreturn 'no mark'");
