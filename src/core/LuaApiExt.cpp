@@ -23,12 +23,15 @@ LUA_API void lua_pushuserdata(lua_State* L, void* object) {
 
 LUA_API const char* lua_traceback(lua_State* L) {
   const int top = lua_gettop(L);
+  // Raw reads, so that a strict-globals guard cannot raise here.
   lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-  if (lua_getfield(L, -1, "debug") != LUA_TTABLE) {
+  lua_pushstring(L, "debug");
+  if (lua_rawget(L, -2) != LUA_TTABLE) {
     lua_settop(L, top);
     return nullptr;
   }
-  if (lua_getfield(L, -1, "traceback") != LUA_TFUNCTION) {
+  lua_pushstring(L, "traceback");
+  if (lua_rawget(L, -2) != LUA_TFUNCTION) {
     lua_settop(L, top);
     return nullptr;
   }

@@ -149,14 +149,19 @@ bool ProtectedCall(lua_State* L, int nargs) {
 int ScriptMessageHandler(lua_State* L) {
   if (!lua_isstring(L, 1)) return 1;
 
-  if (lua_getglobal(L, "__on_error") == LUA_TFUNCTION) {
+  // Raw reads: under a strict-globals guard (a raising __index on _G) a
+  // metamethod here would fail the handler and lose the report.
+  PushRawGlobal(L, "__on_error");
+  if (lua_type(L, -1) == LUA_TFUNCTION) {
     lua_call(L, 0, 0);
   } else {
     lua_pop(L, 1);
   }
 
-  if (lua_getglobal(L, "debug") != LUA_TTABLE) return 0;
-  if (lua_getfield(L, -1, "traceback") != LUA_TFUNCTION) return 0;
+  PushRawGlobal(L, "debug");
+  if (!lua_istable(L, -1)) return 0;
+  lua_pushstring(L, "traceback");
+  if (lua_rawget(L, -2) != LUA_TFUNCTION) return 0;
   lua_pushvalue(L, 1);
   lua_pushinteger(L, 2);
   lua_call(L, 2, 1);

@@ -74,6 +74,40 @@ TEST_F(ScriptHost, RuntimeErrorGoesThroughOnErrorAndIsPrintedOnce) {
       << "the box text is printed once more";
 }
 
+TEST_F(ScriptHost, ErrorsAreReportedUnderAStrictGlobalsGuard) {
+  // The common guard: reading an undeclared global raises.
+  const std::string guard =
+      "setmetatable(_G, { __index = function(_, name) error('undeclared ' .. tostring(name), 2) end })\n";
+  const struct {
+    const char* what;
+    std::string script;
+    const char* printed;
+  } cases[] = {
+      {"no __on_error", guard + "error('boom')", "pname:[string \"gameinit\"]:2: boom\nstack traceback:"},
+      {"with __on_error", "hooked = false\nfunction __on_error() hooked = true end\n" + guard + "error('boom')",
+       "pname:[string \"gameinit\"]:4: boom\nstack traceback:"},
+      {"no debug library", "debug = nil\n" + guard + "error('boom')", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    root.Write("loader/script/gameinit.lua", c.script);
+    GCore::LuaManager& manager = Start();
+    manager.LoadProj("loader");
+    const std::string log = Log();
+    if (*c.printed) {
+      EXPECT_NE(log.find(c.printed), std::string::npos) << log;
+    } else {
+      EXPECT_EQ(log.find("undeclared"), std::string::npos) << log;
+      GCore::PrintTraceback();
+      EXPECT_EQ(Log(), log) << "no traceback without the debug library, and no error either";
+    }
+    EXPECT_EQ(log.find("undeclared"), std::string::npos) << log;
+    lua_State* L = manager.GetProject(1)->state;
+    EXPECT_EQ(Eval(L, "return tostring(rawget(_G, 'hooked'))"), c.script.find("hooked") != std::string::npos ? "true" : "nil");
+    manager.CloseAll();
+  }
+}
+
 TEST_F(ScriptHost, OnlyTheFirstErrorOfTheRunOpensABox) {
   root.Write("loader/script/gameinit.lua", "error('one')");
   root.Write("second/script/gameinit.lua", "error('two')");
