@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/Log.h"
 #include "core/FileStream.h"
@@ -111,7 +112,7 @@ const char* GetPath(uint32_t id, int projectIndex) {
   return nullptr;
 }
 
-const char* GetScriptPath(const char* name, const char* ext) {
+std::vector<std::string> ScriptPathCandidates(const char* name, const char* ext) {
   if (!ext) ext = ".lua";
   LuaProj* project = CurrentLuaProj();
   std::string dir = "script";
@@ -123,12 +124,19 @@ const char* GetScriptPath(const char* name, const char* ext) {
     if (c == '.') c = '/';
   }
   const std::string& root = RootFolder();
-  std::string path;
+  std::vector<std::string> paths;
   for (const std::string& folder : {project ? project->name : std::string(), std::string(kSharedProject)}) {
-    path = root + "/" + folder + "/" + dir + "/" + converted + ext;
-    if (IsFileExist(path.c_str())) break;
+    paths.push_back(root + "/" + folder + "/" + dir + "/" + converted + ext);
   }
-  return Store(std::move(path));
+  return paths;
+}
+
+const char* GetScriptPath(const char* name, const char* ext) {
+  std::vector<std::string> paths = ScriptPathCandidates(name, ext);
+  for (std::string& path : paths) {
+    if (IsFileExist(path.c_str())) return Store(std::move(path));
+  }
+  return Store(std::move(paths.back()));
 }
 
 }  // namespace GCore

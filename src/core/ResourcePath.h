@@ -7,6 +7,8 @@
 // Main thread only: the returned text lives in one shared buffer that the next
 // call overwrites.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace GCore {
 
@@ -14,7 +16,11 @@ namespace GCore {
 const char* GetPath(uint32_t id, int project = 0);
 
 // Path of a script ("ui.main" -> ui/main.lua); never null. `ext` null means ".lua".
+// The first of its candidates that exists, else the last one.
 const char* GetScriptPath(const char* name, const char* ext = nullptr);
+// Where a script is looked for, in order: the current project's folder, then
+// the shared project's.
+std::vector<std::string> ScriptPathCandidates(const char* name, const char* ext = nullptr);
 
 // True when the path names an existing file (or folder, in folder mode).
 bool IsFileExist(const char* path);

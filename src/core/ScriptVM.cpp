@@ -43,6 +43,7 @@ std::vector<char> g_scriptBuffer;
 bool g_compiling = false;
 
 constexpr int kScriptNotOpened = -2;
+constexpr int kScriptMissing = -3;
 
 int OpenNothing(lua_State*) { return 0; }
 
@@ -53,7 +54,15 @@ int RunScript(lua_State* L, const char* name);
 // the handler or an error text left below it).
 int ScriptLoader(lua_State* L) {
   const char* name = luaL_checkstring(L, 1);
-  return RunScript(L, name) > 0 ? 1 : 0;
+  const int results = RunScript(L, name);
+  if (results == kScriptMissing) {
+    // require still succeeds (this searcher answers every name), so the log
+    // is the only place the author learns of a misspelt module.
+    std::string message = std::string("module '") + name + "' not found:";
+    for (const std::string& path : ScriptPathCandidates(name)) message += "\n\tno file '" + path + "'";
+    LogWrite(message + "\n");
+  }
+  return results > 0 ? 1 : 0;
 }
 
 int ModuleSearcher(lua_State* L) {
@@ -190,7 +199,8 @@ int ShowScriptMessageBox(const char* text, const char* title) {
 namespace {
 
 // DoScript's body: the number of results the chunk left above the handler,
-// -1 when it failed to load or raised, kScriptNotOpened without a file.
+// -1 when it failed to load or raised, kScriptMissing without a file,
+// kScriptNotOpened when the file cannot be read.
 int RunScript(lua_State* L, const char* name) {
   if (std::strlen(name) > 254) {
     LogPrintf("script name too long: %.40s...\n", name);
@@ -203,7 +213,9 @@ int RunScript(lua_State* L, const char* name) {
   if (g_scriptBuffer.empty()) g_scriptBuffer.resize(kScriptBufferSize);
 
   FileStream stream;
-  if (!stream.Open(path.c_str(), kStreamRead)) return kScriptNotOpened;
+  if (!stream.Open(path.c_str(), kStreamRead)) {
+    return IsFileExist(path.c_str()) ? kScriptNotOpened : kScriptMissing;
+  }
   const int32_t size = stream.Impl()->Size();
   if (size < 0) {
     LogPrintf("cannot read script %s\n", path.c_str());
@@ -235,7 +247,10 @@ int RunScript(lua_State* L, const char* name) {
 
 }  // namespace
 
-bool DoScript(lua_State* L, const char* name) { return RunScript(L, name) != kScriptNotOpened; }
+bool DoScript(lua_State* L, const char* name) {
+  const int results = RunScript(L, name);
+  return results != kScriptNotOpened && results != kScriptMissing;
+}
 
 namespace {
 

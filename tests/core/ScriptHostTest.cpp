@@ -37,8 +37,14 @@ TEST_F(ScriptHost, DottedRequireLoadsTheProjectScript) {
   EXPECT_EQ(Eval(L, "return tostring(loaded_noreturn)"), "true");
   EXPECT_EQ(Eval(L, "return tostring(require('broken'))"), "true")
       << "a script that fails to load gives no module value, not its error text";
+  EXPECT_EQ(Log().find("not found"), std::string::npos) << "modules that exist are found quietly";
   EXPECT_EQ(Eval(L, "return tostring(require('nowhere.at.all'))"), "true")
       << "the engine's searcher answers every name; a missing script gives no value";
+  EXPECT_NE(Log().find("module 'nowhere.at.all' not found:\n"
+                       "\tno file '" + root.Path() + "/loader/script/nowhere/at/all.lua'\n"
+                       "\tno file '" + root.Path() + "/res/common/script/nowhere/at/all.lua'\n"),
+            std::string::npos)
+      << Log();
 }
 
 TEST_F(ScriptHost, SyntaxErrorIsPrintedAndTheHostGoesOn) {
