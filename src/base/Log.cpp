@@ -64,4 +64,14 @@ void LogErrorPrintf(const char* format, ...) {
   std::fflush(stderr);
 }
 
+void LogFatal(std::string_view text) {
+  std::lock_guard lock(g_logMutex);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+  if (g_logFile) {
+    std::fwrite(text.data(), 1, text.size(), g_logFile);
+    std::fflush(g_logFile);
+  }
+}
+
 }  // namespace GCore

@@ -18,4 +18,7 @@ void LogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // For the few writers that report to standard error only.
 void LogErrorPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// A failure the program cannot run past: to standard error and the log file.
+void LogFatal(std::string_view text);
+
 }  // namespace GCore

@@ -10,6 +10,7 @@
 #include "core/WindowProc.h"
 #include "platform/CrashReporter.h"
 #include "platform/MessagePump.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Window.h"
 
 namespace GCore {
@@ -29,9 +30,21 @@ bool InstallCrashReports() {
   return false;
 }
 
+// The exit order after the loop (or in place of it): the game object is
+// shut down only when the program is closing.
+void ExitInOrder() {
+  if (g_runState < 0) {
+    EndGame();
+    g_glyphScratch.reset();
+  }
+  DestroyAppWindow();
+}
+
 }  // namespace
 
 int RunProgram(int argc, char** argv) {
+  // First of all: a signal during start-up closes in order like one later.
+  InstallTerminationHandlers();
   if (!InstallCrashReports()) return 0;
   if (argc > 1) g_restart.projectName = std::string(argv[1]).substr(0, kProjectNameLimit);
   StartGame(std::make_unique<AppIF>("loader"));
@@ -43,20 +56,27 @@ int RunProgram(int argc, char** argv) {
   g_windowHeight = static_cast<int>(g_settings.designHeight);
   std::setlocale(LC_ALL, "en_US.UTF-8");
 
+  // Asked to close while the first scripts ran: no window is made for it.
+  if (TerminationRequested()) {
+    g_runState = kRunClosing;
+    ExitInOrder();
+    return 0;
+  }
   const char* title = g_settings.windowName.empty() ? "Quib" : g_settings.windowName.c_str();
-  CreateAppWindow(title, g_windowWidth, g_windowHeight);
+  if (!CreateAppWindow(title, g_windowWidth, g_windowHeight)) {
+    // Without a surface every frame would only fail: say so and end.
+    LogFatal("The game window could not be made (the lines above say why); the program ends.\n");
+    g_runState = kRunClosing;
+    ExitInOrder();
+    return 1;
+  }
   g_game->Init();
   g_game->Resize(g_windowWidth, g_windowHeight);
   g_glyphScratch = std::make_unique<uint8_t[]>(kGlyphScratchSize);
   std::memset(g_glyphScratch.get(), 0, kGlyphScratchSize);
 
   RunMessageLoop(WndProc);
-
-  if (g_runState < 0) {
-    EndGame();
-    g_glyphScratch.reset();
-  }
-  DestroyAppWindow();
+  ExitInOrder();
   return 0;
 }
 

@@ -2,6 +2,8 @@
 
 #include <deque>
 
+#include "platform/TerminationSignals.h"
+
 namespace GCore {
 namespace {
 
@@ -10,6 +12,7 @@ EventSource* g_source = nullptr;
 std::vector<Message> g_polled;  // kept to reuse its storage from frame to frame
 
 bool TakeMessage(Message& message) {
+  if (TakeTerminationRequest()) g_queue.push_back(Message{WM_CLOSE, 0, 0});
   if (g_queue.empty() && g_source) {
     g_polled.clear();
     g_source->Poll(g_polled);

@@ -31,7 +31,8 @@ void PostQuitMessage(int exitCode);
 // Dispatches queued messages to the procedure in order and, whenever the
 // queue is empty (after asking the event source), sends WM_PAINT. There is no
 // waiting: paints run back to back. Returns when WM_QUIT is taken from the
-// queue; WM_QUIT itself is not dispatched.
+// queue; WM_QUIT itself is not dispatched. A termination signal
+// (TerminationSignals.h) is queued as WM_CLOSE.
 void RunMessageLoop(WindowProc proc);
 
 }  // namespace GCore

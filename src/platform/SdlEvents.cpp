@@ -184,7 +184,7 @@ void TranslateSdlEvent(const SDL_Event& event, const EventContext& context,
     case SDL_WINDOWEVENT:
       TranslateWindow(event.window, context, out);
       break;
-    case SDL_QUIT:  // SIGINT or SIGTERM: close as the window's close box would
+    case SDL_QUIT:  // the desktop asks the program to end: close as the close box would
       Append(out, WM_CLOSE, 0, 0);
       break;
     case SDL_KEYDOWN:

@@ -5,6 +5,7 @@
 // After SDL_syswm.h: EGL's platform header then sees the same Xlib types.
 #include <EGL/egl.h>
 
+#include <string>
 #include <vector>
 
 #include "base/Log.h"
@@ -148,17 +149,20 @@ bool CreateAppWindow(const char* title, int width, int height) {
   // window is the window procedure's decision, not SDL's.
   SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // SIGTERM and SIGINT are the program's own (TerminationSignals.h), from
+  // before the window exists until the end.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // A click that activates the window is a click, as on Windows.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    LogErrorPrintf("SDL video: %s\n", SDL_GetError());
+    LogFatal(std::string("SDL video: ") + SDL_GetError() + "\n");
     return false;
   }
   // SDL sizes the client area, so no frame adjustment is needed.
   SDL_Window* window = SDL_CreateWindow(title ? title : "", 0, 0, width, height,
                                         SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
   if (!window) {
-    LogErrorPrintf("SDL_CreateWindow: %s\n", SDL_GetError());
+    LogFatal(std::string("SDL_CreateWindow: ") + SDL_GetError() + "\n");
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
   }
@@ -166,8 +170,12 @@ bool CreateAppWindow(const char* title, int width, int height) {
   SetMouseButtonsSwapped(PointerMappingSwapped(window));
   SDL_StartTextInput();
   SetEventSource(&g_sdlSource);
-  return CreateEGLContext(window, &g_record.eglDisplay, &g_record.eglContext,
-                          &g_record.eglSurface, kEglConfigAttributes);
+  if (!CreateEGLContext(window, &g_record.eglDisplay, &g_record.eglContext, &g_record.eglSurface,
+                        kEglConfigAttributes)) {
+    LogFatal("EGL: no OpenGL ES 2.0 surface and context for the window\n");
+    return false;
+  }
+  return true;
 }
 
 const WindowRecord& GetWindowRecord() { return g_record; }

@@ -2,6 +2,9 @@
 
 #include <signal.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "ProgramRun.h"
 
 namespace {
@@ -148,6 +151,49 @@ end)
   EXPECT_EQ(e2e::LinesWith(run.log, "pname:").size(), 4u) << run.log;
   EXPECT_EQ(e2e::LinesWith(run.log, "[error]").size(), 1u) << "one box for the first error only";
   EXPECT_NE(run.log.find("survived"), std::string::npos);
+}
+
+TEST_F(Program, ASignalDuringStartUpClosesInOrder) {
+  // The first script holds start-up until the test has sent its signal.
+  root.Write("loader/script/gameinit.lua", R"(
+local g = require('gcore.c')
+g.SetMainloop(function(t) if t < 0 then g.clog('closed in order\n') end end)
+g.clog('gameinit waiting\n')
+local deadline = os.time() + 30
+while not io.open('go') and os.time() < deadline do end
+)");
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    // Neither the release file nor the last run's log may speak for this run.
+    std::remove(root.Path("go").c_str());
+    std::remove(root.Path("build/log.txt").c_str());
+    const e2e::RunResult run = e2e::Run(root, {}, 60, [&](pid_t program) {
+      if (e2e::WaitForLog(root, "gameinit waiting", 30000)) kill(program, signal);
+      root.Write("go", "");
+    });
+    ASSERT_FALSE(run.timedOut) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(e2e::LinesWith(run.log, "closed in order").size(), 1u) << run.log;
+    EXPECT_EQ(run.log.find("InitAppIF done"), std::string::npos) << "no window is made to close it";
+  }
+}
+
+TEST_F(Program, WithoutADisplayItSaysSoAndEnds) {
+  root.Write("loader/script/gameinit.lua",
+             "local g = require('gcore.c')\n"
+             "g.SetMainloop(function(t) if t < 0 then g.clog('closed in order\\n') end end)\n");
+  const std::string display = std::getenv("DISPLAY");
+  unsetenv("DISPLAY");
+  const e2e::RunResult run = e2e::Run(root, {}, 60);
+  setenv("DISPLAY", display.c_str(), 1);
+  ASSERT_FALSE(run.timedOut) << run.output;
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  for (const std::string* where : {&run.log, &run.output}) {
+    EXPECT_NE(where->find("The game window could not be made"), std::string::npos) << *where;
+    EXPECT_NE(where->find("SDL video: "), std::string::npos) << *where;
+  }
+  EXPECT_EQ(e2e::LinesWith(run.log, "closed in order").size(), 1u) << run.log;
+  EXPECT_EQ(run.log.find("glError"), std::string::npos) << "no frame runs without a surface";
 }
 
 }  // namespace

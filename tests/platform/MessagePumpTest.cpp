@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <vector>
 
 #include "platform/MessagePump.h"
+#include "platform/TerminationSignals.h"
 
 namespace {
 
@@ -85,6 +89,58 @@ TEST_F(MessagePump, EventSourceIsAskedOnlyWhenNothingIsPosted) {
   // Once before the input arrived, once before each paint; never with the
   // quit message waiting.
   EXPECT_EQ(source.polls, 3);
+}
+
+// The signal handlers are the process's own: each case runs in a child.
+int StatusOfChild(void (*body)()) {
+  const pid_t child = fork();
+  if (child == 0) {
+    body();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return status;
+}
+
+intptr_t QuitOnClose(uint32_t message, uintptr_t, intptr_t) {
+  g_seen.push_back(message);
+  if (message == G::WM_CLOSE || g_seen.size() > 3) G::PostQuitMessage(0);
+  return 1;
+}
+
+TEST(TerminationSignals, EachSignalIsQueuedAsOneClose) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    static int raised;
+    raised = signal;
+    const int status = StatusOfChild([] {
+      G::InstallTerminationHandlers();
+      raise(raised);
+      if (!G::TerminationRequested()) _exit(2);
+      g_seen.clear();
+      G::RunMessageLoop(QuitOnClose);
+      const bool closedOnce = g_seen == std::vector<uint32_t>{G::WM_CLOSE};
+      // Taken by the loop: a later signal is a new request, not a second one.
+      raise(raised);
+      g_seen.clear();
+      G::RunMessageLoop(QuitOnClose);
+      _exit(closedOnce && g_seen == std::vector<uint32_t>{G::WM_CLOSE} ? 0 : 1);
+    });
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+}
+
+TEST(TerminationSignals, ASecondSignalWhileTheFirstWaitsEndsTheProcess) {
+  const int status = StatusOfChild([] {
+    G::InstallTerminationHandlers();
+    raise(SIGINT);
+    raise(SIGINT);
+    _exit(0);
+  });
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGINT);
 }
 
 }  // namespace

@@ -283,7 +283,7 @@ TEST(SdlEvents, WindowAndApplicationEvents) {
       {"restore without a known size", Window(SDL_WINDOWEVENT_RESTORED), {}, {}},
       {"close box", Window(SDL_WINDOWEVENT_CLOSE), {}, {{G::WM_CLOSE, 0, 0}}},
       {"moved", Window(SDL_WINDOWEVENT_MOVED, 5, 5), {}, {}},
-      {"SIGTERM or SIGINT", OfType(SDL_QUIT), {}, {{G::WM_CLOSE, 0, 0}}},
+      {"quit request", OfType(SDL_QUIT), {}, {{G::WM_CLOSE, 0, 0}}},
       {"composition", OfType(SDL_TEXTEDITING), {}, {{G::WM_IME_COMPOSITION, 0, 0}}},
       {"joystick", OfType(SDL_JOYAXISMOTION), {}, {}},
   };

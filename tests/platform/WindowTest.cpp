@@ -134,7 +134,8 @@ TEST_F(WindowOnXvfb, WindowGetsAClientAreaAndACurrentContext) {
   G::RunMessageLoop(RecordUntilQuiet);
   EXPECT_TRUE(Seen({G::WM_SIZE, G::SIZE_RESTORED, G::MakeLParam(800, 600)}));
 
-  // SIGTERM/SIGINT arrive from SDL as a quit event, which closes the window.
+  // A quit request from the desktop arrives from SDL as a quit event, which
+  // closes the window.
   g_seen.clear();
   g_paints = 0;
   SDL_Event quit{};
