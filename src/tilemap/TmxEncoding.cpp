@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 #include "tilemap/TmxLog.h"
 
 namespace tmx {
@@ -51,12 +53,14 @@ std::string decodeBase64(const std::string& text) {
 }
 
 bool decompressZlib(const char* source, std::vector<unsigned char>& dest, std::int32_t sourceSize,
-                    std::int32_t expectedSize) {
+                    std::int32_t expectedSize, std::uint64_t* inflatedLength) {
   if (sourceSize < 0 || expectedSize < 0) {
     logMessage("Invalid size for compressed layer data", LogLevel::Error);
     return false;
   }
 
+  // One byte more than expected: once it is full the data is known to be
+  // longer, and the rest is only counted, never kept.
   std::vector<unsigned char> out(std::size_t(expectedSize) + 1);
   z_stream stream{};
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(source));
@@ -69,18 +73,28 @@ bool decompressZlib(const char* source, std::vector<unsigned char>& dest, std::i
     return false;
   }
 
+  // Once `out` is full the stream goes on into `discard`, round after round.
+  unsigned char discard[1 << 16];
+  bool discarding = false;
+  std::uint64_t discarded = 0;  // bytes of the discard rounds that are over
+  const auto inflatedSoFar = [&]() -> std::uint64_t {
+    if (!discarding) return out.size() - stream.avail_out;
+    return out.size() + discarded + (sizeof discard - stream.avail_out);
+  };
   for (;;) {
     const int result = inflate(&stream, Z_NO_FLUSH);
     switch (result) {
       case Z_STREAM_END: {
+        const std::uint64_t length = inflatedSoFar();
         const bool consumed = stream.avail_in == 0;
-        out.resize(out.size() - stream.avail_out);
         inflateEnd(&stream);
         if (!consumed) {
-          logMessage("Layer data continues past the end of its zlib stream", LogLevel::Error);
+          logMessage("Layer data continues past the end of its zlib stream. Layer skipped.", LogLevel::Error);
           return false;
         }
+        out.resize(std::size_t(std::min<std::uint64_t>(length, out.size())));
         dest = std::move(out);
+        if (inflatedLength) *inflatedLength = length;
         return true;
       }
       case Z_DATA_ERROR:
@@ -93,16 +107,23 @@ bool decompressZlib(const char* source, std::vector<unsigned char>& dest, std::i
       default:
         break;
     }
-    // The buffer holds one byte more than expected: once it is full the data
-    // is known to be longer, and the rest would only be thrown away.
-    if (stream.avail_out == 0) {
+    if (stream.avail_out != 0) {
+      // Z_BUF_ERROR with room left means the input ran out before the
+      // stream ended: a truncated stream, which no buffer would complete.
+      if (result == Z_BUF_ERROR) return FailInflate(stream, Z_BUF_ERROR);
+      continue;
+    }
+    if (discarding) discarded += sizeof discard;
+    const std::uint64_t length = out.size() + discarded;
+    if (length > maxCountedLength) {
       inflateEnd(&stream);
       dest = std::move(out);
+      if (inflatedLength) *inflatedLength = length;
       return true;
     }
-    // Z_BUF_ERROR with room left means the input ran out before the stream
-    // ended: a truncated stream, which no amount of buffer would complete.
-    if (result == Z_BUF_ERROR) return FailInflate(stream, Z_BUF_ERROR);
+    discarding = true;
+    stream.next_out = discard;
+    stream.avail_out = sizeof discard;
   }
 }
 

@@ -196,14 +196,11 @@ void Map::parseChildren(const pugi::xml_node& mapNode) {
     if (child.type() != pugi::node_element) continue;
     const std::string name = child.name();
     if (name == "tileset") {
+      // A tileset past what the map has left is refused before it builds
+      // its records.
       m_tilesets.emplace_back(m_workingDirectory);
-      m_tilesets.back().parse(child);
+      m_tilesets.back().parse(child, std::uint32_t(maxTilesetTiles - tilesetTiles));
       tilesetTiles += m_tilesets.back().getTiles().size();
-      if (tilesetTiles > maxTilesetTiles) {
-        logMessage("Map holds too many tile set tiles, tile set will be skipped", LogLevel::Error);
-        tilesetTiles -= m_tilesets.back().getTiles().size();
-        m_tilesets.back() = Tileset(m_workingDirectory);
-      }
     } else if (name == "layer") {
       m_layers.push_back(std::make_unique<TileLayer>(m_tileCount.x * m_tileCount.y));
       m_layers.back()->parse(child);

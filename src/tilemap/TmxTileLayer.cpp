@@ -62,6 +62,13 @@ void TileLayer::parseBase64(const pugi::xml_node& dataNode) {
     logMessage("Layer " + getName() + " has no layer data. Layer skipped.", LogLevel::Error);
     return;
   }
+  // Base64 data always gives one tile per cell, however short: read once per
+  // layer, so that the map's tile bound holds whatever the number of data
+  // elements.
+  if (m_cellsFilled) {
+    logMessage("Layer " + getName() + " has base64 data for its cells already. Data skipped.", LogLevel::Error);
+    return;
+  }
   if (m_tileCount > maxMapTiles || bytes.size() > std::size_t(INT_MAX)) {
     logMessage("Layer " + getName() + " is too large. Layer skipped.", LogLevel::Error);
     return;
@@ -72,15 +79,18 @@ void TileLayer::parseBase64(const pugi::xml_node& dataNode) {
   std::vector<unsigned char> inflated;
   const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
   std::size_t size = bytes.size();
+  std::uint64_t length = size;
   if (dataNode.attribute("compression")) {
     // Whatever the attribute names, the data is inflated as zlib; gzip data
     // fails there with a hint in the log.
-    if (!decompressZlib(bytes.data(), inflated, std::int32_t(bytes.size()), std::int32_t(expectedSize))) return;
+    if (!decompressZlib(bytes.data(), inflated, std::int32_t(bytes.size()), std::int32_t(expectedSize), &length)) {
+      return;
+    }
     std::string().swap(bytes);
     data = inflated.data();
     size = inflated.size();
   }
-  if (size != expectedSize) warnDataLength(size, expectedSize, "bytes");
+  if (length != expectedSize) warnDataLength(length, expectedSize, "bytes");
 
   // Exactly one GID per cell: missing bytes read as 0 (empty cells), extra
   // bytes are ignored.
@@ -91,6 +101,7 @@ void TileLayer::parseBase64(const pugi::xml_node& dataNode) {
   std::string().swap(bytes);
   std::vector<unsigned char>().swap(inflated);
   createTiles(gids);
+  m_cellsFilled = true;
 }
 
 void TileLayer::parseCSV(const pugi::xml_node& dataNode) {
@@ -129,9 +140,12 @@ void TileLayer::createTiles(const std::vector<std::uint32_t>& gids) {
   for (const std::uint32_t gid : gids) m_tiles.push_back(Tile{gid & 0x0FFFFFFFu, std::uint8_t(gid >> 28)});
 }
 
-void TileLayer::warnDataLength(std::size_t found, std::size_t expected, const char* unit) const {
-  logMessage("Layer " + getName() + " data holds " + std::to_string(found) + " " + unit + " where " +
-                 std::to_string(expected) + " were expected.",
+void TileLayer::warnDataLength(std::uint64_t found, std::uint64_t expected, const char* unit) const {
+  // Past the counting bound the true length is unknown, only its bound.
+  const std::string amount =
+      found > maxCountedLength ? "more than " + std::to_string(maxCountedLength) : std::to_string(found);
+  logMessage("Layer " + getName() + " data holds " + amount + " " + unit + " where " + std::to_string(expected) +
+                 " were expected.",
              LogLevel::Warning);
 }
 

@@ -34,10 +34,11 @@ class TileLayer final : public Layer {
   void parseUnencoded(const pugi::xml_node& dataNode);
   void createTiles(const std::vector<std::uint32_t>& gids);
   // Layer data of the wrong length still loads; this says so in the log.
-  void warnDataLength(std::size_t found, std::size_t expected, const char* unit) const;
+  void warnDataLength(std::uint64_t found, std::uint64_t expected, const char* unit) const;
 
   std::vector<Tile> m_tiles;
   std::uint32_t m_tileCount;
+  bool m_cellsFilled = false;  // base64 data has given one tile per cell
 };
 
 }  // namespace tmx

@@ -1,8 +1,10 @@
 #include "tilemap/TmxTileset.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
+#include "tilemap/TmxImageSize.h"
 #include "tilemap/TmxLog.h"
 #include "tilemap/TmxPath.h"
 #include "tilemap/TmxXmlFile.h"
@@ -11,6 +13,15 @@ namespace tmx {
 namespace {
 
 const char* const kInvalidTileCount = "Invalid tile count found in tile set node. Node will be skipped.";
+const char* const kMapFull = "Map holds too many tile set tiles, tile set will be skipped";
+
+// Whole tiles that fit along one side of the image: the first starts at the
+// margin, each next one after the spacing.
+std::uint32_t TilesAlong(std::uint32_t imageSide, std::uint32_t tileSide, std::uint32_t margin, std::uint32_t spacing) {
+  const std::uint64_t used = std::uint64_t(margin) + tileSide;
+  if (imageSide < used) return 0;
+  return std::uint32_t(1 + (imageSide - used) / (std::uint64_t(tileSide) + spacing));
+}
 
 // One corner of a "terrain" list: its number, or -1 for an empty field or
 // one that holds no number.
@@ -22,7 +33,7 @@ std::int32_t TerrainIndex(const char* begin, const char* end) {
 
 }  // namespace
 
-void Tileset::parse(pugi::xml_node node) {
+void Tileset::parse(pugi::xml_node node, std::uint32_t tileBudget) {
   if (std::strcmp(node.name(), "tileset") != 0) {
     logMessage(std::string(node.name()) + ": not a tileset node! Node will be skipped.", LogLevel::Warning);
     return;
@@ -68,13 +79,28 @@ void Tileset::parse(pugi::xml_node node) {
 
   m_spacing = std::uint32_t(node.attribute("spacing").as_int(0));
   m_margin = std::uint32_t(node.attribute("margin").as_int(0));
-  m_columnCount = std::uint32_t(node.attribute("columns").as_int(0));
+  const pugi::xml_attribute columns = node.attribute("columns");
+  const pugi::xml_attribute count = node.attribute("tilecount");
+  m_columnCount = std::uint32_t(columns.as_int(0));
+  std::int64_t tileCount = count.as_int(0);
+  // Older editors wrote neither attribute: the grid of the image gives them.
+  if (!columns || !count) {
+    Vector2u grid;
+    if (imageGrid(node, grid)) {
+      if (!columns) m_columnCount = grid.x;
+      if (!count) tileCount = std::int64_t(grid.x) * grid.y;
+    }
+  }
   // Every ID below the count gets a record, and the range must stay within
-  // the GIDs layer data can name.
-  const std::int32_t tileCount = node.attribute("tilecount").as_int(0);
-  if (tileCount < 0 || std::uint32_t(tileCount) > maxTilesetTiles ||
-      std::uint64_t(m_firstGID) + std::uint32_t(tileCount) - 1 > maxGID) {
+  // the GIDs layer data can name. The map's budget is checked before any
+  // record is made.
+  if (tileCount < 0 || tileCount > maxTilesetTiles || std::uint64_t(m_firstGID) + std::uint64_t(tileCount) - 1 > maxGID) {
     logMessage(kInvalidTileCount, LogLevel::Error);
+    reset();
+    return;
+  }
+  if (tileCount > tileBudget) {
+    logMessage(kMapFull, LogLevel::Error);
     reset();
     return;
   }
@@ -102,8 +128,8 @@ void Tileset::parse(pugi::xml_node node) {
     } else if (name == "terraintypes") {
       parseTerrainTypes(child);
     } else if (name == "tile") {
-      if (m_tiles.size() == maxTilesetTiles) {
-        logMessage(kInvalidTileCount, LogLevel::Error);
+      if (m_tiles.size() >= std::min(maxTilesetTiles, tileBudget)) {
+        logMessage(m_tiles.size() == maxTilesetTiles ? kInvalidTileCount : kMapFull, LogLevel::Error);
         reset();
         return;
       }
@@ -111,7 +137,34 @@ void Tileset::parse(pugi::xml_node node) {
     }
   }
 
-  if (m_tileCount != 0 && m_tiles.size() != m_tileCount) createMissingTiles();
+  if (m_tileCount == 0 || m_tiles.size() == m_tileCount) return;
+  if (m_tiles.size() + missingTileCount() > tileBudget) {
+    logMessage(kMapFull, LogLevel::Error);
+    reset();
+    return;
+  }
+  createMissingTiles();
+}
+
+bool Tileset::imageGrid(const pugi::xml_node& node, Vector2u& grid) const {
+  // The last image counts, as it does when the children are read.
+  pugi::xml_node image;
+  for (const pugi::xml_node child : node.children("image")) image = child;
+  const std::string source = image.attribute("source").as_string();
+  if (source.empty()) return false;
+  Vector2u size(image.attribute("width").as_uint(0), image.attribute("height").as_uint(0));
+  if (size.x == 0 || size.y == 0) {
+    const std::string path = resolveFilePath(source, m_workingDirectory);
+    if (!readPngSize(path, size)) {
+      logMessage("Tile set " + m_name + " gives no tile count, and the size of its image " + path +
+                     " cannot be read",
+                 LogLevel::Warning);
+      return false;
+    }
+  }
+  grid = Vector2u(TilesAlong(size.x, m_tileSize.x, m_margin, m_spacing),
+                  TilesAlong(size.y, m_tileSize.y, m_margin, m_spacing));
+  return true;
 }
 
 void Tileset::reset() {
@@ -207,11 +260,21 @@ void Tileset::parseTile(const pugi::xml_node& node) {
   m_tiles.push_back(std::move(tile));
 }
 
-void Tileset::createMissingTiles() {
+std::vector<bool> Tileset::describedTiles() const {
   std::vector<bool> present(m_tileCount, false);
   for (const Tile& tile : m_tiles) {
     if (tile.ID < m_tileCount) present[tile.ID] = true;
   }
+  return present;
+}
+
+std::size_t Tileset::missingTileCount() const {
+  const std::vector<bool> present = describedTiles();
+  return std::size_t(std::count(present.begin(), present.end(), false));
+}
+
+void Tileset::createMissingTiles() {
+  const std::vector<bool> present = describedTiles();
   for (std::uint32_t id = 0; id < m_tileCount; ++id) {
     if (!present[id]) m_tiles.push_back(makeTile(id));
   }

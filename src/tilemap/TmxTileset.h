@@ -56,8 +56,12 @@ class Tileset {
   explicit Tileset(const std::string& workingDirectory) : m_workingDirectory(workingDirectory) {}
 
   // Fills the tileset from a "tileset" element, reading the external file it
-  // names if any. A skipped tileset is left with first GID 0.
-  void parse(pugi::xml_node node);
+  // names if any. A skipped tileset is left with first GID 0. A tileset that
+  // would hold more than tileBudget tile records (what the map has left) is
+  // skipped before any record is made. Without "tilecount" or "columns" (as
+  // older editors wrote), they follow from the image: its "width" and
+  // "height", or its PNG header when it has none.
+  void parse(pugi::xml_node node, std::uint32_t tileBudget = maxTilesetTiles);
 
   std::uint32_t getFirstGID() const { return m_firstGID; }
   // First GID + tile count - 1, in unsigned arithmetic.
@@ -80,6 +84,12 @@ class Tileset {
   void reset();
   void parseTerrainTypes(const pugi::xml_node& node);
   void parseTile(const pugi::xml_node& node);
+  // The columns and rows of whole tiles in the image; false when the
+  // tileset has no image or its size cannot be learnt.
+  bool imageGrid(const pugi::xml_node& node, Vector2u& grid) const;
+  // Which IDs below the tile count a tile element described.
+  std::vector<bool> describedTiles() const;
+  std::size_t missingTileCount() const;
   // Adds a default record for every ID below the tile count that no tile
   // element described, in increasing order.
   void createMissingTiles();

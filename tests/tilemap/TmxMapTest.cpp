@@ -2,6 +2,8 @@
 // hostile files that must end in a logged failure.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "TmxTestSupport.h"
 #include "tilemap/TmxMap.h"
 
@@ -478,6 +480,57 @@ TEST(TmxMap, TilesetRecordsAreBoundedPerMap) {
   EXPECT_EQ(map.getTilesets()[1].getFirstGID(), 0u);  // skipped, in its place
   EXPECT_TRUE(map.getTilesets()[1].getTiles().empty());
   EXPECT_EQ(map.getTilesets()[2].getTiles().size(), 4u);
+}
+
+size_t CountOf(const std::vector<std::string>& lines, const std::string& line) {
+  return size_t(std::count(lines.begin(), lines.end(), line));
+}
+
+TEST(TmxMap, BaseSixtyFourDataFillsALayersCellsOnce) {
+  // Each data element alone would give a tile per cell, a million of them.
+  Map map;
+  const Loaded loaded = Load(map, kData + "/hostile/many-data.tmx");
+  EXPECT_TRUE(loaded.ok);
+  ASSERT_EQ(map.getLayers().size(), 1u);
+  EXPECT_EQ(LayerAs<tmx::TileLayer>(map, 0).getTiles().size(), 1024u * 1024u);
+  ASSERT_EQ(loaded.log.size(), 16u);
+  EXPECT_EQ(loaded.log[0], "WARNING: Layer l data holds 4 bytes where 4194304 were expected.");
+  EXPECT_EQ(CountOf(loaded.log, "ERROR: Layer l has base64 data for its cells already. Data skipped."), 15u);
+}
+
+TEST(TmxMap, TilesetsPastTheMapsBoundAreRefusedBeforeTheyAreRead) {
+  // 200 sets of 262,144 tiles in 20 KB: the first one fills the map's bound.
+  Map map;
+  const Loaded loaded = Load(map, kData + "/hostile/many-tilesets.tmx");
+  EXPECT_TRUE(loaded.ok);
+  ASSERT_EQ(map.getTilesets().size(), 200u);
+  EXPECT_EQ(map.getTilesets()[0].getTiles().size(), tmx::maxTilesetTiles);
+  for (std::size_t i = 1; i < map.getTilesets().size(); ++i) {
+    EXPECT_EQ(map.getTilesets()[i].getFirstGID(), 0u) << i;
+    EXPECT_TRUE(map.getTilesets()[i].getTiles().empty()) << i;
+  }
+  EXPECT_EQ(CountOf(loaded.log, "WARNING: Tile image path missing"), 1u) << "only the first set's tiles are read";
+  EXPECT_EQ(CountOf(loaded.log, "ERROR: Map holds too many tile set tiles, tile set will be skipped"), 199u);
+}
+
+TEST(TmxMap, OlderTilesetsTakeTheirGridFromTheImage) {
+  Map map;
+  const Loaded loaded = Load(map, kData + "/older/older.tmx");
+  EXPECT_TRUE(loaded.ok);
+  EXPECT_EQ(loaded.log, std::vector<std::string>{"WARNING: Tile set unreadable gives no tile count, and the size of its "
+                                                 "image " + kData + "/older/missing.png cannot be read"})
+      << "and no layer uses tile ids that no tile set holds";
+  ASSERT_EQ(map.getTilesets().size(), 3u);
+  const tmx::Tileset& sized = map.getTilesets()[0];
+  EXPECT_EQ(sized.getColumnCount(), 4u);
+  EXPECT_EQ(sized.getTileCount(), 12u);
+  EXPECT_EQ(sized.getLastGID(), 12u);
+  const tmx::Tileset& header = map.getTilesets()[1];  // 54 x 36 pixels in the PNG header
+  EXPECT_EQ(header.getColumnCount(), 3u);
+  EXPECT_EQ(header.getTileCount(), 6u);
+  ASSERT_EQ(header.getTiles().size(), 6u);
+  EXPECT_EQ(header.getTiles()[4].imagePosition, Vector2u(16, 16));
+  EXPECT_EQ(map.getTilesets()[2].getTileCount(), 0u);
 }
 
 TEST(TmxMap, DeeplyNestedXml) {

@@ -138,7 +138,10 @@ TEST(TmxTileLayer, DataOfTheWrongLengthLoadsWithAWarning) {
        "WARNING: Layer l data holds 8 bytes where 16 were expected."},
       {"long zlib", "<data encoding=\"base64\" compression=\"zlib\">" + tmxtest::Base64(tmxtest::Deflate(six)) +
                         "</data>", {1, 2, 3, 4},
-       "WARNING: Layer l data holds 17 bytes where 16 were expected."},
+       "WARNING: Layer l data holds 24 bytes where 16 were expected."},
+      {"very long zlib", "<data encoding=\"base64\" compression=\"zlib\">" +
+                             tmxtest::Base64(tmxtest::DeflateZeros(std::size_t(1) << 28)) + "</data>", {0, 0, 0, 0},
+       "WARNING: Layer l data holds more than 134217728 bytes where 16 were expected."},
       // CSV and tile elements give the tiles as read.
       {"long csv", "<data encoding=\"csv\">1,2,3,4,5</data>", {1, 2, 3, 4, 5},
        "WARNING: Layer l data holds 5 tiles where 4 were expected."},

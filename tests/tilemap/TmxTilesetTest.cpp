@@ -234,6 +234,35 @@ TEST(TmxTileset, TileElementsBeyondTheLimitRefuseTheSet) {
   EXPECT_TRUE(parsed.tileset.getTiles().empty());
 }
 
+TEST(TmxTileset, WithoutCountOrColumnsTheImageGridGivesThem) {
+  // Whole tiles from the margin on, one spacing apart; the given attribute wins.
+  const struct {
+    const char* attributes;
+    const char* image;
+    std::uint32_t columns;
+    std::uint32_t count;
+  } cases[] = {
+      {"", R"(width="64" height="48")", 4, 12},
+      {R"(margin="1" spacing="2")", R"(width="54" height="36")", 3, 6},
+      {R"(margin="1" spacing="2")", R"(width="53" height="35")", 3, 6},  // no margin at the far side
+      {R"(margin="1" spacing="2")", R"(width="52" height="36")", 2, 4},
+      {"", R"(width="15" height="48")", 0, 0},                            // narrower than one tile
+      {R"(margin="4294967295")", R"(width="64" height="48")", 0, 0},       // a negative margin read unsigned
+      {R"(columns="2")", R"(width="64" height="48")", 2, 12},
+      {R"(tilecount="5")", R"(width="64" height="48")", 4, 5},
+      {R"(columns="0" tilecount="0")", R"(width="64" height="48")", 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.attributes) + " " + c.image);
+    const Parsed parsed = Parse(std::string(R"(<tileset firstgid="1" tilewidth="16" tileheight="16" )") +
+                                c.attributes + R"(><image source="t.png" )" + c.image + "/></tileset>");
+    EXPECT_TRUE(parsed.log.empty());
+    EXPECT_EQ(parsed.tileset.getColumnCount(), c.columns);
+    EXPECT_EQ(parsed.tileset.getTileCount(), c.count);
+    EXPECT_EQ(parsed.tileset.getTiles().size(), c.count);
+  }
+}
+
 TEST(TmxTileset, CopiesItsRecords) {
   const Parsed parsed = Parse(R"(<tileset firstgid="1" tilewidth="8" tileheight="8" tilecount="2">
       <tile id="1" type="t"><objectgroup><object name="box"/></objectgroup></tile></tileset>)");

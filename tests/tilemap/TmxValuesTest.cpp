@@ -149,6 +149,7 @@ struct Inflated {
   bool ok;
   std::vector<unsigned char> bytes;
   std::vector<std::string> log;
+  std::uint64_t length = 0;  // of the whole stream, as reported
 };
 
 Inflated Inflate(const std::string& source, std::int32_t expected) {
@@ -156,7 +157,7 @@ Inflated Inflate(const std::string& source, std::int32_t expected) {
   Inflated result;
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  result.ok = tmx::decompressZlib(source.data(), result.bytes, std::int32_t(source.size()), expected);
+  result.ok = tmx::decompressZlib(source.data(), result.bytes, std::int32_t(source.size()), expected, &result.length);
   testing::internal::GetCapturedStdout();
   testing::internal::GetCapturedStderr();
   result.log = log.Lines();
@@ -182,6 +183,25 @@ TEST(TmxZlib, LongerDataIsCutOneBytePastTheExpectedSize) {
   const Inflated result = Inflate(bomb, 16);
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(result.bytes.size(), 17u);
+  EXPECT_GT(result.length, tmx::maxCountedLength) << "followed only so far";
+
+  // Below that bound the whole length is counted (through several rounds of
+  // the buffer that counts it), and the whole stream is checked.
+  const std::string data = tmxtest::GidBytes(std::vector<std::uint32_t>(100000, 7));
+  const Inflated longer = Inflate(tmxtest::Deflate(data), 16);
+  EXPECT_TRUE(longer.ok);
+  EXPECT_EQ(longer.bytes.size(), 17u);
+  EXPECT_EQ(longer.length, data.size());
+  const Inflated trailing = Inflate(tmxtest::Deflate(data) + "junk", 16);
+  EXPECT_FALSE(trailing.ok);
+  EXPECT_EQ(trailing.log,
+            std::vector<std::string>{"ERROR: Layer data continues past the end of its zlib stream. Layer skipped."});
+  const std::string stream = tmxtest::Deflate(data);
+  EXPECT_FALSE(Inflate(stream.substr(0, stream.size() - 6), 16).ok) << "a truncated long stream";
+
+  const Inflated exact = Inflate(tmxtest::Deflate(data), std::int32_t(data.size()));
+  EXPECT_EQ(exact.length, data.size());
+  EXPECT_EQ(exact.bytes.size(), data.size());
 }
 
 TEST(TmxZlib, BrokenStreamsFailWithTheirCode) {
@@ -198,7 +218,8 @@ TEST(TmxZlib, BrokenStreamsFailWithTheirCode) {
       {"empty", "", {"ERROR: -5"}},
       {"gzip", tmxtest::Deflate(pattern, 31), {"INFO: If using gzip compression try using zlib instead", "ERROR: -3"}},
       {"corrupt", stream.substr(0, 2) + std::string(64, '\xFF'), {"INFO: If using gzip compression try using zlib instead", "ERROR: -3"}},
-      {"trailing bytes", stream + "junk", {"ERROR: Layer data continues past the end of its zlib stream"}},
+      {"trailing bytes", stream + "junk",
+       {"ERROR: Layer data continues past the end of its zlib stream. Layer skipped."}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
