@@ -3,8 +3,10 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "base/Log.h"
 #include "core/GameIF.h"
 #include "core/LuaManager.h"
+#include "core/ResourcePath.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "render/Texture.h"
@@ -88,6 +90,7 @@ void ResourceManager::EraseImages(Predicate drop) {
 
 void ResourceManager::Clear() {
   airData_.clear();
+  missingImages_.clear();
   EraseImages([](const OwnerPair&) { return true; });
   for (auto& [key, record] : spines_) DisposeSpine(record);
   spines_.clear();
@@ -102,6 +105,7 @@ void ResourceManager::ClearProject(int project) {
   // The grid scratch record is the manager's own, not a project resource.
   const OwnerPair scratch{1, kScratchImageId};
   EraseImages([&](const OwnerPair& pair) { return ofProject(pair.variant) && pair != scratch; });
+  std::erase_if(missingImages_, [&](const OwnerPair& pair) { return ofProject(pair.variant); });
   for (auto it = spines_.begin(); it != spines_.end();) {
     if (!ofProject(std::get<0>(it->first))) {
       ++it;
@@ -157,6 +161,7 @@ Image* ResourceManager::GetImage(OwnerPair pair) {
   // Glyph sheets belong to the font rasteriser, which is not part of this build yet.
   if (ResourceKind(pair.id) == kKindGlyphSheet) return nullptr;
   if (auto found = images_.find(pair); found != images_.end()) return found->second.get();
+  if (missingImages_.count(pair)) return nullptr;
   return CreateImage(pair, false);
 }
 
@@ -168,8 +173,13 @@ Image* ResourceManager::CreateImage(OwnerPair pair, bool base) {
   image->ownerId = pair.id;
   if (!base) {
     auto texture = std::make_unique<Texture>(static_cast<uint32_t>(pair.variant), pair.id);
-    // A PNG whose header cannot be read is a failed load: no entry is left.
-    if (!texture->ReadPNGSize() && texture->Kind() == kKindImage) return nullptr;
+    // A PNG whose header cannot be read is a failed load: no entry is left,
+    // and GetImage answers for the pair from now on without the files.
+    if (!texture->ReadPNGSize() && texture->Kind() == kKindImage) {
+      ReportMissingImage(pair, *texture);
+      missingImages_.insert(pair);
+      return nullptr;
+    }
     image->AdoptTexture(std::move(texture));
     image->width = static_cast<float>(image->texture->width);
     image->height = static_cast<float>(image->texture->height);
@@ -181,6 +191,24 @@ Image* ResourceManager::CreateImage(OwnerPair pair, bool base) {
 void ResourceManager::RemoveImage(int32_t variant, uint32_t id) {
   const OwnerPair pair{variant, id};
   EraseImages([&pair](const OwnerPair& candidate) { return candidate == pair; });
+  missingImages_.erase(pair);
+}
+
+void ResourceManager::ReportMissingImage(OwnerPair pair, const Texture& texture) const {
+  const int project = pair.variant & 0xFF;
+  if (const char* path = GetPath(texture.SourceId(), project)) {
+    LogPrintf("image 0x%08x of project %d: %s cannot be read as a PNG file\n", pair.id, project, path);
+    return;
+  }
+  std::string tried;
+  for (const std::string& path : ResourceFileCandidates(texture.SourceId(), project)) {
+    tried += (tried.empty() ? "" : ", ") + path;
+  }
+  std::string message = "no file " + tried;
+  if (const char* placeholder = GetPath(kPlaceholderImageId, 1)) {
+    message += ", and the placeholder " + std::string(placeholder) + " cannot be read as a PNG file";
+  }
+  LogPrintf("image 0x%08x of project %d not found (%s)\n", pair.id, project, message.c_str());
 }
 
 Image* ResourceManager::GetImageByPageName(const char* name) {

@@ -14,6 +14,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -81,7 +82,10 @@ class ResourceManager {
   size_t ResidentCount() const { return resident_.size(); }
   const std::list<Texture*>& ResidentTextures() const { return resident_; }
 
-  // The image of the pair, created on first request; null when none can be made.
+  // The image of the pair, created on first request; null when none can be
+  // made. A pair whose file is missing or unreadable is logged once and
+  // remembered as such (no further look at the file system) until it is
+  // removed or its project cleared.
   Image* GetImage(OwnerPair pair);
   // The image of a skeletal atlas page, named ".../xyz/w.png", of the atlas
   // being loaded.
@@ -89,6 +93,7 @@ class ResourceManager {
   // A new image for the pair; null when it exists already or cannot be made.
   // With `base` the caller fills rectangle and texture.
   Image* CreateImage(OwnerPair pair, bool base);
+  // Removes the image of the pair, or forgets that it could not be made.
   void RemoveImage(int32_t variant, uint32_t id);
 
   // Cached air data of the pair, or null.
@@ -119,8 +124,12 @@ class ResourceManager {
   template <class Predicate>
   void EraseImages(Predicate drop);
   void DisposeSpine(SpineRecord& record);
+  // Says why the pair's image could not be made: its file is missing (with
+  // the paths tried) or not a readable PNG.
+  void ReportMissingImage(OwnerPair pair, const Texture& texture) const;
 
   std::map<OwnerPair, std::unique_ptr<Image>> images_;
+  std::set<OwnerPair> missingImages_;  // images that could not be made
   std::map<SpineKey, SpineRecord> spines_;
   std::map<OwnerPair, std::unique_ptr<AirData>> airData_;
   // A resident texture's place in the list and the area counted for it: its

@@ -74,16 +74,44 @@ bool IsFileExist(const char* path) {
   return stat(path, &info) == 0;
 }
 
-const char* GetPath(uint32_t id, int projectIndex) {
+namespace {
+
+LuaProj* ProjectOf(int projectIndex) {
   LuaManager* manager = g_game ? g_game->GetLuaManager() : nullptr;
-  LuaProj* project = manager ? (projectIndex == 0 ? manager->CurrentProject() : manager->GetProject(projectIndex))
-                             : nullptr;
+  if (!manager) return nullptr;
+  return projectIndex == 0 ? manager->CurrentProject() : manager->GetProject(projectIndex);
+}
+
+// The files a resource id of a kind above 0 may name, project folder first.
+std::vector<std::string> FileCandidates(uint32_t id, const LuaProj& project, const std::string& dirFound,
+                                        bool hasDir) {
+  std::string dir = dirFound;
+  std::string ext;
+  LookupTable(project.state, "g_ext", id & 0xF0000000, ext);
+  if (!hasDir && !LookupTable(project.state, "g_dir", id & 0x0FF00000, dir)) dir = ".";
+  char text[32];
+  if ((id & 0xF0000000) == 0x80000000) {
+    std::snprintf(text, sizeof(text), "%03x/%x", (id >> 4) & 0xFFF, id & 0xF);
+  } else {
+    std::snprintf(text, sizeof(text), "%04x", id & 0xFFFF);
+  }
+  std::vector<std::string> paths;
+  for (const std::string& folder : {project.name, std::string(kSharedProject)}) {
+    paths.push_back(RootFolder() + "/" + folder + "/" + dir + "/" + text + ext);
+  }
+  return paths;
+}
+
+}  // namespace
+
+const char* GetPath(uint32_t id, int projectIndex) {
+  LuaProj* project = ProjectOf(projectIndex);
   if (!project) return nullptr;
   const std::string& root = RootFolder();
   const std::string& name = project->name;
-  char text[32];
 
   if ((id & 0x0FFF0000) == kThumbnailDirectory) {
+    char text[32];
     std::snprintf(text, sizeof(text), "%x", id);
     return Store(root + "/" + name + "/thumbnail/" + text + ".png");
   }
@@ -96,20 +124,18 @@ const char* GetPath(uint32_t id, int projectIndex) {
     }
     return Store(root + "/" + name + "/" + dir + "/");
   }
-  std::string ext;
-  LookupTable(project->state, "g_ext", id & 0xF0000000, ext);
-  if (!hasDir && !LookupTable(project->state, "g_dir", id & 0x0FF00000, dir)) dir = ".";
-
-  if ((id & 0xF0000000) == 0x80000000) {
-    std::snprintf(text, sizeof(text), "%03x/%x", (id >> 4) & 0xFFF, id & 0xF);
-  } else {
-    std::snprintf(text, sizeof(text), "%04x", id & 0xFFFF);
-  }
-  for (const std::string& folder : {name, std::string(kSharedProject)}) {
-    std::string path = root + "/" + folder + "/" + dir + "/" + text + ext;
+  for (std::string& path : FileCandidates(id, *project, dir, hasDir)) {
     if (IsFileExist(path.c_str())) return Store(std::move(path));
   }
   return nullptr;
+}
+
+std::vector<std::string> ResourceFileCandidates(uint32_t id, int projectIndex) {
+  LuaProj* project = ProjectOf(projectIndex);
+  if (!project || (id & 0xF0000000) == 0 || (id & 0x0FFF0000) == kThumbnailDirectory) return {};
+  std::string dir;
+  const bool hasDir = LookupTable(project->state, "g_dir", id & 0x0FFF0000, dir);
+  return FileCandidates(id, *project, dir, hasDir);
 }
 
 std::vector<std::string> ScriptPathCandidates(const char* name, const char* ext) {

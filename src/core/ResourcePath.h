@@ -14,6 +14,9 @@ namespace GCore {
 
 // Path of a resource id in a project (0 means the current one), or null.
 const char* GetPath(uint32_t id, int project = 0);
+// The files GetPath looks for a resource id of a kind above 0 (not a
+// thumbnail), in order, whether they exist or not; empty for other ids.
+std::vector<std::string> ResourceFileCandidates(uint32_t id, int project = 0);
 
 // Path of a script ("ui.main" -> ui/main.lua); never null. `ext` null means ".lua".
 // The first of its candidates that exists, else the last one.

@@ -50,9 +50,10 @@ void Texture::ReleasePixels() {
   if (!savedSource) pixels.reset();
 }
 
+uint32_t Texture::SourceId() const { return IsGreyVariant() ? (id & ~kGreyBits) : id; }
+
 const char* Texture::GetSourcePath() const {
-  const uint32_t lookup = IsGreyVariant() ? (id & ~kGreyBits) : id;
-  const char* path = GetPath(lookup, static_cast<int>(variant & 0xFF));
+  const char* path = GetPath(SourceId(), static_cast<int>(variant & 0xFF));
   return path ? path : GetPath(kPlaceholderImageId, 1);
 }
 
@@ -85,9 +86,13 @@ bool Texture::LoadPNG() {
 
   FileStream stream;
   PngStreamSource source{};
-  if (!OpenSource(path.c_str(), stream, source)) return false;
   PngImage image;
-  if (!DecodePng(PngReadFromStream, &source, IsGreyVariant(), image)) return false;
+  if (!OpenSource(path.c_str(), stream, source) || !DecodePng(PngReadFromStream, &source, IsGreyVariant(), image)) {
+    // Said once per load: the renderer then uploads the texture empty and
+    // does not ask again until the texture is evicted or marked changed.
+    LogPrintf("image 0x%08x: %s does not decode as a PNG file\n", id, path.c_str());
+    return false;
+  }
   width = image.width;
   height = image.height;
   pixels = std::move(image.pixels);

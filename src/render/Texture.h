@@ -42,8 +42,10 @@ class Texture {
   bool LoadPNG();
   // Learns width and height without decoding.
   bool ReadPNGSize();
-  // The file path of the id (grey bits cleared) or of the placeholder; lives
-  // in the shared path buffer.
+  // The id whose file holds the pixels: the id with the grey bits cleared.
+  uint32_t SourceId() const;
+  // The file path of SourceId() or of the placeholder; lives in the shared
+  // path buffer.
   const char* GetSourcePath() const;
   // 0 on success, 1 on failure (the reason goes to standard error).
   int SavePNG(const char* path);

@@ -139,19 +139,68 @@ TEST_F(Images, VariantZeroMeansTheCurrentProject) {
   EXPECT_EQ(manager.GetImage({0, 0x31050001}), nullptr) << "air data ids have no image";
 }
 
-TEST_F(Images, AFailedLoadLeavesNoEntry) {
+TEST_F(Images, AFailedLoadIsSaidOnceAndRememberedUntilTheImageIsRemoved) {
   Bytes corrupt = testpng::EncodeRgba(3, 2, testpng::Pattern(3, 2));
   corrupt[20] ^= 0xFF;  // inside IHDR: its CRC no longer matches
   game.WriteImage("game", 0x11, corrupt);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(manager.GetImage({1, TestGame::Id(0x11)}), nullptr);
-  EXPECT_EQ(manager.GetImage({1, TestGame::Id(0x11)}), nullptr);
-  testing::internal::GetCapturedStderr();
+  const std::string root = game.root.Path();
+  const struct {
+    const char* what;
+    uint32_t number;
+    std::string said;
+  } cases[] = {
+      {"unreadable", 0x11,
+       "image 0x51050011 of project 1: " + root + "/game/img/0011.png cannot be read as a PNG file\n"},
+      {"missing", 0x12,
+       "image 0x51050012 of project 1 not found (no file " + root + "/game/img/0012.png, " + root +
+           "/res/common/img/0012.png)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const OwnerPair pair{1, TestGame::Id(c.number)};
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(manager.GetImage(pair), nullptr);
+    const std::string said = testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, c.said) << "said once, with the path";
 
-  game.WriteImage("game", 0x11, testpng::EncodeRgba(3, 2, testpng::Pattern(3, 2)));
-  Image* repaired = manager.GetImage({1, TestGame::Id(0x11)});
-  ASSERT_NE(repaired, nullptr) << "nothing stale stands in the way of a later load";
-  EXPECT_EQ(repaired->width, 3);
+    // Remembered: a file that appears now is not looked for...
+    game.WriteImage("game", c.number, testpng::EncodeRgba(3, 2, testpng::Pattern(3, 2)));
+    EXPECT_EQ(manager.GetImage(pair), nullptr);
+    // ...until the image is removed (unloaded), which forgets the failure.
+    manager.RemoveImage(pair.variant, pair.id);
+    Image* repaired = manager.GetImage(pair);
+    ASSERT_NE(repaired, nullptr) << "nothing stale stands in the way of a later load";
+    EXPECT_EQ(repaired->width, 3);
+  }
+}
+
+TEST_F(Images, ClearingAProjectForgetsItsFailedLoads) {
+  const OwnerPair pair{1, TestGame::Id(0x13)};
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(manager.GetImage(pair), nullptr);
+  testing::internal::GetCapturedStdout();
+  game.WriteImage("game", 0x13, testpng::EncodeRgba(3, 2, testpng::Pattern(3, 2)));
+  manager.ClearProject(2);
+  EXPECT_EQ(manager.GetImage(pair), nullptr) << "another project's clearing changes nothing";
+  manager.ClearProject(1);
+  EXPECT_NE(manager.GetImage(pair), nullptr);
+}
+
+TEST_F(Images, AFileThatDoesNotDecodeIsSaidWhenItIsDecoded) {
+  // The header is sound, the image data is not.
+  Bytes broken = testpng::EncodeRgba(3, 2, testpng::Pattern(3, 2));
+  broken[broken.size() - 20] ^= 0xFF;
+  game.WriteImage("game", 0x14, broken);
+  Image* image = manager.GetImage({1, TestGame::Id(0x14)});
+  ASSERT_NE(image, nullptr);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(image->texture->EnsurePixels());
+  const std::string said = testing::internal::GetCapturedStdout();
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said, "image 0x51050014: " + game.root.Path() + "/game/img/0014.png does not decode as a PNG file\n");
 }
 
 TEST_F(Images, OwningImageEvictsItsTextureAndCopiesNeverOwn) {
