@@ -38,7 +38,7 @@ uint32_t CompileShader(uint32_t type, const char* source) {
   return shader;
 }
 
-void GShader::Build(const char* vertexSource, const char* fragmentSource) {
+void GShader::Build(const char* vertexSource, const char* fragmentSource, Matrices matrices) {
   CheckGlError("shader begin");
   program = glCreateProgram();
   CheckGlError("shader glCreateProgram");
@@ -76,6 +76,8 @@ void GShader::Build(const char* vertexSource, const char* fragmentSource) {
   attribLocations[kAttribTexCoords] = glGetAttribLocation(program, "texCoords");
   CheckGlError("shader glGetAttribLocation texCoords");
 
+  // Nothing to look for, and nothing to say, where no matrix is meant to be.
+  if (matrices == Matrices::kNone) return;
   projLocation = glGetUniformLocation(program, "proj");
   if (projLocation < 0) {
     LogWrite("shader Unable to get uniform location\n");

@@ -20,9 +20,14 @@ class GShader {
   // Frees the record only: GL programs live as long as the context.
   virtual ~GShader() = default;
 
+  // Whether the program places its vertices through the "proj" and "view"
+  // matrices (the blur programs draw in clip coordinates, without them).
+  enum class Matrices { kUsed, kNone };
+
   // Compiles and links; on failure the program is 0. Every step's driver log
-  // and failure is printed.
-  void Build(const char* vertexSource, const char* fragmentSource);
+  // and failure is printed, and so is a missing matrix uniform of a program
+  // that uses them.
+  void Build(const char* vertexSource, const char* fragmentSource, Matrices matrices = Matrices::kUsed);
 
   int32_t attribLocations[4] = {-1, -1, -1, -1};
   uint32_t program = 0;

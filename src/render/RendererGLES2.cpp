@@ -10,11 +10,11 @@ namespace GCore {
 int RendererGLES2::Init() {
   CheckGlError("shader real begin");
   RendererGL1::Init();
-  shader_ = LoadShader(1, kVertexSourceA, kModulateFragmentSource);
-  LoadShader(2, kVertexSourceA, kAddFragmentSource);
-  LoadShader(5, kVertexSourceA, kLuminanceFragmentSource);
-  LoadShader(3, kVertexSourceB, kHorizontalBlurFragmentSource);
-  LoadShader(4, kVertexSourceB, kVerticalBlurFragmentSource);
+  shader_ = LoadShader(1, kVertexSourceA, kModulateFragmentSource, GShader::Matrices::kUsed);
+  LoadShader(2, kVertexSourceA, kAddFragmentSource, GShader::Matrices::kUsed);
+  LoadShader(5, kVertexSourceA, kLuminanceFragmentSource, GShader::Matrices::kUsed);
+  LoadShader(3, kVertexSourceB, kHorizontalBlurFragmentSource, GShader::Matrices::kNone);
+  LoadShader(4, kVertexSourceB, kVerticalBlurFragmentSource, GShader::Matrices::kNone);
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
   CreateRenderTarget(targetA);
@@ -23,11 +23,12 @@ int RendererGLES2::Init() {
   return 0;
 }
 
-GShader* RendererGLES2::LoadShader(int32_t id, const char* vertexSource, const char* fragmentSource) {
+GShader* RendererGLES2::LoadShader(int32_t id, const char* vertexSource, const char* fragmentSource,
+                                   GShader::Matrices matrices) {
   auto& slot = shaders_[id];
   if (!slot) {
     slot = std::make_unique<GShader>();
-    slot->Build(vertexSource, fragmentSource);
+    slot->Build(vertexSource, fragmentSource, matrices);
     slot->id = id;
   }
   return slot.get();

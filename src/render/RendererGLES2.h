@@ -48,7 +48,8 @@ class RendererGLES2 : public RendererGL1 {
   RenderTarget targetB;
 
  private:
-  GShader* LoadShader(int32_t id, const char* vertexSource, const char* fragmentSource);
+  GShader* LoadShader(int32_t id, const char* vertexSource, const char* fragmentSource,
+                     GShader::Matrices matrices);
   void SelectShader(int32_t id);
   void UploadUniforms();
   void CreateRenderTarget(RenderTarget& target);

@@ -270,6 +270,39 @@ TEST_F(GLRenderer, ShaderThatDoesNotCompileLeavesProgramZero) {
   EXPECT_EQ(GCore::CheckGlError("after the broken build"), 0);
 }
 
+TEST_F(GLRenderer, MissingMatrixUniformsAreSaidOnlyWhereTheProgramNeedsThem) {
+  using Matrices = GCore::GShader::Matrices;
+  const struct {
+    const char* what;
+    const char* vertex;
+    const char* fragment;
+    Matrices matrices;
+    bool said;
+  } cases[] = {
+      {"placed program", GCore::kVertexSourceA, GCore::kModulateFragmentSource, Matrices::kUsed, false},
+      {"blur program", GCore::kVertexSourceB, GCore::kVerticalBlurFragmentSource, Matrices::kNone, false},
+      {"placed program without them", GCore::kVertexSourceB, GCore::kVerticalBlurFragmentSource, Matrices::kUsed,
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::internal::CaptureStdout();
+    GCore::GShader shader;
+    shader.Build(c.vertex, c.fragment, c.matrices);
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_NE(shader.program, 0u);
+    EXPECT_EQ(said.find("shader Unable to get uniform location") != std::string::npos, c.said) << said;
+    EXPECT_EQ(shader.projLocation >= 0, !c.said && c.matrices == Matrices::kUsed);
+  }
+
+  // The renderer's own five programs build without a word.
+  testing::internal::CaptureStdout();
+  GCore::RendererGLES2 another;
+  another.Init();
+  const std::string said = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(said.find("Unable to get uniform location"), std::string::npos) << said;
+}
+
 TEST_F(GLRenderer, BlurRunsNinePassesThenHolds) {
   std::vector<int> counters;
   for (int frame = 0; frame < 14; ++frame) {
