@@ -21,6 +21,7 @@ constexpr uint32_t kTipsPrefix = 0x4000;  // "p_" scripts carry function tips
 struct Line {
   std::string_view text;  // without its line end
   size_t next;            // where the following line begins
+  bool ended;             // by an LF (the file's last line may have none)
 };
 
 // The line at `pos`: up to its LF (a CR before it dropped), or up to the end of
@@ -30,7 +31,7 @@ Line NextLine(const char* bytes, size_t length, size_t pos) {
   const size_t end = lf ? static_cast<size_t>(lf - bytes) : length;
   size_t textEnd = end;
   if (textEnd > pos && bytes[textEnd - 1] == '\r') --textEnd;
-  return {std::string_view(bytes + pos, textEnd - pos), lf ? end + 1 : length};
+  return {std::string_view(bytes + pos, textEnd - pos), lf ? end + 1 : length, lf != nullptr};
 }
 
 int HexValue(char c) {
@@ -145,22 +146,25 @@ size_t LangManager::ParseHeader(const char* bytes, size_t length, uint32_t* file
 
   const Line modules = NextLine(bytes, length, pos);
   pos = modules.next;
-  if (modules.text != "]]") {
-    LoadModuleList(std::string(modules.text));
-    bool tooMany = false;
-    for (uint32_t n = 1; pos < length; ++n) {
-      const Line line = NextLine(bytes, length, pos);
-      pos = line.next;
-      if (line.text == "]]") break;
-      if (n > kMaxLine) {
-        if (!tooMany) LogPrintf("lua text header %x: texts past line %u ignored\n", id, kMaxLine);
-        tooMany = true;
-        continue;
-      }
-      if (line.text.empty()) continue;
-      // A single space stands for the empty text.
-      SetText(id << 16 | n, line.text == " " ? "" : std::string(line.text).c_str());
+  // A block closed on its module line holds nothing more: the rest of the
+  // file is script, and is not searched for entries or tips.
+  if (modules.text == "]]") return pos;
+  LoadModuleList(std::string(modules.text));
+  bool tooMany = false;
+  for (uint32_t n = 1; pos < length; ++n) {
+    const Line line = NextLine(bytes, length, pos);
+    // A last line without its LF is not read.
+    if (!line.ended) break;
+    pos = line.next;
+    if (line.text == "]]") break;
+    if (n > kMaxLine) {
+      if (!tooMany) LogPrintf("lua text header %x: texts past line %u ignored\n", id, kMaxLine);
+      tooMany = true;
+      continue;
     }
+    if (line.text.empty()) continue;
+    // A single space stands for the empty text.
+    SetText(id << 16 | n, line.text == " " ? "" : std::string(line.text).c_str());
   }
 
   ScanEntries(bytes + pos, length - pos);

@@ -47,6 +47,8 @@ TEST_F(LangManagerTest, HeaderWithoutTexts) {
       {"--[[0\nc_a,\n]]\n", 0, 0},
       {"--[[x3001\n]]\n", 0, 0},
       {"--[[123456789\n]]\n", 0, 0},  // past 8 digits: 0x12345678, not 16 bits
+      // Closed on the module line: nothing after it is read.
+      {"--[[3001\n]]\n0x30010001--[[entry]]\n", 0x3001, 12},
       {"-- [[3001\n]]\n", 0xDEAD, 0},
       {"local t = {}\n", 0xDEAD, 0},
       {"--[", 0xDEAD, 0},
@@ -63,7 +65,7 @@ TEST_F(LangManagerTest, HeaderWithoutTexts) {
 
 TEST_F(LangManagerTest, TextsModulesAndEntries) {
   // c_other runs first: its entry for line 1 is then replaced by c_main's header.
-  Script("c_other", "--[[3002\n]]\n0x30010001--[[from other]]\n0x30020002--[[other 2]]\n");
+  Script("c_other", "--[[3002\n\n]]\n0x30010001--[[from other]]\n0x30020002--[[other 2]]\n");
   Script("c_main",
          "--[[3001\n"
          "c_other,\n"
@@ -128,7 +130,7 @@ TEST_F(LangManagerTest, LineEnds) {
       {"no newline after the block", "--[[3001\n\nOne\n]]", {{0x30010001, "One"}}},
       {"no newline after the last entry", "--[[3001\n\nOne\n]]\n0x30010002--[[Two]]",
        {{0x30010001, "One"}, {0x30010002, "Two"}}},
-      {"block never closed", "--[[3001\n\nOne\nTwo", {{0x30010001, "One"}, {0x30010002, "Two"}}},
+      {"block never closed", "--[[3001\n\nOne\nTwo", {{0x30010001, "One"}, {0x30010002, "<none>"}}},
       {"CR alone stays", "--[[3001\n\nOne\rstill one\n]]\n", {{0x30010001, "One\rstill one"}}},
   };
   for (const auto& c : cases) {
@@ -158,7 +160,7 @@ TEST_F(LangManagerTest, ModuleNamesNeedTheirComma) {
 
 TEST_F(LangManagerTest, UnclosedEntryStopsTheScan) {
   const std::string bytes =
-      "--[[3001\n]]\n0x30010001--[[one]] 0x30010002--[[never closed\n0x3001000";
+      "--[[3001\n\n]]\n0x30010001--[[one]] 0x30010002--[[never closed\n0x3001000";
   uint32_t fileId = 0;
   texts_.ParseHeader(bytes.data(), bytes.size(), &fileId);
   EXPECT_EQ(Text(0x30010001), "one");
@@ -167,7 +169,7 @@ TEST_F(LangManagerTest, UnclosedEntryStopsTheScan) {
 
 TEST_F(LangManagerTest, TipsOfPrefixPScripts) {
   const std::string body =
-      "]]\nlocal t = {}\n"
+      "\n]]\nlocal t = {}\n"
       "--tips=Moves the unit\n"
       "t.move = function(unit) end\n"
       "--tips=Jumps\r\n"
@@ -188,6 +190,12 @@ TEST_F(LangManagerTest, TipsOfPrefixPScripts) {
   const std::string noTips = "--[[3001\n" + body;
   other.ParseHeader(noTips.data(), noTips.size(), &fileId);
   EXPECT_EQ(other.GetTip("move"), nullptr) << "only p_ scripts carry tips";
+
+  GCore::LangManager closedEarly;
+  const std::string closed = "--[[4001" + body;  // "]]" on the module line
+  closedEarly.ParseHeader(closed.data(), closed.size(), &fileId);
+  EXPECT_EQ(fileId, 0x4001u);
+  EXPECT_EQ(closedEarly.GetTip("move"), nullptr) << "a block closed on its module line ends the scan";
 }
 
 TEST_F(LangManagerTest, IdsAndSlots) {
