@@ -1,7 +1,6 @@
 // The script keys that belong to entities; the class bindings fall back to
 // the container's members for every other key.
 #include <algorithm>
-#include <cmath>
 
 #include "base/Log.h"
 #include "display/Entity.h"
@@ -45,11 +44,15 @@ const MemberTable<Entity>& Members() {
   return table;
 }
 
+// A numeric key as a child position: its integer value, and 0 for a number
+// that has none (2.7, 1e300), which stands for the entity itself.
+lua_Integer Position(lua_State* L, int index) { return lua_tointeger(L, index); }
+
 }  // namespace
 
 int Entity::IndexOwnKey(lua_State* L, Entity* self) {
   if (lua_isnumber(L, 2)) {
-    const double k = std::trunc(lua_tonumber(L, 2));
+    const lua_Integer k = Position(L, 2);
     DisplayObject* object = k == 0 ? self : (k >= 1 && k <= self->NumChildren())
                                                 ? self->ChildAt(static_cast<int32_t>(k) - 1)
                                                 : nullptr;
@@ -72,7 +75,7 @@ int Entity::IndexOwnKey(lua_State* L, Entity* self) {
 
 bool Entity::NewIndexOwnKey(lua_State* L, Entity* self) {
   if (lua_isnumber(L, 2)) {
-    const double k = std::trunc(lua_tonumber(L, 2));
+    const lua_Integer k = Position(L, 2);
     DisplayObject* value = ToObject<DisplayObject>(L, 3);
     if (k < 1) {
       // There is no place before the first child.

@@ -66,7 +66,9 @@ TEST_F(EntityTest, ChildrenByNumber) {
   auto* d = Make<DisplayObject>("D", "D");
   d->depth = 5;
   EXPECT_EQ(Eval("e[0] == e"), "true");
-  EXPECT_EQ(Eval("e[2] == B and e['3'] == C and e[2.7] == B"), "true");
+  EXPECT_EQ(Eval("e[2] == B and e['3'] == C and e[2.0] == B"), "true");
+  EXPECT_EQ(Eval("e[2.7] == e and e['2.5'] == e and e[1e300] == e"), "true")
+      << "a number without an integer value converts to 0: the entity itself";
   EXPECT_EQ(Eval("e[4]"), "nil");
   EXPECT_EQ(Eval("e[-1]"), "nil");
 
@@ -83,9 +85,9 @@ TEST_F(EntityTest, ChildrenByNumber) {
   EXPECT_EQ(entity->NumChildren(), 3) << "the same object: nothing";
 
   testing::internal::CaptureStdout();
-  Run("e[0] = A; e[-2] = A");
+  Run("e[0] = A; e[-2] = A; e[1.5] = A");
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(entity->NumChildren(), 3);
+  EXPECT_EQ(entity->NumChildren(), 3) << "1.5 reads as position 0 here too";
   EXPECT_NE(out.find("entity[k] = object needs k of 1 or more"), std::string::npos) << out;
 }
 
