@@ -137,12 +137,18 @@ void DisplayObject::AddKeyTrack(lua_State* L) {
   track->target = lua_isnil(L, -1) ? 0 : 1;
   StoreTrackTarget(L, *this, track->name);
 
-  // Keys beyond what the table holds would all read as zeros: not made.
+  // n keys, whatever the table holds: what it lacks reads as 0. Key times
+  // are 16-bit, so a longer list could never be told apart by time; n is
+  // bounded there rather than allocated as asked.
   int64_t count = std::max<int64_t>(Truncate(lua_tonumberx(L, 2, nullptr)), 0);
-  const int64_t held = lua_type(L, 3) == LUA_TTABLE ? static_cast<int64_t>(lua_rawlen(L, 3)) / 3 : 0;
-  count = std::min(count, held);
+  if (count > kMaxTrackKeys) {
+    LogPrintf("addKeyTrack: %lld keys asked for, %lld made\n", static_cast<long long>(count),
+              static_cast<long long>(kMaxTrackKeys));
+    count = kMaxTrackKeys;
+  }
+  const bool hasKeys = lua_type(L, 3) == LUA_TTABLE;
   track->keys.assign(static_cast<size_t>(count), TrackKey{});
-  for (int64_t i = 0; i < count; ++i) {
+  for (int64_t i = 0; i < count && hasKeys; ++i) {
     TrackKey& key = track->keys[static_cast<size_t>(i)];
     key.time = static_cast<uint16_t>(Truncate(NumberAt(L, 3, 3 * i + 1)));
     key.value = NumberAt(L, 3, 3 * i + 2);

@@ -31,6 +31,8 @@ struct KeyTrack {
 
 // Longest property name a track can animate.
 constexpr size_t kMaxTrackName = sizeof(KeyTrack::name) - 1;
+// Most keys a track is given: one per millisecond of the 16-bit key times.
+constexpr int64_t kMaxTrackKeys = 65536;
 
 // Set while Update applies track values: a script assignment of a property
 // made while it is clear cancels the track of that name.

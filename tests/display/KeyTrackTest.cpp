@@ -89,8 +89,33 @@ TEST_F(KeyTrackTest, DurationRestartsAndTheTrackRecord) {
   EXPECT_EQ(object->keyTracks.size(), 2u) << "no track for a name the record cannot hold";
   EXPECT_NE(out.find("a track needs a property name of 1 to 15 bytes"), std::string::npos);
 
+  testing::internal::CaptureStdout();
   AddTrack(object, "{t, 'z'}, 1000000000, {0, 1, 0}");
-  EXPECT_EQ(object->FindKeyTrack("z")->keys.size(), 1u) << "only the keys the table holds";
+  const std::string capped = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(object->FindKeyTrack("z")->keys.size(), 65536u) << "one key per millisecond at most";
+  EXPECT_NE(capped.find("addKeyTrack: 1000000000 keys asked for, 65536 made"), std::string::npos) << capped;
+}
+
+TEST_F(KeyTrackTest, KeysTheTableLacksReadAsZero) {
+  Run("t = {}");
+  auto* object = Make<DisplayObject>();
+  // Three keys asked for, four numbers given: the second key has its time
+  // only, the third nothing.
+  AddTrack(object, "{t, 'x'}, 3, {0, 10, 0, 500}");
+  const GCore::KeyTrack* track = object->FindKeyTrack("x");
+  ASSERT_NE(track, nullptr);
+  ASSERT_EQ(track->keys.size(), 3u);
+  EXPECT_EQ(track->keys[1].time, 500);
+  EXPECT_EQ(track->keys[1].value, 0.0);
+  EXPECT_EQ(track->keys[2].time, 0);
+  EXPECT_EQ(track->duration, 500u);
+  Step(250);
+  object->Update();
+  EXPECT_EQ(Eval("t.x"), "5.0") << "halfway from 10 to the missing value 0";
+
+  AddTrack(object, "{t, 'y'}, 2, 'no table'");
+  ASSERT_EQ(object->FindKeyTrack("y")->keys.size(), 2u);
+  EXPECT_EQ(object->FindKeyTrack("y")->keys[1].time, 0);
 }
 
 TEST_F(KeyTrackTest, AScriptAssignmentCancelsTheTrackOfThatName) {
