@@ -26,6 +26,7 @@ struct ReadJob {
   png_uint_32 height = 0;
   PngReadFunction read = nullptr;
   void* io = nullptr;
+  bool interlaced = false;
 
   ReadJob(PngReadFunction readFunction, void* readState) : read(readFunction), io(readState) {}
   ReadJob(const ReadJob&) = delete;
@@ -55,6 +56,7 @@ bool ReadInfo(ReadJob& job) {
   png_read_info(job.png, job.info);
   job.width = png_get_image_width(job.png, job.info);
   job.height = png_get_image_height(job.png, job.info);
+  job.interlaced = png_get_interlace_type(job.png, job.info) != PNG_INTERLACE_NONE;
   return job.width > 0 && job.height > 0;
 }
 
@@ -147,7 +149,9 @@ bool DecodePng(PngReadFunction read, void* io, bool grey, PngImage& image) {
   for (png_uint_32 y = 0; y < job.height; ++y) rows[y] = pixels.get() + stride * y;
   if (!ReadRows(job, rows.data())) return false;
 
-  if (grey) MakeGrey(pixels.get(), static_cast<size_t>(job.width) * job.height);
+  // The grey variant turns the rows of a plain file grey; an interlaced
+  // file keeps its colours.
+  if (grey && !job.interlaced) MakeGrey(pixels.get(), static_cast<size_t>(job.width) * job.height);
   image.width = static_cast<int32_t>(job.width);
   image.height = static_cast<int32_t>(job.height);
   image.pixels = std::move(pixels);

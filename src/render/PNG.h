@@ -39,7 +39,8 @@ bool PngReadFromMemory(void* io, uint8_t* buffer, size_t length);
 bool ReadPngHeader(PngReadFunction read, void* io, int32_t& width, int32_t& height);
 
 // Decodes the whole image to RGBA. With `grey`, red, green and blue each become
-// their integer mean. False (and an empty image) on any failure.
+// their integer mean, in files that are not interlaced. False (and an empty
+// image) on any failure.
 bool DecodePng(PngReadFunction read, void* io, bool grey, PngImage& image);
 
 // Writes RGBA pixels as an 8-bit RGBA PNG file. 0 on success, 1 on failure
