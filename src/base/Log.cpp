@@ -21,6 +21,17 @@ std::string FormatV(const char* format, va_list args) {
   return text;
 }
 
+// The text to a console stream and to the log file, flushed.
+void WriteWithLogFile(FILE* console, std::string_view text) {
+  std::lock_guard lock(g_logMutex);
+  std::fwrite(text.data(), 1, text.size(), console);
+  std::fflush(console);
+  if (g_logFile) {
+    std::fwrite(text.data(), 1, text.size(), g_logFile);
+    std::fflush(g_logFile);
+  }
+}
+
 }  // namespace
 
 bool LogOpen(const std::string& path) {
@@ -36,15 +47,7 @@ void LogClose() {
   g_logFile = nullptr;
 }
 
-void LogWrite(std::string_view text) {
-  std::lock_guard lock(g_logMutex);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-  if (g_logFile) {
-    std::fwrite(text.data(), 1, text.size(), g_logFile);
-    std::fflush(g_logFile);
-  }
-}
+void LogWrite(std::string_view text) { WriteWithLogFile(stdout, text); }
 
 void LogPrintf(const char* format, ...) {
   va_list args;
@@ -64,14 +67,6 @@ void LogErrorPrintf(const char* format, ...) {
   std::fflush(stderr);
 }
 
-void LogFatal(std::string_view text) {
-  std::lock_guard lock(g_logMutex);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
-  if (g_logFile) {
-    std::fwrite(text.data(), 1, text.size(), g_logFile);
-    std::fflush(g_logFile);
-  }
-}
+void LogFatal(std::string_view text) { WriteWithLogFile(stderr, text); }
 
 }  // namespace GCore

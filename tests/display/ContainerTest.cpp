@@ -11,38 +11,8 @@ using GCore::DisplayObjectContainer;
 using GCore::Entity;
 using Calls = std::vector<std::string>;
 
-// A drawable stand-in: records its drawing and sets the bounds it is given.
-class Probe : public DisplayObject {
- public:
-  static const GCore::ClassInfo classInfo;
-  using DisplayObject::DisplayObject;
-  const GCore::ClassInfo* GetClassInfo() const override { return &classInfo; }
-  void Draw() override {
-    DisplayObject::Draw();
-    if (auto* recorder = dynamic_cast<RecordingRenderer*>(GCore::g_renderer)) {
-      recorder->calls.push_back("draw " + name);
-    }
-    if (drawnBounds.width > 0) bounds = drawnBounds;
-  }
-  GCore::Rectangle drawnBounds;
-};
-const GCore::ClassInfo Probe::classInfo = {"Probe", &DisplayObject::classInfo};
-
 class ContainerTest : public DisplayFixture {
  protected:
-  void SetUp() override {
-    DisplayFixture::SetUp();
-    GCore::NewClassMetatable(L, &Probe::classInfo, [](lua_State*) { return 0; },
-                             [](lua_State*) { return 0; });
-    lua_pop(L, 1);
-  }
-
-  Probe* MakeProbe(const char* probeName, GCore::Rectangle drawn = {}) {
-    Probe* probe = Make<Probe>(nullptr, probeName);
-    probe->drawnBounds = drawn;
-    return probe;
-  }
-
   static std::string Names(const DisplayObjectContainer& container) {
     std::string names;
     for (const auto& child : container.children) names += child->name;

@@ -57,6 +57,24 @@ class StateRecorder : public RecordingRenderer {
   }
 };
 
+// A drawable stand-in: records "draw <name>" with the recording renderer and
+// takes the bounds it is given when drawn. Scripts see no members of it.
+class Probe : public GCore::DisplayObject {
+ public:
+  static const GCore::ClassInfo classInfo;
+  using DisplayObject::DisplayObject;
+  const GCore::ClassInfo* GetClassInfo() const override { return &classInfo; }
+  void Draw() override {
+    DisplayObject::Draw();
+    if (auto* recorder = dynamic_cast<RecordingRenderer*>(GCore::g_renderer)) {
+      recorder->calls.push_back("draw " + name);
+    }
+    if (drawnBounds.width > 0) bounds = drawnBounds;
+  }
+  GCore::Rectangle drawnBounds;
+};
+inline const GCore::ClassInfo Probe::classInfo = {"Probe", &GCore::DisplayObject::classInfo};
+
 class DisplayFixture : public testing::Test {
  protected:
   void SetUp() override {
@@ -70,6 +88,8 @@ class DisplayFixture : public testing::Test {
     manager->LoadProj("p");
     L = manager->GetProject(1)->state;
     stage = manager->GetProject(1)->stage;
+    GCore::NewClassMetatable(L, &Probe::classInfo, [](lua_State*) { return 0; }, [](lua_State*) { return 0; });
+    lua_pop(L, 1);
     Run(kRecorderScript);
   }
 
@@ -94,6 +114,13 @@ class DisplayFixture : public testing::Test {
     if (objectName) object->name = objectName;
     if (global) SetGlobal(global, object);
     return object;
+  }
+
+  // A new probe, held by the test.
+  Probe* MakeProbe(const char* probeName, GCore::Rectangle drawn = {}) {
+    Probe* probe = Make<Probe>(nullptr, probeName);
+    probe->drawnBounds = drawn;
+    return probe;
   }
 
   void SetGlobal(const char* global, GCore::DisplayObject* object) {
