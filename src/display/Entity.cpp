@@ -119,6 +119,8 @@ void Entity::AttachComponent(lua_State* L) {
   lua_pop(L, 1);
   // Only values that can hold fields can have an "init".
   if (type != LUA_TTABLE && type != LUA_TUSERDATA) return;
+  // The entity lives through its component's "init", whatever that does.
+  Retained<DisplayObject> hold(this);
   SelectOwnerProject(L);
   lua_pushcfunction(L, RunInit);
   lua_pushvalue(L, component);

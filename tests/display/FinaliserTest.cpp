@@ -102,4 +102,34 @@ TEST_F(Finaliser, HeldObjectsAreDestroyedWhenTheirStateCloses) {
   EXPECT_EQ(GCore::g_liveObjects, 0);
 }
 
+TEST_F(Finaliser, ObjectsTheEngineIsCallingIntoAreNotDestroyed) {
+  // Each script tries to destroy the object whose call is running it: the
+  // engine holds the object for the call, so the object stays whole.
+  const struct {
+    const char* what;
+    const char* script;
+  } cases[] = {
+      {"component init", "o = g.Entity(); o.c_x = { init = function() getmetatable(o).__gc(o) end }"},
+      {"broadcast", "o = g.Entity(); o.c_y = setmetatable({}, { hit = function() getmetatable(o).__gc(o) end })\n"
+                    "o.broadcast('hit')"},
+      {"event", "o = g.Entity(); o.c_z = setmetatable({}, { ping = function() getmetatable(o).__gc(o) end })\n"
+                "o.dispatchEvent('ping')"},
+      {"key track target", "o = g.Entity()\n"
+                           "local target = setmetatable({}, { __newindex = function() getmetatable(o).__gc(o) end })\n"
+                           "o.addKeyTrack({target, 'x'}, 2, {0, 0, 0, 100, 1, 0})\n"
+                           "stage.addChild(o)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int64_t live = GCore::g_liveObjects;
+    Run(c.script);
+    game->lastStep = 50;
+    stage->Update();
+    EXPECT_GT(GCore::g_liveObjects, live);
+    EXPECT_NE(Eval("o.numChildren"), "nil") << "still whole after the call";
+    Run("if o.parent then o.removeFromParent() end; o = nil; collectgarbage(); collectgarbage()");
+    EXPECT_EQ(GCore::g_liveObjects, live) << "and collected once let go";
+  }
+}
+
 }  // namespace
