@@ -2,7 +2,8 @@
 // external files and images resolve beside it, so an input that names
 // "map.tmx" as its tileset image or tsx file feeds itself to those readers
 // (the PNG header of a tileset image without a size, a tsx document).
-// Seeds: the maps under tests/tilemap/data.
+// Built and run by tests/tilemap/CMakeLists.txt; seeds: the sample maps
+// under tests/tilemap/data/maps.
 #include <unistd.h>
 
 #include <cstdint>
