@@ -2,7 +2,8 @@
 """Writes the demo project's PNG images (8-bit RGBA) with the standard library only.
 
 Usage: make-demo-images.py [FOLDER]  (default: the demo's demo/loader/img; the
-display example's copies go to docs/examples/display/loader/img)
+display example's copies go to docs/examples/display/loader/img). The white
+image 0x56000001 goes to the sys folder beside FOLDER.
 """
 import math
 import os
@@ -60,9 +61,18 @@ def button(x, y):
     return bytes([40, 120, 200, 255]) if rim else bytes([90, 170, 240, 255])
 
 
+def white(x, y):
+    # The engine's plain white image: text carets, selections and underlines.
+    return b"\xff\xff\xff\xff"
+
+
 if __name__ == "__main__":
     out = sys.argv[1] if len(sys.argv) > 1 else OUT
     os.makedirs(out, exist_ok=True)
     write_png(os.path.join(out, "0001.png"), 256, 256, background)
     write_png(os.path.join(out, "0002.png"), 64, 64, ball)
     write_png(os.path.join(out, "0003.png"), 128, 48, button)
+    # The white image lives in the project's sys folder beside img.
+    sys_folder = os.path.join(out, "..", "sys")
+    os.makedirs(sys_folder, exist_ok=True)
+    write_png(os.path.join(sys_folder, "0001.png"), 4, 4, white)

@@ -2,12 +2,17 @@
 // projects' stages and the events they send, and the game-speed keys.
 #include <algorithm>
 #include <climits>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "base/Log.h"
+#include "core/CodePage.h"
 #include "core/GameIF.h"
 #include "core/Input.h"
 #include "core/LuaManager.h"
 #include "display/DisplayObject.h"
+#include "display/TextQuad.h"
 #include "platform/Messages.h"
 #include "platform/SystemInput.h"
 #include "render/Renderer.h"
@@ -35,21 +40,35 @@ bool IsHovered(const HitList& hovered, const DisplayObject* object) {
   return object && std::any_of(hovered.begin(), hovered.end(), [&](const auto& held) { return held.Get() == object; });
 }
 
-void Press(LuaManager& projects, const char* event) {
+// The text object that takes editing, or null.
+TextQuad* EditableText(DisplayObject* object) {
+  auto* text = static_cast<TextQuad*>(CastToClass(&TextQuad::classInfo, object));
+  return text && !text->readOnly ? text : nullptr;
+}
+
+void Press(LuaManager& projects, const char* event, bool left) {
   projects.HitTest();
   g_game->pressPosition = g_game->mousePosition;
   projects.pressed.Reset(PressTarget(projects.hovered));
+  if (left) {
+    // Any press ends the editing; a press on an editable text starts it there.
+    projects.StartEditing(nullptr);
+    if (TextQuad* text = EditableText(projects.pressed.Get())) projects.StartEditing(text);
+  }
   if (projects.pressed) projects.SendEvent(projects.pressed.Get(), event);
   projects.pressTime = g_game->gameTime;
 }
 
-void Release(LuaManager& projects, const char* upEvent, const char* clickEvent) {
+void Release(LuaManager& projects, const char* upEvent, const char* clickEvent, bool left) {
   projects.pressTime = 0;
   if (projects.hovered.empty()) return;
   const Retained<DisplayObject> top = projects.hovered.back();
   projects.SendEvent(top.Get(), upEvent);
   // No new hit test on release: the press target must still be under the pointer.
-  if (IsHovered(projects.hovered, projects.pressed.Get())) projects.SendEvent(projects.pressed.Get(), clickEvent);
+  if (!IsHovered(projects.hovered, projects.pressed.Get())) return;
+  const Retained<DisplayObject> pressed = projects.pressed;
+  if (TextQuad* text = left ? EditableText(pressed.Get()) : nullptr) projects.inputFocus.Reset(text);
+  projects.SendEvent(pressed.Get(), clickEvent);
 }
 
 class Engine : public InputHandler {
@@ -64,16 +83,16 @@ class Engine : public InputHandler {
     if (button == 0) {
       g_game->leftButtonState = up;
       if (up) {
-        Release(*projects, "mouseUp", "click");
+        Release(*projects, "mouseUp", "click", true);
       } else {
-        Press(*projects, "mouseDown");
+        Press(*projects, "mouseDown", true);
       }
     } else {
       g_game->rightButtonState = up;
       if (up) {
-        Release(*projects, "rmouseUp", "rclick");
+        Release(*projects, "rmouseUp", "rclick", false);
       } else {
-        Press(*projects, "rmouseDown");
+        Press(*projects, "rmouseDown", false);
       }
     }
   }
@@ -100,15 +119,37 @@ class Engine : public InputHandler {
     if (LuaManager* projects = Projects()) projects->OnKeyUp(static_cast<uint8_t>(virtualKey & 0xFF), false);
   }
 
-  // Typed text goes to the text object being edited; with none, it is dropped.
-  void OnChar(uint8_t) override {}
+  // Typed text goes to the text object being edited; with none, it is
+  // dropped. A byte of the upper half waits for the second byte of its
+  // double-byte character.
+  void OnChar(uint8_t byte) override {
+    if (pendingLead_ == 0 && byte >= 0x80) {
+      pendingLead_ = byte;
+      return;
+    }
+    const char bytes[2] = {static_cast<char>(pendingLead_ ? pendingLead_ : byte), static_cast<char>(byte)};
+    const bool pair = pendingLead_ != 0;
+    pendingLead_ = 0;
+    InsertAnsi(std::string_view(bytes, pair ? 2 : 1));
+  }
 
   void OnImeChar(uint32_t character) override {
     if (g_runState < 0) return;
     LogPrintf("arrKey Down %d\n", static_cast<int>(character));
+    const char bytes[2] = {static_cast<char>((character >> 8) & 0xFF), static_cast<char>(character & 0xFF)};
+    InsertAnsi(std::string_view(bytes, 2));
   }
 
   void OnImeComposition() override { SetImeCompositionPosition(500, 500); }
+
+ private:
+  static void InsertAnsi(std::string_view ansi) {
+    LuaManager* projects = Projects();
+    if (!projects) return;
+    if (const std::optional<std::string> text = AnsiToUtf8(ansi)) projects->OnTextInput(text->c_str());
+  }
+
+  uint8_t pendingLead_ = 0;
 };
 
 InputHandler* g_handler = nullptr;

@@ -72,6 +72,26 @@ int MsgBox(lua_State* L);
 int clog(lua_State* L);
 int print_co(lua_State* L);
 
+// Fonts, text input and language texts.
+int addFntStyle(lua_State* L);
+int SetFontName(lua_State* L);
+int GetFontName(lua_State* L);
+int StartInput(lua_State* L);
+int GetText(lua_State* L);
+int SetText(lua_State* L);
+int SetTextRecording(lua_State* L);
+int GetTextRecorded(lua_State* L);
+int GetNumTextInLua(lua_State* L);
+int GetLuaID(lua_State* L);
+int NewLuaID(lua_State* L);
+int NewTextID(lua_State* L);
+int IsTextOwner(lua_State* L);
+int GetTextOwner(lua_State* L);
+int GetFuncTips(lua_State* L);
+int UnloadLuaText(lua_State* L);
+int LoadLuaText(lua_State* L);
+int T(lua_State* L);
+
 // The renderer's view and the window on the desktop.
 int SetRenderSZ(lua_State* L);
 int Viewport(lua_State* L);

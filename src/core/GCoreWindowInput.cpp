@@ -114,9 +114,6 @@ int SetFocus(lua_State* L) {
   return SetEditing(L);
 }
 
-// Editing starts only on text objects, which this build does not have yet.
-int SetEditing(lua_State*) { return 0; }
-
 int IsHovered(lua_State* L) {
   LuaManager* projects = g_game ? g_game->GetLuaManager() : nullptr;
   DisplayObject* object = ToObject<DisplayObject>(L, 1);

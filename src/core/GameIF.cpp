@@ -12,8 +12,11 @@
 #include "core/Object.h"
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
+#include "display/TextQuad.h"
 #include "platform/MessageBox.h"
+#include "render/FontStyle.h"
 #include "render/RendererGLES2.h"
+#include "render/TTFManager.h"
 
 namespace GCore {
 
@@ -131,6 +134,7 @@ void GameIF::RebuildRenderer() {
 bool GameIF::PreInit() {
   LogWrite("PreInit Start\n");
   CreateScriptVM();
+  fontManager_ = std::make_unique<TTFManager>();
   CreateLuaManager();
   if (!scriptVM_->Check()) return false;
   CreateRenderer();
@@ -143,6 +147,7 @@ bool GameIF::PreInit() {
 
 bool GameIF::Init() {
   if (renderer_) renderer_->Init();
+  if (fontManager_) fontManager_->Init();
   luaManager_->Initialise();
   LogWrite("Init");
   return true;
@@ -189,16 +194,23 @@ void GameIF::Quit() {
 
 int GameIF::MessageBox(const char* title, const char* text) { return ShowMessageBox(title, text); }
 
+void GameIF::SetInputText(const char* text) {
+  if (luaManager_ && luaManager_->inputFocus) luaManager_->inputFocus->SetText(text);
+}
+
 void GameIF::Shutdown() {
   // From here the last release of an engine object destroys it at once, so
   // everything the managers hold goes before the Lua states close.
   g_shuttingDown = true;
   SetBaseTransform(nullptr);
+  if (fontManager_) fontManager_->Shutdown();
+  fontManager_.reset();
   if (resourceManager_) resourceManager_->Clear();
   resourceManager_.reset();
   renderer_.reset();
   if (luaManager_) luaManager_->CloseAll();
   luaManager_.reset();
+  ClearFontStyles();
   std::fflush(stdout);
   std::fflush(stderr);
   scriptVM_.reset();

@@ -15,6 +15,7 @@ namespace GCore {
 class LuaManager;
 class Renderer;
 class ResourceManager;
+class TTFManager;
 
 struct Point {
   float x = 0;
@@ -40,11 +41,15 @@ class GameIF {
   virtual bool AcceptsInput() const { return true; }
   virtual void Quit();
   virtual int MessageBox(const char* title, const char* text);
+  // Replaces the text of the input-focus text object (the project
+  // manager's), when there is one.
+  void SetInputText(const char* text);
 
   ScriptVM* GetScriptVM() const { return scriptVM_.get(); }
   ScriptVM* CreateScriptVM();
   LuaManager* GetLuaManager() const { return luaManager_.get(); }
   LuaManager* CreateLuaManager();
+  TTFManager* GetFontManager() const { return fontManager_.get(); }
   ResourceManager* GetResourceManager() const { return resourceManager_.get(); }
   ResourceManager* CreateResourceManager();
   Renderer* GetRenderer() const { return renderer_.get(); }
@@ -73,6 +78,7 @@ class GameIF {
  protected:
   std::unique_ptr<ScriptVM> scriptVM_;
   std::unique_ptr<LuaManager> luaManager_;
+  std::unique_ptr<TTFManager> fontManager_;
   std::unique_ptr<ResourceManager> resourceManager_;
   std::unique_ptr<Renderer> renderer_;
 };

@@ -6,6 +6,7 @@
 #include "core/GameIF.h"
 #include "core/ScriptVM.h"
 #include "display/Stage.h"
+#include "display/TextQuad.h"
 #include "render/Renderer.h"
 
 namespace GCore {
@@ -137,6 +138,8 @@ void LuaManager::CloseAll() {
   newcomers.clear();
   focus.Reset();
   pressed.Reset();
+  editing.Reset();
+  inputFocus.Reset();
   closing_ = true;
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;

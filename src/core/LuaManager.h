@@ -19,6 +19,7 @@ namespace GCore {
 
 class Entity;
 class Stage;
+class TextQuad;
 using HitList = std::vector<Retained<DisplayObject>>;
 
 struct LuaProj {
@@ -72,6 +73,19 @@ class LuaManager {
   // The object that received the last press (kept until the next press).
   Retained<DisplayObject> pressed;
   uint32_t pressTime = 0;
+  // The text being edited: it takes typed text and editing keys until the
+  // next press.
+  Retained<TextQuad> editing;
+  // The game object's input-focus text object: the text a click last released
+  // on, or that a script named (StartInput); SetInputText replaces its text.
+  Retained<TextQuad> inputFocus;
+
+  // Starts editing the text (null: none), with the caret at the character
+  // under the last press; the text edited before loses its caret.
+  void StartEditing(TextQuad* text);
+  // Typed text and editing keys go to the edited text while it and its
+  // ancestors are visible; otherwise they are dropped.
+  void OnTextInput(const char* text);
 
   int ProjectCount() const { return static_cast<int>(projects_.size()); }
   // 1-based; null when out of range.

@@ -9,6 +9,7 @@
 #include "display/DisplayObjectContainer.h"
 #include "display/Entity.h"
 #include "display/Stage.h"
+#include "display/TextQuad.h"
 
 namespace GCore {
 void LuaManager::SendEvent(DisplayObject* target, const char* name, const char* arg) {
@@ -67,7 +68,39 @@ std::string KeyArgument(uint8_t key, bool repeat) {
 
 }  // namespace
 
-void LuaManager::OnKeyDown(uint8_t key, bool repeat) { SendKeyEvent("keyDown", key, repeat); }
+namespace {
+
+// The object and every ancestor are visible.
+bool ShownWithAncestors(const DisplayObject* object) {
+  for (; object; object = object->parent) {
+    if (!object->visible) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void LuaManager::StartEditing(TextQuad* text) {
+  if (editing) editing->selectFrom = editing->selectTo = -1;
+  editing.Reset(text);
+  if (!text || !g_game) return;
+  text->UpdateWorldTransform();
+  const Matrix& world = *text->worldMatrix.Get();
+  text->selectFrom = text->selectTo =
+      text->GetCharIndexAt(g_game->pressPosition.x - world.tx, g_game->pressPosition.y - world.ty);
+}
+
+void LuaManager::OnTextInput(const char* text) {
+  // Held: inserting runs scripts ("DB_EVAL"), which may drop the edit object.
+  const Retained<TextQuad> target = editing;
+  if (target && ShownWithAncestors(target.Get())) target->InsertText(text);
+}
+
+void LuaManager::OnKeyDown(uint8_t key, bool repeat) {
+  const Retained<TextQuad> target = editing;
+  if (target && ShownWithAncestors(target.Get())) target->HandleEditKey(key);
+  SendKeyEvent("keyDown", key, repeat);
+}
 
 void LuaManager::OnKeyUp(uint8_t key, bool repeat) { SendKeyEvent("keyUp", key, repeat); }
 

@@ -1,14 +1,19 @@
 #include "core/ResourceManager.h"
 
+#include <cmath>
 #include <cstring>
 #include <unordered_set>
 
 #include "base/Log.h"
 #include "core/GameIF.h"
+#include "base/Log.h"
 #include "core/LuaManager.h"
 #include "core/ResourcePath.h"
+#include "render/FontStyle.h"
+#include "render/FontTexture.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/TTFManager.h"
 #include "render/Texture.h"
 
 namespace GCore {
@@ -21,6 +26,10 @@ constexpr uint32_t kKindAirData = 3;
 constexpr uint32_t kKindGlyphSheet = 6;
 constexpr int kFontSlots = 16;
 constexpr int kMaxProject = 255;
+constexpr uint32_t kFirstFontRecord = 0x72000001;
+constexpr uint32_t kSheetMask = 0xFFFF0000;
+// A sheet's cells are this much larger than its font (in single precision).
+constexpr float kCellPerPixel = 1.1f;
 
 int64_t TextureArea(const Texture* texture) {
   return PowerOfTwoAtLeast(texture->width) * PowerOfTwoAtLeast(texture->height);
@@ -92,6 +101,7 @@ void ResourceManager::Clear() {
   airData_.clear();
   missingImages_.clear();
   EraseImages([](const OwnerPair&) { return true; });
+  ClearFontStyles();
   for (auto& [key, record] : spines_) DisposeSpine(record);
   spines_.clear();
   if (g_spineRuntime && g_spineRuntime->disposeEmptyAnimation) g_spineRuntime->disposeEmptyAnimation();
@@ -158,11 +168,46 @@ void ResourceManager::EvictTexture(Texture* texture) {
 
 Image* ResourceManager::GetImage(OwnerPair pair) {
   pair = Normalise(pair);
-  // Glyph sheets belong to the font rasteriser, which is not part of this build yet.
-  if (ResourceKind(pair.id) == kKindGlyphSheet) return nullptr;
+  if (ResourceKind(pair.id) == kKindGlyphSheet) {
+    FontTexture* sheet = GetGlyphSheet(pair);
+    return sheet ? sheet->GetGlyph(pair.id & 0xFF, static_cast<int32_t>((pair.id >> 8) & 0xFF)) : nullptr;
+  }
   if (auto found = images_.find(pair); found != images_.end()) return found->second.get();
   if (missingImages_.count(pair)) return nullptr;
   return CreateImage(pair, false);
+}
+
+Image* ResourceManager::FindImage(OwnerPair pair) {
+  auto found = images_.find(Normalise(pair));
+  return found == images_.end() ? nullptr : found->second.get();
+}
+
+FontTexture* ResourceManager::GetGlyphSheet(OwnerPair pair) {
+  pair = Normalise(pair);
+  pair.id &= kSheetMask;
+  if (ResourceKind(pair.id) != kKindGlyphSheet) return nullptr;
+  if (auto found = images_.find(pair); found != images_.end()) {
+    return static_cast<FontTexture*>(found->second->texture);
+  }
+  return LoadGlyphSheet(pair);
+}
+
+FontTexture* ResourceManager::LoadGlyphSheet(OwnerPair pair) {
+  const auto pixelHeight = static_cast<int32_t>((pair.id >> 16) & 0xFF);
+  const auto cell = static_cast<int32_t>(std::ceil(static_cast<float>(pixelHeight) * kCellPerPixel));
+  if (pixelHeight == 0) {
+    if (refusedSheets_.insert(pair).second) LogPrintf("glyph sheet %08x: font size 0\n", pair.id);
+    return nullptr;
+  }
+  auto sheet = std::make_unique<FontTexture>(static_cast<uint32_t>(pair.variant), pair.id);
+  if (!sheet->Init(pixelHeight, cell, static_cast<uint32_t>(pair.variant), pair.id)) return nullptr;
+  Image* image = CreateImage(pair, true);
+  if (!image) return nullptr;
+  image->width = image->height = static_cast<float>(FontTexture::kSide);
+  FontTexture* made = sheet.get();
+  image->AdoptTexture(std::move(sheet));
+  image->UpdateTexCoords();
+  return made;
 }
 
 Image* ResourceManager::CreateImage(OwnerPair pair, bool base) {
@@ -233,16 +278,17 @@ Image* ResourceManager::GetImageByPageName(const char* name) {
   return GetImage(OwnerPair{loadingBase.variant & 0xFF, (loadingBase.id & 0xFFFF0000u) | number});
 }
 
-void ResourceManager::SetFont(int project, int slot, const char* name, bool /*load*/) {
+void ResourceManager::SetFont(int project, int slot, const char* name, bool load) {
   if (slot < 0) {
     if (project == 1) fontNames_.clear();
     return;
   }
-  // The TrueType loading of the load flag arrives with the font rasteriser.
   if (slot >= kFontSlots || project < 0 || project > kMaxProject) return;
   const size_t index = (static_cast<size_t>(project) << 4) | static_cast<size_t>(slot);
   if (fontNames_.size() <= index) fontNames_.resize(index + 1);
   fontNames_[index] = name ? name : "";
+  const FontKey font{static_cast<uint32_t>(project), kFirstFontRecord + static_cast<uint32_t>(slot)};
+  if (load && !HasTTF(font)) AddTTF(font);
 }
 
 const char* ResourceManager::GetFontName(int project, int slot) const {

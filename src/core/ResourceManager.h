@@ -28,6 +28,7 @@
 
 namespace GCore {
 
+class FontTexture;
 class Image;
 class Texture;
 
@@ -85,11 +86,19 @@ class ResourceManager {
   // The image of the pair, created on first request; null when none can be
   // made. A pair whose file is missing or unreadable is logged once and
   // remembered as such (no further look at the file system) until it is
-  // removed or its project cleared.
+  // removed or its project cleared. For a glyph-sheet id (kind 6) the cell of
+  // the glyph of byte 0 in the style of byte 1, from the sheet of the id's
+  // upper half.
   Image* GetImage(OwnerPair pair);
+  // The glyph sheet of a kind-6 id (its lower half ignored), made on first
+  // request: bits 16 to 23 give the font's pixel height, bits 24 to 27 its
+  // slot. Null (with one message per id) for a pixel height of 0.
+  FontTexture* GetGlyphSheet(OwnerPair pair);
   // The image of a skeletal atlas page, named ".../xyz/w.png", of the atlas
   // being loaded.
   Image* GetImageByPageName(const char* name);
+  // The image of the pair when it is cached; nothing is made.
+  Image* FindImage(OwnerPair pair);
   // A new image for the pair; null when it exists already or cannot be made.
   // With `base` the caller fills rectangle and texture.
   Image* CreateImage(OwnerPair pair, bool base);
@@ -107,9 +116,12 @@ class ResourceManager {
   void ReleaseSpine(int32_t variant, uint32_t atlasId, uint32_t skeletonId);
 
   // Font name of a project's slot (0 to 15); slot < 0 with project 1 empties
-  // the table.
+  // the table. With `load`, the slot's TrueType file (font record 0x72000001 +
+  // slot) is registered unless it is already.
   void SetFont(int project, int slot, const char* name, bool load);
   const char* GetFontName(int project, int slot) const;
+  // Entries of the font-name table, slots of every project up to the highest set.
+  size_t FontNameCount() const { return fontNames_.size(); }
 
   int64_t budget = kTextureBudget;
   OwnerPair loadingBase;  // the atlas being loaded, for page names
@@ -119,6 +131,7 @@ class ResourceManager {
   using SpineKey = std::tuple<int32_t, uint32_t, uint32_t>;
 
   OwnerPair Normalise(OwnerPair pair) const;
+  FontTexture* LoadGlyphSheet(OwnerPair pair);
   // Erases the images for which `drop` holds, after clearing every pointer
   // to a texture about to be deleted.
   template <class Predicate>
@@ -142,6 +155,7 @@ class ResourceManager {
   std::list<Texture*> resident_;  // least recently used first
   std::unordered_map<const Texture*, ResidentEntry> residentIndex_;
   std::vector<std::string> fontNames_;
+  std::set<OwnerPair> refusedSheets_;  // told once
 };
 
 extern ResourceManager* g_resourceManager;

@@ -1,5 +1,7 @@
 #include "display/DisplayObject.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 
@@ -127,6 +129,25 @@ void DisplayObject::Draw() {
   g_renderer->SetTintMode(tintMode != 0);
   g_renderer->SetBlendMode(static_cast<int8_t>(blendMode));
   g_renderer->SetTextureFilter(static_cast<int8_t>(textureFilter));
+}
+
+void DisplayObject::SetBoundsFromLocalBox(float x, float y, float width, float height) {
+  const Matrix& m = *worldMatrix.Get();
+  const float xs[4] = {x, x + width, x, x + width};
+  const float ys[4] = {y, y, y + height, y + height};
+  float left = m.TransformX(xs[0], ys[0]);
+  float bottom = m.TransformY(xs[0], ys[0]);
+  float right = left;
+  float top = bottom;
+  for (int i = 1; i < 4; ++i) {
+    const float wx = m.TransformX(xs[i], ys[i]);
+    const float wy = m.TransformY(xs[i], ys[i]);
+    left = std::min(left, wx);
+    right = std::max(right, wx);
+    bottom = std::min(bottom, wy);
+    top = std::max(top, wy);
+  }
+  bounds = Rectangle{left, bottom, right - left, top - bottom};
 }
 
 void DisplayObject::Invalidate(bool transform) {

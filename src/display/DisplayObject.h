@@ -185,6 +185,9 @@ class DisplayObject : public Object {
  protected:
   // Brings the world matrix and colour up to date where dirty.
   void UpdateOwnTransform();
+  // The world bounds become the axis-aligned box of the local rectangle's
+  // corners through the world matrix.
+  void SetBoundsFromLocalBox(float x, float y, float width, float height);
 
  private:
   AirData* MediaAirData() const;

@@ -18,13 +18,6 @@ using DO = DisplayObject;
 constexpr float kPlacementTolerance = 1e-5f;
 constexpr float kScaleTolerance = 0.001f;
 
-// A switch assigned from a script: a number counts by being non-zero,
-// anything else by its truth.
-bool FlagValue(lua_State* L, int index) {
-  return lua_type(L, index) == LUA_TNUMBER ? TruncatedNumber(L, index) != 0
-                                           : lua_toboolean(L, index) != 0;
-}
-
 void StorePlacement(lua_State* L, DO& o, float DO::*field) {
   o.*field = FloatValue(L, 3);
   o.Invalidate(true);

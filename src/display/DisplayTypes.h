@@ -23,6 +23,13 @@ struct Rectangle {
   float height = 0;
 };
 
+// Moves the rectangle's x and y so that a box of w by h sits inside it at
+// the keypad position of the mode, the y axis taken as the Windows one
+// (down): 1 to 3 at y + height - h, 4 to 6 centred, 7 to 9 at y; 1, 4, 7 at x,
+// 2, 5, 8 centred, 3, 6, 9 at x + width - w. Mode 0 is 1; 7 and above 9 leave
+// the rectangle. Centring rounds down. Width and height stay.
+void AlignRect(Rectangle& rect, int32_t mode, float w, float h);
+
 // Whether a held object is still of class T. When a Lua state closes, its
 // collector destroys objects in no particular order and leaves each as a bare
 // RefObject, so a destructor must test the objects it links to.

@@ -105,6 +105,13 @@ inline uint8_t ByteValue(lua_State* L, int index) {
   return static_cast<uint8_t>(UnsignedValue(L, index));
 }
 
+// A switch assigned from a script: a number counts by being non-zero,
+// anything else by its truth.
+inline bool FlagValue(lua_State* L, int index) {
+  return lua_type(L, index) == LUA_TNUMBER ? TruncatedNumber(L, index) != 0
+                                           : lua_toboolean(L, index) != 0;
+}
+
 inline float FloatValue(lua_State* L, int index) {
   return static_cast<float>(lua_tonumberx(L, index, nullptr));
 }

@@ -5,6 +5,7 @@
 #include "core/AirData.h"
 #include "core/ResourceManager.h"
 #include "display/Stage.h"
+#include "render/FontStyle.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "render/Texture.h"
@@ -82,14 +83,8 @@ void Quad::Draw() {
   DisplayObject::Draw();
 
   Rect rect = PivotedRect(GetWidth(), GetHeight());
-  if (dirty & kDirtyBounds) {
-    // The container draw at the end clears the flag, after the children.
-    const float right = rect.x + rect.width;
-    const float top = rect.y + rect.height;
-    const float corners[8] = {rect.x, rect.y, right, rect.y, rect.x, top, right, top};
-    const Extent e = WorldExtent(*worldMatrix.Get(), corners);
-    bounds = Rectangle{e.left, e.bottom, e.right - e.left, e.top - e.bottom};
-  }
+  // The container draw at the end clears the flag, after the children.
+  if (dirty & kDirtyBounds) SetBoundsFromLocalBox(rect.x, rect.y, rect.width, rect.height);
 
   if (g_renderer && g_renderer->blurState == kBlurCapturing && ShowsRenderTarget(mediaId)) {
     g_renderer->DrawBlurPass();
@@ -106,8 +101,6 @@ void Quad::Draw() {
     }
     float colour[8];
     const uint32_t drawMode = Colours(colour);
-    // The drop shadow (text-style byte 2) takes its colours from the font
-    // styles; there is no style list in this build, so no shadow is drawn.
     if (g_renderer) {
       DrawPlacement at;
       at.x = rect.x;
@@ -116,6 +109,7 @@ void Quad::Draw() {
       at.height = rect.height;
       at.matrix = worldMatrix.Get();
       const Image window = Windowed(*image, rect);
+      if (textStyle[2] != 0) DrawShadow(window, frame, drawMode, at);
       g_renderer->DrawImage(&window, &frame, colour, drawMode, at);
     }
     if (frame.width > 0 && group > 0) PublishCollisionBoxes(frame, rect);
@@ -177,6 +171,19 @@ uint32_t Quad::Colours(float colour[8]) const {
   colour[7] = colour[3];
   mode |= (gradient & 0xFF) << 16;
   return mode;
+}
+
+void Quad::DrawShadow(const Image& image, const AirFrameInfo& frame, uint32_t mode,
+                      DrawPlacement at) const {
+  // Both colours of the style named by `fontStyle`, at the shadow's alpha.
+  const FontStyle& style = FontStyleAt(textStyle[3]);
+  float colour[8];
+  ColourToFloats(style.color1, colour);
+  ColourToFloats(style.color2, colour + 4);
+  colour[3] = colour[7] = static_cast<float>(textStyle[2]) * kChannelScale;
+  at.x += textStyle[0];
+  at.y += textStyle[1];
+  g_renderer->DrawImage(&image, &frame, colour, mode, at);
 }
 
 void Quad::PublishCollisionBoxes(const AirFrameInfo& frame, const Rect& rect) {

@@ -6,8 +6,9 @@
 //  - The quad owns no resources: images, air data and textures belong to the
 //    resource manager; the stage's collision groups hold their own
 //    references to the quads that published boxes.
-//  - Drawing order within a frame: the media image (its content size fitted
-//    first), then the collision boxes of the current air frame, then the
+//  - Drawing order within a frame: the drop shadow when the text-style word
+//    asks for one, the media image (its content size fitted first), then
+//    the collision boxes of the current air frame, then the
 //    children through the container draw.
 //  - A quad whose media is a render target asks the renderer for an
 //    off-screen capture in every Update and, while the renderer captures,
@@ -22,6 +23,7 @@
 namespace GCore {
 
 struct AirFrameInfo;
+struct DrawPlacement;
 class Image;
 
 class Quad : public Entity {
@@ -69,6 +71,10 @@ class Quad : public Entity {
   // The first colour from the world colour and, with a gradient, the second
   // after it; returns the DrawImage mode word.
   uint32_t Colours(float colour[8]) const;
+  // The drop shadow: the image again in the colours of the font style that
+  // text-style byte 3 names, at the alpha of byte 2, moved by bytes 0 and 1.
+  void DrawShadow(const Image& image, const AirFrameInfo& frame, uint32_t mode,
+                  DrawPlacement at) const;
   // Adds the frame's boxes, in stage coordinates, to the current stage's
   // collision group of this quad's group key.
   void PublishCollisionBoxes(const AirFrameInfo& frame, const Rect& rect);

@@ -2,6 +2,8 @@
 // changed, and leave memory right after.
 #include <GLES2/gl2.h>
 
+#include <algorithm>
+
 #include "base/Log.h"
 #include "core/ResourceManager.h"
 #include "render/RendererGL1.h"
@@ -26,7 +28,15 @@ void RendererGL1::Upload(Texture& texture, bool fresh) {
   }
   const bool sameSize =
       texture.width == texture.uploadedWidth && texture.height == texture.uploadedHeight;
-  if (fresh || !sameSize || texture.width > kSubUpdateMaxWidth) {
+  const int32_t rowsBegin = std::max(texture.dirtyRowsBegin, 0);
+  const int32_t rowsEnd = std::min(texture.dirtyRowsEnd, texture.height);
+  texture.dirtyRowsBegin = texture.dirtyRowsEnd = 0;
+  if (!fresh && sameSize && texture.pixels && rowsEnd > rowsBegin) {
+    // Only the rows that changed.
+    const size_t rowBytes = static_cast<size_t>(texture.width) * 4;
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, rowsBegin, texture.width, rowsEnd - rowsBegin, GL_RGBA,
+                    GL_UNSIGNED_BYTE, texture.pixels.get() + rowBytes * static_cast<size_t>(rowsBegin));
+  } else if (fresh || !sameSize || texture.width > kSubUpdateMaxWidth) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texture.width, texture.height, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, texture.pixels.get());
     texture.uploadedWidth = texture.width;

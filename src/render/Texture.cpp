@@ -1,5 +1,6 @@
 #include "render/Texture.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -45,6 +46,17 @@ bool OpenSource(const char* path, FileStream& stream, PngStreamSource& source) {
 Texture::Texture(uint32_t variantWord, uint32_t resourceId) : variant(variantWord), id(resourceId) {}
 
 Texture::~Texture() { glName = 0; }
+
+void Texture::MarkRowsDirty(int32_t begin, int32_t end) {
+  if (!dirty) {
+    dirty = true;
+    dirtyRowsBegin = begin;
+    dirtyRowsEnd = end;
+  } else if (dirtyRowsEnd > dirtyRowsBegin) {
+    dirtyRowsBegin = std::min(dirtyRowsBegin, begin);
+    dirtyRowsEnd = std::max(dirtyRowsEnd, end);
+  }
+}
 
 void Texture::ReleasePixels() {
   if (!savedSource) pixels.reset();

@@ -59,7 +59,15 @@ class Texture {
   void ComposeMask(int x0, int y0, int x1, int y1);
   void ComposeMaskOutline(int x0, int y0, int x1, int y1);
 
+  // Marks rows [begin, end) as changed. Changes of a texture that is dirty
+  // already widen its range; a texture dirty as a whole stays so.
+  void MarkRowsDirty(int32_t begin, int32_t end);
+
   bool dirty = true;            // pixels must be uploaded at the next preparation
+  // When not empty, the rows holding every change since the last upload;
+  // empty with `dirty` set means the whole texture.
+  int32_t dirtyRowsBegin = 0;
+  int32_t dirtyRowsEnd = 0;
   int32_t glName = 0;           // 0 = not uploaded
   uint32_t outlineColour = 0;   // mask outline, red in bits 16 to 23; 0 = none
   float feather = 5.0f;         // soft-edge width of mask strokes, pixels

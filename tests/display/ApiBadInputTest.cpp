@@ -88,7 +88,7 @@ class ApiBadInput : public DisplayFixture {
     heldMatrix = destroy(holder.worldMatrix)
     values = { nil, 0, -1, 1.5, 1e308, -1e308, 0/0, math.mininteger, "", "x", "0x10", {}, { x = 1 },
                io.stdout, coroutine.create(function() end), print, true, false,
-               g.Entity(), g.DisplayObject(), g.Quad(), g.Matrix(), g.Stage(),
+               g.Entity(), g.DisplayObject(), g.Quad(), g.TextQuad(), g.Matrix(), g.Stage(),
                destroy(g.Entity()), destroy(g.Quad()), destroy(g.Matrix()),
                heldOnStage, heldFocused, heldHovered, heldMatrix }
 
@@ -145,6 +145,8 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
       "anyChildContains" }
     local entity = { "broadcast" }
     local quad = { "setGradient" }
+    local textQuad = { "getSelectionStart", "getSelectionEnd", "getLineOf", "layout", "measure", "getCharIndexAt",
+                       "setCallback" }
     local matrix = { "transformX", "transformY", "setTo", "identity", "invert", "translate", "rotate", "scale",
                      "concat", "createBox", "setBox" }
     local function all(...)
@@ -157,6 +159,7 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
       { "DisplayObjectContainer", g.DisplayObjectContainer, all(displayObject, container) },
       { "Entity", g.Entity, all(displayObject, container, entity) },
       { "Quad", g.Quad, all(displayObject, container, entity, quad) },
+      { "TextQuad", g.TextQuad, all(displayObject, container, entity, quad, textQuad) },
       { "Matrix", g.Matrix, matrix },
       { "a held Entity", function() return heldOnStage end, all(displayObject, container, entity) },
       { "a held Quad", function() return heldFocused end, all(displayObject, container, entity, quad) },

@@ -18,6 +18,7 @@ class BindingBadInput : public DisplayFixture {
     Run("g = require 'gcore.c'");
     container = Make<DisplayObjectContainer>("p");
     object = Make<DisplayObject>("o");
+    Run("t = g.TextQuad(); t.text = 'bad [a=01input]'");
   }
 
   // The error a chunk raises, or "" when it runs through.
@@ -166,6 +167,10 @@ TEST_F(BindingBadInput, ArgumentsOfTheWrongKind) {
       "o.setTrackTime(nil, 5)",   "o.clearKeyTrack({})",       "o.getTrackTime()",
       "o.setActionByName({})",    "o.globalToLocal('a', {})",  "o.hitTestPoint()",
       "o.anchors = -1",           "o.slot = {}",               "o.slotHigh = 1e300",
+      "t.getLineOf({})",          "t.layout(-5)",              "t.layout(1e300)",
+      "t.measure('x')",           "t.getCharIndexAt()",        "t.setCallback()",
+      "t.setCallback({}, print)", "t.text = {}",               "t.font = -1",
+      "t.textId = 0/0",           "t.align = {}",              "t.selectTo = 1e300",
   };
   for (const char* call : calls) EXPECT_EQ(ErrorOf(call), "") << call;
   testing::internal::GetCapturedStdout();

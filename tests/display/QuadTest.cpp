@@ -5,6 +5,7 @@
 // bad uses.
 #include "DisplayFixture.h"
 #include "display/AirParser.h"
+#include "render/FontStyle.h"
 #include "display/Quad.h"
 #include "render/Image.h"
 #include "render/Texture.h"
@@ -232,6 +233,41 @@ TEST_F(QuadTest, GradientGivesTheModesSecondColour) {
   Run("q.setGradient(80, 0, 0, 255)");
   quad->Draw();
   EXPECT_EQ(recorder.Pending().size(), 54u) << "an ellipse with its rim in the second colour";
+}
+
+TEST_F(QuadTest, DropShadowTakesTheColoursOfTheFontStyle) {
+  AddImage(kImageId, 64, 32);
+  Quad* quad = MakeQuad(100, 50, kImageId, "q");
+  // Without any style the default (white) serves; then the style fontStyle names.
+  Run("q.fontStyleOn = 128; q.textByte0, q.textByte1 = 3, 4");
+  const struct {
+    const char* styles;
+    float r, g, b;
+  } cases[] = {
+      {"", 1, 1, 1},
+      {"gcore.addFntStyle(0xFF0000, 0, 0, 0, 0); gcore.addFntStyle(0x0000FF, 0, 0, 0, 0)", 1, 0, 0},
+      {"q.fontStyle = 2", 0, 0, 1},
+      {"q.fontStyle = 9", 1, 0, 0},  // beyond the list: the first
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.styles);
+    Run(c.styles);
+    Clear();
+    quad->Draw();
+    const std::vector<RecordedVertex> drawn = recorder.Pending();
+    ASSERT_EQ(drawn.size(), 12u) << "the shadow, then the image";
+    EXPECT_NEAR(drawn[0].r, c.r, 1e-3);
+    EXPECT_NEAR(drawn[0].g, c.g, 1e-3);
+    EXPECT_NEAR(drawn[0].b, c.b, 1e-3);
+    EXPECT_NEAR(drawn[0].a, 128.0f / 255, 1e-3);
+    EXPECT_NEAR(drawn[0].x, drawn[6].x + 3, 1e-3) << "moved by the text bytes";
+    EXPECT_NEAR(drawn[0].y, drawn[6].y + 4, 1e-3);
+  }
+  GCore::ClearFontStyles();
+  Run("q.fontStyleOn = 0");
+  Clear();
+  quad->Draw();
+  EXPECT_EQ(recorder.Pending().size(), 6u) << "no shadow without its alpha";
 }
 
 TEST_F(QuadTest, NineSliceImagesAreSlicedNotWindowed) {

@@ -23,6 +23,7 @@ const Example kExamples[] = {
     {"hello", {"hello: gameinit, design size 640 x 480", "hello: ready, 10 frames in", "hello: closing after"}},
     {"display",
      {"display: the layer is 800 x 600", "display: ready, the button's corner is at (304, 64) on the stage"}},
+    {"text", {"text: ready, the paragraph has 3 lines"}},
     {"modules",
      {"modules: sha1(abc) = a9993e364706816aba3e25717850c26c9cd0d89d", "modules: des round trip: meet at noon",
       "modules: shared secrets match: true", "modules: msgpack round trip: ball at 3.0, red and round",
@@ -84,6 +85,14 @@ TEST_F(DocsExamples, EachRunsAndClosesWithItsWindow) {
       EXPECT_GT(background.b, background.r + 30);
       EXPECT_LT(background.b, 170);
       EXPECT_TRUE(Near(e2e::PixelAt(shot, 400, 500), {90, 170, 240}));
+    }
+    if (example.name == "text" && captured) {
+      // The title's first word is gold, its last sky blue, above it black.
+      e2e::Picture picture;
+      ASSERT_TRUE(picture.Load(shot));
+      EXPECT_GT(picture.Count(260, 35, 540, 70, [](int r, int g, int b) { return Near({r, g, b}, {255, 200, 48}); }), 100);
+      EXPECT_GT(picture.Count(260, 35, 540, 70, [](int r, int g, int b) { return Near({r, g, b}, {96, 176, 255}); }), 100);
+      EXPECT_TRUE(Near(e2e::PixelAt(shot, 400, 20), {0, 0, 0}));
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -66,7 +67,7 @@ bool EnsureDisplay() {
     const int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, 1);
     dup2(devnull, 2);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
+    execlp("Xvfb", "Xvfb", "-noreset", "-displayfd", fd.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
            static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -197,6 +198,29 @@ Rgb PixelAt(const std::string& path, int x, int y) {
   }
   const uint8_t* p = image.pixels.get() + (static_cast<size_t>(y) * image.width + x) * 4;
   return {p[0], p[1], p[2]};
+}
+
+bool Picture::Load(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  GCore::PngMemorySource source{bytes.data(), bytes.size(), 0};
+  GCore::PngImage image;
+  if (!GCore::DecodePng(GCore::PngReadFromMemory, &source, false, image)) return false;
+  width_ = image.width;
+  height_ = image.height;
+  rgba_.assign(image.pixels.get(), image.pixels.get() + static_cast<size_t>(width_) * height_ * 4);
+  return true;
+}
+
+int Picture::Count(int x0, int y0, int x1, int y1, const std::function<bool(int, int, int)>& test) const {
+  int n = 0;
+  for (int y = std::max(y0, 0); y < std::min(y1, height_); ++y) {
+    for (int x = std::max(x0, 0); x < std::min(x1, width_); ++x) {
+      const uint8_t* p = &rgba_[(static_cast<size_t>(y) * width_ + x) * 4];
+      n += test(p[0], p[1], p[2]) ? 1 : 0;
+    }
+  }
+  return n;
 }
 
 bool WaitForLog(const GameRoot& root, const std::string& text, int waitMs) {

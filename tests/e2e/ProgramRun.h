@@ -55,6 +55,20 @@ struct Rgb {
 // file cannot be read or is smaller.
 Rgb PixelAt(const std::string& path, int x, int y);
 
+// A whole capture, for counting pixels over an area.
+class Picture {
+ public:
+  bool Load(const std::string& path);
+  int Width() const { return width_; }
+  // Pixels of [x0, x1) x [y0, y1) (y down from the top) for which test(r, g, b) holds.
+  int Count(int x0, int y0, int x1, int y1, const std::function<bool(int, int, int)>& test) const;
+
+ private:
+  std::vector<uint8_t> rgba_;
+  int width_ = 0;
+  int height_ = 0;
+};
+
 // Runs a command to its end; true when it exited 0.
 bool RunCommand(const std::vector<std::string>& command);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ResourceManager.h"
+#include "render/FontTexture.h"
 #include "render/Image.h"
 #include "render/PngFixtures.h"
 #include "render/RecordingRenderer.h"
@@ -286,6 +287,59 @@ TEST_F(Images, ResetTexturesForgetsGLNames) {
   image->texture->glName = 4;
   manager.ResetTextures();
   EXPECT_EQ(image->texture->glName, 0);
+}
+
+// Glyph sheets: kind-6 ids name a glyph of a sheet made on first use.
+class GlyphSheets : public testing::Test {
+ protected:
+  TestGame game{{"game"}};
+  RecordingRenderer renderer;
+  GCore::ResourceManager manager;
+};
+
+TEST_F(GlyphSheets, AnIdNamesTheGlyphOfItsLowBytesInItsSheet) {
+  Image* glyph = manager.GetImage(OwnerPair{0, 0x60104143});
+  ASSERT_NE(glyph, nullptr);
+  auto* sheet = static_cast<GCore::FontTexture*>(glyph->texture);
+  EXPECT_EQ(sheet, manager.GetGlyphSheet(OwnerPair{1, 0x60100000}));
+  EXPECT_EQ(sheet->pixelHeight, 16);
+  EXPECT_EQ(sheet->cellSize, 18);
+  EXPECT_EQ(manager.GetImage(OwnerPair{1, 0x60104143}), glyph) << "style 0x41, 'C', drawn once";
+  EXPECT_NE(manager.GetImage(OwnerPair{1, 0x60104144}), glyph);
+  EXPECT_EQ(manager.GetGlyphSheet(OwnerPair{1, 0x60104144}), sheet) << "one sheet for the upper half";
+  EXPECT_NE(manager.GetGlyphSheet(OwnerPair{1, 0x61100000}), sheet) << "another slot, another sheet";
+  EXPECT_EQ(manager.GetGlyphSheet(OwnerPair{1, 0x61100000})->cellSize, 18);
+  EXPECT_EQ(manager.GetGlyphSheet(OwnerPair{1, 0x60FF0000})->cellSize, 281);
+  EXPECT_EQ(manager.GetGlyphSheet(OwnerPair{1, 0x60010000})->cellSize, 2);
+}
+
+TEST_F(GlyphSheets, SizeZeroIsRefusedOnce) {
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(manager.GetImage(OwnerPair{1, 0x60004141}), nullptr);
+  EXPECT_EQ(manager.GetImage(OwnerPair{1, 0x60004142}), nullptr);
+  const std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(printed, "glyph sheet 60000000: font size 0\n");
+}
+
+TEST_F(GlyphSheets, EvictedSheetsCountRightAndDrawAgain) {
+  GCore::FontTexture* sheet = manager.GetGlyphSheet(OwnerPair{1, 0x60100000});
+  Image* glyph = sheet->GetGlyph('A', 1);
+  const float width = glyph->width;
+  sheet->glName = 7;  // as if uploaded
+  manager.TouchTexture(sheet);
+  EXPECT_EQ(manager.used, 1024 * 1024);
+  // A texture that fills the budget pushes the sheet out.
+  Texture big(1, 0x50000001);
+  big.width = big.height = 8192;
+  big.glName = 8;
+  manager.TouchTexture(&big);
+  EXPECT_FALSE(manager.IsResident(sheet));
+  EXPECT_EQ(manager.used, 8192 * 8192);
+  EXPECT_EQ(sheet->pixels, nullptr);
+  EXPECT_EQ(manager.GetGlyphSheet(OwnerPair{1, 0x60100000}), sheet) << "the sheet stays";
+  EXPECT_EQ(manager.GetImage(OwnerPair{1, 0x60100141}), glyph) << "'A' is drawn again in the first cell";
+  EXPECT_EQ(glyph->width, width);
+  manager.EvictTexture(&big);
 }
 
 TEST(FontNames, SlotsPerProject) {

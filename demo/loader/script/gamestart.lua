@@ -4,7 +4,9 @@
 -- layer; objects sit at their parent's centre by default and y grows upward.
 local g = require("gcore.c")
 
-local BACKGROUND, BALL, BUTTON = 0x51050001, 0x51050002, 0x51050003
+local BACKGROUND, BALL, BUTTON, WHITE = 0x51050001, 0x51050002, 0x51050003, 0x56000001
+-- Glyph sheets of font slot 0: bits 16 to 23 are the size in pixels.
+local FONT_24, FONT_48 = 0x60180000, 0x60300000
 local VK_LEFT, VK_RIGHT, VK_SPACE = 0x25, 0x27, 0x20
 local layer = g.Entity()
 g.Stage().addChild(layer)
@@ -32,6 +34,31 @@ end
 -- A ball that follows the pointer.
 local follower = quad(BALL, 80, 80, 0, 0)
 
+-- Text: a title, a label that counts the button's clicks, and a field to type in.
+local function text(content, font, width, height, x, y)
+  local t = g.TextQuad()
+  t.font = font
+  t.width, t.height = width, height
+  t.x, t.y = x, y
+  t.text = content
+  layer.addChild(t)
+  return t
+end
+
+local title = text("[02]quarvelin[/0] [03]demo", FONT_48, 800, 80, 0, 320)
+title.fontStyleOn = 255
+title.fontStyle = 2
+
+local counter = text("Clicks: 0", FONT_24, 400, 40, 0, -200)
+
+text("Click the field and type:", FONT_24, 400, 32, 0, -40).align = 4
+local box = quad(WHITE, 404, 44, 0, -90)
+box.color = 0x203040
+local field = text("", FONT_24, 396, 40, 0, -90)
+field.align = 4
+field.readOnly = false
+field.mouseEnabled = true
+
 -- A button: clicking it turns it green, hovering lights it up; the arrow keys
 -- move it and space puts it back (keys go to the stage's entities: the layer).
 local button = quad(BUTTON, 192, 72, 0, -260)
@@ -43,11 +70,14 @@ button.c_behaviour = {
   click = function(self, target)
     clicks = clicks + 1
     target.color = clicks % 2 == 1 and 0x40FF40 or 0xFFFFFF
+    counter.text = "Clicks: " .. clicks
     g.clog("demo: button clicked " .. clicks .. " times\n")
   end,
 }
 layer.c_keys = {
   keyDown = function(self, target, key)
+    -- While the field is being edited, the arrow keys move its caret instead.
+    if field.selectTo >= 0 then return end
     local code = key:byte()
     if code == VK_LEFT then button.x = button.x - 20
     elseif code == VK_RIGHT then button.x = button.x + 20
@@ -56,11 +86,15 @@ layer.c_keys = {
 }
 
 local last = nil
+local typed = ""
+local frames = 0
 g.SetMainloop(function(gameTime)
   if gameTime < 0 then
     g.clog("demo: closing\n")
     return
   end
+  frames = frames + 1
+  if frames == 5 then g.clog("demo: ready\n") end
   local dt = last and (gameTime - last) / 1000 or 0
   last = gameTime
   for _, b in ipairs(balls) do
@@ -71,4 +105,8 @@ g.SetMainloop(function(gameTime)
   end
   local mx, my = g.MousePos()
   follower.x, follower.y = mx - g.winW() / 2, my - g.winH() / 2
+  if field.text ~= typed then
+    typed = field.text
+    g.clog("demo: field " .. typed .. "\n")
+  end
 end)
