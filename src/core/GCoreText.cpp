@@ -53,6 +53,15 @@ void PushTextOrNil(lua_State* L, const char* text) {
   }
 }
 
+// Pushes the calling project's answer for the script name argument, 0
+// without a name or texts.
+int PushIdOfName(lua_State* L, uint32_t (LangManager::*query)(const char*) const) {
+  const LangManager* texts = CurrentTexts();
+  const char* name = TextArg(L, 1);
+  PushUnsigned(L, texts && name ? (texts->*query)(name) : 0);
+  return 1;
+}
+
 // The low 32 bits of the number's integer part; a non-number reads 0.
 uint32_t LowBitsArg(lua_State* L, int index) { return IdArg(L, index); }
 
@@ -143,26 +152,11 @@ int GetNumTextInLua(lua_State* L) {
   return 1;
 }
 
-int GetLuaID(lua_State* L) {
-  const LangManager* texts = CurrentTexts();
-  const char* name = TextArg(L, 1);
-  PushUnsigned(L, texts && name ? texts->GetLuaID(name) : 0);
-  return 1;
-}
+int GetLuaID(lua_State* L) { return PushIdOfName(L, &LangManager::GetLuaID); }
 
-int NewLuaID(lua_State* L) {
-  const LangManager* texts = CurrentTexts();
-  const char* name = TextArg(L, 1);
-  PushUnsigned(L, texts && name ? texts->NewLuaID(name) : 0);
-  return 1;
-}
+int NewLuaID(lua_State* L) { return PushIdOfName(L, &LangManager::NewLuaID); }
 
-int NewTextID(lua_State* L) {
-  const LangManager* texts = CurrentTexts();
-  const char* name = TextArg(L, 1);
-  PushUnsigned(L, texts && name ? texts->NewTextID(name) : 0);
-  return 1;
-}
+int NewTextID(lua_State* L) { return PushIdOfName(L, &LangManager::NewTextID); }
 
 int IsTextOwner(lua_State* L) {
   const LangManager* texts = CurrentTexts();

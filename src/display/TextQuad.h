@@ -28,6 +28,7 @@
 namespace GCore {
 
 class Image;
+struct AirFrameInfo;
 
 // One laid-out line: the elements before `end` that follow the previous line.
 class LineDesc {
@@ -180,6 +181,9 @@ class TextQuad : public Entity {
   void WorldColour(float colour[4]) const;
   void SelectionColour(float colour[4]) const;
   void DrawLines(const Block& block, float boxBottom, float boxTop);
+  // The image over the rectangle (local coordinates) through the world matrix.
+  void DrawImageAt(const Image& image, const AirFrameInfo* frame, float x, float y, float width,
+                   float height, const float colour[4]);
   void DrawGlyph(const Image& image, float x, float y, const float colour[4]);
   void DrawShadow(const Image& glyph, float x, float y, const float colour[4]);
   void DrawCaret(float x, float y, float height);

@@ -41,15 +41,9 @@ void TextQuad::Draw() {
   if (g_renderer && mediaId != 0) {
     AirFrameInfo frame;
     if (const Image* image = GetMediaFrame(&frame, -1)) {
-      float colour[8] = {};
+      float colour[4];
       WorldColour(colour);
-      DrawPlacement at;
-      at.x = left;
-      at.y = bottom;
-      at.width = width;
-      at.height = height;
-      at.matrix = worldMatrix.Get();
-      g_renderer->DrawImage(image, &frame, colour, kPlaceRectMatrix, at);
+      DrawImageAt(*image, &frame, left, bottom, width, height, colour);
     }
   }
   if (typeSpeed > 0) AdvanceTypewriter();
@@ -112,27 +106,25 @@ void TextQuad::WorldColour(float colour[4]) const {
   colour[3] = static_cast<float>(worldColor.a) * kChannelScale;
 }
 
-void TextQuad::DrawRectangle(float x, float y, float width, float height, const float colour[4]) {
-  // The engine's plain white image, tinted.
-  const Image* white = g_resourceManager ? g_resourceManager->GetImage(OwnerPair{0, kPlaceholderImageId}) : nullptr;
-  if (!white) return;
+void TextQuad::DrawImageAt(const Image& image, const AirFrameInfo* frame, float x, float y, float width,
+                           float height, const float colour[4]) {
   DrawPlacement at;
   at.x = x;
   at.y = y;
   at.width = width;
   at.height = height;
   at.matrix = worldMatrix.Get();
-  g_renderer->DrawImage(white, nullptr, colour, kPlaceRectMatrix, at);
+  g_renderer->DrawImage(&image, frame, colour, kPlaceRectMatrix, at);
+}
+
+void TextQuad::DrawRectangle(float x, float y, float width, float height, const float colour[4]) {
+  // The engine's plain white image, tinted.
+  const Image* white = g_resourceManager ? g_resourceManager->GetImage(OwnerPair{0, kPlaceholderImageId}) : nullptr;
+  if (white) DrawImageAt(*white, nullptr, x, y, width, height, colour);
 }
 
 void TextQuad::DrawGlyph(const Image& image, float x, float y, const float colour[4]) {
-  DrawPlacement at;
-  at.x = x;
-  at.y = y;
-  at.width = image.width;
-  at.height = image.height;
-  at.matrix = worldMatrix.Get();
-  g_renderer->DrawImage(&image, nullptr, colour, kPlaceRectMatrix, at);
+  DrawImageAt(image, nullptr, x, y, image.width, image.height, colour);
 }
 
 void TextQuad::DrawLines(const Block& block, float boxBottom, float boxTop) {

@@ -1,7 +1,10 @@
 #include "render/TrueTypeCheck.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace GCore {
 
@@ -32,17 +35,16 @@ constexpr uint16_t kMoreComponents = 1 << 5;
 constexpr uint16_t kHaveXYScale = 1 << 6;
 constexpr uint16_t kHaveTwoByTwo = 1 << 7;
 
+// Coordinates stay below this, as the rasteriser keeps them in 16 bits.
+constexpr double kMaxCoordinate = 32767;
+
 // Simple glyph point flags.
+constexpr uint8_t kOnCurve = 1 << 0;
 constexpr uint8_t kRepeat = 1 << 3;
 constexpr uint8_t kShortX = 1 << 1;
 constexpr uint8_t kSameX = 1 << 4;
 constexpr uint8_t kShortY = 1 << 2;
 constexpr uint8_t kSameY = 1 << 5;
-
-int CoordinateBytes(uint8_t flags, uint8_t shortBit, uint8_t sameBit) {
-  if (flags & shortBit) return 1;
-  return (flags & sameBit) ? 0 : 2;
-}
 
 }  // namespace
 
@@ -162,6 +164,7 @@ bool TrueTypeCheck::Check(std::vector<uint8_t>& bytes, std::string& reason) {
   points_.assign(numGlyphs_, 0);
   components_.assign(numGlyphs_, 0);
   levels_.assign(numGlyphs_, 0);
+  extents_.assign(numGlyphs_, 0);
   return true;
 }
 
@@ -287,60 +290,83 @@ bool TrueTypeCheck::CheckGlyph(uint32_t glyph, int depth) {
   state_[glyph] = kChecking;
   uint64_t begin = 0, end = 0;
   bool safe = GlyphRange(glyph, begin, end);
-  uint32_t points = 0, components = 0, levels = 0;
+  uint32_t points = 0, components = 0, levels = 0, extent = 0;
   // An empty range is a glyph without outline.
   if (safe && begin != end) {
     if (end - begin < kGlyphHeaderSize) {
       safe = false;
     } else {
       const auto contours = static_cast<int16_t>(U16(begin));
-      safe = contours >= 0 ? CheckSimpleGlyph(begin + kGlyphHeaderSize, end, contours, points)
+      safe = contours >= 0 ? CheckSimpleGlyph(begin + kGlyphHeaderSize, end, contours, points, extent)
                            : CheckCompositeGlyph(begin + kGlyphHeaderSize, end, depth, points,
-                                                 components, levels);
+                                                 components, levels, extent);
     }
   }
   state_[glyph] = safe ? kSafe : kUnsafe;
   points_[glyph] = points;
   components_[glyph] = components;
   levels_[glyph] = levels;
+  extents_[glyph] = extent;
   return safe;
 }
 
-bool TrueTypeCheck::CheckSimpleGlyph(uint64_t at, uint64_t end, int16_t contours, uint32_t& points) const {
+bool TrueTypeCheck::CheckSimpleGlyph(uint64_t at, uint64_t end, int16_t contours, uint32_t& points,
+                                     uint32_t& extent) const {
   if (contours == 0) return true;
   const uint64_t endPoints = at;
   if (endPoints + 2ull * contours + 2 > end) return false;
   int32_t previous = -1;
+  int32_t lastStart = 0;
   for (int16_t j = 0; j < contours; ++j) {
     const int32_t last = U16(endPoints + 2ull * j);
     if (last <= previous) return false;
+    lastStart = previous + 1;
     previous = last;
   }
   points = static_cast<uint32_t>(previous) + 1;
   if (points > kMaxPoints) return false;
   uint64_t p = endPoints + 2ull * contours;
   p += 2 + U16(p);  // instructions
-  uint64_t coordinateBytes = 0;
-  uint8_t flags = 0;
+  std::vector<uint8_t> flags(points);
   uint32_t repeats = 0;
   for (uint32_t i = 0; i < points; ++i) {
     if (repeats == 0) {
       if (p >= end) return false;
-      flags = (*bytes_)[p++];
-      if (flags & kRepeat) {
+      flags[i] = (*bytes_)[p++];
+      if (flags[i] & kRepeat) {
         if (p >= end) return false;
         repeats = (*bytes_)[p++];
       }
     } else {
+      flags[i] = flags[i - 1];
       --repeats;
     }
-    coordinateBytes += CoordinateBytes(flags, kShortX, kSameX) + CoordinateBytes(flags, kShortY, kSameY);
   }
-  return p + coordinateBytes <= end;
+  // A contour that starts off the curve makes the rasteriser look at the
+  // point after its first: the glyph's last point cannot start one.
+  if (lastStart == previous && !(flags[points - 1] & kOnCurve)) return false;
+  // The coordinates, as the rasteriser accumulates them.
+  for (const auto& [shortBit, sameBit] : {std::pair{kShortX, kSameX}, std::pair{kShortY, kSameY}}) {
+    int32_t value = 0;
+    for (uint32_t i = 0; i < points; ++i) {
+      if (flags[i] & shortBit) {
+        if (p + 1 > end) return false;
+        const int32_t delta = (*bytes_)[p++];
+        value += (flags[i] & sameBit) ? delta : -delta;
+      } else if (!(flags[i] & sameBit)) {
+        if (p + 2 > end) return false;
+        value += static_cast<int16_t>(U16(p));
+        p += 2;
+      }
+      const auto stored = static_cast<int16_t>(value);
+      extent = std::max<uint32_t>(extent, static_cast<uint32_t>(std::abs(int32_t{stored})));
+    }
+  }
+  return true;
 }
 
 bool TrueTypeCheck::CheckCompositeGlyph(uint64_t at, uint64_t end, int depth, uint32_t& points,
-                                        uint32_t& components, uint32_t& levels) {
+                                        uint32_t& components, uint32_t& levels, uint32_t& extent) {
   uint16_t flags = kMoreComponents;
   while (flags & kMoreComponents) {
     if (at + 4 > end) return false;
@@ -349,20 +375,51 @@ bool TrueTypeCheck::CheckCompositeGlyph(uint64_t at, uint64_t end, int depth, ui
     at += 4;
     // Components placed by matching points are not supported by the rasteriser.
     if (!(flags & kArgsAreXY)) return false;
-    at += (flags & kArgsAreWords) ? 4 : 2;
-    if (flags & kHaveScale) at += 2;
-    if (flags & kHaveXYScale) at += 4;
-    if (flags & kHaveTwoByTwo) at += 8;
-    if (at > end) return false;
+    // The transform, read as the rasteriser reads it (one scale form only).
+    double e = 0, f = 0, a = 1, b = 0, c = 0, d = 1;
+    const uint64_t argumentBytes = (flags & kArgsAreWords) ? 4 : 2;
+    if (at + argumentBytes > end) return false;
+    if (flags & kArgsAreWords) {
+      e = static_cast<int16_t>(U16(at));
+      f = static_cast<int16_t>(U16(at + 2));
+    } else {
+      e = static_cast<int8_t>((*bytes_)[at]);
+      f = static_cast<int8_t>((*bytes_)[at + 1]);
+    }
+    at += argumentBytes;
+    auto scale = [this](uint64_t where) { return static_cast<int16_t>(U16(where)) / 16384.0; };
+    if (flags & kHaveScale) {
+      if (at + 2 > end) return false;
+      a = d = scale(at);
+      at += 2;
+    } else if (flags & kHaveXYScale) {
+      if (at + 4 > end) return false;
+      a = scale(at);
+      d = scale(at + 2);
+      at += 4;
+    } else if (flags & kHaveTwoByTwo) {
+      if (at + 8 > end) return false;
+      a = scale(at);
+      b = scale(at + 2);
+      c = scale(at + 4);
+      d = scale(at + 6);
+      at += 8;
+    }
     if (!CheckGlyph(component, depth + 1)) return false;
-    if (component < numGlyphs_) {
-      points += points_[component];
-      components += 1 + components_[component];
-      levels = std::max(levels, 1 + levels_[component]);
-    }
-    if (points > kMaxPoints || components > kMaxComponents || levels > kMaxCompositeDepth) {
-      return false;
-    }
+    if (component >= numGlyphs_ || points_[component] == 0) continue;
+    points += points_[component];
+    components += 1 + components_[component];
+    levels = std::max(levels, 1 + levels_[component]);
+    if (points > kMaxPoints || components > kMaxComponents || levels > kMaxCompositeDepth) return false;
+    // The rasteriser turns the transformed coordinates back into 16-bit
+    // ones: they must fit.
+    const double bound = extents_[component];
+    const double m = std::sqrt(a * a + b * b);
+    const double n = std::sqrt(c * c + d * d);
+    const double x = m * ((std::fabs(a) + std::fabs(c)) * bound + std::fabs(e));
+    const double y = n * ((std::fabs(b) + std::fabs(d)) * bound + std::fabs(f));
+    if (!(x < kMaxCoordinate && y < kMaxCoordinate)) return false;
+    extent = std::max(extent, static_cast<uint32_t>(std::ceil(std::max(x, y))));
   }
   return true;
 }

@@ -44,9 +44,12 @@ class TrueTypeCheck {
   bool CheckFormat4(std::vector<uint8_t>& bytes, uint64_t at, std::string& reason) const;
   // Checks one glyph; `depth` counts the composite levels above it.
   bool CheckGlyph(uint32_t glyph, int depth);
-  bool CheckSimpleGlyph(uint64_t at, uint64_t end, int16_t contours, uint32_t& points) const;
+  // Each checks one outline and gives its point count and the largest
+  // magnitude of its coordinates.
+  bool CheckSimpleGlyph(uint64_t at, uint64_t end, int16_t contours, uint32_t& points,
+                        uint32_t& extent) const;
   bool CheckCompositeGlyph(uint64_t at, uint64_t end, int depth, uint32_t& points,
-                           uint32_t& components, uint32_t& levels);
+                           uint32_t& components, uint32_t& levels, uint32_t& extent);
   bool GlyphRange(uint32_t glyph, uint64_t& begin, uint64_t& end) const;
 
   uint16_t U16(uint64_t at) const;
@@ -61,6 +64,7 @@ class TrueTypeCheck {
   std::vector<uint32_t> points_;      // outline points of a checked glyph, components included
   std::vector<uint32_t> components_;  // component references of a checked glyph, nested ones included
   std::vector<uint32_t> levels_;      // composite levels below a checked glyph
+  std::vector<uint32_t> extents_;     // largest coordinate magnitude of a checked glyph
 };
 
 }  // namespace GCore

@@ -39,6 +39,11 @@ inline Bytes WithU16(Bytes b, size_t at, uint32_t value) {
   return b;
 }
 
+inline Bytes WithByte(Bytes b, size_t at, uint8_t value) {
+  b[at] = value;
+  return b;
+}
+
 inline Bytes WithU32(Bytes b, size_t at, uint32_t value) {
   return WithU16(WithU16(std::move(b), at, value >> 16), at + 2, value & 0xFFFF);
 }

@@ -13,16 +13,8 @@
 #include "platform/SystemFont.h"
 #include "render/FontFixtures.h"
 #include "render/FontTexture.h"
+#include "render/StbTruetype.h"
 #include "render/TTFManager.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#define STBTT_STATIC
-#define STB_TRUETYPE_IMPLEMENTATION
-#include <stb_truetype.h>
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -159,8 +151,9 @@ TEST_F(TrueType, BadFontFilesAreRefused) {
   }
 }
 
-// Glyph outlines that would take stb_truetype outside the file or into
-// endless recursion: the glyph is not drawn, the others are.
+// Glyph outlines that would take stb_truetype outside the file or its
+// memory, into endless recursion, or past 16-bit coordinates: the glyph is
+// not drawn, the others are. Some were found by fuzzing.
 TEST_F(TrueType, BadGlyphsAreNotDrawn) {
   const Bytes tiny = ReadBytes(kTinyFont);
   const size_t glyf = TableOffset(tiny, "glyf");
@@ -168,6 +161,8 @@ TEST_F(TrueType, BadGlyphsAreNotDrawn) {
   // Glyph 3 ('C') is the composite of glyphs 1 and 2; its first component
   // index sits 12 bytes into it.
   const size_t composite = glyf + 2 * ReadU16(tiny, loca + 6);
+  // Glyph 2 ('B'): two contours of four points, flags from 16 bytes in.
+  const size_t square = glyf + 2 * ReadU16(tiny, loca + 4);
   struct Case {
     const char* name;
     Bytes bytes;
@@ -176,7 +171,11 @@ TEST_F(TrueType, BadGlyphsAreNotDrawn) {
       {"placed by matching points", WithU16(tiny, composite + 10, 0x0021)},
       {"outline beyond its table", WithU16(tiny, loca + 8, 0x4000)},
       // Glyph 2 ('B') has two contours; the second now ends before the first.
-      {"contour ends out of order", WithU16(tiny, glyf + 2 * ReadU16(tiny, loca + 4) + 12, 0)},
+      {"contour ends out of order", WithU16(tiny, square + 12, 0)},
+      // Its last contour becomes its last point alone, off the curve.
+      {"a last contour of one point off the curve", WithByte(WithU16(tiny, square + 10, 6), square + 23, 0)},
+      // The second component moved so far that its points leave 16 bits.
+      {"coordinates beyond 16 bits", WithU16(tiny, composite + 22, 32700)},
   };
   for (const Case& c : cases) {
     GCore::ClearTTFRecords();
