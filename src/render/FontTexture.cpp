@@ -49,22 +49,8 @@ bool FontTexture::Init(int32_t fontPixels, int32_t cell, uint32_t variantWord, u
   width = height = kSide;
   pixels.reset();
   EnsureAtlasPixels();
-  if (!atlasImage) {
-    atlasImage = std::make_unique<Image>(variant & 0xFF, 0xFFFFFFFF, this, 0.0f, 0.0f,
-                                         static_cast<float>(kSide), static_cast<float>(kSide));
-  }
   cellsPerRow_ = kSide / cellSize;
   const auto count = static_cast<size_t>(CellCount());
-  while (cells_.size() > count) cells_.pop_back();
-  // Cells kept from an earlier layout move to their places in the new grid.
-  for (size_t i = 0; i < cells_.size(); ++i) {
-    Image& c = cells_[i];
-    c.x = static_cast<float>(static_cast<int32_t>(i) % cellsPerRow_ * cellSize);
-    c.y = static_cast<float>(static_cast<int32_t>(i) / cellsPerRow_ * cellSize);
-    c.width = c.height = 0;
-    c.extra = 0;
-    c.UpdateTexCoords();
-  }
   cellKeys_.assign(count, kNoKey);
   glyphs_.clear();
   nextCell_ = 0;

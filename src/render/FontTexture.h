@@ -17,7 +17,6 @@
 // Main thread only.
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -40,8 +39,9 @@ class FontTexture : public Texture {
   // Frees the pixels and forgets the glyphs.
   void Release() override;
 
-  // Sets the font, lays the cell grid out and clears the pixels. False, with
-  // a message, for a cell size below 1 or above the atlas.
+  // Sets the font, lays the cell grid out and clears the pixels, once, on a
+  // new atlas. False, with a message, for a cell size below 1 or above the
+  // atlas.
   bool Init(int32_t pixelHeight, int32_t cellSize, uint32_t variant, uint32_t id);
 
   // The cell of the code point in the style (1-based, as font styles are
@@ -58,7 +58,6 @@ class FontTexture : public Texture {
 
   int32_t pixelHeight = 0;
   int32_t cellSize = 0;
-  std::unique_ptr<Image> atlasImage;  // the whole atlas; owns nothing
 
  private:
   static constexpr uint32_t kNoKey = 0xFFFFFFFF;

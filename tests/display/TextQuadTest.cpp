@@ -281,6 +281,28 @@ TEST_F(TextQuadTest, TypewriterTagsWaitAndChangeTheSpeedOnce) {
   EXPECT_EQ(Glyphs().size(), 4u);
 }
 
+TEST_F(TextQuadTest, BrokenTextsAndDeepMarkupDrawWithoutHarm) {
+  const char* texts[] = {
+      "ab\xE4\xB8",          // cut in a UTF-8 sequence
+      "\xFF\xFE[\xC3",      // bytes that begin no sequence
+      "[tb=12",              // tags cut short
+      "[a=05link",
+      "[im=51050001",
+      "[wt=",
+  };
+  for (const char* broken : texts) {
+    text->SetText(broken);
+    Draw();
+  }
+  std::string deep;
+  for (int i = 0; i < 10000; ++i) deep += "[02]";
+  deep += "deep";
+  for (int i = 0; i < 10000; ++i) deep += "[/0]";
+  text->SetText(deep.c_str());
+  EXPECT_EQ(Glyphs().size(), 4u);
+  EXPECT_GT(text->MeasureLine(0), 0);
+}
+
 TEST_F(TextQuadTest, TenThousandCharactersAreLaidOutOnce) {
   Run("t.wrap = true; t.text = string.rep('abc ', 2500)");
   Draw();

@@ -67,7 +67,8 @@ TEST(DemoText, TypedTextReachesTheFieldAndShows) {
     // The field spans window x 314 to 710 and y 454 to 494; its text starts at its left.
     typed = e2e::RunCommand({"xdotool", "windowfocus", "--sync", id, "mousemove", "--window", id, "330", "474",
                              "click", "1"}) &&
-            e2e::RunCommand({"xdotool", "type", "Hello \xE4\xB8\xAD\xE6\x96\x87\xC3\xA9"}) &&
+            // xdotool reads its text in its locale's encoding, whatever the test's is.
+            e2e::RunCommand({"env", "LC_ALL=C.UTF-8", "xdotool", "type", "Hello \xE4\xB8\xAD\xE6\x96\x87\xC3\xA9"}) &&
             e2e::WaitForLog(root, "demo: field Hello \xE4\xB8\xAD\xE6\x96\x87\xC3\xA9", 10000) &&
             e2e::RunCommand({"xdotool", "key", "BackSpace", "Left", "Left"}) &&
             e2e::RunCommand({"xdotool", "type", "X"}) &&

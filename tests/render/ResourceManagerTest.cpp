@@ -309,6 +309,12 @@ TEST_F(GlyphSheets, AnIdNamesTheGlyphOfItsLowBytesInItsSheet) {
   EXPECT_EQ(manager.GetGlyphSheet(OwnerPair{1, 0x60104144}), sheet) << "one sheet for the upper half";
   EXPECT_NE(manager.GetGlyphSheet(OwnerPair{1, 0x61100000}), sheet) << "another slot, another sheet";
   EXPECT_EQ(manager.GetGlyphSheet(OwnerPair{1, 0x61100000})->cellSize, 18);
+  // The smallest and the largest sizes draw their glyphs too.
+  for (uint32_t id : {0x60FF0141u, 0x60010141u}) {
+    Image* drawn = manager.GetImage(OwnerPair{1, id});
+    ASSERT_NE(drawn, nullptr) << std::hex << id;
+    EXPECT_GT(drawn->width, 0) << std::hex << id;
+  }
   EXPECT_EQ(manager.GetGlyphSheet(OwnerPair{1, 0x60FF0000})->cellSize, 281);
   EXPECT_EQ(manager.GetGlyphSheet(OwnerPair{1, 0x60010000})->cellSize, 2);
 }
