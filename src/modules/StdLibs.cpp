@@ -2,6 +2,7 @@
 
 #include "modules/DataModules.h"
 #include "modules/Eris.h"
+#include "modules/LpegModule.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ const luaL_Reg kLibraries[] = {
     {"eris", luaopen_eris},
     // "remotedebug" and "lsocket" join here when their modules are built.
     {"cmsgpack", luaopen_cmsgpack},
-    // "lpeg" joins here when its module is built.
+    {"lpeg", luaopen_lpeg},
 };
 
 }  // namespace
