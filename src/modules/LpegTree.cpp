@@ -192,6 +192,8 @@ Pattern* NewUnary(lua_State* L, Tag tag, int idx, int u) {
 }
 
 Pattern* NewCapture(lua_State* L, CapKind kind, int idx, int valueIdx) {
+  // Decided before the new pattern may take the value's stack slot.
+  valueIdx = valueIdx != 0 && !lua_isnoneornil(L, valueIdx) ? lua_absindex(L, valueIdx) : 0;
   Pattern* r;
   if (idx == 0) {
     r = NewPattern(L, 2);
@@ -200,7 +202,7 @@ Pattern* NewCapture(lua_State* L, CapKind kind, int idx, int valueIdx) {
     r = NewUnary(L, kCapture, idx, 0);
   }
   r->Tree()[0] = PatternNode{kCapture, kind, 0, 0};
-  r->Tree()[0].key = static_cast<uint16_t>(AddToKtable(L, -1, valueIdx));
+  if (valueIdx != 0) r->Tree()[0].key = static_cast<uint16_t>(AddToKtable(L, -1, valueIdx));
   return r;
 }
 

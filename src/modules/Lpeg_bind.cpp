@@ -166,6 +166,7 @@ int Cc(lua_State* L) {
   for (int i = 1; i <= n; ++i) {
     uint16_t key = 0;
     if (!lua_isnil(L, i)) {
+      if (keys == kMaxKeys) luaL_error(L, "too many Lua values in pattern");
       lua_pushvalue(L, i);
       lua_rawseti(L, -2, ++keys);
       key = static_cast<uint16_t>(keys);
