@@ -211,13 +211,33 @@ class CodeGen {
   }
 
   void CodeChoice(const PatternNode* t, bool opt, const Charset& follow) {
+    // The alternatives of the whole chain and, for each, the first set of the
+    // alternatives after it, gathered in one pass from the end.
+    std::vector<const PatternNode*> alts;
+    for (; t->tag == kChoice; t = Child2(t)) alts.push_back(Child1(t));
+    alts.push_back(t);
+    const size_t n = alts.size();
+    std::vector<FirstSet> firsts(n);
+    std::vector<Charset> rest(n);  // true first set of alternatives i + 1 ... under `follow`
+    FirstSet after{Charset(), 0};
+    for (size_t i = n; i-- > 0;) {
+      if (i + 1 < n) {
+        rest[i] = after.set;
+        if (after.empty != 0) {
+          for (int k = 0; k < kSetBytes; ++k) rest[i].bits[k] |= follow.bits[k];
+        }
+      }
+      firsts[i] = GetFirst(L_, alts[i]);
+      for (int k = 0; k < kSetBytes; ++k) after.set.bits[k] |= firsts[i].set.bits[k];
+      after.empty = std::max(after.empty, firsts[i].empty);
+    }
     std::vector<int> toEnd;
-    for (; t->tag == kChoice; t = Child2(t)) {
-      const PatternNode* p1 = Child1(t);
-      const PatternNode* p2 = Child2(t);
-      const bool emptyP2 = p2->tag == kTrue;
-      const FirstSet f1 = GetFirst(L_, p1);
-      if (f1.empty == 0 && (HeadFail(L_, p1) || Disjoint(f1.set, TrueFirst(p2, follow)))) {
+    size_t i = 0;
+    for (; i + 1 < n; ++i) {
+      const PatternNode* p1 = alts[i];
+      const FirstSet& f1 = firsts[i];
+      const bool emptyP2 = i + 2 == n && alts[n - 1]->tag == kTrue;
+      if (f1.empty == 0 && (HeadFail(L_, p1) || Disjoint(f1.set, rest[i]))) {
         // The next character tells which alternative can match.
         const int test = CodeTest(f1);
         Gen(p1, false, test, follow);
@@ -227,7 +247,7 @@ class CodeGen {
         // The entry on top already leads past this choice: move it here.
         JumpToHere(EmitJump(OpPartialCommit));
         Gen(p1, true, kNoInst, follow);
-        t = p2;
+        ++i;
         break;
       } else {
         const int test = CodeTest(f1);
@@ -238,8 +258,8 @@ class CodeGen {
         JumpToHere(choice);
       }
     }
-    Gen(t, opt, kNoInst, follow);
-    for (const int i : toEnd) JumpToHere(i);
+    Gen(alts[i], opt, kNoInst, follow);
+    for (const int j : toEnd) JumpToHere(j);
   }
 
   void CodeRep(const PatternNode* body, bool opt, const Charset& follow) {

@@ -40,7 +40,6 @@ Pattern* NewPattern(lua_State* L, int64_t nodes) {
   p->code = nullptr;
   p->codeSize = 0;
   p->treeSize = static_cast<int32_t>(nodes);
-  memset(p->Tree(), 0, static_cast<size_t>(nodes) * sizeof(PatternNode));
   luaL_setmetatable(L, kPatternMeta);
   return p;
 }
