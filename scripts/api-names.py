@@ -41,6 +41,7 @@ MODULE_TABLES = {
                     ("src/modules/Sproto_bind.cpp", "kBufferFunctions")],
     "cmsgpack": [("src/modules/MsgPack.cpp", "kMsgPackFunctions")],
     "eris": [("src/modules/Eris.cpp", "kErisFunctions")],
+    "lpeg": [("src/modules/Lpeg_bind.cpp", "kFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep

@@ -104,8 +104,6 @@ enum Opcode : uint8_t {
 // aux of an OpPartialCommit that closes a loop iteration.
 constexpr uint8_t kLoopBack = 1;
 
-int InstructionSize(const Instruction* p);
-
 // The userdata's memory: this header, then `treeSize` nodes.
 struct Pattern {
   Instruction* code;

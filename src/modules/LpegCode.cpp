@@ -11,6 +11,7 @@
 #include "modules/LpegTree.h"
 
 namespace GCore::Peg {
+namespace {
 
 int InstructionSize(const Instruction* p) {
   switch (p->i.code) {
@@ -25,8 +26,6 @@ int InstructionSize(const Instruction* p) {
       return 1;
   }
 }
-
-namespace {
 
 constexpr int kNoInst = -1;
 

@@ -25,6 +25,42 @@ int ChainTail(const PatternNode* t, Tag tag) {
 
 void PushKtable(lua_State* L, int idx) { lua_getuservalue(L, idx); }
 
+int KtableLen(lua_State* L, int idx) {
+  PushKtable(L, idx);
+  const int n = lua_istable(L, -1) ? static_cast<int>(lua_rawlen(L, -1)) : 0;
+  lua_pop(L, 1);
+  return n;
+}
+
+void CopyKtable(lua_State* L, int from, int to) {
+  to = lua_absindex(L, to);
+  PushKtable(L, from);
+  lua_setuservalue(L, to);
+}
+
+void CorrectKeys(PatternNode* t, int n, int shift) {
+  if (shift == 0) return;
+  for (int i = 0; i < n; i += NodeSpan(&t[i])) {
+    PatternNode& node = t[i];
+    const bool numeric = node.tag == kCapture && (node.cap == kCarg || node.cap == kCnum);
+    if (node.key != 0 && !numeric) node.key = static_cast<uint16_t>(node.key + shift);
+  }
+}
+
+// Writes tag(a, _) in na + 1 nodes; the right child is to follow them.
+void WriteHead(PatternNode* dst, Tag tag, const PatternNode* a, int na, int shift) {
+  if (a->tag == tag) {
+    // Rotate: tag(tag(x, ..., z), b) becomes tag(x, ..., tag(z, b)).
+    const int z = ChainTail(a, tag);
+    CopyTree(dst, a, z, shift);
+    dst[z] = PatternNode{tag, 0, 0, 1 + na - z};
+    CopyTree(dst + z + 1, a + z, na - z, shift);
+  } else {
+    dst[0] = PatternNode{tag, 0, 0, 1 + na};
+    CopyTree(dst + 1, a, na, shift);
+  }
+}
+
 }  // namespace
 
 Charset Charset::Full() {
@@ -60,19 +96,6 @@ const char* PushKeyName(lua_State* L, int idx, int key) {
 }
 
 // ---- Key tables --------------------------------------------------------------
-
-int KtableLen(lua_State* L, int idx) {
-  PushKtable(L, idx);
-  const int n = lua_istable(L, -1) ? static_cast<int>(lua_rawlen(L, -1)) : 0;
-  lua_pop(L, 1);
-  return n;
-}
-
-void CopyKtable(lua_State* L, int from, int to) {
-  to = lua_absindex(L, to);
-  PushKtable(L, from);
-  lua_setuservalue(L, to);
-}
 
 int AddToKtable(lua_State* L, int idx, int valueIdx) {
   if (lua_isnoneornil(L, valueIdx)) return 0;
@@ -124,33 +147,11 @@ int JoinKtables(lua_State* L, int idx1, int idx2, int result) {
   return n1;
 }
 
-void CorrectKeys(PatternNode* t, int n, int shift) {
-  if (shift == 0) return;
-  for (int i = 0; i < n; i += NodeSpan(&t[i])) {
-    PatternNode& node = t[i];
-    const bool numeric = node.tag == kCapture && (node.cap == kCarg || node.cap == kCnum);
-    if (node.key != 0 && !numeric) node.key = static_cast<uint16_t>(node.key + shift);
-  }
-}
-
 // ---- Builders ----------------------------------------------------------------
 
 void CopyTree(PatternNode* dst, const PatternNode* src, int n, int shift) {
   memcpy(dst, src, static_cast<size_t>(n) * sizeof(PatternNode));
   CorrectKeys(dst, n, shift);
-}
-
-void WriteHead(PatternNode* dst, Tag tag, const PatternNode* a, int na, int shift) {
-  if (a->tag == tag) {
-    // Rotate: tag(tag(x, ..., z), b) becomes tag(x, ..., tag(z, b)).
-    const int z = ChainTail(a, tag);
-    CopyTree(dst, a, z, shift);
-    dst[z] = PatternNode{tag, 0, 0, 1 + na - z};
-    CopyTree(dst + z + 1, a + z, na - z, shift);
-  } else {
-    dst[0] = PatternNode{tag, 0, 0, 1 + na};
-    CopyTree(dst + 1, a, na, shift);
-  }
 }
 
 Pattern* NewJoin(lua_State* L, Tag tag, int idx1, int idx2) {

@@ -28,14 +28,10 @@ bool ToCharset(const PatternNode* t, Charset* cs);
 // Key tables. AddToKtable gives the pattern at `idx` a private copy of its key
 // table extended by the value at `valueIdx`; returns its index (0 for nil).
 int AddToKtable(lua_State* L, int idx, int valueIdx);
-int KtableLen(lua_State* L, int idx);
 // Gives pattern `result` the union of the key tables of `idx1` and `idx2`;
 // returns how far the keys of the second tree must be shifted.
 int JoinKtables(lua_State* L, int idx1, int idx2, int result);
-void CorrectKeys(PatternNode* t, int n, int shift);
 // Copies `n` nodes, shifting their keys by `shift`.
 void CopyTree(PatternNode* dst, const PatternNode* src, int n, int shift);
-// Writes tag(a, _) in na + 1 nodes; the right child is to follow them.
-void WriteHead(PatternNode* dst, Tag tag, const PatternNode* a, int na, int shift);
 
 }  // namespace GCore::Peg

@@ -32,6 +32,9 @@ const Example kExamples[] = {
      {"persistence: Will you help me, Ada?", "persistence: visits so far: 2",
       "persistence: Thank you! Here are 5 gold.", "persistence: Ada has 15 gold; the cycle holds: true",
       "persistence: The quest is over.", "persistence: ready"}},
+    {"grammars",
+     {"grammars: 1 + 2 + 3 = 6", "grammars: width = 640, title = My game", "grammars: [1, 2,, 3]: label 1 at 7",
+      "grammars: missing items at 4 and 8", "grammars: ready"}},
 };
 
 // Colour channels of a capture are compared within this distance.
