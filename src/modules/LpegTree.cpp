@@ -167,17 +167,10 @@ Pattern* NewJoin(lua_State* L, Tag tag, int idx1, int idx2) {
 }
 
 Pattern* NewDifference(lua_State* L, int idx1, int idx2) {
-  Pattern* p1 = ToPattern(L, idx1);
-  Pattern* p2 = ToPattern(L, idx2);
-  const int n1 = Size(p1);
-  const int n2 = Size(p2);
-  Pattern* r = NewPattern(L, int64_t{n1} + n2 + 2);
-  const int shift = JoinKtables(L, idx2, idx1, -1);
-  PatternNode* t = r->Tree();
-  t[0] = PatternNode{kSeq, 0, 0, 2 + n2};
-  t[1] = PatternNode{kNot, 0, 0, 0};
-  CopyTree(t + 2, p2->Tree(), n2, 0);
-  CopyTree(t + 2 + n2, p1->Tree(), n1, shift);
+  idx1 = lua_absindex(L, idx1);
+  NewUnary(L, kNot, idx2);
+  Pattern* r = NewJoin(L, kSeq, lua_gettop(L), idx1);
+  lua_remove(L, -2);
   return r;
 }
 
