@@ -189,14 +189,16 @@ void First(Walk<FirstSet>& w, const PatternNode* t, FirstSet& out) {
         return;
       }
       case kRunTime: {
-        // The function may move the position past anything.
+        // Once its body has matched, the function is called and may move the
+        // position past anything: only a body that must read a character
+        // first says anything about what comes next.
         FirstSet body{};
         First(w, Child1(t), body);
         if (body.empty == 0) {
           Merge(out.set, body.set);
           out.empty = 0;
         } else {
-          SetOpaque(out, body.empty);
+          SetOpaque(out, 2);
         }
         return;
       }

@@ -313,6 +313,13 @@ test("labelled failures and recovery", function()
   }
 end)
 
+test("match-time functions are called wherever matching reaches them", function()
+  local calls = 0
+  local counted = P(function() calls = calls + 1 return true end)
+  check {{counted * "x" + "y", "", nil, 0, ""}, {(counted * "x")^0, "", 1}, {-(counted * "x"), "", 1}}
+  assert(calls == 3, calls)
+end)
+
 test("backtrack stack limit", function()
   local nest = P{"S", S = "(" * V"S" * ")" + ""}
   local deep = string.rep("(", 250) .. string.rep(")", 250)
