@@ -178,12 +178,15 @@ void First(Walk<FirstSet>& w, const PatternNode* t, FirstSet& out) {
         if (out.empty == 0) out.empty = 1;
         return;
       case kNot: case kBehind: {
-        // Nothing is consumed: only what follows counts, unless the body throws.
+        // Nothing is consumed: what follows counts, and the characters on
+        // which the body reaches a match-time function (look-behinds have
+        // none), unless the body throws.
         FirstSet body{};
         First(w, Child1(t), body);
         if (body.empty == 2) {
           SetOpaque(out, 2);
         } else {
+          if (HasCaptures(w.L, Child1(t))) Merge(out.set, body.set);
           out.empty = 1;
         }
         return;

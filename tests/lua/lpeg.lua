@@ -316,8 +316,12 @@ end)
 test("match-time functions are called wherever matching reaches them", function()
   local calls = 0
   local counted = P(function() calls = calls + 1 return true end)
-  check {{counted * "x" + "y", "", nil, 0, ""}, {(counted * "x")^0, "", 1}, {-(counted * "x"), "", 1}}
-  assert(calls == 3, calls)
+  local refused = Cmt(P"a", function() calls = calls + 1 end)
+  check {
+    {counted * "x" + "y", "", nil, 0, ""}, {(counted * "x")^0, "", 1}, {-(counted * "x"), "", 1},
+    {-refused * "b" + "c", "a", nil, 0, ""},
+  }
+  assert(calls == 4, calls)
 end)
 
 test("backtrack stack limit", function()
