@@ -2,7 +2,7 @@
 
 test("standard libraries and extension modules are globals and loaded modules", function()
   for _, name in ipairs({"package", "coroutine", "table", "io", "os", "string", "math", "utf8", "debug",
-                         "eris", "cmsgpack"}) do
+                         "eris", "cmsgpack", "lpeg"}) do
     assert(type(_G[name]) == "table", name .. " is not a global table")
     assert(package.loaded[name] == _G[name], name .. " is not among the loaded modules")
   end
