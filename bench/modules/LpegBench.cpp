@@ -11,7 +11,6 @@
 
 #include <lua.hpp>
 
-#include "modules/LpegModule.h"
 #include "modules/StdLibs.h"
 
 extern "C" int luaopen_cjson(lua_State* L);
@@ -89,7 +88,6 @@ int main() {
   std::unique_ptr<lua_State, LuaCloser> state(luaL_newstate());
   lua_State* L = state.get();
   luaL_openlibs(L);
-  luaL_requiref(L, "lpeg", luaopen_lpeg, 0);
   luaL_requiref(L, "cjson", luaopen_cjson, 1);
   lua_settop(L, 0);
   lua_getglobal(L, "package");

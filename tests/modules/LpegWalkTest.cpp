@@ -8,7 +8,6 @@
 #include <string>
 
 #include "modules/Lpeg.h"
-#include "modules/LpegModule.h"
 #include "modules/StdLibs.h"
 
 namespace {
@@ -33,7 +32,6 @@ TEST(LpegWalk, LeftDeepTreesEndInAResultOrAnError) {
   std::unique_ptr<lua_State, LuaCloser> state(luaL_newstate());
   lua_State* L = state.get();
   luaL_openlibs(L);
-  luaL_requiref(L, "lpeg", luaopen_lpeg, 1);
   lua_register(L, "leftdeep", PushLeftDeep);
   const char* const uses[] = {
       "return lpeg.match(p, s)",
