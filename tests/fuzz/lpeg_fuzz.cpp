@@ -22,6 +22,7 @@ local names = {"a", "b", "c", "d"}
 local classes = {"alpha", "digit", "space", "unicode"}
 -- Patterns stay small (node counts are estimated) so that runs stay fast.
 local kMaxNodes = 20000
+local function abs(n) return n < 0 and -n or n end
 
 return function(data)
   local pos = 1
@@ -45,7 +46,7 @@ return function(data)
     function() binary(function(a, b) return a - b end) end,
     function() unary(function(p) return #p end) end,
     function() unary(function(p) return -p end) end,
-    function() local n = byte() % 5 - 2; local p, s = pop(); push(p ^ n, (math.abs(n) + 2) * (s + 3)) end,
+    function() local n = byte() % 5 - 2; local p, s = pop(); push(p ^ n, (abs(n) + 2) * (s + 3)) end,
     function() unary(C) end,
     function() unary(Ct) end,
     function() unary(Cs) end,
@@ -80,7 +81,7 @@ return function(data)
       end
       push(P(g), n)
     end,
-    function() local n = byte() % 9 - 4; push(P(n), 2 * math.abs(n) + 1) end,
+    function() local n = byte() % 9 - 4; push(P(n), 2 * abs(n) + 1) end,
     function() push(Carg(byte() % 3 + 1), 2) end,
     function() unary(function(p) return p / {a = 1, b = true, [""] = "x"} end) end,
     function() local n = byte() % 4; unary(function(p) return p / n end) end,
@@ -104,7 +105,6 @@ lua_State* Driver() {
     lua_State* state = luaL_newstate();
     luaL_requiref(state, "_G", luaopen_base, 1);
     luaL_requiref(state, LUA_STRLIBNAME, luaopen_string, 1);
-    luaL_requiref(state, LUA_MATHLIBNAME, luaopen_math, 1);
     luaL_requiref(state, "lpeg", luaopen_lpeg, 1);
     if (luaL_loadstring(state, kDriver) != LUA_OK) return static_cast<lua_State*>(nullptr);
     lua_pushvalue(state, -2);
