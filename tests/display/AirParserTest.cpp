@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "AirFixtures.h"
 #include "display/AirParser.h"
 
 namespace {
 
 using GCore::AirData;
 using GCore::ParseAirData;
+using airtest::kCompactForm;
+using airtest::kLongForm;
 
 // Parses from an exactly sized heap copy, so that a read past the end is
 // caught by the address sanitizer.
@@ -19,18 +22,6 @@ std::unique_ptr<AirData> Parse(const std::string& text) {
   std::vector<char> bytes(text.begin(), text.end());
   return ParseAirData(bytes.data(), bytes.size(), 1);
 }
-
-const std::string kLongForm =
-    "1,25,64,48,\n"
-    "[A]7,walk\n"
-    "C3=1,0,0,5,5\n"
-    "C1=1,10,20,30,40,0000ab12,2,3,-4,1,200\n"
-    "0000AB13,3\n"
-    "LP,0000ab14,65535\n"
-    "\n"
-    "[A]8,averyveryverylongname\n"
-    "00000001,1\n"
-    "\n";
 
 TEST(AirParser, LongFormActionsFramesAndBoxes) {
   auto data = Parse(kLongForm);
@@ -91,7 +82,7 @@ TEST(AirParser, FrameDurationFromTheHeaderRate) {
 TEST(AirParser, CompactForm) {
   // A frame line's own line feed falls within its nine characters, so the
   // reader's skip of one more takes the first empty line: two end an action.
-  auto data = Parse("10,30,2\r\n0000ab12\r\n0000ab13\n\n\n0000ab14\n\n");
+  auto data = Parse(kCompactForm);
   ASSERT_TRUE(data);
   EXPECT_EQ(data->frameMs, 33);
   EXPECT_EQ(data->width, 100) << "no image to measure";
@@ -151,7 +142,7 @@ TEST(AirParser, EmptyAndTruncatedFilesFailClearly) {
 
 TEST(AirParser, EveryCutOfAValidFileStaysInBounds) {
   testing::internal::CaptureStdout();
-  for (const std::string& text : {kLongForm, std::string("10,30,2\r\n0000ab12\r\n0000ab13\n\n\n0000ab14\n\n")}) {
+  for (const std::string& text : {kLongForm, kCompactForm}) {
     for (size_t cut = 0; cut < text.size(); ++cut) {
       auto data = Parse(text.substr(0, cut));
       if (data) {
