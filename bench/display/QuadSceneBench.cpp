@@ -40,7 +40,7 @@ std::string SceneScript(int quads) {
 
 int main() {
   if (!e2e::EnsureDisplay()) {
-    std::printf("no Xvfb: nothing measured\n");
+    std::printf("no Xvfb: nothing measured (%s)\n", e2e::DisplayError().c_str());
     return 1;
   }
   std::printf("%8s %8s %16s\n", "quads", "fps", "cpu ms/frame");

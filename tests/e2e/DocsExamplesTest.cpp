@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ProgramRun.h"
+#include "platform/XvfbServer.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ bool Near(e2e::Rgb seen, e2e::Rgb expected) {
 class DocsExamples : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!e2e::EnsureDisplay()) GTEST_SKIP() << "Xvfb is not available";
+    if (!XvfbServer::Installed()) GTEST_SKIP() << "no Xvfb on this machine";
+    ASSERT_TRUE(e2e::EnsureDisplay()) << e2e::DisplayError();
   }
 };
 

@@ -9,26 +9,26 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "platform/ToolProcess.h"
+#include "platform/XvfbServer.h"
 #include "render/PNG.h"
 
 namespace e2e {
 namespace {
 
-pid_t g_xvfb = 0;
+std::unique_ptr<XvfbServer> g_xvfb;
+std::string g_displayError;
 
-void StopXvfb() {
-  if (g_xvfb > 0) {
-    kill(g_xvfb, SIGKILL);
-    waitpid(g_xvfb, nullptr, 0);
-  }
-}
+void StopXvfb() { g_xvfb.reset(); }
 
 Display* OpenDisplay() {
   static Display* display = XOpenDisplay(nullptr);
@@ -55,35 +55,19 @@ unsigned long FindByName(Display* display, Window window, const std::string& tit
 
 bool EnsureDisplay() {
   static bool started = false;
-  static bool ok = false;
-  if (started) return ok;
+  if (started) return g_xvfb != nullptr;
   started = true;
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  g_xvfb = fork();
-  if (g_xvfb == 0) {
-    close(fds[0]);
-    const std::string fd = std::to_string(fds[1]);
-    const int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    execlp("Xvfb", "Xvfb", "-noreset", "-displayfd", fd.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
-           static_cast<char*>(nullptr));
-    _exit(127);
+  auto server = std::make_unique<XvfbServer>("1600x1200x24");
+  if (!server->Start()) {
+    g_displayError = server->Error();
+    return false;
   }
-  close(fds[1]);
-  // Xvfb writes the number and its line end apart, and dies when the second
-  // write finds the pipe closed: read through the line end.
-  std::string number;
-  char c = 0;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
-  close(fds[0]);
-  if (number.empty()) return false;
+  g_xvfb = std::move(server);
   std::atexit(StopXvfb);
-  setenv("DISPLAY", (":" + number).c_str(), 1);
-  ok = true;
-  return ok;
+  return true;
 }
+
+const std::string& DisplayError() { return g_displayError; }
 
 GameRoot::GameRoot() {
   Write("build/bin/.keep", "");
@@ -167,20 +151,10 @@ bool RequestClose(unsigned long window) {
 }
 
 bool RunCommand(const std::vector<std::string>& command) {
-  const pid_t child = fork();
-  if (child == 0) {
-    const int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    std::vector<char*> argv;
-    for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  ToolProcess tool;
+  if (tool.Run(command)) return true;
+  std::fprintf(stderr, "%s\n", tool.Report().c_str());
+  return false;
 }
 
 bool CaptureWindow(unsigned long window, const std::string& pngPath) {

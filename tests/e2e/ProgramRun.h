@@ -13,8 +13,9 @@
 namespace e2e {
 
 // Starts Xvfb once (the first call) and points DISPLAY at it; false when
-// Xvfb cannot be started.
+// Xvfb cannot be started, with the reason and Xvfb's words in DisplayError().
 bool EnsureDisplay();
+const std::string& DisplayError();
 
 // A game root whose program is the build's quarvelin.
 class GameRoot : public TempRoot {
@@ -69,7 +70,8 @@ class Picture {
   int height_ = 0;
 };
 
-// Runs a command to its end; true when it exited 0.
+// Runs a command to its end under a UTF-8 locale; true when it exited 0,
+// else its command line and output are printed to standard error.
 bool RunCommand(const std::vector<std::string>& command);
 
 // Waits up to the given time for the root's log to contain the text.

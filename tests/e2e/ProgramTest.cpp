@@ -6,13 +6,15 @@
 #include <cstdlib>
 
 #include "ProgramRun.h"
+#include "platform/XvfbServer.h"
 
 namespace {
 
 class Program : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!e2e::EnsureDisplay()) GTEST_SKIP() << "Xvfb is not available";
+    if (!XvfbServer::Installed()) GTEST_SKIP() << "no Xvfb on this machine";
+    ASSERT_TRUE(e2e::EnsureDisplay()) << e2e::DisplayError();
   }
   e2e::GameRoot root;
 };

@@ -3,15 +3,14 @@
 #include <EGL/egl.h>
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <X11/keysym.h>
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <link.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,6 +20,7 @@
 #include "platform/MessagePump.h"
 #include "platform/SystemInput.h"
 #include "platform/Window.h"
+#include "platform/ToolProcess.h"
 #include "platform/XvfbServer.h"
 
 namespace {
@@ -33,19 +33,34 @@ class WindowOnXvfb : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     g_xvfb = new XvfbServer;
-    if (!g_xvfb->Start()) {
-      delete g_xvfb;
-      g_xvfb = nullptr;
-    }
+    g_xvfb->Start();
   }
   static void TearDownTestSuite() {
     delete g_xvfb;
     g_xvfb = nullptr;
   }
   void SetUp() override {
-    if (!g_xvfb) GTEST_SKIP() << "no Xvfb on this machine";
+    if (!XvfbServer::Installed()) GTEST_SKIP() << "no Xvfb on this machine";
+    ASSERT_TRUE(g_xvfb->Error().empty()) << g_xvfb->Error();
   }
 };
+
+// A server that resets when its last client leaves refuses whoever connects
+// meanwhile: tests that start and stop X clients (the program, xdotool,
+// import) would fail now and then. This runs first, while nothing else holds
+// a connection.
+TEST_F(WindowOnXvfb, ClientsComingAndGoingAreNeverRefused) {
+  int refused = 0;
+  for (int i = 0; i < 2000; ++i) {
+    Display* display = XOpenDisplay(g_xvfb->DisplayName().c_str());
+    if (!display) {
+      ++refused;
+      continue;
+    }
+    XCloseDisplay(display);
+  }
+  EXPECT_EQ(refused, 0);
+}
 
 // The X server's own idea of the window's size.
 bool X11WindowSize(SDL_Window* window, int& width, int& height) {
@@ -151,30 +166,18 @@ TEST_F(WindowOnXvfb, WindowGetsAClientAreaAndACurrentContext) {
   EXPECT_EQ(G::ReadClipboardText(text), G::ClipboardStatus::Unavailable);
 }
 
-// Input made by xdotool through the X server while the loop runs (xdotool
-// types characters outside the keymap by remapping a key for a moment, so
-// the window must be reading events meanwhile). The loop ends when every
-// wanted message has arrived, or after many frames without.
+// Input made by xdotool through the X server while the loop runs. The loop
+// ends when every wanted message has arrived, or after many frames without.
 std::vector<G::Message> g_wanted;
-const char* const* g_xdotoolArguments = nullptr;
-pid_t g_xdotool = -1;
+const std::vector<std::string>* g_xdotoolCommand = nullptr;
+ToolProcess* g_xdotool = nullptr;
 
 intptr_t RecordUntilWanted(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (message != G::WM_PAINT) {
     g_seen.push_back({message, wParam, lParam});
     return 1;
   }
-  if (g_paints++ == 0) {
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&g_xdotool, "xdotool", &quiet, nullptr,
-                     const_cast<char* const*>(g_xdotoolArguments), environ) != 0) {
-      g_xdotool = -1;
-    }
-    posix_spawn_file_actions_destroy(&quiet);
-  }
+  if (g_paints++ == 0) g_xdotool->Start(*g_xdotoolCommand);
   bool all = true;
   for (const G::Message& m : g_wanted) all = all && Seen(m);
   if (all || g_paints == 5000) G::PostQuitMessage(0);
@@ -182,17 +185,43 @@ intptr_t RecordUntilWanted(uint32_t message, uintptr_t wParam, intptr_t lParam) 
   return 1;
 }
 
-// Runs xdotool with the arguments while pumping; true when it succeeded.
-bool PumpWhileRunning(const char* const* arguments, std::vector<G::Message> wanted) {
+// Runs xdotool with the arguments while pumping; empty when it succeeded,
+// else its command line and what it printed.
+std::string PumpWhileRunning(const std::vector<std::string>& command, std::vector<G::Message> wanted) {
   g_seen.clear();
   g_paints = 0;
   g_wanted = std::move(wanted);
-  g_xdotoolArguments = arguments;
+  ToolProcess xdotool;
+  g_xdotool = &xdotool;
+  g_xdotoolCommand = &command;
   G::RunMessageLoop(RecordUntilWanted);
-  int status = -1;
-  if (g_xdotool > 0) waitpid(g_xdotool, &status, 0);
-  g_xdotool = -1;
-  return status == 0;
+  g_xdotool = nullptr;
+  return xdotool.Wait() ? std::string() : xdotool.Report();
+}
+
+// xdotool types a character that no key produces by mapping it to a spare key
+// for a moment; a client that reads the key press after the mapping is undone
+// sees no character. Mapping it for good first makes xdotool press that key.
+bool MapKeySym(KeySym keysym) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  int low = 0, high = 0, perKey = 0;
+  XDisplayKeycodes(display, &low, &high);
+  KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &perKey);
+  int spare = 0;
+  for (int code = high; code >= low && !spare; --code) {
+    bool empty = true;
+    for (int i = 0; i < perKey; ++i) empty = empty && map[(code - low) * perKey + i] == NoSymbol;
+    if (empty) spare = code;
+  }
+  XFree(map);
+  if (spare) {
+    KeySym both[2] = {keysym, keysym};
+    XChangeKeyboardMapping(display, spare, 2, both, 1);
+    XSync(display, False);
+  }
+  XCloseDisplay(display);
+  return spare != 0;
 }
 
 void ExpectAllSeen() {
@@ -208,15 +237,15 @@ void ExpectAllSeen() {
 
 TEST_F(WindowOnXvfb, RealInputArrivesAsMessages) {
   if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+  ASSERT_TRUE(MapKeySym(0x1004E2D)) << "no spare key for U+4E2D";
   ASSERT_TRUE(G::CreateAppWindow("input", 320, 240));
   PinGraphicsDrivers();
   SDL_SetWindowInputFocus(G::GetWindowRecord().window);
 
   // "type" takes every argument after it as text, so it comes last.
-  const char* const typing[] = {"xdotool", "mousemove", "10", "20", "click", "1", "click", "4",
-                                "key", "a", "key", "BackSpace", "type", "\xE4\xB8\xAD",
-                                nullptr};
-  EXPECT_TRUE(PumpWhileRunning(
+  const std::vector<std::string> typing = {"xdotool", "mousemove", "10", "20", "click", "1", "click", "4",
+                                           "key", "a", "key", "BackSpace", "type", "\xE4\xB8\xAD"};
+  EXPECT_EQ(PumpWhileRunning(
       typing, {
                   {G::WM_MOUSEMOVE, 0, G::MakeLParam(10, 20)},
                   {G::WM_KEYDOWN, 'A', 1},
@@ -228,25 +257,27 @@ TEST_F(WindowOnXvfb, RealInputArrivesAsMessages) {
                   {G::WM_LBUTTONDOWN, 0, G::MakeLParam(10, 20)},
                   {G::WM_LBUTTONUP, 0, G::MakeLParam(10, 20)},
                   {G::WM_MOUSEWHEEL, uintptr_t{120} << 16, G::MakeLParam(10, 20)},
-              }));
+              }),
+            "");
   ExpectAllSeen();
 
   // A held key shows in the key state, under its generic and its side code.
-  const char* const holdShift[] = {"xdotool", "keydown", "shift", nullptr};
-  EXPECT_TRUE(PumpWhileRunning(holdShift, {{G::WM_KEYDOWN, G::VK_SHIFT, 1}}));
+  EXPECT_EQ(PumpWhileRunning({"xdotool", "keydown", "shift"}, {{G::WM_KEYDOWN, G::VK_SHIFT, 1}}), "");
   ExpectAllSeen();
   EXPECT_LT(G::GetKeyState(G::VK_SHIFT), 0);
   EXPECT_LT(G::GetKeyState(0xA0), 0);  // VK_LSHIFT
   EXPECT_EQ(G::GetKeyState('A'), 0);
-  const char* const releaseShift[] = {"xdotool", "keyup", "shift", nullptr};
-  EXPECT_TRUE(PumpWhileRunning(releaseShift, {{G::WM_KEYUP, G::VK_SHIFT,
-                                               G::KEY_PREVIOUS_STATE_BIT | G::KEY_TRANSITION_BIT | 1}}));
+  EXPECT_EQ(PumpWhileRunning({"xdotool", "keyup", "shift"},
+                             {{G::WM_KEYUP, G::VK_SHIFT, G::KEY_PREVIOUS_STATE_BIT | G::KEY_TRANSITION_BIT | 1}}),
+            "");
   EXPECT_EQ(G::GetKeyState(G::VK_SHIFT), 0);
   G::DestroyAppWindow();
 }
 
 TEST_F(WindowOnXvfb, NoMatchingConfigurationFallsBackTo565) {
-  const std::string logPath = ::testing::TempDir() + "qv-egl-fallback.log";
+  char folder[] = "/tmp/qv-egl-fallback-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string logPath = std::string(folder) + "/log.txt";
   ASSERT_TRUE(G::LogOpen(logPath));
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
   SDL_Window* window = SDL_CreateWindow("fallback", 0, 0, 64, 64, SDL_WINDOW_HIDDEN);
@@ -269,7 +300,7 @@ TEST_F(WindowOnXvfb, NoMatchingConfigurationFallsBackTo565) {
   std::ifstream in(logPath);
   std::stringstream log;
   log << in.rdbuf();
-  std::remove(logPath.c_str());
+  std::filesystem::remove_all(folder);
   EXPECT_EQ(log.str(), "eglChooseConfig 888 failed\n");
 }
 
