@@ -1,10 +1,12 @@
 #include "platform/CrashReporter.h"
 
+#include <dlfcn.h>
 #include <execinfo.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
 #include <time.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,17 +15,25 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/CrashSymbols.h"
+
 namespace GCore {
 namespace {
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGABRT, SIGFPE, SIGILL, SIGBUS};
-constexpr int kMaxFrames = 128;
+// A stack overflow leaves thousands of frames: the report shows those nearest
+// the fault and the outermost ones, which tell where the recursion began.
+constexpr int kMaxFrames = 1 << 16;
+constexpr int kShownInnermost = 64;
+constexpr int kShownOutermost = 32;
 
 // Filled at install, read at crash time: no allocation happens in the handler.
 char g_folder[PATH_MAX];
 char g_header[4096];
 std::atomic<int> g_reporting{0};
 std::string g_lastError;
+CrashSymbols g_symbols;
+void* g_frames[kMaxFrames];
 // Room to run the handler when the crash is a stack overflow.
 alignas(16) char g_alternateStack[64 * 1024];
 
@@ -69,7 +79,88 @@ const char* SignalName(int signal) {
   }
 }
 
-void WriteReport(int signal, const siginfo_t* info) {
+// Where the interrupted code was: the faulting instruction for a fault, the
+// sending call for a raised signal. 0 when the platform's context is unknown.
+uintptr_t InterruptedAt(const void* context) {
+  if (!context) return 0;
+  const auto* user = static_cast<const ucontext_t*>(context);
+#if defined(__x86_64__)
+  return static_cast<uintptr_t>(user->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__aarch64__)
+  return static_cast<uintptr_t>(user->uc_mcontext.pc);
+#else
+  (void)user;
+  return 0;
+#endif
+}
+
+// One frame: its address, the function (from the executable's own symbol
+// table, or the loader's exported names) and the file with the offset into it
+// that a symboliser takes. A caller's address is where its call returns to,
+// which for a call that never returns is already the next function: the
+// function is looked up one byte earlier.
+void WriteFrame(int fd, int index, uintptr_t address, bool returnAddress) {
+  const uintptr_t lookup = returnAddress ? address - 1 : address;
+  Text line;
+  line.Add("#");
+  line.AddNumber(static_cast<unsigned long long>(index), 10);
+  line.Add(" 0x");
+  line.AddNumber(address, 16);
+  line.Add(" ");
+  uintptr_t offset = 0;
+  const char* name = g_symbols.Find(lookup, &offset);
+  Dl_info module{};
+  const bool known = dladdr(reinterpret_cast<void*>(lookup), &module) != 0 && module.dli_fname;
+  if (!name && known && module.dli_sname) {
+    name = module.dli_sname;
+    offset = lookup - reinterpret_cast<uintptr_t>(module.dli_saddr);
+  }
+  offset += address - lookup;
+  line.Add(name ? name : "??");
+  if (name) {
+    line.Add("+0x");
+    line.AddNumber(offset, 16);
+  }
+  if (known) {
+    line.Add(" (");
+    line.Add(module.dli_fname);
+    line.Add("+0x");
+    line.AddNumber(address - reinterpret_cast<uintptr_t>(module.dli_fbase), 16);
+    line.Add(")");
+  }
+  line.Add("\n");
+  WriteAll(fd, line.data, line.length);
+}
+
+// The frames of the interrupted code, innermost first. The unwinder passes the
+// signal frame through the context the kernel saved, so the trace holds the
+// handler's own frames, then the interrupted one and its callers: the
+// handler's are left out. When the unwinder could not get past the signal
+// frame, the interrupted address still comes first.
+void WriteBacktrace(int fd, uintptr_t interrupted) {
+  const int count = backtrace(g_frames, kMaxFrames);
+  int first = 0;
+  while (first < count && reinterpret_cast<uintptr_t>(g_frames[first]) != interrupted) ++first;
+  int index = 0;
+  if (first == count) {
+    if (interrupted) WriteFrame(fd, index++, interrupted, false);
+    first = 0;
+  }
+  for (int i = first; i < count; ++i, ++index) {
+    if (i - first == kShownInnermost && count - i > kShownOutermost) {
+      Text gap;
+      gap.Add("... ");
+      gap.AddNumber(static_cast<unsigned long long>(count - i - kShownOutermost), 10);
+      gap.Add(" frames not shown\n");
+      WriteAll(fd, gap.data, gap.length);
+      index += count - i - kShownOutermost;
+      i = count - kShownOutermost;
+    }
+    WriteFrame(fd, index, reinterpret_cast<uintptr_t>(g_frames[i]), index > 0);
+  }
+}
+
+void WriteReport(int signal, const siginfo_t* info, const void* context) {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   Text path;
@@ -106,20 +197,18 @@ void WriteReport(int signal, const siginfo_t* info) {
   }
   cause.Add("Time: ");
   cause.AddNumber(static_cast<unsigned long long>(now.tv_sec), 10);
-  cause.Add("\nBacktrace:\n");
+  cause.Add("\nBacktrace (the interrupted frame first):\n");
   WriteAll(fd, cause.data, cause.length);
-  void* frames[kMaxFrames];
-  const int count = backtrace(frames, kMaxFrames);
-  backtrace_symbols_fd(frames, count, fd);
+  WriteBacktrace(fd, InterruptedAt(context));
   close(fd);
 }
 
-void OnFatalSignal(int signal, siginfo_t* info, void*) {
+void OnFatalSignal(int signal, siginfo_t* info, void* context) {
   // A second thread crashing meanwhile waits for the first to end the process.
   if (g_reporting.exchange(1) != 0) {
     for (;;) pause();
   }
-  WriteReport(signal, info);
+  WriteReport(signal, info, context);
   // SA_RESETHAND restored the default action and SA_NODEFER lets it act now.
   raise(signal);
 }
@@ -172,6 +261,8 @@ int InstallCrashReporter(const CrashReportInfo& info) {
   // backtrace() loads its unwinder on first use, which allocates: do that now.
   void* warmUp[1];
   backtrace(warmUp, 1);
+  // Without a symbol table the report still has every file and offset.
+  g_symbols.Open();
 
   for (const int signal : kFatalSignals) {
     struct sigaction current{};

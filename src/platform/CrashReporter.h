@@ -1,7 +1,9 @@
 #pragma once
 // The crash reporter: on a fatal signal (SIGSEGV, SIGABRT, SIGFPE, SIGILL,
 // SIGBUS) it writes a report with a backtrace into a folder chosen at install
-// and lets the signal end the process as it would have. Everything done at
+// and lets the signal end the process as it would have. The backtrace starts
+// at the interrupted function (the faulting one, for a fault) and names the
+// functions of the executable from its own symbol table. Everything done at
 // crash time is async-signal-safe; the report file and its header text are
 // prepared at install. A signal that already has a handler (AddressSanitizer's,
 // for one) keeps it: the reporter only takes signals left at their default.
