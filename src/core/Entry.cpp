@@ -40,6 +40,12 @@ void ExitInOrder() {
   DestroyAppWindow();
 }
 
+// The game expects an English UTF-8 locale; machines without it (minimal
+// systems, containers) still have C.UTF-8, which reads text the same way.
+void SetUtf8Locale() {
+  if (!std::setlocale(LC_ALL, "en_US.UTF-8")) std::setlocale(LC_ALL, "C.UTF-8");
+}
+
 }  // namespace
 
 int RunProgram(int argc, char** argv) {
@@ -54,7 +60,7 @@ int RunProgram(int argc, char** argv) {
   g_game->PreInit();
   g_windowWidth = static_cast<int>(g_settings.designWidth);
   g_windowHeight = static_cast<int>(g_settings.designHeight);
-  std::setlocale(LC_ALL, "en_US.UTF-8");
+  SetUtf8Locale();
 
   // Asked to close while the first scripts ran: no window is made for it.
   if (TerminationRequested()) {

@@ -35,13 +35,32 @@ Display* OpenDisplay() {
   return display;
 }
 
-unsigned long FindByName(Display* display, Window window, const std::string& title) {
+// The window's title as the window manager reads it: _NET_WM_NAME in UTF-8,
+// or the older WM_NAME (which is not a plain string under a UTF-8 locale).
+std::string WindowTitle(Display* display, Window window) {
+  std::string title;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 1024, False,
+                         XInternAtom(display, "UTF8_STRING", False), &type, &format, &count, &left,
+                         &data) == Success &&
+      data) {
+    title.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
+    if (!title.empty()) return title;
+  }
   char* name = nullptr;
   if (XFetchName(display, window, &name) && name) {
-    const bool match = title == name;
+    title = name;
     XFree(name);
-    if (match) return window;
   }
+  return title;
+}
+
+unsigned long FindByName(Display* display, Window window, const std::string& title) {
+  if (WindowTitle(display, window) == title) return window;
   Window root, parent, *children = nullptr;
   unsigned int count = 0;
   if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;

@@ -36,6 +36,7 @@ TEST_F(Program, StartsScriptsInOrderAndQuitsCleanly) {
   root.Write("loader/script/gamestart.lua",
              "local g = require('gcore.c')\n"
              "g.clog('gamestart ran\\n')\n"
+             "g.clog('locale ' .. os.setlocale() .. '\\n')\n"
              "local frames = 0\n"
              "g.SetMainloop(function(t)\n"
              "  if t < 0 then g.clog('loader closed\\n') return end\n"
@@ -54,6 +55,10 @@ TEST_F(Program, StartsScriptsInOrderAndQuitsCleanly) {
   EXPECT_LT(At(log, "InitAppIF done"), At(log, "gamestart ran"));
   EXPECT_LT(At(log, "gamestart ran"), At(log, "loader closed"));
   EXPECT_EQ(e2e::LinesWith(log, "loader closed").size(), 1u);
+  // Whatever the environment's locale, and with or without an English one.
+  const std::vector<std::string> locale = e2e::LinesWith(log, "locale ");
+  ASSERT_EQ(locale.size(), 1u) << log;
+  EXPECT_TRUE(locale[0] == "locale en_US.UTF-8" || locale[0] == "locale C.UTF-8") << locale[0];
 }
 
 TEST_F(Program, DesignSizeSetsTheClientAreaAndClosingTheWindowExits) {
