@@ -2,7 +2,11 @@
 // refusal of damaged input, and the writer's round trip.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <png.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -208,7 +212,7 @@ TEST_F(PngFile, WrittenPixelsDecodeToTheSameBytes) {
   EXPECT_EQ(Pixels(image), one);
 }
 
-TEST_F(PngFile, WriteFailuresReportAndLeaveNoFile) {
+TEST_F(PngFile, RefusedWritesReportAndLeaveNoFile) {
   const Bytes one = {1, 2, 3, 4};
   const std::string missing = folder_ + "/no/such/folder.png";
   testing::internal::CaptureStderr();
@@ -220,6 +224,54 @@ TEST_F(PngFile, WriteFailuresReportAndLeaveNoFile) {
   EXPECT_EQ(GCore::WritePng(Path().c_str(), nullptr, 1, 1), 1);
   testing::internal::GetCapturedStderr();
   EXPECT_NE(access(Path().c_str(), F_OK), 0);
+}
+
+// Writes in a child whose files may not grow past `limit` bytes (as on a full
+// disk, the write fails with EFBIG); returns its exit code, or -1.
+int WriteUnderSizeLimit(const std::string& path, const std::string& messages, const Bytes& rgba, int side,
+                        rlim_t limit) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const int out = open(messages.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0) _exit(90);
+    dup2(out, STDERR_FILENO);
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{limit, limit};
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) _exit(91);
+    _exit(GCore::WritePng(path.c_str(), rgba.data(), side, side));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(PngFile, FailedWritesReportAndLeaveNoFile) {
+  const struct {
+    const char* what;
+    int side;
+    rlim_t limit;
+  } cases[] = {
+      // Past the stdio buffer: a row's write fails inside libpng.
+      {"a write fails", 256, 4096},
+      // Within the stdio buffer: only the final flush fails.
+      {"the close fails", 24, 100},
+  };
+  const std::string messages = folder_ + "/messages.txt";
+  for (const auto& c : cases) {
+    // Noise compresses badly, so the file outgrows the limit.
+    Bytes rgba(static_cast<size_t>(c.side) * c.side * 4);
+    uint32_t state = 12345;
+    for (uint8_t& b : rgba) b = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+    EXPECT_EQ(WriteUnderSizeLimit(Path(), messages, rgba, c.side, c.limit), 1) << c.what;
+    EXPECT_NE(access(Path().c_str(), F_OK), 0) << c.what << ": a partial file was left";
+    std::ifstream in(messages);
+    const std::string printed((std::istreambuf_iterator<char>(in)), {});
+    // libpng names the failed write first, when it saw it.
+    const std::string report = "Error during png creation\n";
+    EXPECT_TRUE(printed.size() >= report.size() && printed.substr(printed.size() - report.size()) == report)
+        << c.what << ": " << printed;
+  }
+  std::remove(messages.c_str());
 }
 
 }  // namespace

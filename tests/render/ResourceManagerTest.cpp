@@ -232,11 +232,19 @@ TEST_F(Images, ImagesSharingATextureLetGoWhenItsOwnerGoes) {
   part->texture = base->texture;
   EXPECT_EQ(manager.CreateImage({1, 0x56000100}, true), nullptr) << "an existing pair is not made again";
 
+  // A mark on the image that goes: a new one at the same address would not
+  // carry it, while an image that was kept would.
+  base->extra = 0xBA5E;
+
   manager.ClearProject(2);
   EXPECT_EQ(part->texture, nullptr) << "no pointer to a deleted texture is left";
   EXPECT_EQ(manager.GetImage({1, 0x56000100}), part);
   game.SetCurrent(2);
-  EXPECT_NE(manager.GetImage({0, TestGame::Id(0x10)}), base) << "project 2's image is made anew";
+  Image* again = manager.GetImage({0, TestGame::Id(0x10)});
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->extra, 0u) << "project 2's image is made anew";
+  ASSERT_NE(again->texture, nullptr);
+  EXPECT_EQ(again->texture->pixels, nullptr) << "with a texture of its own, not yet decoded";
 }
 
 TEST_F(Images, ClearEmptiesEverythingSafely) {
