@@ -33,6 +33,33 @@ TEST_F(EntityTest, ComponentsAreInitialisedReplacedAndDestroyed) {
   EXPECT_EQ(Eval("com_map[5] == e"), "true");
 }
 
+TEST_F(EntityTest, ComponentMapKeepsNothingAlive) {
+  Run("kept = {}\n"
+      "do\n"
+      "  local gone = require('gcore.c').Entity()\n"
+      "  gone.c_kept = kept\n"
+      "end\n"
+      "e = require('gcore.c').Entity()\n"
+      "e.c_dropped = {}\n"
+      "e.c_dropped = nil\n"
+      "collectgarbage()\n"
+      "collectgarbage()");
+  EXPECT_EQ(Eval("com_map[kept]"), "nil") << "an entity nothing else holds is collected";
+  EXPECT_EQ(Eval("next(com_map)"), "nil") << "a detached component nothing else holds is collected";
+}
+
+TEST_F(EntityTest, ComponentMapIgnoresTheMetamethodsOfGlobals) {
+  Make<Entity>("e");
+  // Strict globals, a common idiom: reading or writing an undeclared global raises.
+  Run("setmetatable(_G, {\n"
+      "  __index = function(_, k) error('read of undeclared ' .. k, 2) end,\n"
+      "  __newindex = function(_, k) error('write of undeclared ' .. k, 2) end})");
+  Run("e.c_first = {}");
+  EXPECT_EQ(Eval("rawget(_G, 'com_map')[e.c_first] == e"), "true") << "made and written raw";
+  Run("e.c_second = {}");
+  EXPECT_EQ(Eval("rawget(_G, 'com_map')[e.c_second] == e"), "true") << "read raw";
+}
+
 TEST_F(EntityTest, EventsLookInTheMetatableOnlyWhenThereIsOne) {
   auto* entity = Make<Entity>("e");
   Run("e.c_direct = setmetatable({ init = function() log[#log + 1] = 'direct:init' end,\n"

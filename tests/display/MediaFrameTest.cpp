@@ -3,6 +3,11 @@
 #include <memory>
 
 #include "DisplayFixture.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "display/AirParser.h"
 #include "display/Entity.h"
 #include "render/Image.h"
@@ -111,6 +116,35 @@ TEST_F(MediaFrameTest, FramesOfNoLengthDoNotHang) {
     const std::vector<int> frames = FramesOver(object, {0, 10, 1000});
     for (int frame : frames) EXPECT_LT(frame, 2);
   }
+}
+
+TEST_F(MediaFrameTest, HugeBacklogsKeepThePhaseWithoutSteppingEveryFrame) {
+  // 1 ms frames: a pause of 2^32 - 2 ms is that many frames behind.
+  AddAir("1,1000,64,48,\n[A]1\n50000001,1\n50000002,1\n50000003,1\n\n");
+  auto* object = Make<DisplayObject>();
+  object->SetMedia(kAirId);
+  game->gameTime = 1;
+  object->GetMediaFrame(nullptr, -1);
+  // Stepping frame by frame would take billions of steps for each pause. A
+  // child that may use a few seconds of processor time (not of wall-clock
+  // time, so a busy machine changes nothing) does the stepping.
+  const pid_t child = fork();
+  if (child == 0) {
+    const rlimit cpu{5, 5};
+    setrlimit(RLIMIT_CPU, &cpu);
+    for (int pause = 0; pause < 3; ++pause) {
+      Step(0xFFFFFFFEu);
+      object->GetMediaFrame(nullptr, -1);
+      // The phase stays within the frame shown.
+      if (game->gameTime - object->frameStart >= 1) _exit(10 + pause);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_FALSE(WIFSIGNALED(status)) << "the backlog was stepped frame by frame (signal "
+                                    << WTERMSIG(status) << ")";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(MediaFrameTest, ActionSelectionAndMissingData) {

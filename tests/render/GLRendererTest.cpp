@@ -147,6 +147,25 @@ TEST_F(GLRenderer, NestedScissorStaysInsideTheOuterBox) {
   EXPECT_TRUE(Near(At(125, 50), kBlack));
 }
 
+TEST_F(GLRenderer, AnImageDestroyedInMidFrameHasItsWaitingGeometryDrawnFirst) {
+  // An image that owns its texture, as the resource manager makes them.
+  auto texture = std::make_unique<GCore::Texture>(1, 0x56000042);
+  texture->width = texture->height = 1;
+  texture->pixels.reset(new uint8_t[4]{255, 0, 0, 255});
+  auto* image = new Image(1, 0x56000042, nullptr, 0, 0, 1, 1);
+  image->AdoptTexture(std::move(texture));
+  ASSERT_TRUE(image->Owns(image->texture));
+  const float opaque[4] = {1, 1, 1, 1};
+  Frame([&] {
+    renderer->DrawImage(image, nullptr, opaque, GCore::kPlaceRect, Rect(0, 0, 100, 100));
+    // Its quad still waits in the batch when a script or a cleared project
+    // lets it go: the texture is deleted with it.
+    delete image;
+  });
+  EXPECT_TRUE(Near(At(50, 50), {255, 0, 0, 255}));
+  EXPECT_TRUE(Near(At(150, 50), kBlack));
+}
+
 TEST_F(GLRenderer, ChangedTextureSizeIsSpecifiedAnew) {
   GCore::Texture* texture = MakeTexture(1, 1, {255, 0, 0, 255});
   const float opaque[4] = {1, 1, 1, 1};
