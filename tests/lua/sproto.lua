@@ -405,18 +405,36 @@ test("rejected bundles", function()
   raises("bad argument #1", core.newproto, nil)
 end)
 
-test("every prefix and single-byte change of a bundle is handled", function()
+test("every prefix of a bundle is refused, and a changed byte gives nil or a whole schema", function()
   local b = bundle(TYPES, PROTOCOLS)
+  -- A refusal is a nil result, never an error.
   for n = 0, #b - 1 do
-    local s = core.newproto(b:sub(1, n))
-    if s then core.deleteproto(s) end
+    assert(core.newproto(b:sub(1, n)) == nil, "a prefix of " .. n .. " bytes was accepted")
   end
+  local accepted, refused = 0, 0
   for i = 1, #b do
     for _, v in ipairs({0, 1, 0x7F, 0xFF}) do
       local s = core.newproto(b:sub(1, i - 1) .. string.char(v) .. b:sub(i + 1))
-      if s then core.deleteproto(s) end
+      if s == nil then
+        refused = refused + 1
+      else
+        assert(type(s) == "userdata", "byte " .. i .. ": " .. type(s))
+        accepted = accepted + 1
+        -- Whatever the change kept of the schema, its parts hold together.
+        for name in pairs(T) do
+          local st = core.querytype(s, name)
+          if st then assert(type(core.default(st)) == "table", name) end
+        end
+        for tag = 0, 4 do
+          local name = core.protocol(s, tag)
+          assert(name == nil or core.protocol(s, name) == tag, "protocol " .. tag)
+        end
+        core.deleteproto(s)
+      end
     end
   end
+  -- Changed names and values are accepted; changed counts and lengths are not.
+  assert(accepted > 0 and refused > 0, accepted .. " accepted, " .. refused .. " refused")
 end)
 
 test("deleteproto frees the schema and empties its slots", function()

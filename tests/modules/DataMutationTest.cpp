@@ -133,8 +133,9 @@ TEST_F(DataMutation, SprotoMessagesAndPacking) {
   ASSERT_EQ(luaL_dostring(L(), "sproto.deleteproto(sp)"), LUA_OK);
 }
 
-// A changed bundle that is still accepted must give a schema that encodes,
-// decodes and lists defaults without harm; any script error is acceptable.
+// A changed bundle is refused with a nil result, or gives a schema that
+// encodes, decodes and lists defaults, where a value that no longer fits the
+// changed schema is refused with one of the binding's own messages.
 TEST_F(DataMutation, SprotoBundles) {
   ASSERT_EQ(luaL_dostring(L(), R"(
     local core = sproto
@@ -143,20 +144,34 @@ TEST_F(DataMutation, SprotoBundles) {
       {person = {{name = "p", id = 2}}},
       {numbers = {1, 2}, bools = {true}, number = 3, strs = {"s"}},
     }
+    local refusals = {"is not an integer", "is not a boolean", "is not a string", "is not a table",
+                      "should be a table", "Invalid field type", "The table is too deep",
+                      "object is too large", "decode error", "Can't find main index", "Invalid type"}
+    local function refused(ok, err)
+      if ok then return false end
+      for _, known in ipairs(refusals) do
+        if tostring(err):find(known, 1, true) then return true end
+      end
+      error("not one of the binding's refusals: " .. tostring(err), 0)
+    end
     function try_bundle(b)
       local sp = core.newproto(b)
-      if not sp then return end
+      if sp == nil then return end
+      assert(type(sp) == "userdata", type(sp))
       for _, name in ipairs({"Person", "PhoneNumber", "AddressBook", "Data"}) do
         local st = core.querytype(sp, name)
         if st then
-          pcall(core.default, st)
+          assert(type(core.default(st)) == "table")
           for _, sample in ipairs(samples) do
             local ok, bytes = pcall(core.encode, st, sample)
-            if ok then pcall(core.decode, st, bytes) end
+            if not refused(ok, bytes) then
+              local decoded, back = pcall(core.decode, st, bytes)
+              if not refused(decoded, back) then assert(type(back) == "table") end
+            end
           end
         end
       end
-      for tag = 0, 4 do pcall(core.protocol, sp, tag) end
+      for tag = 0, 4 do core.protocol(sp, tag) end
       core.deleteproto(sp)
     end
   )"),
