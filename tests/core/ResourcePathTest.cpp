@@ -64,6 +64,24 @@ TEST_F(ResourcePath, ScriptPaths) {
       << "a prefix without a g_dir entry stays in the script folder";
 }
 
+TEST_F(ResourcePath, TablesAreReadRawWhateverTheirMetatables) {
+  // __index that would answer or raise: paths come from the tables' own
+  // entries only, and a strict-globals _G raises nothing here.
+  lua_State* L = StartGame(
+      "g_dir = setmetatable({ [0x01050000] = 'img' }, { __index = function() return 'wrong' end })\n"
+      "g_ext = setmetatable({}, { __index = function() error('strict g_ext') end })\n"
+      "setmetatable(_G, { __index = function(_, k) error('undeclared ' .. tostring(k)) end })");
+  root.Write("game/img/002a", "");
+  EXPECT_EQ(Text(GCore::GetPath(0x5105002A)), root.Path("game/img/002a"));
+  root.Write("game/./0001", "");
+  EXPECT_EQ(Text(GCore::GetPath(0x51060001)), root.Path("game/./0001")) << "no entry: the plain folder";
+  EXPECT_EQ(Text(GCore::GetScriptPath("c_hero")), root.Path("res/common/script/c_hero.lua"));
+
+  ASSERT_EQ(luaL_dostring(L, "rawset(_G, 'g_dir', nil); rawset(_G, 'g_ext', nil)"), LUA_OK);
+  EXPECT_EQ(Text(GCore::GetPath(0x51060001)), root.Path("game/./0001")) << "no tables: _G's __index is not asked";
+  EXPECT_EQ(Log(), "") << "no metamethod ran, so nothing raised";
+}
+
 TEST(LuaDirID, PrefixTable) {
   const struct {
     const char* name;

@@ -191,6 +191,12 @@ TEST_F(ScriptHost, ScriptsAreReadAsTheyShouldBe) {
   root.Write("loader/script/bom.lua", "\xEF\xBB\xBFreturn 'no mark'");
   root.Write("loader/script/empty.lua", "");
   root.Write("loader/script/c_hero.lua", "return { hp = 3 }");
+  // Prefixed scripts may return anything: only a table gets its name.
+  root.Write("loader/script/c_number.lua", "return 42");
+  root.Write("loader/script/c_text.lua", "return 'text'");
+  root.Write("loader/script/c_nothing.lua", "local x = 1");
+  // Larger than the shared 7 MB read buffer: read whole, not cut.
+  root.Write("loader/script/big.lua", "return #[[" + std::string(7500000, 'x') + "]]");
   GCore::LuaManager& manager = Start();
   manager.LoadProj("loader");
   lua_State* L = manager.GetProject(1)->state;
@@ -198,6 +204,11 @@ TEST_F(ScriptHost, ScriptsAreReadAsTheyShouldBe) {
   EXPECT_EQ(Eval(L, "return require('bom')"), "no mark");
   EXPECT_EQ(Eval(L, "return tostring(require('empty'))"), "true");
   EXPECT_EQ(Eval(L, "return require('c_hero')[0]"), "c_hero");
+  EXPECT_EQ(Eval(L, "return require('c_number')"), "42");
+  EXPECT_EQ(Eval(L, "return require('c_text')"), "text");
+  EXPECT_EQ(Eval(L, "return tostring(require('c_nothing'))"), "true");
+  EXPECT_EQ(Eval(L, "return require('big')"), "7500000");
+  EXPECT_EQ(Eval(L, "return require('bom')"), "no mark") << "the grown buffer serves the next script";
   EXPECT_FALSE(GCore::DoScript(L, "missing.script"));
   EXPECT_EQ(Log(), "") << "a missing script prints nothing";
 }
@@ -212,6 +223,15 @@ TEST_F(ScriptHost, RSCallReachesAnotherProject) {
   EXPECT_EQ(manager.RSCall(2, "no_such_function", nullptr), 0);
   EXPECT_EQ(Eval(manager.GetProject(2)->state, "return greeted"), "loader");
   EXPECT_EQ(manager.CurrentIndex(), 1);
+
+  // The function is the global's own value, not what _G's __index makes up.
+  lua_State* other = manager.GetProject(2)->state;
+  ASSERT_EQ(luaL_dostring(other, "setmetatable(_G, { __index = function(_, k)\n"
+                                 "  if k == 'not_defined' then return function() rawset(_G, 'madeUp', k) end end\n"
+                                 "end })"),
+            LUA_OK);
+  manager.RSCall(2, "not_defined", nullptr);
+  EXPECT_EQ(Eval(other, "return tostring(rawget(_G, 'madeUp'))"), "nil");
 }
 
 TEST_F(ScriptHost, CopyTableIsShallowAndKeepsTheMetatable) {
