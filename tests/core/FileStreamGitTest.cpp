@@ -3,9 +3,13 @@
 // repository; the choice of reference after a failed start is tested in
 // FileStreamGitRefsTest.cpp, in a process of its own.
 #include <gtest/gtest.h>
+
+#include <git2.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
+#include <string>
 
 #include "StreamTestFiles.h"
 #include "core/FileStream.h"
@@ -19,6 +23,13 @@ using streamtest::WithDigestPrefix;
 using streamtest::WriteFile;
 
 const std::string kVerified = WithDigestPrefix("data");
+
+// "/qvres" and then `levels` folders "d": 1 + levels folders deep.
+std::string Nested(int levels) {
+  std::string path = "/qvres";
+  for (int i = 0; i < levels; ++i) path += "/d";
+  return path;
+}
 
 class FileStreamGitTest : public ::testing::Test {
  protected:
@@ -38,6 +49,9 @@ class FileStreamGitTest : public ::testing::Test {
     WriteFile(repo + "/qvres/tool.sh", "#!/bin/sh\n");
     chmod((repo + "/qvres/tool.sh").c_str(), 0755);
     std::filesystem::create_symlink("top.txt", repo + "/qvres/link.txt");
+    // The map reads 256 levels of folders and leaves deeper ones out.
+    WriteFile(repo + Nested(255) + "/near.txt", "near");
+    WriteFile(repo + Nested(256) + "/far.txt", "far");
     ASSERT_EQ(Git(repo, "add -A"), 0);
     // A submodule entry pointing at some commit id.
     ASSERT_EQ(Git(repo, "update-index --add --cacheinfo "
@@ -60,11 +74,17 @@ class FileStreamGitTest : public ::testing::Test {
     game_->rootFolder.clear();
     game_->repositoryPath = repo + "/.git";
     GCore::g_game = game_;
+    // The map is built once, on the first open: here, to keep what it printed.
+    testing::internal::CaptureStdout();
+    const bool opened = OpenGitResources();
+    buildOutput_ = new std::string(testing::internal::GetCapturedStdout());
+    ASSERT_TRUE(opened) << *buildOutput_;
   }
   static void TearDownTestSuite() {
     GCore::g_game = nullptr;
     delete game_;
     delete folder_;
+    delete buildOutput_;
   }
 
   static std::string ReadAll(const char* path) {
@@ -75,10 +95,12 @@ class FileStreamGitTest : public ::testing::Test {
 
   static TempFolder* folder_;
   static GCore::GameIF* game_;
+  static std::string* buildOutput_;
 };
 
 TempFolder* FileStreamGitTest::folder_ = nullptr;
 GCore::GameIF* FileStreamGitTest::game_ = nullptr;
+std::string* FileStreamGitTest::buildOutput_ = nullptr;
 
 TEST_F(FileStreamGitTest, RegularFilesComeFromTheCommit) {
   const struct {
@@ -96,6 +118,24 @@ TEST_F(FileStreamGitTest, RegularFilesComeFromTheCommit) {
     EXPECT_NE(dynamic_cast<FileStream_Git*>(stream.Impl()), nullptr);
     EXPECT_EQ(ReadAll(c.path), c.content) << c.path;
   }
+}
+
+TEST_F(FileStreamGitTest, FoldersDeeperThanTheBoundAreLeftOutWithAMessage) {
+  EXPECT_EQ(ReadAll((Nested(255) + "/near.txt").c_str()), "near");
+  FileStream stream;
+  EXPECT_FALSE(stream.Open((Nested(256) + "/far.txt").c_str(), kStreamRead));
+  EXPECT_EQ(*buildOutput_, "git tree deeper than 256 levels left out: " + Nested(256) + "\n");
+}
+
+TEST_F(FileStreamGitTest, OwnerValidationIsLiftedOnlyWhileTheRepositoryOpens) {
+  struct stat status {};
+  ASSERT_EQ(stat(game_->repositoryPath.c_str(), &status), 0);
+  if (geteuid() == 0) {
+    EXPECT_NE(status.st_uid, 0u) << "another user's repository, which every read here comes from";
+  }
+  int validation = 0;
+  ASSERT_EQ(git_libgit2_opts(GIT_OPT_GET_OWNER_VALIDATION, &validation), 0);
+  EXPECT_EQ(validation, 1) << "the library checks owners again for everything else";
 }
 
 TEST_F(FileStreamGitTest, OnlyRegularFilesCanBeOpened) {
