@@ -1,9 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "core/FrameStep.h"
 #include "core/GameIF.h"
 #include "core/Input.h"
+#include "core/ResourceManager.h"
+#include "platform/HeadlessGL.h"
+#include "platform/MessageBox.h"
+#include "platform/MessagePump.h"
+#include "platform/Messages.h"
+#include "render/Image.h"
+#include "render/Renderer.h"
+#include "render/Texture.h"
 
 namespace {
 
@@ -57,6 +69,94 @@ TEST(GameSpeedKeys, CapsLockKeysChangeTheSpeed) {
   EXPECT_EQ(game.gameTime, 33u);
   EXPECT_EQ(game.timeScale, 0);
   GCore::g_game = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// The run states that the game object or the engine set for the next frame.
+struct FrameCounts {
+  int updates = 0;
+  int shutdowns = 0;
+};
+FrameCounts g_counts;
+
+class FrameProbe : public GCore::GameIF {
+ public:
+  FrameProbe() : GameIF("loader", "/nonexistent-root") {}
+  void Update(uint32_t) override { ++g_counts.updates; }
+  void Render() override {}
+  void Shutdown() override {
+    ++g_counts.shutdowns;
+    GameIF::Shutdown();
+  }
+};
+
+class FrameStep : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_counts = {};
+    GCore::g_runState = GCore::kRunRunning;
+    GCore::g_glyphScratch = std::make_unique<uint8_t[]>(GCore::kGlyphScratchSize);
+    GCore::SetMessageBoxHook([](const char* title, const char* text) {
+      boxes.push_back(std::string(title) + ": " + text);
+      return GCore::kMessageBoxOk;
+    });
+  }
+  void TearDown() override {
+    if (GCore::g_game) GCore::EndGame();
+    GCore::g_glyphScratch.reset();
+    GCore::g_runState = GCore::kRunRunning;
+    GCore::SetMessageBoxHook(nullptr);
+    boxes.clear();
+  }
+  static inline std::vector<std::string> boxes;
+};
+
+TEST_F(FrameStep, TheGameObjectsQuitEndsTheProgramAtTheNextFrame) {
+  GCore::StartGame(std::make_unique<FrameProbe>());
+  GCore::g_game->Quit();
+  EXPECT_EQ(boxes, (std::vector<std::string>{"info: FinishUpdate"}));
+  GCore::StepFrame();
+  EXPECT_EQ(GCore::g_game, nullptr);
+  EXPECT_EQ(g_counts.shutdowns, 1);
+  EXPECT_EQ(g_counts.updates, 0) << "no frame runs after the quit";
+  EXPECT_EQ(GCore::g_runState, GCore::kRunClosing);
+  // The loop ends as when the window closes: its quit message is waiting.
+  int frames = 0;
+  static int* frameCount;
+  frameCount = &frames;
+  GCore::RunMessageLoop([](uint32_t message, uintptr_t, intptr_t) -> intptr_t {
+    // Ends a loop that would otherwise go on for ever.
+    if (message == GCore::WM_PAINT && ++*frameCount == 100) GCore::PostQuitMessage(0);
+    return 1;
+  });
+  EXPECT_EQ(frames, 0);
+}
+
+TEST_F(FrameStep, ARendererRebuildKeepsTheGameRunning) {
+  std::string error;
+  const auto gl = GCore::HeadlessGL::Create(64, 64, error);
+  ASSERT_TRUE(gl) << error;
+  GCore::StartGame(std::make_unique<FrameProbe>());
+  GCore::GameIF* game = GCore::g_game;
+  game->CreateRenderer()->Init();
+  GCore::ResourceManager* resources = game->CreateResourceManager();
+  GCore::Image* image = resources->CreateImage({1, 0x56000010}, true);
+  ASSERT_NE(image, nullptr);
+  image->AdoptTexture(std::make_unique<GCore::Texture>(1, 0x56000010));
+  image->texture->glName = 7;
+
+  GCore::g_runState = GCore::kRunRebuildRenderer;
+  GCore::StepFrame();
+  ASSERT_EQ(GCore::g_game, game) << "the game object goes on";
+  EXPECT_EQ(GCore::g_runState, GCore::kRunRunning);
+  EXPECT_EQ(g_counts.shutdowns, 0);
+  EXPECT_EQ(g_counts.updates, 1) << "the frame runs on the new renderer";
+  EXPECT_NE(game->GetRenderer(), nullptr);
+  EXPECT_EQ(image->texture->glName, 0) << "textures are uploaded anew to the new renderer";
+  GCore::EndGame();  // while its GL context still exists
 }
 
 }  // namespace

@@ -141,6 +141,24 @@ g.SetMainloop(function(t) frames = frames + 1; if frames == 2 then g.QuitGame() 
   EXPECT_EQ(run.log.find("restarting"), std::string::npos) << "the new game object starts a new log";
 }
 
+TEST_F(Program, ARestartWithoutAProjectStartsTheFirstProjectAgain) {
+  root.Write("loader/script/gamestart.lua", R"(
+local g = require('gcore.c')
+g.clog('loader started, restart ' .. g.GetRestartTime() .. '\n')
+local frames = 0
+g.SetMainloop(function(t)
+  frames = frames + 1
+  if frames == 2 then
+    if g.GetRestartTime() == 0 then g.Restart() else g.QuitGame() end
+  end
+end)
+)");
+  const e2e::RunResult run = e2e::Run(root, {}, 30);
+  ASSERT_FALSE(run.timedOut) << run.output;
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_LT(At(run.output, "loader started, restart 0"), At(run.output, "loader started, restart 1"));
+}
+
 TEST_F(Program, ScriptErrorsInTheFrameCallbackDoNotStopTheLoop) {
   root.Write("loader/script/gamestart.lua", R"(
 local g = require('gcore.c')
