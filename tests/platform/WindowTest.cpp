@@ -166,8 +166,9 @@ TEST_F(WindowOnXvfb, WindowGetsAClientAreaAndACurrentContext) {
   EXPECT_EQ(G::ReadClipboardText(text), G::ClipboardStatus::Unavailable);
 }
 
-// Input made by xdotool through the X server while the loop runs. The loop
-// ends when every wanted message has arrived, or after many frames without.
+// Input made by xdotool through the X server while the loop runs (or before,
+// without a command). The loop ends when every wanted message has arrived, or
+// after many frames without.
 std::vector<G::Message> g_wanted;
 const std::vector<std::string>* g_xdotoolCommand = nullptr;
 ToolProcess* g_xdotool = nullptr;
@@ -177,7 +178,7 @@ intptr_t RecordUntilWanted(uint32_t message, uintptr_t wParam, intptr_t lParam) 
     g_seen.push_back({message, wParam, lParam});
     return 1;
   }
-  if (g_paints++ == 0) g_xdotool->Start(*g_xdotoolCommand);
+  if (g_paints++ == 0 && g_xdotool) g_xdotool->Start(*g_xdotoolCommand);
   bool all = true;
   for (const G::Message& m : g_wanted) all = all && Seen(m);
   if (all || g_paints == 5000) G::PostQuitMessage(0);
@@ -197,6 +198,14 @@ std::string PumpWhileRunning(const std::vector<std::string>& command, std::vecto
   G::RunMessageLoop(RecordUntilWanted);
   g_xdotool = nullptr;
   return xdotool.Wait() ? std::string() : xdotool.Report();
+}
+
+// Pumps until the wanted messages arrive, with no tool running meanwhile.
+void PumpUntil(std::vector<G::Message> wanted) {
+  g_seen.clear();
+  g_paints = 0;
+  g_wanted = std::move(wanted);
+  G::RunMessageLoop(RecordUntilWanted);
 }
 
 // xdotool types a character that no key produces by mapping it to a spare key
@@ -271,6 +280,33 @@ TEST_F(WindowOnXvfb, RealInputArrivesAsMessages) {
                              {{G::WM_KEYUP, G::VK_SHIFT, G::KEY_PREVIOUS_STATE_BIT | G::KEY_TRANSITION_BIT | 1}}),
             "");
   EXPECT_EQ(G::GetKeyState(G::VK_SHIFT), 0);
+  G::DestroyAppWindow();
+}
+
+TEST_F(WindowOnXvfb, AClickThatFocusesTheWindowIsDelivered) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+  ASSERT_TRUE(G::CreateAppWindow("focus click", 320, 240));
+  PinGraphicsDrivers();
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  ASSERT_TRUE(SDL_GetWindowWMInfo(G::GetWindowRecord().window, &info));
+  const std::string id = std::to_string(info.info.x11.window);
+
+  // The window loses the focus, and the loop sees that.
+  Display* other = XOpenDisplay(nullptr);
+  ASSERT_NE(other, nullptr);
+  XSetInputFocus(other, None, RevertToNone, CurrentTime);
+  XSync(other, False);
+  XCloseDisplay(other);
+  PumpUntil({});
+  // A person clicks the unfocused window: the focus and the click reach the
+  // window together, since the loop waits while xdotool runs. SDL drops such
+  // a click unless told to let it through.
+  ToolProcess xdotool;
+  ASSERT_TRUE(xdotool.Run({"xdotool", "mousemove", "--window", id, "30", "40", "windowfocus", id, "click", "1"}))
+      << xdotool.Report();
+  PumpUntil({{G::WM_LBUTTONDOWN, 0, G::MakeLParam(30, 40)}, {G::WM_LBUTTONUP, 0, G::MakeLParam(30, 40)}});
+  ExpectAllSeen();
   G::DestroyAppWindow();
 }
 
