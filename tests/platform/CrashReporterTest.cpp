@@ -69,7 +69,11 @@ std::string ReadReport(const fs::path& folder) {
 // interrupted frame. The sanitizers would report the undefined ones first.
 #define CRASH_PROBE [[gnu::noinline]] __attribute__((no_sanitize("address", "undefined")))
 
-CRASH_PROBE void WriteThroughNull() { *static_cast<volatile int*>(nullptr) = 1; }
+CRASH_PROBE void WriteThroughNull() {
+  // Read from a volatile, so that the compiler cannot tell the pointer is null.
+  volatile int* volatile target = nullptr;
+  *target = 1;
+}
 
 CRASH_PROBE void DivideByZero() {
   // Both operands unknown to the compiler, so that a real division is made.
@@ -100,7 +104,11 @@ CRASH_PROBE int Recurse(int depth) {
   volatile char pad[1024];
   pad[0] = static_cast<char>(depth);
   if (depth == INT32_MAX) return 0;
-  return Recurse(depth + 1) + pad[0];
+  const int below = Recurse(depth + 1);
+  // Work after the call keeps every frame: an optimiser would otherwise turn
+  // the recursion into a loop.
+  asm volatile("" ::: "memory");
+  return below + pad[0];
 }
 
 enum class Crash { Null, DivideByZero, Trap, Abort, PastFileEnd, StackOverflow };
@@ -140,7 +148,9 @@ int CrashChild(Crash crash, int signal, const fs::path& folder) {
 
 std::vector<std::string> FrameLines(const std::string& report) {
   std::vector<std::string> frames;
-  std::istringstream in(report.substr(report.find("Backtrace")));
+  const size_t backtrace = report.find("Backtrace");
+  if (backtrace == std::string::npos) return frames;
+  std::istringstream in(report.substr(backtrace));
   for (std::string line; std::getline(in, line);) {
     if (line.rfind("#", 0) == 0) frames.push_back(line);
   }
