@@ -1,5 +1,4 @@
-# The sources of the "lpeg" module, shared by this folder's library and the
-# module's fuzz build (tests/fuzz/lpeg).
+# The sources of the "lpeg" module.
 set(QUARVELIN_LPEG_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/LpegCaptures.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LpegChecks.cpp

@@ -1,5 +1,5 @@
-// Writes the fuzz corpus of the skeletal runtime: the skeleton fixtures under
-// <folder>/skel and atlas texts under <folder>/atlas.
+// Writes seeds of the skeletal runtime's fuzzers into a folder: the skeleton
+// fixtures (kind "skel") or atlas texts (kind "atlas").
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -21,27 +21,28 @@ std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s folder\n", argv[0]);
+  const std::string kind = argc == 3 ? argv[2] : "";
+  if (kind != "skel" && kind != "atlas") {
+    std::fprintf(stderr, "usage: %s folder skel|atlas\n", argv[0]);
     return 2;
   }
   const std::filesystem::path folder = argv[1];
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder / "skel");
-  std::filesystem::create_directories(folder / "atlas");
-  skel::Skeleton plain = spinefix::FullModel();
-  plain.nonessential = false;
-  const std::string atlas = spinefix::kAtlasText;
-  const bool written =
-      Write(folder / "skel" / "full.skel", skel::Encode(spinefix::FullModel())) &&
-      Write(folder / "skel" / "plain.skel", skel::Encode(plain)) &&
-      Write(folder / "skel" / "bench.skel", skel::Encode(spinefix::BenchModel())) &&
-      Write(folder / "atlas" / "fixture.atlas", Bytes(atlas)) &&
-      Write(folder / "atlas" / "crlf.atlas", Bytes("p.png\r\nformat: RGBA8888\r\nfilter: Linear,Linear\r\n"
-                                                   "repeat: xy\r\nhead\r\nrotate: true\r\nxy: 1, 2\r\n"
-                                                   "size: 3, 4\r\norig: 3, 4\r\noffset: 0, 0\r\nindex: -1\r\n"));
+  std::filesystem::create_directories(folder);
+  bool written = true;
+  if (kind == "skel") {
+    skel::Skeleton plain = spinefix::FullModel();
+    plain.nonessential = false;
+    written = Write(folder / "full.skel", skel::Encode(spinefix::FullModel())) &&
+              Write(folder / "plain.skel", skel::Encode(plain)) &&
+              Write(folder / "bench.skel", skel::Encode(spinefix::BenchModel()));
+  } else {
+    written = Write(folder / "fixture.atlas", Bytes(spinefix::kAtlasText)) &&
+              Write(folder / "crlf.atlas", Bytes("p.png\r\nformat: RGBA8888\r\nfilter: Linear,Linear\r\n"
+                                                 "repeat: xy\r\nhead\r\nrotate: true\r\nxy: 1, 2\r\n"
+                                                 "size: 3, 4\r\norig: 3, 4\r\noffset: 0, 0\r\nindex: -1\r\n"));
+  }
   if (!written) {
-    std::fprintf(stderr, "cannot write the corpus under %s\n", folder.c_str());
+    std::fprintf(stderr, "cannot write the seeds into %s\n", folder.c_str());
     return 1;
   }
   return 0;
