@@ -1,13 +1,14 @@
 #pragma once
-// Runs a helper program of the tests (xdotool, ImageMagick's import) as a
-// child process. It runs under a UTF-8 locale whatever the test's own (with
+// Runs a helper program of the tests (xdotool, ffmpeg) as a child process. It runs under a UTF-8 locale whatever the test's own (with
 // LANG unset, xdotool refuses to type non-ASCII text), and what it prints is
 // kept in a file of its own, so that a failing tool's message can be shown
 // with the test's failure instead of vanishing.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -36,6 +38,7 @@ class ToolProcess {
   bool Start(const std::vector<std::string>& command) {
     Wait();
     status_ = -1;
+    timedOut_ = false;
     if (folder_.empty()) {
       char pattern[] = "/tmp/qv-tool-XXXXXX";
       if (!mkdtemp(pattern)) return false;
@@ -75,10 +78,21 @@ class ToolProcess {
     return pid_ > 0;
   }
 
-  // Waits for the program to end; true when it exited with status 0.
+  // Waits for the program to end; true when it exited with status 0. A tool
+  // that is still running after a minute waits for something no test gives
+  // (input, a window that has gone): it is killed and counts as failed.
   bool Wait() {
     if (pid_ > 0) {
-      waitpid(pid_, &status_, 0);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      while (waitpid(pid_, &status_, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+          kill(pid_, SIGKILL);
+          waitpid(pid_, &status_, 0);
+          timedOut_ = true;
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
       pid_ = -1;
     }
     return Succeeded();
@@ -90,7 +104,8 @@ class ToolProcess {
   std::string Report() const {
     std::stringstream output;
     if (!folder_.empty()) output << std::ifstream(folder_ + "/output.txt").rdbuf();
-    return "`" + description_ + "` printed: " + output.str();
+    return "`" + description_ + (timedOut_ ? "` was killed after a minute; it printed: " : "` printed: ") +
+           output.str();
   }
 
   // Runs the program to its end; true when it exited 0.
@@ -101,4 +116,5 @@ class ToolProcess {
   std::string description_;
   pid_t pid_ = -1;
   int status_ = -1;
+  bool timedOut_ = false;
 };
