@@ -42,6 +42,7 @@ MODULE_TABLES = {
     "cmsgpack": [("src/modules/MsgPack.cpp", "kMsgPackFunctions")],
     "eris": [("src/modules/Eris.cpp", "kErisFunctions")],
     "lpeg": [("src/modules/Lpeg_bind.cpp", "kFunctions")],
+    "map.c": [("src/core/MapModule.cpp", "kMapFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep

@@ -1,14 +1,20 @@
 #pragma once
-// Text in the ANSI code page, which typed double-byte characters arrive in,
-// turned into the engine's UTF-8. The ANSI code page is GBK (code page 936),
-// converted through iconv. Thread-safe: every call opens its own converter.
+// Conversions between the engine's UTF-8 and the ANSI code page of typed
+// double-byte characters and the scripts' older texts, GBK (code page 936),
+// through iconv. Thread-safe: every call opens its own converter.
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace GCore {
 
-// The ANSI code page to UTF-8; null when the bytes are not valid GBK.
+// Like the system's own conversions these never fail: a byte that is not GBK,
+// a broken UTF-8 sequence or a character GBK cannot hold becomes '?'.
+std::string GbkToUtf8(std::string_view gbk);
+std::string Utf8ToGbk(std::string_view utf8);
+
+// Typed text in the ANSI code page to UTF-8; null when the bytes are not
+// valid GBK (nothing is typed rather than a '?').
 std::optional<std::string> AnsiToUtf8(std::string_view ansi);
 
 }  // namespace GCore

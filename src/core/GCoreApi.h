@@ -21,6 +21,10 @@ namespace GCore::Api {
 
 // Argument readers and result pushers of the conventions above.
 int32_t IntArg(lua_State* L, int index);
+// The number truncated toward zero to 64 bits (saturating; NaN reads as 0).
+int64_t Int64Arg(lua_State* L, int index);
+// A resource id, text id, mask or colour: the low 32 bits of Int64Arg.
+uint32_t IdArg(lua_State* L, int index);
 float FloatArg(lua_State* L, int index);
 const char* TextArg(lua_State* L, int index);
 void PushUnsigned(lua_State* L, uint32_t value);
@@ -99,6 +103,104 @@ int ProjMatrix(lua_State* L);
 int ViewMatrix(lua_State* L);
 int IsForeground(lua_State* L);
 int OpenURL(lua_State* L);
+
+// Files and folders.
+int GetPath(lua_State* L);
+int GetScriptPath(lua_State* L);
+int WritePath(lua_State* L);
+int IsFileExist(lua_State* L);
+int DoCopyFile(lua_State* L);
+int RemoveFile(lua_State* L);
+int DoMoveFile(lua_State* L);
+int IsDirExist(lua_State* L);
+int MakeDir(lua_State* L);
+int CheckMD5(lua_State* L);
+int RemoveFolder(lua_State* L);
+int LoadFile(lua_State* L);
+int WriteFile(lua_State* L);
+int WriteLine(lua_State* L);
+int GetCode(lua_State* L);
+int zip(lua_State* L);
+int unzip(lua_State* L);
+int Pack(lua_State* L);
+
+// Strings, character sets, tags and ids.
+int ToHexUINT(lua_State* L);
+int ToDecUINT(lua_State* L);
+int ToHexString(lua_State* L);
+int IsHex(lua_State* L);
+int StrTrim(lua_State* L);
+int StrRFind(lua_State* L);
+int UTF8ToUTF32(lua_State* L);
+int GBKToUTF(lua_State* L);
+int UtfToGbk(lua_State* L);
+int hash(lua_State* L);
+int MakeTags(lua_State* L);
+int ContainTag(lua_State* L);
+int QID(lua_State* L);
+int ToStr(lua_State* L);
+int luaDirID(lua_State* L);
+
+// Numbers, plane geometry and random numbers.
+int GetPow2(lua_State* L);
+int MapInRange(lua_State* L);
+int CapValue(lua_State* L);
+int Movefloat(lua_State* L);
+int Distance2D(lua_State* L);
+int Distance2DSquare(lua_State* L);
+int Dist_Point2Seg(lua_State* L);
+int Side_Point2Seg(lua_State* L);
+int XY2Angle(lua_State* L);
+int DegToRad(lua_State* L);
+int RadToDeg(lua_State* L);
+int HSV(lua_State* L);
+int GetAlignRect(lua_State* L);
+int AddLineVertex(lua_State* L);
+int RandSeed(lua_State* L);
+int Rand(lua_State* L);
+int RandS(lua_State* L);
+
+// Native libraries: calls that raise "unknown argument type" and "unknown
+// return value type", the module's only script errors besides a writer's own.
+int open_dll(lua_State* L);
+int procaddress(lua_State* L);
+
+// Images, pixels, masks, skeletal and air resources.
+int imageSize(lua_State* L);
+int isImage(lua_State* L);
+int getImageGrid(lua_State* L);
+int setImageGrid(lua_State* L);
+int addImage(lua_State* L);
+int removeImage(lua_State* L);
+int MarkImageChange(lua_State* L);
+int UnloadResource(lua_State* L);
+int LoadSpAnim(lua_State* L);
+int SetDefaultAnim(lua_State* L);
+int GetPixelColor(lua_State* L);
+int GetPixelAlpha(lua_State* L);
+int SavePNG(lua_State* L);
+int SetMaskOutline(lua_State* L);
+int GetMaskOutline(lua_State* L);
+int DrawMask(lua_State* L);
+int UnloadAirData(lua_State* L);
+int AirActionToLua(lua_State* L);
+int AirActionHead(lua_State* L);
+int AirActionID(lua_State* L);
+
+// UI templates, the UI cache and the display tree.
+int loadUI(lua_State* L);
+int IsCached(lua_State* L);
+int cacheUI(lua_State* L);
+int uncacheUI(lua_State* L);
+int getCacheUI(lua_State* L);
+int removeAllCacheUI(lua_State* L);
+int FindNode(lua_State* L);
+int GetComInst(lua_State* L);
+int Clone(lua_State* L);
+int TSM(lua_State* L);
+
+// The jump search run once on a fixed grid (the path search's self-test).
+int Pathfind(lua_State* L);
 
 // Entries without effect.
 int NoEffect(lua_State* L);

@@ -177,7 +177,7 @@ Image* ResourceManager::GetImage(OwnerPair pair) {
   return CreateImage(pair, false);
 }
 
-Image* ResourceManager::FindImage(OwnerPair pair) {
+Image* ResourceManager::FindImage(OwnerPair pair) const {
   auto found = images_.find(Normalise(pair));
   return found == images_.end() ? nullptr : found->second.get();
 }

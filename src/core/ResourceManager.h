@@ -29,6 +29,8 @@
 namespace GCore {
 
 class FontTexture;
+class DisplayObject;
+class Entity;
 class Image;
 class Texture;
 
@@ -94,11 +96,11 @@ class ResourceManager {
   // request: bits 16 to 23 give the font's pixel height, bits 24 to 27 its
   // slot. Null (with one message per id) for a pixel height of 0.
   FontTexture* GetGlyphSheet(OwnerPair pair);
+  // The image of the pair when it is in the table already (nothing is made).
+  Image* FindImage(OwnerPair pair) const;
   // The image of a skeletal atlas page, named ".../xyz/w.png", of the atlas
   // being loaded.
   Image* GetImageByPageName(const char* name);
-  // The image of the pair when it is cached; nothing is made.
-  Image* FindImage(OwnerPair pair);
   // A new image for the pair; null when it exists already or cannot be made.
   // With `base` the caller fills rectangle and texture.
   Image* CreateImage(OwnerPair pair, bool base);
@@ -122,6 +124,18 @@ class ResourceManager {
   const char* GetFontName(int project, int slot) const;
   // Entries of the font-name table, slots of every project up to the highest set.
   size_t FontNameCount() const { return fontNames_.size(); }
+
+  // UI templates: a template is a child of the current project's UI cache
+  // container, made on first request by the script that adds it (by name:
+  // the script of that path, or the module of that name; by id: the file of
+  // the id). Each request returns a new copy of the template, held once for
+  // the caller; null when no template can be had or its class has no creator.
+  Retained<DisplayObject> CreateByClassName(const char* name, const char* path);
+  Retained<DisplayObject> CreateById(uint32_t id);
+  // The cached child of that name when it is an Entity (held), else null.
+  Retained<Entity> GetCachedEntity(const char* name);
+  // Empties the current project's UI cache container.
+  void RemoveAllCached();
 
   int64_t budget = kTextureBudget;
   OwnerPair loadingBase;  // the atlas being loaded, for page names

@@ -11,6 +11,7 @@
 #include "core/LangManager.h"
 #include "core/LuaApiExt.h"
 #include "core/LuaManager.h"
+#include "core/MapModule.h"
 #include "core/ResourcePath.h"
 #include "modules/DataModules.h"
 #include "modules/StdLibs.h"
@@ -122,7 +123,8 @@ void OpenEngineModules(lua_State* L) {
       {"lfs.c", luaopen_lfs},
       {"gcore.c", luaopen_gcore_c},
       {"fuzzy.c", OpenNothing},
-      // "map.c", "webview.c", "zip.c" go here.
+      {"map.c", luaopen_map_c},
+      // "webview.c", "zip.c" go here.
       {"socket.core", luaopen_socket_core},
       // "websocket.c" goes here.
       {"cjson.c", luaopen_cjson},

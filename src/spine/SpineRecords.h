@@ -51,4 +51,8 @@ struct SpineRuntime {
 
 extern const SpineRuntime* g_spineRuntime;
 
+// The animation a skeletal display object falls back to when a non-looping
+// animation completes; set by the script call SetDefaultAnim, empty at start.
+extern std::string g_defaultAnimationName;
+
 }  // namespace GCore

@@ -1,11 +1,15 @@
-// Every "gcore.c" function and every method of the bound classes, called with
+// Every "gcore.c" and "map.c" function, the native closures of "gcore.c", and
+// every method of the bound classes, called with
 // arguments of every wrong kind: other libraries' userdata, destroyed objects,
 // and objects a script tried to destroy while the engine holds them (on the
 // stage, focused, hovered and pressed, a display object's own matrix). Each
 // call gives a clear script error or a quiet result, never a crash (these
 // tests run under the sanitizers), and the game goes on: after the calls of
 // each function or method the frame loop still runs the game's callback, no
-// error is raised by the frame, and the stage still draws.
+// error is raised by the frame, and the stage still draws. The file functions
+// among them work in a folder of their own.
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "DisplayFixture.h"
@@ -19,6 +23,11 @@ class ApiBadInput : public DisplayFixture {
  protected:
   void SetUp() override {
     DisplayFixture::SetUp();
+    char* here = getcwd(nullptr, 0);
+    ASSERT_NE(here, nullptr);
+    previous_ = here;
+    free(here);
+    ASSERT_EQ(chdir(folder_.Path().c_str()), 0);
     // The sentinel has no script name: no call can reach it.
     stage->AddChild(MakeProbe("sentinel"), 0);
     // Under the pointer (at 0, 0): hovered, and pressed.
@@ -34,6 +43,7 @@ class ApiBadInput : public DisplayFixture {
   }
 
   void TearDown() override {
+    EXPECT_EQ(chdir(previous_.c_str()), 0);
     current = nullptr;
     GCore::g_runState = GCore::kRunRunning;
     GCore::g_restart = GCore::RestartRequest{};
@@ -106,6 +116,10 @@ class ApiBadInput : public DisplayFixture {
   )lua";
 
   static ApiBadInput* current;
+
+ private:
+  TempRoot folder_;
+  std::string previous_;
 };
 ApiBadInput* ApiBadInput::current = nullptr;
 
@@ -114,14 +128,22 @@ TEST_F(ApiBadInput, EveryFunctionSurvivesEveryKindOfArgument) {
   Run(R"lua(
     -- Functions that leave the test process's world: a desktop program.
     local skip = { OpenURL = true }
-    local names = {}
+    local functions = {}
     for name, f in pairs(g) do
-      if type(f) == "function" and not skip[name] then names[#names + 1] = name end
+      if type(f) == "function" and not skip[name] then functions[name] = f end
     end
+    for name, f in pairs(require "map.c") do functions["map." .. name] = f end
+    -- Native closures of each result kind; none is found, so each call only
+    -- converts its arguments.
+    for i, sample in ipairs({ 0, "", true, {} }) do
+      functions["native" .. i] = g.procaddress(nil, "none", sample)
+    end
+    local names = {}
+    for name in pairs(functions) do names[#names + 1] = name end
     table.sort(names)
     for _, name in ipairs(names) do
       g.SetMainloop(gameFrame)
-      sweep(g[name])
+      sweep(functions[name])
       -- SetMainloop with nothing clears the callback; the others keep it.
       check(name, name ~= "SetMainloop")
     end
