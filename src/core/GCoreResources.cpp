@@ -115,7 +115,7 @@ int addImage(lua_State* L) {
   if (!g_resourceManager || id == sourceId) return 0;
   Image* source = ImageOf(sourceId);
   if (!source || !source->texture) return 0;
-  Image* image = g_resourceManager->CreateImage(OwnerPair{0, id}, true);
+  Image* image = g_resourceManager->CreateImage(OwnerPair{CurrentProjectIndex(), id}, true);
   if (!image) return 0;
   image->texture = source->texture;
   image->x = FloatArg(L, 3);

@@ -73,7 +73,8 @@ Retained<DisplayObject> ResourceManager::CreateByClassName(const char* name, con
 
 Retained<DisplayObject> ResourceManager::CreateById(uint32_t id) {
   LuaProj* project = CurrentLuaProj();
-  if (!project || !project->state || !project->uiCache) return {};
+  // Id 0 names no file, and would find every template that has no tag.
+  if (id == 0 || !project || !project->state || !project->uiCache) return {};
   lua_State* L = project->state;
   const Retained<Entity> cache(project->uiCache);
   const auto tag = static_cast<int32_t>(id);
