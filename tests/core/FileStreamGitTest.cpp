@@ -13,6 +13,7 @@
 
 #include "StreamTestFiles.h"
 #include "core/FileStream.h"
+#include "core/GCoreApi.h"
 #include "core/GameIF.h"
 
 namespace {
@@ -208,6 +209,30 @@ TEST_F(FileStreamGitTest, WritesAndPlainFilesBypassTheRepository) {
   FileStream writer;
   ASSERT_TRUE(writer.Open((files / "out.txt").c_str(), kStreamWrite));
   EXPECT_NE(dynamic_cast<FileStream_Default*>(writer.Impl()), nullptr);
+}
+
+// The script call CheckMD5 deletes a failing file only when it is a plain
+// file: a blob's key is no path of this machine.
+TEST_F(FileStreamGitTest, CheckMD5DeletesOnlyPlainFiles) {
+  TempFolder files;
+  const std::string plain = files / "bad.bin";
+  WriteFile(plain, kVerified + "!");
+  lua_State* L = luaL_newstate();
+  auto check = [L](const std::string& path) {
+    lua_settop(L, 0);
+    lua_pushcfunction(L, GCore::Api::CheckMD5);
+    lua_pushstring(L, path.c_str());
+    lua_call(L, 1, 1);
+    return lua_toboolean(L, -1) != 0;
+  };
+  EXPECT_TRUE(check("/qvres/verified.bin"));
+  EXPECT_FALSE(check("/qvres/short.bin"));
+  FileStream stream;
+  EXPECT_TRUE(stream.Open("/qvres/short.bin", kStreamRead)) << "the blob is still served";
+  EXPECT_FALSE(check(plain));
+  EXPECT_TRUE(streamtest::ReadFile(plain).empty()) << "a plain file that fails is deleted";
+  EXPECT_FALSE(std::filesystem::exists(plain));
+  lua_close(L);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/Log.h"
+#include "core/Clipboard.h"
 #include "platform/MessagePump.h"
 #include "platform/SystemInput.h"
 #include "platform/Window.h"
@@ -141,6 +142,16 @@ TEST_F(WindowOnXvfb, WindowGetsAClientAreaAndACurrentContext) {
   std::string text;
   EXPECT_EQ(G::ReadClipboardText(text), G::ClipboardStatus::Ok);
   EXPECT_EQ(text, "copy \xE4\xB8\xAD");
+  // As the engine reads it: UTF-8, and its length in UTF-16 units (a
+  // character beyond U+FFFF takes two).
+  const std::string mixed = "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80";
+  EXPECT_TRUE(G::WriteClipboardText(mixed));
+  int units = -1;
+  const char* read = G::GetClipboardText(&units);
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(std::string(read), mixed);
+  EXPECT_EQ(units, 5);
+  EXPECT_NE(G::GetClipboardText(nullptr), nullptr) << "the length is optional";
 
   // A resize reaches the window procedure as WM_SIZE through the SDL source.
   g_seen.clear();
@@ -164,6 +175,9 @@ TEST_F(WindowOnXvfb, WindowGetsAClientAreaAndACurrentContext) {
   EXPECT_FALSE(G::GetClientSize(width, height));
   EXPECT_FALSE(G::SwapBuffers());
   EXPECT_EQ(G::ReadClipboardText(text), G::ClipboardStatus::Unavailable);
+  units = -1;
+  EXPECT_EQ(G::GetClipboardText(&units), nullptr);
+  EXPECT_EQ(units, -1);
 }
 
 // Input made by xdotool through the X server while the loop runs (or before,
