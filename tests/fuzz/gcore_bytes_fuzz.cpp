@@ -3,6 +3,7 @@
 // the packet writer, each given the fuzzer's bytes as its string argument.
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include <lua.hpp>
 
