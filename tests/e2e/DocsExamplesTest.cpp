@@ -36,6 +36,9 @@ const Example kExamples[] = {
     {"grammars",
      {"grammars: 1 + 2 + 3 = 6", "grammars: width = 640, title = My game", "grammars: [1, 2,, 3]: label 1 at 7",
       "grammars: missing items at 4 and 8", "grammars: ready"}},
+    {"files",
+     {"files: the save holds: level=3 coins=120 ", "files: 1000 bytes zipped to 37, back the same: true",
+      "files: around the wall: 0,1 0,2 0,3 1,3 2,3 2,2 2,1 2,0", "files: ready"}},
 };
 
 // Colour channels of a capture are compared within this distance.
