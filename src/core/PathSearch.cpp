@@ -55,7 +55,10 @@ class Search {
     return std::abs(dx) + std::abs(dy);
   }
 
-  void Begin() { open_.Push(start_, Heuristic(start_)); }
+  // Expands cells in key order from the start until the goal comes up;
+  // `expand`(cell, x, y) relaxes the cells it reaches.
+  template <class Expand>
+  GridPath Run(Expand expand);
   // The expanded cell `from` offers `cell` a path.
   void Relax(int32_t cell, int32_t from);
   // The path from the goal back to the cell after the start, along the
@@ -93,24 +96,30 @@ void Search::Relax(int32_t cell, int32_t from) {
   open_.Push(cell, cost + Heuristic(cell));
 }
 
-GridPath Search::RunAStar() {
-  // North, south, east, west.
-  static constexpr int kNeighbours[4] = {0, 4, 2, 6};
-  Begin();
+template <class Expand>
+GridPath Search::Run(Expand expand) {
+  open_.Push(start_, Heuristic(start_));
   while (!open_.Empty()) {
     const int32_t cell = open_.Top();
     if (cell == goal_) return BuildPath();
     open_.Pop();
     closed_[static_cast<size_t>(cell)] = 1;
-    const int32_t x = X(cell), y = Y(cell);
+    expand(cell, X(cell), Y(cell));
+  }
+  return std::nullopt;
+}
+
+GridPath Search::RunAStar() {
+  // North, south, east, west.
+  static constexpr int kNeighbours[4] = {0, 4, 2, 6};
+  return Run([this](int32_t cell, int32_t x, int32_t y) {
     for (int direction : kNeighbours) {
       const int32_t nx = x + kStepX[direction], ny = y + kStepY[direction];
       if (!Walkable(nx, ny)) continue;
       const int32_t next = ny * grid_.width + nx;
       if (!closed_[static_cast<size_t>(next)]) Relax(next, cell);
     }
-  }
-  return std::nullopt;
+  });
 }
 
 int Search::DirectionFromParent(int32_t cell) const {
@@ -149,13 +158,7 @@ int32_t Search::Jump(int direction, int32_t x, int32_t y) const {
 }
 
 GridPath Search::RunJump() {
-  Begin();
-  while (!open_.Empty()) {
-    const int32_t cell = open_.Top();
-    if (cell == goal_) return BuildPath();
-    open_.Pop();
-    closed_[static_cast<size_t>(cell)] = 1;
-    const int32_t x = X(cell), y = Y(cell);
+  return Run([this](int32_t cell, int32_t x, int32_t y) {
     const int direction = DirectionFromParent(cell);
     unsigned candidates = ForcedDirections(x, y, direction);
     if (direction == kNoDirection) {
@@ -169,8 +172,7 @@ GridPath Search::RunJump() {
       const int32_t point = Jump(next, x, y);
       if (point >= 0 && !closed_[static_cast<size_t>(point)]) Relax(point, cell);
     }
-  }
-  return std::nullopt;
+  });
 }
 
 GridPath Search::BuildPath() const {
