@@ -57,9 +57,11 @@ int LoadFile(lua_State* L) {
 int WriteFile(lua_State* L) {
   std::string path;
   if (lua_type(L, 1) == LUA_TNUMBER) {
+    // A number names a file of the write folder, which only a game has.
+    if (!g_game) return 0;
     char name[16];
     std::snprintf(name, sizeof(name), "%x", static_cast<unsigned>(IntArg(L, 1)));
-    path = (g_game ? g_game->writeFolder : std::string()) + "/" + name;
+    path = g_game->writeFolder + "/" + name;
   } else if (lua_type(L, 1) == LUA_TSTRING) {
     path = lua_tostring(L, 1);
   } else {

@@ -165,7 +165,8 @@ int RemoveFolder(lua_State* L) {
     if (c == '\\') c = '/';
   }
   if (path.size() > 1 && path.back() == '/') path.pop_back();
-  if (path.empty() || path.size() > kLongestPath) return 0;
+  // Never the whole file system.
+  if (path.find_first_not_of('/') == std::string::npos || path.size() > kLongestPath) return 0;
   // The folder itself is not followed either when it is a symbolic link.
   const int folder = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (folder < 0) return 0;

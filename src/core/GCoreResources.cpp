@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "core/GCoreApi.h"
 #include "core/ResourceManager.h"
@@ -23,6 +24,7 @@ namespace GCore::Api {
 namespace {
 
 constexpr uint32_t kKindAirData = 3;
+constexpr uint32_t kKindGlyphCell = 6;
 // Ids below this one are the engine's own images; scripts that register
 // images under them are told so.
 constexpr uint32_t kFirstScriptImageId = 0x56000001;
@@ -73,7 +75,7 @@ int isImage(lua_State* L) {
   const uint32_t id = IdArg(L, 1);
   bool known = false;
   if (g_resourceManager) {
-    known = ResourceKind(id) == 6 ? ImageOf(id) != nullptr : g_resourceManager->FindImage(OwnerPair{0, id}) != nullptr;
+    known = ResourceKind(id) == kKindGlyphCell ? ImageOf(id) != nullptr : g_resourceManager->FindImage(OwnerPair{0, id}) != nullptr;
   }
   lua_pushboolean(L, known);
   return 1;
@@ -188,9 +190,11 @@ int GetPixelAlpha(lua_State* L) {
 int SavePNG(lua_State* L) {
   Image* image = ImageOf(IdArg(L, 1));
   if (!image || !image->texture) return 0;
-  const char* path = TextArg(L, 2);
-  const std::string target = path ? path : (image->texture->GetSourcePath() ? image->texture->GetSourcePath() : "");
-  if (!target.empty()) image->texture->SavePNG(target.c_str());
+  // The texture's own path lives in the shared path buffer, which decoding
+  // the pixels overwrites: keep a copy.
+  const char* given = TextArg(L, 2);
+  const char* path = given ? given : image->texture->GetSourcePath();
+  if (path) image->texture->SavePNG(std::string(path).c_str());
   return 0;
 }
 
