@@ -51,7 +51,7 @@ LIBRARIES = {
     "OpenAL": (["AL/*"], OPENAL_FILES),
     "libpng": (["png.h", "pngconf.h"], ["src/render/PNG.cpp"]),
     "libgit2": (["git2.h", "git2/*"], ["src/core/FileStreamGit.cpp", "src/net/Git*"]),
-    "zlib": (["zlib.h", "zconf.h"], ["src/tilemap/TmxEncoding.cpp", "src/core/GCoreZip.cpp", "src/net/Zip*"]),
+    "zlib": (["zlib.h", "zconf.h"], ["src/tilemap/TmxEncoding.cpp", "src/core/Compression.cpp", "src/net/Zip*"]),
     "minizip": (["minizip/*", "unzip.h", "zip.h", "ioapi.h"], ["src/net/Zip*"]),
     "pugixml": (["pugixml.hpp", "pugiconfig.hpp"], ["src/tilemap/Tmx*"]),
     "stb": (["stb/*", "stb_*.h"], ["src/render/TTF*", "src/render/Font*"]),

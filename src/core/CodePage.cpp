@@ -58,6 +58,39 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 
 }  // namespace
 
+uint32_t FirstCodePoint(std::string_view text) {
+  auto byte = [&](size_t i) { return i < text.size() ? static_cast<uint8_t>(text[i]) : uint8_t{0}; };
+  const uint8_t first = byte(0);
+  if (first < 0x80) return first;
+  if (first < 0xC0 || first > 0xFD) return 0;
+  struct Form {
+    uint8_t below;  // first bytes below this value have this form
+    size_t length;
+    uint8_t valueBits;
+  };
+  static constexpr Form kForms[] = {{0xE0, 2, 0x1F}, {0xF0, 3, 0x0F}, {0xF8, 4, 0x07}, {0xFC, 5, 0x03}, {0xFE, 6, 0x01}};
+  const Form* form = kForms;
+  while (first >= form->below) ++form;
+  uint32_t value = first & form->valueBits;
+  for (size_t i = 1; i < form->length; ++i) {
+    const uint8_t next = byte(i);
+    if (next < 0x80 || next > 0xBF) return 0;
+    value = (value << 6) | (next & 0x3Fu);
+  }
+  return value;
+}
+
+size_t Utf16Length(std::string_view utf8) {
+  size_t units = 0;
+  for (const char c : utf8) {
+    const auto byte = static_cast<uint8_t>(c);
+    // Continuation bytes add nothing; a 4-byte lead is a pair of units.
+    if ((byte & 0xC0) == 0x80) continue;
+    units += byte >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
 std::string GbkToUtf8(std::string_view gbk) { return *Convert("UTF-8", "GBK", gbk, false, OnBadInput::Replace); }
 
 std::string Utf8ToGbk(std::string_view utf8) { return *Convert("GBK", "UTF-8", utf8, true, OnBadInput::Replace); }

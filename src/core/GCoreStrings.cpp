@@ -42,30 +42,6 @@ int DigitCount(lua_State* L, int index, int limit) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-// The code point of the first UTF-8 sequence, sequences of up to 6 bytes
-// included; 0 for a stray or cut-off sequence.
-uint32_t FirstCodePoint(std::string_view text) {
-  auto byte = [&](size_t i) { return i < text.size() ? static_cast<uint8_t>(text[i]) : uint8_t{0}; };
-  const uint8_t first = byte(0);
-  if (first < 0x80) return first;
-  if (first < 0xC0 || first > 0xFD) return 0;
-  struct Form {
-    uint8_t below;  // first bytes below this value have this form
-    size_t length;
-    uint8_t valueBits;
-  };
-  static constexpr Form kForms[] = {{0xE0, 2, 0x1F}, {0xF0, 3, 0x0F}, {0xF8, 4, 0x07}, {0xFC, 5, 0x03}, {0xFE, 6, 0x01}};
-  const Form* form = kForms;
-  while (first >= form->below) ++form;
-  uint32_t value = first & form->valueBits;
-  for (size_t i = 1; i < form->length; ++i) {
-    const uint8_t next = byte(i);
-    if (next < 0x80 || next > 0xBF) return 0;
-    value = (value << 6) | (next & 0x3Fu);
-  }
-  return value;
-}
-
 }  // namespace
 
 int ToHexUINT(lua_State* L) {

@@ -1,37 +1,25 @@
-// The "gcore.c" functions that read bytes a script may have from anywhere (a
-// file, the network): unzip, the GBK and UTF-8 conversions, UTF8ToUTF32 and
-// the packet writer, each given the fuzzer's bytes as its string argument.
+// Fuzz target of the byte readers behind "gcore.c": the GBK and UTF-8
+// conversions, the first code point, UTF-16 lengths and zlib inflation; and
+// what deflates must inflate back the same.
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
+#include <string>
+#include <string_view>
 
-#include <lua.hpp>
-
-#include "core/GCoreApi.h"
-
-namespace {
-
-lua_State* State() {
-  static lua_State* L = luaL_newstate();
-  return L;
-}
-
-void Call(lua_CFunction function, const uint8_t* data, size_t size) {
-  lua_State* L = State();
-  lua_settop(L, 0);
-  lua_pushcfunction(L, function);
-  lua_pushlstring(L, reinterpret_cast<const char*>(data), size);
-  lua_pushinteger(L, size > 0 ? data[0] : 0);
-  lua_call(L, 2, LUA_MULTRET);
-  lua_settop(L, 0);
-}
-
-}  // namespace
+#include "core/CodePage.h"
+#include "core/Compression.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  for (lua_CFunction function : {GCore::Api::unzip, GCore::Api::GBKToUTF, GCore::Api::UtfToGbk,
-                                 GCore::Api::UTF8ToUTF32, GCore::Api::StrTrim, GCore::Api::Pack}) {
-    Call(function, data, size);
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  GCore::GbkToUtf8(bytes);
+  GCore::Utf8ToGbk(bytes);
+  GCore::FirstCodePoint(bytes);
+  GCore::Utf16Length(bytes);
+  std::string out;
+  GCore::InflateWhole(bytes, size * 50, out);
+  std::string packed, back;
+  if (GCore::DeflateWhole(bytes, packed) && (GCore::InflateWhole(packed, size, back) != 0 || back != bytes)) {
+    __builtin_trap();
   }
   return 0;
 }
