@@ -45,12 +45,9 @@ class Search {
   }
 
   // Chebyshev distance to the goal.
-  double Heuristic(int32_t cell) const {
-    return std::max(std::abs(X(cell) - goalX_), std::abs(Y(cell) - goalY_));
-  }
+  double Heuristic(int32_t x, int32_t y) const { return std::max(std::abs(x - goalX_), std::abs(y - goalY_)); }
   // Straight lines cost their length, diagonal lines their Euclidean length.
-  double StepCost(int32_t from, int32_t to) const {
-    const int32_t dx = X(from) - X(to), dy = Y(from) - Y(to);
+  static double StepCost(int32_t dx, int32_t dy) {
     if (dx != 0 && dy != 0) return std::sqrt(double(dx) * dx + double(dy) * dy);
     return std::abs(dx) + std::abs(dy);
   }
@@ -59,8 +56,8 @@ class Search {
   // `expand`(cell, x, y) relaxes the cells it reaches.
   template <class Expand>
   GridPath Run(Expand expand);
-  // The expanded cell `from` offers `cell` a path.
-  void Relax(int32_t cell, int32_t from);
+  // The expanded cell `from` offers `cell`, at (x, y), a path of `step` more.
+  void Relax(int32_t cell, int32_t x, int32_t y, int32_t from, double step);
   // The path from the goal back to the cell after the start, along the
   // parent links, one cell a step.
   GridPath BuildPath() const;
@@ -82,23 +79,23 @@ class Search {
   std::vector<int32_t> parent_;
 };
 
-void Search::Relax(int32_t cell, int32_t from) {
-  const double cost = cost_[static_cast<size_t>(from)] + StepCost(from, cell);
+void Search::Relax(int32_t cell, int32_t x, int32_t y, int32_t from, double step) {
+  const double cost = cost_[static_cast<size_t>(from)] + step;
   if (open_.Contains(cell)) {
     if (cost_[static_cast<size_t>(cell)] <= cost) return;
     parent_[static_cast<size_t>(cell)] = from;
     cost_[static_cast<size_t>(cell)] = cost;
-    open_.ChangeKey(cell, cost + Heuristic(cell));
+    open_.ChangeKey(cell, cost + Heuristic(x, y));
     return;
   }
   parent_[static_cast<size_t>(cell)] = from;
   cost_[static_cast<size_t>(cell)] = cost;
-  open_.Push(cell, cost + Heuristic(cell));
+  open_.Push(cell, cost + Heuristic(x, y));
 }
 
 template <class Expand>
 GridPath Search::Run(Expand expand) {
-  open_.Push(start_, Heuristic(start_));
+  open_.Push(start_, Heuristic(X(start_), Y(start_)));
   while (!open_.Empty()) {
     const int32_t cell = open_.Top();
     if (cell == goal_) return BuildPath();
@@ -117,7 +114,7 @@ GridPath Search::RunAStar() {
       const int32_t nx = x + kStepX[direction], ny = y + kStepY[direction];
       if (!Walkable(nx, ny)) continue;
       const int32_t next = ny * grid_.width + nx;
-      if (!closed_[static_cast<size_t>(next)]) Relax(next, cell);
+      if (!closed_[static_cast<size_t>(next)]) Relax(next, nx, ny, cell, 1.0);
     }
   });
 }
@@ -170,7 +167,9 @@ GridPath Search::RunJump() {
     for (int next = 0; next < 8; ++next) {
       if (!(candidates & (1u << next))) continue;
       const int32_t point = Jump(next, x, y);
-      if (point >= 0 && !closed_[static_cast<size_t>(point)]) Relax(point, cell);
+      if (point < 0 || closed_[static_cast<size_t>(point)]) continue;
+      const int32_t px = X(point), py = Y(point);
+      Relax(point, px, py, cell, StepCost(px - x, py - y));
     }
   });
 }
