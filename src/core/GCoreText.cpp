@@ -40,11 +40,6 @@ LangManager* CurrentTexts() {
   return project ? project->texts.get() : nullptr;
 }
 
-uint32_t IdArg(lua_State* L, int index) {
-  const lua_Number value = lua_tonumber(L, index);
-  return value > -9.2e18 && value < 9.2e18 ? static_cast<uint32_t>(static_cast<int64_t>(value)) : 0;
-}
-
 void PushTextOrNil(lua_State* L, const char* text) {
   if (text) {
     lua_pushstring(L, text);
@@ -62,22 +57,19 @@ int PushIdOfName(lua_State* L, uint32_t (LangManager::*query)(const char*) const
   return 1;
 }
 
-// The low 32 bits of the number's integer part; a non-number reads 0.
-uint32_t LowBitsArg(lua_State* L, int index) { return IdArg(L, index); }
-
 }  // namespace
 
 int addFntStyle(lua_State* L) {
   auto style = std::make_unique<FontStyle>();
-  style->color1 = StyleColour(LowBitsArg(L, 1));
-  style->color2 = StyleColour(LowBitsArg(L, 2));
-  style->color3 = static_cast<int32_t>(LowBitsArg(L, 3));
-  style->value4 = static_cast<int32_t>(LowBitsArg(L, 4));
-  style->outline = static_cast<int32_t>(LowBitsArg(L, 5));
+  style->color1 = StyleColour(IdArg(L, 1));
+  style->color2 = StyleColour(IdArg(L, 2));
+  style->color3 = static_cast<int32_t>(IdArg(L, 3));
+  style->value4 = static_cast<int32_t>(IdArg(L, 4));
+  style->outline = static_cast<int32_t>(IdArg(L, 5));
   // value7 is read only after a value6.
   if (!lua_isnoneornil(L, 6)) {
-    style->value6 = static_cast<int32_t>(LowBitsArg(L, 6));
-    style->value7 = static_cast<int32_t>(LowBitsArg(L, 7));
+    style->value6 = static_cast<int32_t>(IdArg(L, 6));
+    style->value7 = static_cast<int32_t>(IdArg(L, 7));
   }
   FontStyles().push_back(std::move(style));
   return 0;
