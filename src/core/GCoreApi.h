@@ -105,4 +105,9 @@ int NoEffect(lua_State* L);
 int FullPath(lua_State* L);
 int Draw(lua_State* L);
 
+// Skeletal animation and resource unloading.
+int LoadSpAnim(lua_State* L);
+int UnloadResource(lua_State* L);
+int SetDefaultAnim(lua_State* L);
+
 }  // namespace GCore::Api

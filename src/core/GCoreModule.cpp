@@ -4,6 +4,7 @@
 #include "display/Stage.h"
 #include "display/TextQuad.h"
 #include "modules/RandomNumbers.h"
+#include "spine/SpineQuad.h"
 
 namespace GCore {
 namespace {
@@ -27,7 +28,7 @@ const Entry kEntries[] = {
     {"Sprite", nullptr},
     {"Stage", CurrentStageScript, RegisterStageClass},
     {"TextQuad", NewTextQuadScript, RegisterTextQuadClass},
-    {"SpineQuad", nullptr},
+    {"SpineQuad", NewSpineQuadScript, RegisterSpineQuadClass},
     {"Shape", nullptr},
     {"ParticleSystem", nullptr},
     {"Layout", nullptr},
@@ -108,12 +109,12 @@ const Entry kEntries[] = {
     {"SetWinName", Api::SetWinName},
     {"GetWinName", Api::GetWinName},
     {"MarkImageChange", nullptr},
-    {"LoadSpAnim", nullptr},
-    {"UnloadResource", nullptr},
+    {"LoadSpAnim", Api::LoadSpAnim},
+    {"UnloadResource", Api::UnloadResource},
     {"removeImage", nullptr},
     {"SetFontName", Api::SetFontName},
     {"GetFontName", Api::GetFontName},
-    {"SetDefaultAnim", nullptr},
+    {"SetDefaultAnim", Api::SetDefaultAnim},
     {"GetAudioState", nullptr},
     {"winW", Api::winW},
     {"winH", Api::winH},
