@@ -33,9 +33,10 @@ std::string SiblingPath(uint32_t id, int project, const char* extension) {
   return IsFileExist(path.c_str()) ? path : std::string();
 }
 
-// The whole file through a resource stream. A file whose length changes
-// while it is read is refused: what was read would be a mix of two files,
-// or partly never read.
+// The whole file through a resource stream, or nothing. A stream does not
+// say how many bytes a read delivered: the last byte, read on its own after
+// the others, proves that they all came (a file that shrank since its size
+// was taken, or one that holds less than it reports, fails there).
 bool ReadResourceFile(const char* path, std::vector<char>& bytes) {
   bytes.clear();
   FileStream stream;
@@ -43,8 +44,9 @@ bool ReadResourceFile(const char* path, std::vector<char>& bytes) {
   const int32_t size = stream.Impl()->Size();
   if (size <= 0) return false;
   bytes.resize(static_cast<size_t>(size));
-  if (!stream.Read(bytes.data(), bytes.size()) || stream.Impl()->Size() != size) {
-    LogPrintf("%s changed while it was read\n", path);
+  const size_t last = bytes.size() - 1;
+  if ((last > 0 && !stream.Read(bytes.data(), last)) || !stream.Read(bytes.data() + last, 1)) {
+    LogPrintf("%s: fewer bytes than its size of %d\n", path, size);
     bytes.clear();
     return false;
   }

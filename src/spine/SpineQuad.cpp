@@ -80,8 +80,8 @@ TrackEntry* SpineQuad::CurrentEntry() const {
   return animationState->tracks[0];
 }
 
-bool SpineQuad::StillPlays(const SpineInstance* instance) {
-  return IfAlive(this) && instance_.get() == instance;
+bool SpineQuad::StillPlays(SpineQuad* quad, const SpineInstance* instance) {
+  return IfAlive(quad) && quad->instance_.get() == instance;
 }
 
 void SpineQuad::ReplaceInstance(std::shared_ptr<SpineInstance> next) {
@@ -143,9 +143,9 @@ void SpineQuad::Advance(float dt) {
   skeleton.time += dt;
 
   AnimationState_update(instance->state, dt * static_cast<float>(speedPercent) * 0.01f);
-  if (!StillPlays(instance.get())) return;
+  if (!StillPlays(this, instance.get())) return;
   AnimationState_apply(instance->state, &skeleton);
-  if (!StillPlays(instance.get()) || !root) return;
+  if (!StillPlays(this, instance.get()) || !root) return;
 
   float sx = FitFactor(GetWidth(), data.width);
   float sy = FitFactor(GetHeight(), data.height);
@@ -175,11 +175,11 @@ float SpineQuad::SetAnimation(const char* name, bool loop, float startMs) {
   ++eventsOn_;
   AnimationState_clearTrack(instance->state);
   TrackEntry* entry = nullptr;
-  if (StillPlays(instance.get())) entry = AnimationState_setAnimation(instance->state, animation, loop);
+  if (StillPlays(this, instance.get())) entry = AnimationState_setAnimation(instance->state, animation, loop);
   if (!IfAlive(this)) return 0;
   --eventsOn_;
   // A callback may have replaced the instance or ended the new entry.
-  if (!entry || !StillPlays(instance.get())) return 0;
+  if (!entry || !StillPlays(this, instance.get())) return 0;
   entry->trackTime = std::isfinite(startMs) ? startMs * 0.001f : 0.0f;
   const float end = entry->animationEnd * 1000.0f;
   if (!inListener) {
@@ -243,7 +243,7 @@ void SpineQuad::Deliver(const SpineInstance& instance, int32_t kind, TrackEntry*
   const uint32_t animationsBefore = animationsSet_;
   if (callbackRef > 0 && state) CallListener(kind, animationName, event);
   // The callback may have set an animation, loaded or copied into the quad.
-  if (!StillPlays(&instance) || animationsSet_ != animationsBefore) return;
+  if (!StillPlays(this, &instance) || animationsSet_ != animationsBefore) return;
   if (kind != kSpineEventComplete || !entry || entry->loop) return;
   const std::string fallback = DefaultAnimationName();
   if (fallback.empty() || (animationName && fallback == animationName)) return;

@@ -123,8 +123,9 @@ class SpineQuad : public Entity {
   friend void SpineQuadOnAnimationEvent(AnimationState* state, int32_t kind, TrackEntry* entry,
                                         Event* event);
 
-  // The quad still exists and still plays `instance`.
-  bool StillPlays(const SpineInstance* instance);
+  // The quad still exists (a script may destroy it in place, which leaves
+  // no SpineQuad to call a member of) and still plays `instance`.
+  static bool StillPlays(SpineQuad* quad, const SpineInstance* instance);
   void ReplaceInstance(std::shared_ptr<SpineInstance> next);
   // One event of the quad's own instance: the script callback, then the
   // default animation after a non-looping one completed.

@@ -41,7 +41,7 @@ void SpineQuad::DrawPosed(const std::shared_ptr<SpineInstance>& instance) {
     dirty &= static_cast<uint8_t>(~kDirtyBounds);
   }
   Advance(static_cast<float>(g_game ? g_game->lastStep : 0) * 0.001f);
-  if (!StillPlays(instance.get())) return;
+  if (!StillPlays(this, instance.get())) return;
 
   const ColorTransform heldColour = worldColor;
   const float base[4] = {static_cast<float>(worldColor.r) * kChannelScale,
@@ -75,7 +75,7 @@ void SpineQuad::DrawPosed(const std::shared_ptr<SpineInstance>& instance) {
     Retained<DisplayObject> child = children[static_cast<size_t>(i)];
     if (child->slotLink >= 0) continue;
     child->Draw();
-    if (!StillPlays(instance.get())) return;
+    if (!StillPlays(this, instance.get())) return;
   }
 }
 
@@ -86,7 +86,7 @@ bool SpineQuad::DrawLinkedChildren(int32_t link, const SpineInstance& instance) 
     child->Invalidate(false);
     if (child->slotLink != link) continue;
     child->Draw();
-    if (!StillPlays(&instance)) return false;
+    if (!StillPlays(this, &instance)) return false;
   }
   return true;
 }
