@@ -284,6 +284,7 @@ TEST_F(SpineQuadEvents, ASnapshotFreezesTheCurrentPose) {
 
   Run("source.addChild(gcore.Quad()) source.snapshotTo(source)");
   EXPECT_EQ(Eval("source.speed .. source.getCurrentAnimation()"), "0walk");
+  ASSERT_NE(source->CurrentEntry(), nullptr);
   EXPECT_NEAR(source->CurrentEntry()->trackTime, 0.25f, 0.001f);
   EXPECT_EQ(source->NumChildren(), 1) << "no copy of itself into itself";
 }
