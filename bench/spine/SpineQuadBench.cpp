@@ -133,8 +133,8 @@ int main() {
     renderer->ReadScreen(screen.data());  // waits for every frame's rasterising
     const double frameMs = Seconds(Clock::now() - start) * 1000 / kFrames;
     const double bare = BarePoseMs(g_scene.quads.front()->GetSkeletonData(), count);
-    std::printf("%8d %16.2f %16.2f %18.2f\n", count, Seconds(g_scene.engine) * 1000 / kFrames, frameMs,
-                bare);
+    std::printf("%8d %16.2f %16.2f %18.2f\n", count, Seconds(g_scene.engine) * 1000 / kFrames,
+                frameMs, bare);
   }
   GCore::g_drawScene = nullptr;
   g_scene = Scene{};

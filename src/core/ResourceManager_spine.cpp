@@ -92,7 +92,8 @@ std::shared_ptr<SpineRecord> ResourceManager::LoadSpine(OwnerPair atlas, uint32_
   const std::string skeletonPath = SiblingPath(skeletonId, project, ".skel");
   if (!skeletonPath.empty()) {
     std::string error;
-    record->skeletonData = runtime->readSkeletonDataFile(record->atlas, skeletonPath.c_str(), error);
+    record->skeletonData =
+        runtime->readSkeletonDataFile(record->atlas, skeletonPath.c_str(), error);
     if (!record->skeletonData) LogPrintf("%s\n", error.c_str());
   }
   // An atlas read without its skeleton is not cached, so not kept either.

@@ -1,6 +1,7 @@
 // SpineQuad: loading, advancing, setting animations, the listener, copies.
 #include "spine/SpineQuad.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -26,10 +27,6 @@ constexpr float kPoseStep = 0.00002f;
 constexpr size_t kDefaultNameLimit = 127;
 // The constant the root turn has always been computed with.
 constexpr float kHalfTurn = 3.14159f;
-// Scale modes from this one up scale both axes alike: the smaller factor,
-// or the larger for the cover mode.
-constexpr int8_t kUniformFit = 4;
-constexpr int8_t kUniformCover = 5;
 
 uint32_t AsSkeletonId(uint32_t id) { return (id & 0x0FFFFFFFu) | kSkeletonKind; }
 
@@ -150,7 +147,9 @@ void SpineQuad::Advance(float dt) {
   float sx = FitFactor(GetWidth(), data.width);
   float sy = FitFactor(GetHeight(), data.height);
   const auto mode = static_cast<int8_t>(scaleMode);
-  if (mode >= kUniformFit) sx = sy = mode == kUniformCover ? std::max(sx, sy) : std::min(sx, sy);
+  if (mode >= kScaleUniformFit) {
+    sx = sy = mode == kScaleUniformCover ? std::max(sx, sy) : std::min(sx, sy);
+  }
   const float lengthX = std::sqrt(m.a * m.a + m.b * m.b) * (m.flipX ? -1.0f : 1.0f);
   const float lengthY = std::sqrt(m.c * m.c + m.d * m.d) * (m.flipY ? -1.0f : 1.0f);
   root->scaleX = lengthX * sx;
@@ -175,7 +174,9 @@ float SpineQuad::SetAnimation(const char* name, bool loop, float startMs) {
   ++eventsOn_;
   AnimationState_clearTrack(instance->state);
   TrackEntry* entry = nullptr;
-  if (StillPlays(this, instance.get())) entry = AnimationState_setAnimation(instance->state, animation, loop);
+  if (StillPlays(this, instance.get())) {
+    entry = AnimationState_setAnimation(instance->state, animation, loop);
+  }
   if (!IfAlive(this)) return 0;
   --eventsOn_;
   // A callback may have replaced the instance or ended the new entry.
@@ -209,9 +210,8 @@ void SpineQuad::CopyFrom(DisplayObject* source) {
   auto* other = static_cast<SpineQuad*>(CastToClass(&classInfo, source));
   if (!other || other == this) return;
   // The same record as the source: skeleton and state always share data.
-  ReplaceInstance(other->instance_
-                      ? std::make_shared<SpineInstance>(other->instance_->record, this)
-                      : nullptr);
+  ReplaceInstance(other->instance_ ? std::make_shared<SpineInstance>(other->instance_->record, this)
+                                   : nullptr);
   const uint32_t otherId = other->skeletonId ? AsSkeletonId(other->skeletonId) : 0;
   if (otherId != 0 && otherId != skeletonId) {
     skeletonId = otherId;

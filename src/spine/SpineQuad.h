@@ -24,10 +24,9 @@
 //    space. Without a skeleton the quad draws nothing, children included.
 // Main thread only.
 #include <cstdint>
+#include <lua.hpp>
 #include <memory>
 #include <string>
-
-#include <lua.hpp>
 
 #include "display/Entity.h"
 

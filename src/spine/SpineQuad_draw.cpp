@@ -10,9 +10,6 @@ namespace GCore {
 
 namespace {
 
-// 1/255 as the colour multiply has always used it.
-constexpr float kChannelScale = 0.003921569f;
-
 int32_t ToChannel(float value) { return static_cast<int32_t>(value * 255.0f); }
 
 }  // namespace
@@ -63,7 +60,8 @@ void SpineQuad::DrawPosed(const std::shared_ptr<SpineInstance>& instance) {
                                 ToChannel(colour[3])};
     interrupted = !DrawLinkedChildren(link, *instance);
     if (interrupted) break;
-    if (slot->attachment && g_renderer) g_renderer->DrawSkeletonAttachment(slot->attachment, slot, colour);
+    if (slot->attachment && g_renderer)
+      g_renderer->DrawSkeletonAttachment(slot->attachment, slot, colour);
     interrupted = !DrawLinkedChildren(link + 1, *instance);
   }
   if (!IfAlive(this)) return;

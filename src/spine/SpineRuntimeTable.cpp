@@ -30,8 +30,8 @@ void ComputeWorldVertices(const VertexAttachment* attachment, const Slot* slot, 
 }  // namespace
 
 const SpineRuntime kSpineRuntime = {
-    Atlas_createFromFile,      ReadSkeletonDataFile, CreateAnimationStateData,
-    SkeletonData_dispose,      Atlas_dispose,        AnimationStateData_dispose,
+    Atlas_createFromFile, ReadSkeletonDataFile, CreateAnimationStateData,
+    SkeletonData_dispose, Atlas_dispose,        AnimationStateData_dispose,
     ComputeWorldVertices,
 };
 

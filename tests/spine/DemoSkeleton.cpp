@@ -44,8 +44,8 @@ skel::Skeleton Tentacle() {
   s.bones.push_back({"root", 0, 0, 0, 0, 1, 1, 0, 0, 0, 0});
   for (int i = 0; i < kSegments; ++i) {
     const uint32_t parent = static_cast<uint32_t>(i);
-    s.bones.push_back({"seg" + std::to_string(i), parent, i == 0 ? 90.0f : 0.0f, i == 0 ? 0.0f : 44.0f,
-                       i == 0 ? -130.0f : 0.0f, 1, 1, 0, 0, 44, 0});
+    s.bones.push_back({"seg" + std::to_string(i), parent, i == 0 ? 90.0f : 0.0f,
+                       i == 0 ? 0.0f : 44.0f, i == 0 ? -130.0f : 0.0f, 1, 1, 0, 0, 44, 0});
   }
   // The fin under the segments, then the segments from the base up, the eye on top.
   s.slots.push_back({"fin", kSegments, {120, 200, 255, 255}, "fin", 0});
@@ -68,7 +68,8 @@ skel::Skeleton Tentacle() {
         {static_cast<uint32_t>(s.slots.size() - 1), {Region(name, "disc", 60.0f - 6.0f * i)}});
   }
   s.slots.push_back({"eye", kSegments, {}, "eye", 0});
-  s.defaultSkin.slots.push_back({static_cast<uint32_t>(s.slots.size() - 1), {Region("eye", "eye", 22)}});
+  s.defaultSkin.slots.push_back(
+      {static_cast<uint32_t>(s.slots.size() - 1), {Region("eye", "eye", 22)}});
   s.events = {{"tick", 0, 0, std::nullopt}};
 
   skel::Animation sway;
@@ -86,9 +87,10 @@ skel::Skeleton Tentacle() {
     const float start = base + swing * (1 - 2 * lag);
     sway.bones.push_back({bone,
                           {{0,
-                            {K(0, {start}), K(lag, {base + swing}, kEase), K(1 + lag, {base - swing}),
-                             K(2, {start})}}}});
-    curl.bones.push_back({bone, {{0, {K(0, {base}, kEase), K(0.5f, {base + 32}, kEase), K(1, {base})}}}});
+                            {K(0, {start}), K(lag, {base + swing}, kEase),
+                             K(1 + lag, {base - swing}), K(2, {start})}}}});
+    curl.bones.push_back(
+        {bone, {{0, {K(0, {base}, kEase), K(0.5f, {base + 32}, kEase), K(1, {base})}}}});
   }
   sway.events = {{0, 0, 0, 0, std::string("left")}, {1, 0, 0, 0, std::string("right")}};
   s.animations = {sway, curl};
@@ -97,9 +99,12 @@ skel::Skeleton Tentacle() {
 
 std::string Atlas() {
   return "\n1.png\nsize: 64,64\nformat: RGBA8888\nfilter: Linear,Linear\nrepeat: none\n"
-         "disc\n  rotate: false\n  xy: 0, 0\n  size: 32, 32\n  orig: 32, 32\n  offset: 0, 0\n  index: -1\n"
-         "eye\n  rotate: false\n  xy: 32, 0\n  size: 16, 16\n  orig: 16, 16\n  offset: 0, 0\n  index: -1\n"
-         "fin\n  rotate: false\n  xy: 0, 32\n  size: 32, 32\n  orig: 32, 32\n  offset: 0, 0\n  index: -1\n";
+         "disc\n  rotate: false\n  xy: 0, 0\n  size: 32, 32\n  orig: 32, 32\n  offset: 0, 0\n  "
+         "index: -1\n"
+         "eye\n  rotate: false\n  xy: 32, 0\n  size: 16, 16\n  orig: 16, 16\n  offset: 0, 0\n  "
+         "index: -1\n"
+         "fin\n  rotate: false\n  xy: 0, 32\n  size: 32, 32\n  orig: 32, 32\n  offset: 0, 0\n  "
+         "index: -1\n";
 }
 
 // White shapes with soft edges: a disc, an eye with its pupil, a fin.
@@ -128,8 +133,9 @@ std::vector<uint8_t> Page() {
 }
 
 void Write(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace

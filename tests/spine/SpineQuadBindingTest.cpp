@@ -64,7 +64,8 @@ TEST_F(SpineQuadBinding, EveryMethodOnALoadedAndAnEmptyQuad) {
   };
   // The expression with X standing for the quad.
   auto on = [](std::string expression, const std::string& quad) {
-    for (size_t at; (at = expression.find('X')) != std::string::npos;) expression.replace(at, 1, quad);
+    for (size_t at; (at = expression.find('X')) != std::string::npos;)
+      expression.replace(at, 1, quad);
     return expression;
   };
   for (const Case& c : cases) {
@@ -84,10 +85,11 @@ TEST_F(SpineQuadBinding, PositionsAndTheSlotMatrixFollowThePose) {
             Eval("string.format('%.3f %.3f', q.getBoneInfo('arm', 'pos'))"));
   Run("q.getSlotMatrix(1, m)");
   EXPECT_EQ(Eval("string.format('%.3f %.3f %.3f %.3f', m.a, m.b, m.c, m.d)"),
-            Eval(std::string("string.format('%.3f %.3f %.3f %.3f', ") + std::to_string(arm.a) + ", " +
-                 std::to_string(arm.c) + ", " + std::to_string(-arm.b) + ", " +
+            Eval(std::string("string.format('%.3f %.3f %.3f %.3f', ") + std::to_string(arm.a) +
+                 ", " + std::to_string(arm.c) + ", " + std::to_string(-arm.b) + ", " +
                  std::to_string(-arm.d) + ")"));
-  EXPECT_EQ(Eval("string.format('%.3f', m.tx)"), Eval("string.format('%.3f', q.getBoneInfo('arm', 'pos'))"));
+  EXPECT_EQ(Eval("string.format('%.3f', m.tx)"),
+            Eval("string.format('%.3f', q.getBoneInfo('arm', 'pos'))"));
   Run("m.a = 7 q.getSlotMatrix(3, m) empty.getSlotMatrix(0, m)");
   EXPECT_EQ(Eval("m.a"), "7.0") << "nothing for a slot that is not there";
 }
@@ -144,17 +146,21 @@ TEST_F(SpineQuadBinding, TheListenerTakesAFunctionOrNothingAndLetsTheOldOneGo) {
   }
   const std::string before = Eval("#debug.getregistry()");
   Run("for i = 1, 1000 do Listen(q) end q.setListener()");
-  EXPECT_LE(std::stoi(Eval("#debug.getregistry()")), std::stoi(before) + 2) << "no reference per call";
+  EXPECT_LE(std::stoi(Eval("#debug.getregistry()")), std::stoi(before) + 2)
+      << "no reference per call";
 }
 
 TEST_F(SpineQuadBinding, ArgumentsOfTheWrongKindAreRefusedQuietly) {
   const char* const calls[] = {
-      "q.getSlotMatrix(0, {})",         "q.getSlotMatrix(0, gcore.Quad())", "q.getSlotMatrix(0)",
-      "q.snapshotTo(gcore.Quad())",     "q.snapshotTo(m)",                  "q.snapshotTo()",
-      "q.snapshotTo(io.stdout)",        "q.advance('x')",                   "q.advance(0/0)",
-      "q.advance(math.huge)",           "q.setAnimation()",                 "q.setAnimation({}, {}, {})",
-      "q.getAnimationName('x')",        "q.getBoneInfo()",                  "q.getSlotInfo({}, {})",
-      "q.countEvents(nil, 'step')",     "q.findSlot(print)",
+      "q.getSlotMatrix(0, {})",  "q.getSlotMatrix(0, gcore.Quad())",
+      "q.getSlotMatrix(0)",      "q.snapshotTo(gcore.Quad())",
+      "q.snapshotTo(m)",         "q.snapshotTo()",
+      "q.snapshotTo(io.stdout)", "q.advance('x')",
+      "q.advance(0/0)",          "q.advance(math.huge)",
+      "q.setAnimation()",        "q.setAnimation({}, {}, {})",
+      "q.getAnimationName('x')", "q.getBoneInfo()",
+      "q.getSlotInfo({}, {})",   "q.countEvents(nil, 'step')",
+      "q.findSlot(print)",
   };
   for (const char* call : calls) {
     SCOPED_TRACE(call);
@@ -179,7 +185,8 @@ TEST_F(SpineQuadBinding, ClassConstructorAndMethodsWithoutTheirObject) {
   EXPECT_EQ(Eval("q.type"), "SpineQuad");
   EXPECT_EQ(Eval("getmetatable(empty) == getmetatable(q)"), "true");
   EXPECT_EQ(Eval("select('#', gcore.SpineQuad(1, 2))"), "1");
-  EXPECT_EQ(Eval("(function() local f = q.getAnimationCount; local g = empty.getBoneCount; return f() end)()"),
+  EXPECT_EQ(Eval("(function() local f = q.getAnimationCount; local g = empty.getBoneCount; return "
+                 "f() end)()"),
             "0")
       << "a method acts on the object looked up last";
   Run("dead = gcore.SpineQuad() f = dead.getBoneCount getmetatable(dead).__gc(dead)");

@@ -44,8 +44,8 @@ BoneFrame PredictedArm(float seconds) {
   spinefix::StatePtr state(GCore::AnimationState_create(mixes.get()));
   skeleton->x = 100;
   skeleton->y = 50;
-  GCore::AnimationState_setAnimation(state.get(), GCore::SkeletonData_findAnimation(read.data.get(), "walk"),
-                                     true);
+  GCore::AnimationState_setAnimation(
+      state.get(), GCore::SkeletonData_findAnimation(read.data.get(), "walk"), true);
   GCore::AnimationState_update(state.get(), seconds);
   GCore::AnimationState_apply(state.get(), skeleton.get());
   GCore::Skeleton_updateWorldTransform(skeleton.get());
@@ -80,7 +80,8 @@ class SpineQuadOnScreen : public ResourceGLFixture {
 
   // A child quad of a green image, 10 x 10, centred at (15, 0) of its parent.
   GCore::Quad* AddGreenChild(const char* slot, bool afterAttachment) {
-    const std::vector<uint8_t> green = {0, 255, 0, 255, 0, 255, 0, 255, 0, 255, 0, 255, 0, 255, 0, 255};
+    const std::vector<uint8_t> green = {0, 255, 0, 255, 0, 255, 0, 255,
+                                        0, 255, 0, 255, 0, 255, 0, 255};
     game.WriteImage("game", 0x42, testpng::EncodeRgba(2, 2, green));
     auto* child = GCore::NewDisplayObject<GCore::Quad>(L);
     child->offsetMinX = 10;

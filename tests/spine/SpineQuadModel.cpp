@@ -31,12 +31,15 @@ Attachment SquareMesh(const std::string& name) {
   return a;
 }
 
-skel::Key K(float time, std::vector<float> values) { return skel::Key{time, std::move(values), {}}; }
+skel::Key K(float time, std::vector<float> values) {
+  return skel::Key{time, std::move(values), {}};
+}
 
 }  // namespace
 
 std::string AtlasText(const std::string& page) {
-  std::string text = "\n" + page + "\nsize: 16,16\nformat: RGBA8888\nfilter: Nearest,Nearest\nrepeat: none\n";
+  std::string text =
+      "\n" + page + "\nsize: 16,16\nformat: RGBA8888\nfilter: Nearest,Nearest\nrepeat: none\n";
   const char* names[] = {"body", "tip", "glow"};
   for (int i = 0; i < 3; ++i) {
     text += std::string(names[i]) + "\n  rotate: false\n  xy: " + std::to_string(i * 5) +
@@ -56,13 +59,15 @@ skel::Skeleton TwoBoneModel() {
   s.slots = {{"body", 0, {255, 0, 0, 255}, "body", 0},
              {"tip", 1, {0, 0, 255, 255}, "tip", 0},
              {"glow", 0, {0, 255, 0, 255}, "glow", 1}};
-  s.defaultSkin.slots = {{0, {Region("body", 20)}}, {1, {SquareMesh("tip")}}, {2, {Region("glow", 10)}}};
+  s.defaultSkin.slots = {
+      {0, {Region("body", 20)}}, {1, {SquareMesh("tip")}}, {2, {Region("glow", 10)}}};
   s.events = {{"step", 0, 0, std::nullopt}, {"land", 0, 0, std::nullopt}};
 
   skel::Animation walk;
   walk.name = "walk";
   walk.bones = {{1, {{0, {K(0, {0}), K(1, {90})}}}}};
-  walk.events = {{0.5f, 0, 7, 1.5f, "left"}, {0.75f, 0, 0, 0, std::nullopt}, {0.9f, 1, 0, 0, std::nullopt}};
+  walk.events = {
+      {0.5f, 0, 7, 1.5f, "left"}, {0.75f, 0, 0, 0, std::nullopt}, {0.9f, 1, 0, 0, std::nullopt}};
   skel::Animation jump;
   jump.name = "jump";
   jump.bones = {{1, {{1, {K(0, {0, 0}), K(0.5f, {0, 10})}}}}};
@@ -82,7 +87,8 @@ void WriteSkeleton(const TempRoot& root, const std::string& project, uint32_t id
   root.Write(base + ".skel", std::string(skel.begin(), skel.end()));
   const std::string page = base.substr(base.find_last_of('/') + 1) + ".png";
   root.Write(base + ".atlas", AtlasText(page));
-  const std::vector<uint8_t> png = testpng::EncodeRgba(16, 16, std::vector<uint8_t>(16 * 16 * 4, 255));
+  const std::vector<uint8_t> png =
+      testpng::EncodeRgba(16, 16, std::vector<uint8_t>(16 * 16 * 4, 255));
   root.Write(base + ".png", std::string(png.begin(), png.end()));
 }
 

@@ -164,7 +164,8 @@ TEST_F(SpineQuadEvents, ACallbackMayReloadCopyIntoOrDestroyItsOwnQuad) {
     SpineQuad* q = MakeQuad("q");
     MakeQuad("r", kOtherSkeletonId);
     Run("r.setAnimation('walk', true, 0)");
-    Run(std::string("q.setListener(function(self, kind) if kind == 5 then ") + c.action + " end end)");
+    Run(std::string("q.setListener(function(self, kind) if kind == 5 then ") + c.action +
+        " end end)");
     Run("q.setAnimation('walk', true, 0)");
     DrawAfter(q, 800);  // two keyed events in one update
     if (std::string(c.animations) == "gone") {
@@ -247,8 +248,8 @@ TEST_F(SpineQuadEvents, CopiesShareTheirSourcesDataWithAFreshState) {
     const char* name;
     const char* files;  // what becomes of the files after the unload
   };
-  for (const Case& c : {Case{"cached", nullptr}, Case{"files changed", "changed"},
-                        Case{"files gone", "gone"}}) {
+  for (const Case& c :
+       {Case{"cached", nullptr}, Case{"files changed", "changed"}, Case{"files gone", "gone"}}) {
     SCOPED_TRACE(c.name);
     if (c.files) {
       Run("gcore.UnloadResource(0x81050001, 0x81050001)");
@@ -303,7 +304,8 @@ TEST_F(SpineQuadEvents, SetAnimationPosesAtItsStartTimeAndSpeedScalesTheStep) {
   const float skeletonTime = q->GetPosedSkeleton()->time;
   DrawAfter(q, 200);
   EXPECT_NEAR(q->CurrentEntry()->trackTime, 0.6f, 0.001f);
-  EXPECT_NEAR(q->GetPosedSkeleton()->time, skeletonTime + 0.2f, 0.001f) << "the skeleton's time runs";
+  EXPECT_NEAR(q->GetPosedSkeleton()->time, skeletonTime + 0.2f, 0.001f)
+      << "the skeleton's time runs";
 }
 
 TEST_F(SpineQuadEvents, DegenerateSkeletonsAndMatricesPoseWithoutInfinities) {
@@ -330,7 +332,8 @@ TEST_F(SpineQuadEvents, DegenerateSkeletonsAndMatricesPoseWithoutInfinities) {
     const GCore::Skeleton* skeleton = q->GetPosedSkeleton();
     for (int32_t i = 0; i < skeleton->boneCount; ++i) {
       const GCore::Bone& bone = skeleton->bones[i];
-      for (float value : {bone.a, bone.b, bone.c, bone.d, bone.worldX, bone.worldY, bone.rotation}) {
+      for (float value :
+           {bone.a, bone.b, bone.c, bone.d, bone.worldX, bone.worldY, bone.rotation}) {
         EXPECT_TRUE(std::isfinite(value)) << "bone " << i;
       }
     }
@@ -345,7 +348,7 @@ TEST_F(SpineQuadLoading, ResourcesThatCannotBeReadLeaveTheQuadAsItWas) {
     const char* gameInit;  // none: the fixture's
     const char* file;      // made a folder (or, with `empty`, an empty file)
     bool empty;
-    bool skeletonSide;     // the skeleton id alone names something broken
+    bool skeletonSide;  // the skeleton id alone names something broken
   };
   const Case cases[] = {
       {"a path without an extension", "g_ext = {}", nullptr, false, true},
@@ -358,7 +361,8 @@ TEST_F(SpineQuadLoading, ResourcesThatCannotBeReadLeaveTheQuadAsItWas) {
     quadfix::WriteSkeleton(root, "p", kOtherSkeletonId, quadfix::TwoBoneModel());
     MakeQuad("q");
     Run("q.setAnimation('walk', true, 0)");
-    Run("gcore.UnloadResource(0x81050002, 0x81050002) gcore.UnloadResource(0x81050001, 0x81050002)");
+    Run("gcore.UnloadResource(0x81050002, 0x81050002) gcore.UnloadResource(0x81050001, "
+        "0x81050002)");
     if (c.gameInit) {
       // Kind 8 without an extension: the file of the id is "img/000/2".
       root.Write("p/img/000/2", "");
@@ -373,7 +377,8 @@ TEST_F(SpineQuadLoading, ResourcesThatCannotBeReadLeaveTheQuadAsItWas) {
     }
     Run("r = gcore.SpineQuad() r.media = 0x81050002");
     EXPECT_EQ(Eval("r.getBoneCount()"), "0");
-    EXPECT_EQ(resources->LoadSpine(GCore::OwnerPair{1, kOtherSkeletonId}, kOtherSkeletonId), nullptr);
+    EXPECT_EQ(resources->LoadSpine(GCore::OwnerPair{1, kOtherSkeletonId}, kOtherSkeletonId),
+              nullptr);
     if (c.skeletonSide) {
       Run("q.skeletonId = 0x81050002");
       EXPECT_EQ(Eval("q.getCurrentAnimation()"), "walk") << "the earlier skeleton plays on";
