@@ -290,6 +290,44 @@ TEST_F(SpineQuadEvents, ASnapshotFreezesTheCurrentPose) {
   EXPECT_EQ(source->NumChildren(), 1) << "no copy of itself into itself";
 }
 
+// A quad that only a script global holds, whose callback lets go of it and
+// collects while the quad sets an animation or is drawn: the quad is held
+// until it returns, then collected.
+TEST_F(SpineQuadEvents, AQuadIsHeldWhileItsCallbackRuns) {
+  struct Case {
+    const char* name;
+    int dropOn;        // the event kind whose callback drops the quad
+    uint32_t drawnMs;  // a frame of the quad after this step, or none
+  };
+  for (const Case& c : {Case{"setting an animation", 0, 0}, Case{"drawn", 5, 600}}) {
+    SCOPED_TRACE(c.name);
+    Run(R"lua(
+      dropped, inside = false, nil
+      quad = gcore.SpineQuad()
+      quad.media = 0x81050001
+      weak = setmetatable({ quad }, { __mode = "v" })
+      quad.setListener(function(self, kind)
+        if kind ~= dropOn or dropped then return end
+        dropped = true
+        quad, self = nil, nil
+        collectgarbage()
+        collectgarbage()
+        inside = tostring(weak[1])
+      end)
+    )lua");
+    lua_getglobal(L, "quad");
+    SpineQuad* quad = GCore::ToObject<SpineQuad>(L, -1);
+    lua_pop(L, 1);
+    ASSERT_NE(quad, nullptr);
+    Run("dropOn = " + std::to_string(c.dropOn) + " quad.setAnimation('walk', true, 0)");
+    if (c.drawnMs) DrawAfter(quad, c.drawnMs);
+    EXPECT_EQ(Eval("dropped"), "true");
+    EXPECT_EQ(Eval("inside:sub(1, 9)"), "SpineQuad");
+    Run("collectgarbage() collectgarbage()");
+    EXPECT_EQ(Eval("tostring(weak[1])"), "nil") << "let go afterwards";
+  }
+}
+
 TEST_F(SpineQuadEvents, SetAnimationPosesAtItsStartTimeAndSpeedScalesTheStep) {
   SpineQuad* q = MakeQuad("q");
   EXPECT_EQ(Eval("q.setAnimation('walk', true, 500)"), "1000.0");
