@@ -199,6 +199,15 @@ TEST_F(SpineQuadBinding, ChildrenLinkToSlotsByName) {
   EXPECT_EQ(Eval("c.slot .. ' ' .. c.slotLink"), "glow 4");
   Run("c.slotFlag = 1");
   EXPECT_EQ(Eval("c.slot .. ' ' .. c.slotLink"), "glow 5");
+  // A linked child's parent frame is its slot bone's.
+  Run(R"lua(
+    c.slot = 'tip' inv = gcore.Matrix() c.getInverseParentMatrix(inv) q.getSlotMatrix(1, m)
+    det = m.a * m.d - m.b * m.c
+  )lua");
+  EXPECT_EQ(Eval("string.format('%.3f %.3f %.3f %.3f', inv.a, inv.b, inv.c, inv.d)"),
+            Eval("string.format('%.3f %.3f %.3f %.3f', m.d / det, -m.b / det, -m.c / det, "
+                 "m.a / det)"));
+  EXPECT_NE(Eval("string.format('%.3f', m.b)"), "0.000") << "the walk turns the arm";
   Run("c.slot = 'nothing'");
   EXPECT_EQ(Eval("c.slot .. ' ' .. c.slotLink"), "_root -1");
   Run("e = gcore.Entity() e.addChild(c) c.slot = 'glow'");
