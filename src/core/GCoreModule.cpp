@@ -4,6 +4,7 @@
 #include "display/Stage.h"
 #include "display/TextQuad.h"
 #include "modules/RandomNumbers.h"
+#include "spine/SpineQuad.h"
 
 namespace GCore {
 namespace {
@@ -27,7 +28,7 @@ const Entry kEntries[] = {
     {"Sprite", nullptr},
     {"Stage", CurrentStageScript, RegisterStageClass},
     {"TextQuad", NewTextQuadScript, RegisterTextQuadClass},
-    {"SpineQuad", nullptr},
+    {"SpineQuad", NewSpineQuadScript, RegisterSpineQuadClass},
     {"Shape", nullptr},
     {"ParticleSystem", nullptr},
     {"Layout", nullptr},

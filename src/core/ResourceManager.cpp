@@ -57,13 +57,16 @@ int CurrentProjectIndex() {
 
 ResourceManager::ResourceManager() {
   g_resourceManager = this;
+  SpineHost_install(&EngineSpineHost());
   // A bare record: image grids point it at their current cell.
   CreateImage(OwnerPair{1, kScratchImageId}, true);
 }
 
 ResourceManager::~ResourceManager() {
   Clear();
-  if (g_resourceManager == this) g_resourceManager = nullptr;
+  if (g_resourceManager != this) return;
+  g_resourceManager = nullptr;
+  SpineHost_install(nullptr);
 }
 
 OwnerPair ResourceManager::Normalise(OwnerPair pair) const {
@@ -102,9 +105,7 @@ void ResourceManager::Clear() {
   missingImages_.clear();
   EraseImages([](const OwnerPair&) { return true; });
   ClearFontStyles();
-  for (auto& [key, record] : spines_) DisposeSpine(record);
   spines_.clear();
-  if (g_spineRuntime && g_spineRuntime->disposeEmptyAnimation) g_spineRuntime->disposeEmptyAnimation();
 }
 
 void ResourceManager::ClearProject(int project) {
@@ -121,7 +122,6 @@ void ResourceManager::ClearProject(int project) {
       ++it;
       continue;
     }
-    DisposeSpine(it->second);
     it = spines_.erase(it);
   }
   for (int slot = 0; slot < kFontSlots; ++slot) {

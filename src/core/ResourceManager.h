@@ -24,6 +24,7 @@
 
 #include "core/AirData.h"
 #include "core/Object.h"
+#include "spine/SpineHost.h"
 #include "spine/SpineRecords.h"
 
 namespace GCore {
@@ -68,7 +69,7 @@ class ResourceManager {
   virtual ~ResourceManager();
 
   // Releases every cached image (with its texture), air record and skeletal
-  // record, and the skeletal runtime's shared empty animation.
+  // record.
   void Clear();
   // The same for the entries of one project.
   void ClearProject(int project);
@@ -113,8 +114,10 @@ class ResourceManager {
   AirData* AddAirData(OwnerPair pair, std::unique_ptr<AirData> data);
   void RemoveAirData(OwnerPair pair);
 
-  // The skeletal record of (atlas pair, skeleton id), loaded on first request.
-  SpineRecord* LoadSpine(OwnerPair atlas, uint32_t skeletonId);
+  // The skeletal record of (atlas pair, skeleton id), loaded on first
+  // request; null when the atlas or the skeleton cannot be read.
+  std::shared_ptr<SpineRecord> LoadSpine(OwnerPair atlas, uint32_t skeletonId);
+  // Drops the cached record; skeletons made from it keep it until they go.
   void ReleaseSpine(int32_t variant, uint32_t atlasId, uint32_t skeletonId);
 
   // Font name of a project's slot (0 to 15); slot < 0 with project 1 empties
@@ -146,18 +149,20 @@ class ResourceManager {
 
   OwnerPair Normalise(OwnerPair pair) const;
   FontTexture* LoadGlyphSheet(OwnerPair pair);
+  // The skeletal runtime's ways to files, page textures and the log while
+  // this manager is the engine's.
+  static const SpineHost& EngineSpineHost();
   // Erases the images for which `drop` holds, after clearing every pointer
   // to a texture about to be deleted.
   template <class Predicate>
   void EraseImages(Predicate drop);
-  void DisposeSpine(SpineRecord& record);
   // Says why the pair's image could not be made: its file is missing (with
   // the paths tried) or not a readable PNG.
   void ReportMissingImage(OwnerPair pair, const Texture& texture) const;
 
   std::map<OwnerPair, std::unique_ptr<Image>> images_;
   std::set<OwnerPair> missingImages_;  // images that could not be made
-  std::map<SpineKey, SpineRecord> spines_;
+  std::map<SpineKey, std::shared_ptr<SpineRecord>> spines_;
   std::map<OwnerPair, std::unique_ptr<AirData>> airData_;
   // A resident texture's place in the list and the area counted for it: its
   // size can change while it stays listed (decoded again after a renderer

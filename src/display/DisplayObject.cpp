@@ -19,8 +19,6 @@ namespace GCore {
 namespace {
 
 constexpr float kPlacementTolerance = 1e-5f;
-// 1/255 as the colour multiply has always used it.
-constexpr float kChannelScale = 0.003921569f;
 
 float LogicalWidth() { return g_renderer ? g_renderer->logicalWidth : g_settings.designWidth; }
 float LogicalHeight() { return g_renderer ? g_renderer->logicalHeight : g_settings.designHeight; }

@@ -42,6 +42,11 @@ constexpr uint8_t kDirtyColour = 2;
 constexpr uint8_t kDirtyBounds = 4;
 constexpr uint8_t kDirtyAll = 7;
 
+// Scale modes from this one up fit the content into the node with one factor
+// on both axes: the smaller one, or with the cover mode the larger.
+constexpr int8_t kScaleUniformFit = 4;
+constexpr int8_t kScaleUniformCover = 5;
+
 // Kinds of media (the top four bits of the media id); anything else is an image.
 constexpr uint32_t kMediaAir = 3;
 constexpr uint32_t kMediaVideo = 0xA;

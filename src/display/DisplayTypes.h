@@ -8,6 +8,9 @@
 
 namespace GCore {
 
+// 1/255 as the colour multiply has always used it.
+constexpr float kChannelScale = 0.003921569f;
+
 // Channel multipliers from 0 to 255; 255 leaves a channel unchanged.
 struct ColorTransform {
   int32_t r = 255;

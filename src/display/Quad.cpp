@@ -14,14 +14,9 @@ namespace GCore {
 
 namespace {
 
-// 1/255 as the colour multiply has always used it.
-constexpr float kChannelScale = 0.003921569f;
 // The renderer's blur states: a capture asked for, a capture running.
 constexpr uint8_t kBlurRequested = 1;
 constexpr uint8_t kBlurCapturing = 2;
-// Scale modes from this one up scale the image uniformly into the quad.
-constexpr int8_t kUniformFit = 4;
-constexpr int8_t kUniformCover = 5;
 
 bool ShowsRenderTarget(uint32_t mediaId) { return ResourceKind(mediaId) == kKindRenderTarget; }
 
@@ -93,10 +88,10 @@ void Quad::Draw() {
 
   if (image) {
     const auto mode = static_cast<int8_t>(scaleMode);
-    if (mode >= kUniformFit && image->width > 0 && image->height > 0) {
+    if (mode >= kScaleUniformFit && image->width > 0 && image->height > 0) {
       const float sx = rect.width / image->width;
       const float sy = rect.height / image->height;
-      const float s = mode == kUniformCover ? std::max(sx, sy) : std::min(sx, sy);
+      const float s = mode == kScaleUniformCover ? std::max(sx, sy) : std::min(sx, sy);
       rect = PivotedRect(image->width * s, image->height * s);
     }
     float colour[8];

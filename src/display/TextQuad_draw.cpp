@@ -18,7 +18,6 @@ namespace GCore {
 
 namespace {
 
-constexpr float kChannelScale = 1.0f / 255.0f;
 constexpr float kUnderlineHeight = 2;
 constexpr float kCaretWidth = 2;
 

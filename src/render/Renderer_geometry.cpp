@@ -79,7 +79,7 @@ void Renderer::DrawMesh(const MeshAttachment& mesh, const Slot& slot, const floa
     return;
   }
   float* world = worldVertices.get();
-  g_spineRuntime->computeWorldVertices(&mesh, &slot, 0, length, world, 0, 2);
+  g_spineRuntime->computeWorldVertices(&mesh, &slot, 0, length, world, 0);
   VertexBatch& b = *CurrentBatch();
   for (int32_t i = 0; i < mesh.trianglesCount; ++i) {
     const size_t index = mesh.triangles[i];

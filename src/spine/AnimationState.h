@@ -74,6 +74,7 @@ struct AnimationState {
   EventQueue queue;
   std::vector<int32_t> propertyIds;
   bool animationsChanged = false;
+  void* rendererObject = nullptr;  // the engine's owner of the state; never read here
 };
 
 AnimationState* AnimationState_create(const AnimationStateData* data);

@@ -21,17 +21,29 @@ namespace GCore {
 struct AnimationStateData;
 struct SkeletonData;
 
-// What the resource manager caches per (project, atlas id, skeleton id).
+struct SpineRuntime;
+
+// What the resource manager caches per (project, atlas id, skeleton id), and
+// what every skeletal display object made from it shares: the record lives
+// while the cache or any such object holds it, and is disposed by the
+// runtime that made it when the last holder lets go.
 struct SpineRecord {
+  SpineRecord() = default;
+  SpineRecord(const SpineRecord&) = delete;
+  SpineRecord& operator=(const SpineRecord&) = delete;
+  ~SpineRecord();
+
   Atlas* atlas = nullptr;
   SkeletonData* skeletonData = nullptr;
   AnimationStateData* stateData = nullptr;
   float extra[2] = {-100.0f, -100.0f};  // read by the skeletal display object
+  const SpineRuntime* runtime = nullptr;
 };
 
-// Entry points of the skeletal runtime that the engine core calls. The runtime
-// installs its table in g_spineRuntime; while none is installed, skeletal
-// resources are not loaded and mesh attachments are not drawn.
+// Entry points of the skeletal runtime that the engine core calls, through
+// g_spineRuntime: the runtime's own table unless a test installs another;
+// while none is installed, skeletal resources are not loaded and mesh
+// attachments are not drawn.
 struct SpineRuntime {
   Atlas* (*createAtlasFromFile)(const char* path);
   // A binary reader over the atlas with scale 1.0 reads the file and is
@@ -41,14 +53,13 @@ struct SpineRuntime {
   void (*disposeSkeletonData)(SkeletonData* data);
   void (*disposeAtlas)(Atlas* atlas);
   void (*disposeAnimationStateData)(AnimationStateData* data);
-  // Frees the shared empty animation of animation states; the next state makes it again.
-  void (*disposeEmptyAnimation)();
-  // World x, y of `count` floats of vertices from float `start`, written to
-  // out from `offset` with the given stride.
+  // World x, y pairs of `count` floats of vertices from float `start`,
+  // written to out from `offset`.
   void (*computeWorldVertices)(const VertexAttachment* attachment, const Slot* slot, int32_t start,
-                               int32_t count, float* out, int32_t offset, int32_t stride);
+                               int32_t count, float* out, int32_t offset);
 };
 
+extern const SpineRuntime kSpineRuntime;
 extern const SpineRuntime* g_spineRuntime;
 
 // The animation a skeletal display object falls back to when a non-looping

@@ -39,6 +39,9 @@ const Example kExamples[] = {
     {"files",
      {"files: the save holds: level=3 coins=120 ", "files: 1000 bytes zipped to 37, back the same: true",
       "files: around the wall: 0,1 0,2 0,3 1,3 2,3 2,2 2,1 2,0", "files: ready"}},
+    {"skeletons",
+     {"skeletons: 7 bones, 8 slots, animations sway and curl", "skeletons: curling for 1000.0 ms",
+      "skeletons: the curl completed, now playing sway", "skeletons: ready"}},
 };
 
 // Colour channels of a capture are compared within this distance.
@@ -101,6 +104,13 @@ TEST_F(DocsExamples, EachRunsAndClosesWithItsWindow) {
       EXPECT_GT(picture.Count(260, 35, 540, 70, [](int r, int g, int b) { return Near({r, g, b}, {255, 200, 48}); }), 100);
       EXPECT_GT(picture.Count(260, 35, 540, 70, [](int r, int g, int b) { return Near({r, g, b}, {96, 176, 255}); }), 100);
       EXPECT_TRUE(Near(e2e::PixelAt(shot, 400, 20), {0, 0, 0}));
+    }
+    if (example.name == "skeletons" && captured) {
+      // The base segment of the tentacle, 130 units below the window's
+      // centre: a round region tinted green twice by its slot's colour.
+      const e2e::Rgb base = e2e::PixelAt(shot, 400, 430);
+      EXPECT_GT(base.g, base.r + 100);
+      EXPECT_GT(base.g, base.b + 60);
     }
   }
 }

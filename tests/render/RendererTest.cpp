@@ -256,7 +256,7 @@ class Skeleton : public testing::Test {
     std::memcpy(region.offset, offsets, sizeof offsets);
     std::memcpy(region.uvs, uvs, sizeof uvs);
   }
-  void TearDown() override { GCore::g_spineRuntime = nullptr; }
+  void TearDown() override { GCore::g_spineRuntime = &GCore::kSpineRuntime; }
 
   Texture pageTexture;
   GCore::AtlasPage page;
@@ -288,13 +288,13 @@ TEST_F(Skeleton, RegionCornersGoThroughTheBoneWithTheSlotColour) {
 }
 
 void ScaledWorldVertices(const GCore::VertexAttachment* attachment, const GCore::Slot*, int32_t start,
-                         int32_t count, float* out, int32_t offset, int32_t) {
+                         int32_t count, float* out, int32_t offset) {
   for (int32_t i = 0; i < count; ++i) out[offset + i] = attachment->vertices[start + i] * 10;
 }
 
 TEST_F(Skeleton, MeshVerticesFollowTheTriangleListAndSkipBadIndices) {
   static const GCore::SpineRuntime runtime = {nullptr, nullptr, nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, ScaledWorldVertices};
+                                              nullptr, nullptr, ScaledWorldVertices};
   GCore::g_spineRuntime = &runtime;
   float vertices[6] = {0, 0, 1, 0, 0, 1};
   float uvs[6] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f};

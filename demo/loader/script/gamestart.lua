@@ -85,6 +85,30 @@ layer.c_keys = {
   end,
 }
 
+-- A skeletal animation (img/001/1.skel over img/001/1.atlas): it sways, curls
+-- every few seconds and then sways again (its default animation); a ball
+-- rides the slot of its eye and changes colour at each end of the swing.
+local TENTACLE = 0x81050011
+g.SetDefaultAnim("sway")
+local tentacle = g.SpineQuad()
+tentacle.scaleMode = 3
+tentacle.media = TENTACLE
+tentacle.x, tentacle.y = 340, -40
+layer.addChild(tentacle)
+local rider = quad(BALL, 24, 24, 0, 0)
+tentacle.addChild(rider)
+rider.slot = "eye"  -- link first: linking clears the flag
+rider.slotFlag = 1  -- drawn just after the eye
+rider.x = 30
+local ticks = 0
+tentacle.setListener(function(self, kind, animation, event)
+  if kind == 5 and event == "tick" then
+    ticks = ticks + 1
+    rider.color = ticks % 2 == 1 and 0x3080FF or 0xFFFFFF
+  end
+end)
+local nextCurl = 5000
+
 local last = nil
 local typed = ""
 local frames = 0
@@ -102,6 +126,10 @@ g.SetMainloop(function(gameTime)
     q.x, q.y = q.x + b.dx * dt, q.y + b.dy * dt
     if math.abs(q.x) > 488 then b.dx = -b.dx end
     if math.abs(q.y) > 360 then b.dy = -b.dy end
+  end
+  if gameTime >= nextCurl then
+    tentacle.setAnimation("curl", false, 0)
+    nextCurl = gameTime + 6000
   end
   local mx, my = g.MousePos()
   follower.x, follower.y = mx - g.winW() / 2, my - g.winH() / 2
