@@ -15,12 +15,22 @@ namespace GCore {
 // Registers every script class in the module's order; the opener calls it
 // first, so that no object is made before its class exists in the state.
 void RegisterScriptClasses(lua_State* L);
+
+// The sound a text quad plays as its text appears, set by SetDialogSound.
+struct DialogSound {
+  uint32_t id = 0;
+  int32_t number = 0;
+  int32_t project = 0;
+};
+extern DialogSound g_dialogSound;
 }  // namespace GCore
 
 namespace GCore::Api {
 
 // Argument readers and result pushers of the conventions above.
 int32_t IntArg(lua_State* L, int index);
+// A resource or text id: the number truncated to 64 bits, used as 32 unsigned ones.
+uint32_t IdArg(lua_State* L, int index);
 float FloatArg(lua_State* L, int index);
 const char* TextArg(lua_State* L, int index);
 void PushUnsigned(lua_State* L, uint32_t value);
@@ -99,6 +109,16 @@ int ProjMatrix(lua_State* L);
 int ViewMatrix(lua_State* L);
 int IsForeground(lua_State* L);
 int OpenURL(lua_State* L);
+
+// Sound.
+int Play(lua_State* L);
+int Pause(lua_State* L);
+int Continue(lua_State* L);
+int Stop(lua_State* L);
+int SetGlobalVolume(lua_State* L);
+int GetGlobalVolume(lua_State* L);
+int GetAudioState(lua_State* L);
+int SetDialogSound(lua_State* L);
 
 // Entries without effect.
 int NoEffect(lua_State* L);
