@@ -32,6 +32,7 @@ class SoundFixtures {
              mp3::MakeTones(Path("low"), {{500, 1.0}}) &&
              mp3::MakeTones(Path("long"), {{700, 3.0}}) &&
              mp3::MakeTones(Path("twopart"), {{300, 0.3}, {600, 1.2}}) &&
+             mp3::MakeTones(Path("halves"), {{500, 0.5}, {1000, 0.5}}) &&
              mp3::MakeTones(Path("short"), {{500, 0.25}}) &&
              mp3::MakeTones(Path("silence"), {{0, 0.5}}) &&
              mp3::MakeTones(Path("rate192"), {{1000, 1.0}}, 0.5, {.bitRate = 192}) &&
