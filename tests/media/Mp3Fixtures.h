@@ -24,6 +24,9 @@ struct Encoding {
 bool MakeTones(const std::string& mp3Path, const std::vector<Tone>& tones, double amplitude = 0.5,
                const Encoding& encoding = {});
 
+// Runs a program found on the PATH with its output discarded; true when it exited 0.
+bool RunQuietly(std::vector<std::string> command);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 

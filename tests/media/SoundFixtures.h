@@ -6,6 +6,8 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <vector>
+
 #include <unistd.h>
 
 #include "Mp3Fixtures.h"
@@ -23,31 +25,47 @@ class SoundFixtures {
   bool Ready() const { return ready_; }
   std::string Path(const std::string& name) const { return folder_.Path(name + ".mp3"); }
   std::string Bytes(const std::string& name) const { return mp3::ReadFile(Path(name)); }
+  const std::vector<std::string>& Names() const { return names_; }
 
  private:
   SoundFixtures() {
-    using mp3::Tone;
-    ready_ = mp3::MakeTones(Path("tone"), {{1000, 1.0}}) &&
-             mp3::MakeTones(Path("mono"), {{1000, 1.0}}, 0.5, {.channels = 1}) &&
-             mp3::MakeTones(Path("low"), {{500, 1.0}}) &&
-             mp3::MakeTones(Path("long"), {{700, 3.0}}) &&
-             mp3::MakeTones(Path("twopart"), {{300, 0.3}, {600, 1.2}}) &&
-             mp3::MakeTones(Path("halves"), {{500, 0.5}, {1000, 0.5}}) &&
-             mp3::MakeTones(Path("short"), {{500, 0.25}}) &&
-             mp3::MakeTones(Path("silence"), {{0, 0.5}}) &&
-             mp3::MakeTones(Path("rate192"), {{1000, 1.0}}, 0.5, {.bitRate = 192}) &&
-             mp3::MakeTones(Path("rate22k"), {{1000, 1.0}}, 0.5, {.sampleRate = 22050});
-    if (!ready_) return;
+    struct Encoded {
+      const char* name;
+      std::vector<mp3::Tone> tones;
+      mp3::Encoding encoding;
+    };
+    const Encoded encoded[] = {
+        {"tone", {{1000, 1.0}}, {}},
+        {"mono", {{1000, 1.0}}, {.channels = 1}},
+        {"low", {{500, 1.0}}, {}},
+        {"long", {{700, 3.0}}, {}},
+        {"twopart", {{300, 0.3}, {600, 1.2}}, {}},
+        {"halves", {{500, 0.5}, {1000, 0.5}}, {}},
+        {"short", {{500, 0.25}}, {}},
+        {"silence", {{0, 0.5}}, {}},
+        {"rate192", {{1000, 1.0}}, {.bitRate = 192}},
+        {"rate22k", {{1000, 1.0}}, {.sampleRate = 22050}},
+    };
+    for (const Encoded& sound : encoded) {
+      if (!mp3::MakeTones(Path(sound.name), sound.tones, 0.5, sound.encoding)) return;
+      names_.push_back(sound.name);
+    }
     const std::string tone = Bytes("tone");
     // Cut in the middle of a frame.
-    mp3::WriteFile(Path("truncated"), tone.substr(0, tone.size() * 6 / 10 + 100));
-    mp3::WriteFile(Path("random"), mp3::RandomBytes(100000));
-    mp3::WriteFile(Path("empty"), "");
+    Add("truncated", tone.substr(0, tone.size() * 6 / 10 + 100));
+    Add("random", mp3::RandomBytes(100000));
+    Add("empty", "");
     // An ID3v2 tag header that declares 256 MiB of tag before the audio.
-    mp3::WriteFile(Path("id3huge"), std::string("ID3\x04\x00\x00\x7f\x7f\x7f\x7f", 10) + tone);
+    Add("id3huge", std::string("ID3\x04\x00\x00\x7f\x7f\x7f\x7f", 10) + tone);
+    ready_ = true;
+  }
+  void Add(const std::string& name, const std::string& bytes) {
+    mp3::WriteFile(Path(name), bytes);
+    names_.push_back(name);
   }
 
   TempRoot folder_;
+  std::vector<std::string> names_;
   bool ready_ = false;
 };
 
