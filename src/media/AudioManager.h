@@ -12,7 +12,10 @@
 // joined the thread.
 //
 // A manager that has not started (no audio device) takes no commands at all:
-// the game runs silent and nothing piles up.
+// the game runs silent and nothing piles up. The destructor shuts down what is
+// still running; a derived manager whose players need more than that (a device
+// to close) shuts down in its own destructor, before the thread could reach a
+// half-destroyed object.
 #include <atomic>
 #include <cstdint>
 #include <deque>
