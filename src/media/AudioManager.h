@@ -34,7 +34,10 @@ class AudioManager {
  public:
   static constexpr int32_t kChannelCount = 20;
   static constexpr int32_t kReservedCount = 6;  // channels 0 to 5 are asked for by number
-  static constexpr uint32_t kThreadPeriodMs = 100;
+  // A player keeps three buffers of 52 ms queued, of which the oldest may be
+  // all but played when a turn comes: at 100 ms between turns the rest ran
+  // out whenever a turn came 5 ms late, and the sound broke off for a moment.
+  static constexpr uint32_t kThreadPeriodMs = 50;
   static constexpr int32_t kHandOverFadeMs = 1000;
   static constexpr uint32_t kInitialSoundBytes = 0x80000;
   static constexpr uint32_t kLargestSoundBytes = 0x1400000;
