@@ -12,20 +12,6 @@ constexpr float kNinth = 0.11111111f;
 
 std::atomic<float> GlobalVolume{1.0f};
 
-AudioCommand AudioCommand::WithoutData() const {
-  AudioCommand copy;
-  copy.waiting = waiting;
-  copy.soundId = soundId;
-  copy.folder = folder;
-  copy.volume = volume;
-  copy.fade = fade;
-  copy.loop = loop;
-  copy.channel = channel;
-  copy.size = size;
-  copy.type = type;
-  return copy;
-}
-
 float VolumePosition(float gain) {
   // Written so that NaN lands on the quiet end instead of spreading into samples.
   if (!(gain >= kQuietestGain)) gain = kQuietestGain;

@@ -37,19 +37,8 @@ enum class AudioCommandType : int32_t {
   MasterVolume = 4,
 };
 
-// One queued request. Only play commands carry sound data, and the data moves
-// (never copies) from the poster to the queue, the audio thread and finally
-// the player that plays it; whoever holds a command last frees its data.
-struct AudioCommand {
-  AudioCommand() = default;
-  AudioCommand(AudioCommand&&) = default;
-  AudioCommand& operator=(AudioCommand&&) = default;
-  AudioCommand(const AudioCommand&) = delete;
-  AudioCommand& operator=(const AudioCommand&) = delete;
-
-  // The same request without its sound data.
-  AudioCommand WithoutData() const;
-
+// What a queued request asks for, without the sound it may carry.
+struct AudioRequest {
   bool waiting = false;  // starts when its channel's fade-out has run out
   uint32_t soundId = 0;
   uint32_t folder = 0;  // project index; 0 means the current project
@@ -57,10 +46,29 @@ struct AudioCommand {
   int32_t fade = 0;     // ms: fade-in for play, fade-out for stop
   bool loop = false;
   uint32_t channel = 0;  // at or above the reserved count: pick one
+  uint32_t size = 0;     // bytes of sound data
+  AudioCommandType type = AudioCommandType::None;
+};
+
+// One queued request. Only play commands carry sound data, and the data moves
+// (never copies) from the poster to the queue, the audio thread and finally
+// the player that plays it; whoever holds a command last frees its data.
+struct AudioCommand : AudioRequest {
+  AudioCommand() = default;
+  AudioCommand(AudioCommand&&) = default;
+  AudioCommand& operator=(AudioCommand&&) = default;
+  AudioCommand(const AudioCommand&) = delete;
+  AudioCommand& operator=(const AudioCommand&) = delete;
+
+  // The same request without its sound data.
+  AudioCommand WithoutData() const {
+    AudioCommand copy;
+    static_cast<AudioRequest&>(copy) = *this;
+    return copy;
+  }
+
   // The whole sound file, zero beyond `size`; its length is the capacity.
   std::vector<uint8_t> data;
-  uint32_t size = 0;
-  AudioCommandType type = AudioCommandType::None;
 };
 
 // The volume curve spans nine octaves: a position in [0, 1] maps to the gain

@@ -59,26 +59,21 @@ bool AudioManager::Play(uint32_t id, uint32_t folder, float volume, int32_t fade
   return Post(std::move(command));
 }
 
-bool AudioManager::Pause(uint32_t channel) {
-  AudioCommand command;
-  command.type = AudioCommandType::Pause;
-  command.channel = channel;
-  return channel < static_cast<uint32_t>(channelCount_) && Post(std::move(command));
-}
+bool AudioManager::Pause(uint32_t channel) { return PostToChannel(AudioCommandType::Pause, channel, 0); }
 
-bool AudioManager::Continue(uint32_t channel) {
-  AudioCommand command;
-  command.type = AudioCommandType::Continue;
-  command.channel = channel;
-  return channel < static_cast<uint32_t>(channelCount_) && Post(std::move(command));
-}
+bool AudioManager::Continue(uint32_t channel) { return PostToChannel(AudioCommandType::Continue, channel, 0); }
 
 bool AudioManager::Stop(uint32_t channel, int32_t fadeMs) {
+  return PostToChannel(AudioCommandType::Stop, channel, fadeMs);
+}
+
+bool AudioManager::PostToChannel(AudioCommandType type, uint32_t channel, int32_t fadeMs) {
+  if (channel >= static_cast<uint32_t>(channelCount_)) return false;
   AudioCommand command;
-  command.type = AudioCommandType::Stop;
+  command.type = type;
   command.channel = channel;
   command.fade = fadeMs;
-  return channel < static_cast<uint32_t>(channelCount_) && Post(std::move(command));
+  return Post(std::move(command));
 }
 
 void AudioManager::SetGlobalVolume(float volume) {

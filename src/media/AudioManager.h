@@ -82,6 +82,8 @@ class AudioManager {
 
  private:
   bool Post(AudioCommand command);
+  // False for a channel the manager does not have.
+  bool PostToChannel(AudioCommandType type, uint32_t channel, int32_t fadeMs);
   void Apply(AudioCommand command);
   void ThreadMain();
 
