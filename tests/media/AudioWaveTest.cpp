@@ -1,5 +1,6 @@
 // What comes out of OpenAL: the real manager and players play into OpenAL
 // Soft's wave writer, and the written file is measured.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -83,10 +84,18 @@ class AudioWave : public audio_test::SoundRoot {
     }
     return longest;
   }
-  // Level of a steady stretch: 100 ms to 300 ms after the sound began.
+  // Level of a steady stretch, 100 ms to 400 ms after the sound began: the
+  // median of its 20 ms windows, which a moment's stall of the machine cannot
+  // move.
   static double SteadyLevel(const std::vector<float>& samples) {
     const size_t onset = Onset(samples);
-    return mp3::Rms(samples, onset + kRate / 10, onset + 3 * kRate / 10);
+    std::vector<double> levels;
+    for (size_t at = onset + kRate / 10; at + kRate / 50 <= onset + 4 * kRate / 10; at += kRate / 50) {
+      levels.push_back(mp3::Rms(samples, at, at + kRate / 50));
+    }
+    if (levels.empty()) return 0;
+    std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
+    return levels[levels.size() / 2];
   }
 };
 
