@@ -1,6 +1,7 @@
 // Writes the sound tests' MP3 fixtures into a folder: the seeds of the MP3
 // fuzz target. Usage: media_fixture_writer FOLDER
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "SoundFixtures.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lame could not make the fixtures\n");
     return 1;
   }
+  std::filesystem::create_directories(argv[1]);
   for (const std::string& name : fixtures.Names()) {
     mp3::WriteFile(std::string(argv[1]) + "/" + name + ".mp3", fixtures.Bytes(name));
   }
