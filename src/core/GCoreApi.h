@@ -16,13 +16,14 @@ namespace GCore {
 // first, so that no object is made before its class exists in the state.
 void RegisterScriptClasses(lua_State* L);
 
-// The sound a text quad plays as its text appears, set by SetDialogSound.
+// The sound a text quad plays as its text appears, set by SetDialogSound: the
+// sound, the channel it plays on and the project it belongs to.
 struct DialogSound {
   uint32_t id = 0;
   int32_t number = 0;
   int32_t project = 0;
 };
-extern DialogSound g_dialogSound;
+extern DialogSound g_dialogSoundSettings;
 }  // namespace GCore
 
 namespace GCore::Api {

@@ -5,25 +5,30 @@
 
 #include "core/GCoreApi.h"
 #include "core/GameIF.h"
-#include "core/LuaManager.h"
+#include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
+#include "display/TextQuad.h"
 #include "media/AudioManager.h"
 
 namespace GCore {
 
-DialogSound g_dialogSound;
+DialogSound g_dialogSoundSettings;
 
 namespace Api {
 namespace {
 
 AudioManager* Audio() { return g_game ? g_game->GetAudioManager() : nullptr; }
 
-int32_t CurrentProjectIndex() {
-  LuaManager* projects = g_game ? g_game->GetLuaManager() : nullptr;
-  return projects ? projects->CurrentIndex() : 0;
-}
-
 uint32_t ChannelArg(lua_State* L, int index) { return static_cast<uint32_t>(IntArg(L, index)); }
+
+// The text quads' typewriter calls this as it reveals text: full volume, no
+// fade, no loop.
+void PlayDialogSound() {
+  const DialogSound& sound = g_dialogSoundSettings;
+  if (AudioManager* audio = Audio()) {
+    audio->Play(sound.id, static_cast<uint32_t>(sound.project), 1.0f, 0, false, static_cast<uint32_t>(sound.number));
+  }
+}
 
 }  // namespace
 
@@ -83,7 +88,9 @@ int GetAudioState(lua_State* L) {
 
 int SetDialogSound(lua_State* L) {
   const uint32_t id = IdArg(L, 1);
-  if (id != 0) g_dialogSound = DialogSound{id, IntArg(L, 2), CurrentProjectIndex()};
+  if (id == 0) return 0;
+  g_dialogSoundSettings = DialogSound{id, IntArg(L, 2), CurrentProjectIndex()};
+  g_dialogSound = PlayDialogSound;
   return 0;
 }
 

@@ -40,11 +40,6 @@ LangManager* CurrentTexts() {
   return project ? project->texts.get() : nullptr;
 }
 
-uint32_t IdArg(lua_State* L, int index) {
-  const lua_Number value = lua_tonumber(L, index);
-  return value > -9.2e18 && value < 9.2e18 ? static_cast<uint32_t>(static_cast<int64_t>(value)) : 0;
-}
-
 void PushTextOrNil(lua_State* L, const char* text) {
   if (text) {
     lua_pushstring(L, text);

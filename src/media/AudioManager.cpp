@@ -6,19 +6,13 @@
 
 #include "base/Log.h"
 #include "core/FileStream.h"
-#include "core/GameIF.h"
-#include "core/LuaManager.h"
+#include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 #include "media/AudioPlayer.h"
 #include "platform/Clock.h"
 
 namespace GCore {
 namespace {
-
-uint32_t CurrentProjectIndex() {
-  LuaManager* projects = g_game ? g_game->GetLuaManager() : nullptr;
-  return projects ? static_cast<uint32_t>(std::max(projects->CurrentIndex(), 0)) : 0;
-}
 
 // The first `size` bytes of the sound in a buffer that grows by doubling from
 // the initial size, zero beyond the file.
@@ -46,7 +40,7 @@ AudioManager::~AudioManager() { AudioManager::Shutdown(); }
 
 bool AudioManager::Play(uint32_t id, uint32_t folder, float volume, int32_t fadeMs, bool loop, uint32_t channel) {
   if (!IsRunning()) return false;
-  if (folder == 0) folder = CurrentProjectIndex();
+  if (folder == 0) folder = static_cast<uint32_t>(CurrentProjectIndex());
   AudioCommand command;
   if (!ReadSound(id, folder, command.data, command.size)) return false;
   command.soundId = id;

@@ -4,6 +4,7 @@
 #include "RecordingAudio.h"
 #include "SoundRoot.h"
 #include "core/GCoreApi.h"
+#include "display/TextQuad.h"
 #include "media/ALAudioManager.h"
 
 namespace {
@@ -104,14 +105,27 @@ TEST_F(GCoreSound, ChannelNumbersOutOfRangeAreRefused) {
   EXPECT_EQ(Eval(L, "return g.GetAudioState(-1) .. g.GetAudioState(25) .. g.GetAudioState('x')"), "000");
 }
 
-TEST_F(GCoreSound, SetDialogSoundKeepsTheSoundOfTheCurrentProject) {
-  GCore::g_dialogSound = {};
-  Eval(L, "g.SetDialogSound(0x20010005, 7)");
-  EXPECT_EQ(GCore::g_dialogSound.id, 0x20010005u);
-  EXPECT_EQ(GCore::g_dialogSound.number, 7);
-  EXPECT_EQ(GCore::g_dialogSound.project, 1);
+TEST_F(GCoreSound, TheDialogSoundPlaysWhenTheTypewriterAsks) {
+  RecordingAudioManager& manager = Install();
+  const std::string tone = Id(AddSound("tone", 5));
+  GCore::g_dialogSoundSettings = {};
+  GCore::g_dialogSound = nullptr;
   Eval(L, "g.SetDialogSound(0, 9)");
-  EXPECT_EQ(GCore::g_dialogSound.number, 7) << "id 0 changes nothing";
+  EXPECT_EQ(GCore::g_dialogSound, nullptr) << "id 0 sets nothing";
+  Eval(L, "g.SetDialogSound(" + tone + ", 3)");
+  EXPECT_EQ(GCore::g_dialogSoundSettings.id, 0x20010005u);
+  EXPECT_EQ(GCore::g_dialogSoundSettings.number, 3);
+  EXPECT_EQ(GCore::g_dialogSoundSettings.project, 1);
+  ASSERT_NE(GCore::g_dialogSound, nullptr);
+  GCore::g_dialogSound();  // as a text quad's typewriter reveals a character
+  manager.Turn();
+  EXPECT_EQ(manager.GetChannelState(3), 3) << "on the channel it was given";
+  EXPECT_EQ(manager.Channel(3).command.soundId, 0x20010005u);
+  EXPECT_FALSE(manager.Channel(3).command.loop);
+  EXPECT_EQ(manager.Channel(3).Volume(), 1.0f) << "full volume, no fade";
+  Eval(L, "g.SetDialogSound(0, 9)");
+  EXPECT_EQ(GCore::g_dialogSoundSettings.number, 3) << "id 0 changes nothing";
+  GCore::g_dialogSound = nullptr;
 }
 
 TEST_F(GCoreSound, WithoutAnAudioManagerNothingPlays) {
