@@ -1,6 +1,6 @@
 // Fuzz target: bytes as a sound file through a player's MP3 decoding, played
 // once straight and once looping, as the audio thread would. Seeds: the sound
-// tests' fixtures, written by media_fixture_writer (see tests/media).
+// tests' fixtures, written by tests/media/WriteSoundFixtures.cpp.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Writes the sound tests' MP3 fixtures into a folder: the seeds of the MP3
-// fuzz target. Usage: media_fixture_writer FOLDER
+// fuzz target. Usage: mp3_seed_writer FOLDER
 #include <cstdio>
 #include <filesystem>
 #include <string>
