@@ -15,6 +15,15 @@ namespace GCore {
 // Registers every script class in the module's order; the opener calls it
 // first, so that no object is made before its class exists in the state.
 void RegisterScriptClasses(lua_State* L);
+
+// The sound a text quad plays as its text appears, set by SetDialogSound: the
+// sound, the channel it plays on and the project it belongs to.
+struct DialogSound {
+  uint32_t id = 0;
+  int32_t number = 0;
+  int32_t project = 0;
+};
+extern DialogSound g_dialogSoundSettings;
 }  // namespace GCore
 
 namespace GCore::Api {
@@ -201,6 +210,15 @@ int TSM(lua_State* L);
 
 // The jump search run once on a fixed grid (the path search's self-test).
 int Pathfind(lua_State* L);
+// Sound.
+int Play(lua_State* L);
+int Pause(lua_State* L);
+int Continue(lua_State* L);
+int Stop(lua_State* L);
+int SetGlobalVolume(lua_State* L);
+int GetGlobalVolume(lua_State* L);
+int GetAudioState(lua_State* L);
+int SetDialogSound(lua_State* L);
 
 // Entries without effect.
 int NoEffect(lua_State* L);

@@ -13,6 +13,7 @@
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/TextQuad.h"
+#include "media/ALAudioManager.h"
 #include "platform/MessageBox.h"
 #include "render/FontStyle.h"
 #include "render/RendererGLES2.h"
@@ -142,10 +143,12 @@ bool GameIF::PreInit() {
   luaManager_->LoadProj(projectName.c_str());
   SetBaseTransform(NewFirstProjectMatrix(luaManager_.get()));
   renderer_->SetBaseViewTransform(NewFirstProjectMatrix(luaManager_.get()));
+  audioManager_ = std::make_unique<ALAudioManager>();
   return true;
 }
 
 bool GameIF::Init() {
+  if (audioManager_ && !audioManager_->Start()) LogWrite("failed init audio ");
   if (renderer_) renderer_->Init();
   if (fontManager_) fontManager_->Init();
   luaManager_->Initialise();
@@ -205,6 +208,8 @@ void GameIF::Shutdown() {
   SetBaseTransform(nullptr);
   if (fontManager_) fontManager_->Shutdown();
   fontManager_.reset();
+  if (audioManager_) audioManager_->Shutdown();
+  audioManager_.reset();
   if (resourceManager_) resourceManager_->Clear();
   resourceManager_.reset();
   renderer_.reset();

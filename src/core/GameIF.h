@@ -12,6 +12,7 @@ class ScriptVM;
 
 namespace GCore {
 
+class AudioManager;
 class LuaManager;
 class Renderer;
 class ResourceManager;
@@ -54,6 +55,8 @@ class GameIF {
   ResourceManager* CreateResourceManager();
   Renderer* GetRenderer() const { return renderer_.get(); }
   Renderer* CreateRenderer();
+  // Null before PreInit; a manager that failed to start runs silent.
+  AudioManager* GetAudioManager() const { return audioManager_.get(); }
   // Replaces the renderer by a new one on the same GL context.
   void RebuildRenderer();
 
@@ -81,6 +84,7 @@ class GameIF {
   std::unique_ptr<TTFManager> fontManager_;
   std::unique_ptr<ResourceManager> resourceManager_;
   std::unique_ptr<Renderer> renderer_;
+  std::unique_ptr<AudioManager> audioManager_;
 };
 
 // The application's game object: runs "gamestart" once the window exists.

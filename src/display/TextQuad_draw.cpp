@@ -60,6 +60,7 @@ void TextQuad::AdvanceTypewriter() {
   if (typewriterWait > 0) {
     typewriterWait -= static_cast<int32_t>(frameMs);
   } else {
+    const bool revealing = typed > 0;
     const auto before = static_cast<int32_t>(typed);
     typed -= static_cast<float>(frameMs) * typeSpeed * 0.001f;
     if (static_cast<int32_t>(typed) != before) {
@@ -69,7 +70,8 @@ void TextQuad::AdvanceTypewriter() {
         if (kind == kElementCharacter || kind == kElementImage) break;
         typed -= 1;
       }
-      if (g_dialogSound) g_dialogSound();
+      // A text wholly shown stays quiet however long the frame.
+      if (g_dialogSound && revealing) g_dialogSound();
     }
     if (typed < 0) typed = 0;
   }

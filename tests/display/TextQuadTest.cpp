@@ -281,6 +281,23 @@ TEST_F(TextQuadTest, TypewriterTagsWaitAndChangeTheSpeedOnce) {
   EXPECT_EQ(Glyphs().size(), 4u);
 }
 
+int g_dialogSounds = 0;
+
+TEST_F(TextQuadTest, TheDialogSoundPlaysWhileTextAppearsAndThenFallsQuiet) {
+  g_dialogSounds = 0;
+  GCore::g_dialogSound = [] { ++g_dialogSounds; };
+  // 50 elements a second over 20 ms frames: one element a frame.
+  Run("t.typeSpeed = 50; t.text = 'abc'");
+  std::vector<size_t> shown;
+  for (int frame = 0; frame < 10; ++frame) {
+    Step(20);
+    shown.push_back(Glyphs().size());
+  }
+  GCore::g_dialogSound = nullptr;
+  EXPECT_EQ(shown, (std::vector<size_t>{1, 2, 3, 3, 3, 3, 3, 3, 3, 3}));
+  EXPECT_EQ(g_dialogSounds, 3) << "once for each step that revealed text, never after the last";
+}
+
 TEST_F(TextQuadTest, BrokenTextsAndDeepMarkupDrawWithoutHarm) {
   const char* texts[] = {
       "ab\xE4\xB8",          // cut in a UTF-8 sequence

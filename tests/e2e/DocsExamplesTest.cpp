@@ -42,6 +42,8 @@ const Example kExamples[] = {
     {"skeletons",
      {"skeletons: 7 bones, 8 slots, animations sway and curl", "skeletons: curling for 1000.0 ms",
       "skeletons: the curl completed, now playing sway", "skeletons: ready"}},
+    // The tests' audio device is OpenAL's null back end.
+    {"sound", {"sound: the music starts: true", "sound: the music is fading in", "sound: ready", "sound: closing"}},
 };
 
 // Colour channels of a capture are compared within this distance.

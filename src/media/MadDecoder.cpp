@@ -1,0 +1,155 @@
+#include "media/MadDecoder.h"
+
+#include <mad.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace GCore {
+
+struct MadDecoder::Libmad {
+  mad_stream stream;
+  mad_frame frame;
+  mad_synth synth;
+  bool active = false;
+};
+
+namespace {
+
+constexpr uint32_t kFrameSamples = 1152;
+constexpr uint32_t kDitherSeed = 0xA8B9FF7E;
+
+void Say(MadFeed& feed, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Say(MadFeed& feed, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(feed.message, sizeof(feed.message), format, args);
+  va_end(args);
+}
+
+// Fixed point to 16 bits with a triangular dither from a linear congruential
+// generator that restarts with every frame, so a stream always decodes to the
+// same samples.
+class Dither {
+ public:
+  int16_t operator()(mad_fixed_t sample) {
+    const uint32_t previous = state_;
+    state_ = state_ * 1664525u + 1013904223u;
+    int64_t value = static_cast<int64_t>(sample) - (previous & 0x1FFF) + (state_ & 0x1FFF) + 4096;
+    value = std::clamp<int64_t>(value, -MAD_F_ONE, MAD_F_ONE - 1);
+    return static_cast<int16_t>(value >> (MAD_F_FRACBITS + 1 - 16));
+  }
+
+ private:
+  uint32_t state_ = kDitherSeed;
+};
+
+uint8_t* PutSample(uint8_t* out, int16_t sample) {
+  const auto bits = static_cast<uint16_t>(sample);
+  out[0] = static_cast<uint8_t>(bits & 0xFF);
+  out[1] = static_cast<uint8_t>(bits >> 8);
+  return out + 2;
+}
+
+}  // namespace
+
+MadDecoder::MadDecoder() : mad_(std::make_unique<Libmad>()) {}
+
+MadDecoder::~MadDecoder() { Finish(); }
+
+void MadDecoder::Begin() {
+  Finish();
+  std::memset(&mad_->stream, 0, sizeof(mad_->stream));
+  std::memset(&mad_->frame, 0, sizeof(mad_->frame));
+  std::memset(&mad_->synth, 0, sizeof(mad_->synth));
+  mad_stream_init(&mad_->stream);
+  mad_frame_init(&mad_->frame);
+  mad_synth_init(&mad_->synth);
+  mad_->active = true;
+  writePosition_ = 0;
+}
+
+void MadDecoder::Finish() {
+  if (!mad_->active) return;
+  mad_frame_finish(&mad_->frame);
+  mad_stream_finish(&mad_->stream);
+  mad_->active = false;
+}
+
+uint32_t MadDecoder::SampleRate() const { return mad_->frame.header.samplerate; }
+
+uint32_t MadDecoder::BitRate() const { return static_cast<uint32_t>(mad_->frame.header.bitrate); }
+
+MadStep MadDecodeStep(uint8_t* input, uint8_t* pcm, MadDecoder& decoder, MadFeed& feed) {
+  MadDecoder::Libmad& mad = *decoder.mad_;
+  feed.message[0] = '\0';
+  feed.target = nullptr;
+
+  if (feed.endOfInput && feed.wanted == 0) {
+    Say(feed, "End of input stream");
+    return MadStep::EndOfInput;
+  }
+  // The first request only moves the player's cursor: the player placed the
+  // stream's first input bytes before decoding began.
+  if (feed.wanted == 0 && feed.kept == 0 && mad.stream.buffer == nullptr) {
+    feed.wanted = kMadInputBytes;
+    return MadStep::NeedInput;
+  }
+  if (mad.stream.buffer == nullptr || mad.stream.error == MAD_ERROR_BUFLEN) {
+    if (feed.endOfInput) {
+      std::memset(input + feed.kept + feed.wanted, 0, kMadGuardBytes);
+      feed.wanted += kMadGuardBytes;
+    }
+    mad_stream_buffer(&mad.stream, input, feed.kept + feed.wanted);
+    mad.stream.error = MAD_ERROR_NONE;
+  }
+
+  if (mad_frame_decode(&mad.frame, &mad.stream) != 0) {
+    if (MAD_RECOVERABLE(mad.stream.error)) {
+      Say(feed, "Recoverable frame level error (%s)", mad_stream_errorstr(&mad.stream));
+      return MadStep::GoOn;
+    }
+    if (mad.stream.error == MAD_ERROR_BUFLEN) {
+      Say(feed, "Need more input (%s)", mad_stream_errorstr(&mad.stream));
+      const auto kept = static_cast<uint32_t>(mad.stream.bufend - mad.stream.next_frame);
+      // A frame can never fill the whole input buffer; refuse rather than ask
+      // for nothing again and again.
+      if (kept >= kMadInputBytes) {
+        Say(feed, "Unrecoverable frame level error (%s).", "frame larger than the input buffer");
+        return MadStep::Error;
+      }
+      std::memmove(input, mad.stream.next_frame, kept);
+      feed.kept = kept;
+      feed.wanted = kMadInputBytes - kept;
+      feed.target = input + kept;
+      return MadStep::NeedInput;
+    }
+    Say(feed, "Unrecoverable frame level error (%s).", mad_stream_errorstr(&mad.stream));
+    return MadStep::Error;
+  }
+
+  mad_synth_frame(&mad.synth, &mad.frame);
+  const mad_pcm& frame = mad.synth.pcm;
+  // A frame holds at most 1152 samples and the buffer is emptied whenever
+  // fewer than that many bytes are left, so a frame always fits.
+  uint8_t* out = pcm + decoder.writePosition_;
+  Dither dither;
+  const bool mono = mad.frame.header.mode == MAD_MODE_SINGLE_CHANNEL;
+  for (uint32_t i = 0; i < frame.length; ++i) {
+    const int16_t left = dither(frame.samples[0][i]);
+    out = PutSample(out, left);
+    out = PutSample(out, mono ? left : dither(frame.samples[1][i]));
+  }
+  decoder.writePosition_ = static_cast<uint32_t>(out - pcm);
+
+  feed.pcmBytes = decoder.writePosition_;
+  if (frame.length < kFrameSamples || kPcmBufferBytes - decoder.writePosition_ < kFrameSamples) {
+    decoder.writePosition_ = 0;
+    return MadStep::BufferFull;
+  }
+  return MadStep::GoOn;
+}
+
+}  // namespace GCore
