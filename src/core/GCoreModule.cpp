@@ -4,6 +4,7 @@
 #include "display/Stage.h"
 #include "display/TextQuad.h"
 #include "modules/RandomNumbers.h"
+#include "tilemap/TiledMap.h"
 
 namespace GCore {
 namespace {
@@ -32,7 +33,7 @@ const Entry kEntries[] = {
     {"ParticleSystem", nullptr},
     {"Layout", nullptr},
     {"Trail", nullptr},
-    {"TiledMap", nullptr},
+    {"TiledMap", NewTiledMapScript, RegisterTiledMapClass},
     {"GetGameTime", Api::GetGameTime},
     {"GetGameElapsed", Api::GetGameElapsed},
     {"QuitGame", Api::QuitGame},
