@@ -61,6 +61,7 @@ class TilesetRecords {
       const auto found = byId_.find(local);
       if (found == byId_.end()) return tile;  // no image for this ID
       const tmx::Tileset::Tile& own = tileset_.getTiles()[found->second];
+      if (own.imagePath.empty()) return tile;
       tile.w = static_cast<float>(own.imageSize.x);
       tile.h = static_cast<float>(own.imageSize.y);
       path = own.imagePath;
@@ -283,9 +284,10 @@ CellCoordinates TiledMapData::PointToCell(float x, float y, float W, float H) co
   if (cells.empty() || tileWidth == 0 || tileHeight == 0) return {};
   const float tw = static_cast<float>(tileWidth);
   const float th = static_cast<float>(tileHeight);
-  const float a = x - (tw * 0.5f + cells[0].x) + W * 0.5f;
   const float b = (cells[0].y + th) + H * 0.5f - y;
   if (orientation == static_cast<uint32_t>(TiledMapOrientation::Isometric)) {
+    // Across from the top corner, which is the middle of cell 0's image.
+    const float a = x - (tw * 0.5f + cells[0].x) + W * 0.5f;
     // Rows of the diamond grid are tw / th times flatter than they are wide.
     const float s = b / (th / tw);
     CellCoordinates cell{TruncatedInt((s + a) / tw), TruncatedInt((s - a) / tw)};
@@ -294,6 +296,8 @@ CellCoordinates TiledMapData::PointToCell(float x, float y, float W, float H) co
     return cell;
   }
   if (orientation == static_cast<uint32_t>(TiledMapOrientation::Orthogonal)) {
+    // Across from the left edge: the whole first column is column 0.
+    const float a = x - cells[0].x + W * 0.5f;
     if (a < 0 || b < 0) return {};
     return {TruncatedInt(a / tw), TruncatedInt(b / th)};
   }
