@@ -37,6 +37,7 @@ bool TiledMap::Load(uint32_t id) {
   SetWidth(pixelWidth);
   SetHeight(pixelHeight);
   cellVisible.assign(data.CellsPerLayer(), false);
+  cellTested.assign(data.CellsPerLayer(), false);
   BuildAtlas();
   return true;
 }
@@ -50,7 +51,11 @@ void TiledMap::SetMapId(uint32_t id) {
 }
 
 void TiledMap::SetCellGid(uint32_t key, int32_t gid) {
-  if (TiledMapCell* cell = data.Cell(key)) cell->gid = gid;
+  TiledMapCell* cell = data.Cell(key);
+  if (!cell) return;
+  cell->gid = gid;
+  const size_t position = static_cast<size_t>(cell - data.cells.data()) % data.CellsPerLayer();
+  if (position < cellTested.size()) cellTested[position] = false;
 }
 
 int32_t TiledMap::GetCellGid(uint32_t key) const {

@@ -12,7 +12,8 @@
 //    (the rest of the key, which the map rewrites every draw), so that it
 //    stands in front of the rows above it and behind those below it.
 //  - Cells off the window are skipped; the result is cached per position
-//    and tested again only in frames in which the map's bounds changed.
+//    and tested again only in frames in which the map's bounds changed (or
+//    the position's GID was set since).
 // Main thread only.
 #include <cstdint>
 #include <vector>
@@ -69,6 +70,10 @@ class TiledMap : public Entity {
   bool userFlag = true;  // kept for scripts
   float originX = 0, originY = 0;  // the map's top-left in local coordinates, set by Draw
   std::vector<bool> cellVisible;  // by row x cols + col, shared by the layers
+  // Which positions were tested since the last load; a position whose GID a
+  // script changed is tested at its next draw, so a tile set into a cell that
+  // was empty when the map last moved shows up.
+  std::vector<bool> cellTested;
 
  private:
   struct DrawState;

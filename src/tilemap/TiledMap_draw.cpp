@@ -195,8 +195,8 @@ void TiledMap::DrawCell(DrawState& state, uint32_t layer, uint64_t col, uint64_t
 bool TiledMap::IsCellVisible(uint64_t col, uint64_t row, const TiledMapTile& tile) {
   if (!loaded) return false;
   const uint64_t bit = row * data.cols + col;
-  if (bit >= cellVisible.size()) return false;
-  if (!(dirty & kDirtyBounds)) return cellVisible[bit];
+  if (bit >= cellVisible.size() || bit >= cellTested.size()) return false;
+  if (!(dirty & kDirtyBounds) && cellTested[bit]) return cellVisible[bit];
 
   CellPosition centre = data.CellCentre(static_cast<uint32_t>(col), static_cast<uint32_t>(row), pixelWidth, pixelHeight);
   centre.x += (0.5f - pivotX) * (offsetMaxX - offsetMinX);
@@ -213,6 +213,7 @@ bool TiledMap::IsCellVisible(uint64_t col, uint64_t row, const TiledMapTile& til
   const double r = std::fabs(std::trunc(corner.x) - sx) + std::fabs(std::trunc(corner.y) - sy);
   const bool visible = sx > -r && sx < g_renderer->windowWidth + r && sy > -r && sy < g_renderer->windowHeight + r;
   cellVisible[bit] = visible;
+  cellTested[bit] = true;
   return visible;
 }
 
