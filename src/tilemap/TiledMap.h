@@ -8,9 +8,10 @@
 //    by the resource manager under the map's own id (shared by maps of the
 //    same id, which pack it alike); the copied images leave the cache.
 //  - Children are not drawn by the container's child loop: each is drawn
-//    after the tiles of its layer (byte 0 of its layer key) and depth row
-//    (the rest of the key, which the map rewrites every draw), so that it
-//    stands in front of the rows above it and behind those below it.
+//    after the tiles of its layer (byte 0 of its slot link word, set by
+//    scripts) and depth row (the rest of the word, which the map rewrites
+//    every draw), so that it stands in front of the rows above it and
+//    behind those below it.
 //  - Cells off the window are skipped; the result is cached per position
 //    and tested again only in frames in which the map's bounds changed (or
 //    the position's GID was set since).

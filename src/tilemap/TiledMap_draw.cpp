@@ -78,7 +78,9 @@ void TiledMap::AssignDepthRows(DrawState& state, uint32_t layerCount) {
   const int64_t rows = data.rows;
   const int64_t diagonals = int64_t{data.cols} + data.rows;
   for (const Retained<DisplayObject>& child : children) {
-    const uint32_t layer = child->layerKey & 0xFF;
+    // The slot link word's low byte names the child's layer; the map writes
+    // the depth row above it.
+    const uint32_t layer = static_cast<uint32_t>(child->slotLink) & 0xFF;
     if (layer >= layerCount || th <= 0) continue;
     const double above = static_cast<double>(originY) - child->PivotPointY();
     uint64_t row;
@@ -90,7 +92,7 @@ void TiledMap::AssignDepthRows(DrawState& state, uint32_t layerCount) {
       const auto whole = static_cast<int64_t>(std::clamp(above - static_cast<double>(th) * 0.5, -1e15, 1e15));
       row = Clamped<uint64_t>(whole / th, 0, rows - 1);
     }
-    child->layerKey = static_cast<uint32_t>(row << 8) | layer;
+    child->slotLink = static_cast<int32_t>(static_cast<uint32_t>(row << 8) | layer);
     state.children.push_back({layer, row, child});
   }
   std::stable_sort(state.children.begin(), state.children.end(), [](const auto& a, const auto& b) {
