@@ -1,7 +1,8 @@
 // Tile maps drawn by the GLES2 renderer on the surfaceless context and read
 // back: two layers from two tilesets (one a collection of images), an
-// isometric map, a scrolled and scaled map culling its off-screen cells, and
-// a cell changed by a script. Tiles are solid colours, sampled nearest, so
+// isometric map, a scrolled and scaled map culling its off-screen cells, a
+// cell changed by a script, and children drawn between the rows of their
+// layer. Tiles are solid colours, sampled nearest, so
 // every pixel is exact within the tolerance of Near.
 #include "render/ResourceGLFixture.h"
 
@@ -9,6 +10,7 @@
 #include "core/LuaManager.h"
 #include "display/ScriptCalls.h"
 #include "render/Image.h"
+#include "display/Quad.h"
 #include "render/PngFixtures.h"
 #include "tilemap/MapWriter.h"
 #include "tilemap/TiledMap.h"
@@ -181,6 +183,55 @@ TEST_F(TiledMapOnScreen, AScrolledScaledMapCullsItsOffScreenCells) {
   DrawScene();
   EXPECT_TRUE(visible(5, 0));
   EXPECT_FALSE(visible(25, 0));
+}
+
+TEST_F(TiledMapOnScreen, ChildrenStandBetweenTheRowsOfTheirLayer) {
+  game.WriteImage("game", 0x10, Solid(20, 10, kRed, kBlue));  // GID 1 red, GID 2 blue
+  game.WriteImage("game", 0x30, Solid(10, 30, kGreen, kGreen));
+  // 3 x 3 cells of 10 pixels: layer 0 all red, layer 1 one blue tile at
+  // (col 1, row 0), layer 2 an object group.
+  const std::string text = maptest::MapXml(
+      "orthogonal", 3, 3, 10, 10,
+      maptest::ImageTileset(1, "0010.png", 20, 10, 10, 10) +
+          maptest::TileLayer("ground", 3, 3, std::vector<uint32_t>(9, 1)) +
+          maptest::TileLayer("top", 3, 3, {0, 2, 0, 0, 0, 0, 0, 0, 0}) + maptest::ObjectGroup("things"));
+  GCore::TiledMap* map = Map(4, text, 20, 50);
+  // A green child over column 1, three rows tall, its pivot point in the
+  // middle of row 1.
+  auto* child = GCore::NewDisplayObject<GCore::Quad>(L);
+  map->AddChild(child, 0);
+  child->SetMedia(TestGame::Id(0x30));
+  child->textureFilter = GCore::kFilterNearest;
+  child->SetWidth(10);
+  child->SetHeight(30);
+  child->SetX(0);
+  child->SetY(0);
+
+  const struct {
+    int slotLow;
+    Rgba row0, row1, row2;
+  } cases[] = {
+      // Layer 0: after the tiles of row 1 (covering row 0), before those of
+      // row 2 and before all of layer 1.
+      {0, kBlue, kGreen, kRed},
+      // Layer 1: after every tile of layer 0 and the blue tile of row 0.
+      {1, kGreen, kGreen, kGreen},
+      // The object group's layer: drawn after its (empty) row 1.
+      {2, kGreen, kGreen, kGreen},
+      // A layer the map does not have: never drawn.
+      {3, kBlue, kRed, kRed},
+  };
+  for (const auto& c : cases) {
+    child->slotLink = c.slotLow;
+    DrawScene();
+    EXPECT_TRUE(Near(At(35, 45), c.row0)) << "layer " << c.slotLow << ", row 0";
+    EXPECT_TRUE(Near(At(35, 35), c.row1)) << "layer " << c.slotLow << ", row 1";
+    EXPECT_TRUE(Near(At(35, 25), c.row2)) << "layer " << c.slotLow << ", row 2";
+    EXPECT_TRUE(Near(At(25, 35), kRed)) << "beside the child";
+    if (c.slotLow < 3) {
+      EXPECT_EQ(child->slotLink, 1 << 8 | c.slotLow) << "the depth row above the layer";
+    }
+  }
 }
 
 }  // namespace
