@@ -151,8 +151,9 @@ def landscape(cols, rows, period):
     ground, flowers = [EMPTY] * (cols * rows), [EMPTY] * (cols * rows)
     for col in range(cols):
         c = col % period
-        height = 2 + round(1.5 + 1.5 * math.sin(c * 2 * math.pi / period * 2))
         pond = period // 2 <= c < period // 2 + 4
+        # Hills rise and fall twice a period; the pond lies low and level.
+        height = 2 if pond else 2 + round(1.5 + 1.5 * math.sin(c * 2 * math.pi / period * 2))
         for row in range(rows):
             depth = row - (rows - height)
             if pond and depth >= 0:
