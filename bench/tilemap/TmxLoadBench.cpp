@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <pugixml.hpp>
+
 #include "ZlibLayer.h"
 #include "tilemap/TmxMap.h"
 

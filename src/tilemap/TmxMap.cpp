@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <pugixml.hpp>
+
 #include "tilemap/TmxLog.h"
 #include "tilemap/TmxPath.h"
 #include "tilemap/TmxXmlFile.h"

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include <pugixml.hpp>
+
 #include "tilemap/TmxEncoding.h"
 #include "tilemap/TmxLog.h"
 

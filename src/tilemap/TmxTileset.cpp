@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include <pugixml.hpp>
+
 #include "tilemap/TmxImageSize.h"
 #include "tilemap/TmxLog.h"
 #include "tilemap/TmxPath.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include <pugixml.hpp>
+#include "tilemap/TmxXmlNode.h"
 
 #include "tilemap/TmxObjectGroup.h"
 #include "tilemap/TmxProperty.h"
