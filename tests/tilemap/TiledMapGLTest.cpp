@@ -234,4 +234,30 @@ TEST_F(TiledMapOnScreen, ChildrenStandBetweenTheRowsOfTheirLayer) {
   }
 }
 
+TEST_F(TiledMapOnScreen, AQuadShowingAnImageTheAtlasTookKeepsShowingIt) {
+  game.WriteImage("game", 0x11, Solid(10, 10, kGreen, kGreen));
+  auto* quad = GCore::NewDisplayObject<GCore::Quad>(L);
+  scene->AddChild(quad, 0);
+  quad->SetMedia(TestGame::Id(0x11));
+  quad->anchorMinX = quad->anchorMaxX = quad->anchorMinY = quad->anchorMaxY = 0;
+  quad->SetWidth(10);
+  quad->SetHeight(10);
+  quad->SetX(105);
+  quad->SetY(55);
+  DrawScene();
+  ASSERT_TRUE(Near(At(105, 55), kGreen));
+
+  // The map copies the image into its atlas and drops it from the cache;
+  // the quad's next draw finds it again.
+  GCore::TiledMap* map = Map(5, maptest::MapXml("orthogonal", 1, 1, 10, 10,
+                                                maptest::InlineCollection(1, {{0, "0011.png", 10, 10}}, 10, 10, 1) +
+                                                    maptest::TileLayer("l", 1, 1, {1})),
+                             20, 40);
+  EXPECT_EQ(map->data.tiles[1].imageKey, 0xC1050005u);
+  EXPECT_EQ(resources->FindImage(GCore::OwnerPair{1, TestGame::Id(0x11)}), nullptr);
+  DrawScene();
+  EXPECT_TRUE(Near(At(105, 55), kGreen)) << "the quad";
+  EXPECT_TRUE(Near(At(25, 35), kGreen)) << "the map's tile";
+}
+
 }  // namespace
