@@ -3,7 +3,6 @@
 #include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#include <pugixml.hpp>
+
+#include "ZlibLayer.h"
 #include "tilemap/TmxMap.h"
 
 // Heap accounting: every C++ allocation and every allocation of the XML
@@ -58,27 +60,11 @@ namespace {
 constexpr unsigned kSide = 1000;
 constexpr int kRuns = 10;
 
-std::string Base64(const std::vector<unsigned char>& bytes) {
-  static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
-  text.reserve((bytes.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    std::uint32_t group = std::uint32_t(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) group |= std::uint32_t(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) group |= bytes[i + 2];
-    text += alphabet[(group >> 18) & 63];
-    text += alphabet[(group >> 12) & 63];
-    text += i + 1 < bytes.size() ? alphabet[(group >> 6) & 63] : '=';
-    text += i + 2 < bytes.size() ? alphabet[group & 63] : '=';
-  }
-  return text;
-}
-
 // A terrain-like layer: runs of the same tile with some variety and flips,
 // so that it compresses about as well as a drawn map does.
 std::string MapText() {
-  std::vector<unsigned char> raw;
-  raw.reserve(std::size_t(kSide) * kSide * 4);
+  std::vector<std::uint32_t> gids;
+  gids.reserve(std::size_t(kSide) * kSide);
   std::uint32_t seed = 12345;
   for (unsigned y = 0; y < kSide; ++y) {
     for (unsigned x = 0; x < kSide; ++x) {
@@ -86,13 +72,9 @@ std::string MapText() {
       std::uint32_t gid = ((x / 8 + y / 8) % 48) + 1;
       if ((seed >> 16) % 16 == 0) gid = (seed >> 8) % 64 + 1;
       if ((seed >> 20) % 64 == 0) gid |= 0x80000000u;
-      for (int shift = 0; shift < 32; shift += 8) raw.push_back(std::uint8_t(gid >> shift));
+      gids.push_back(gid);
     }
   }
-  uLongf size = compressBound(uLong(raw.size()));
-  std::vector<unsigned char> packed(size);
-  compress2(packed.data(), &size, raw.data(), uLong(raw.size()), Z_BEST_COMPRESSION);
-  packed.resize(size);
 
   const std::string side = std::to_string(kSide);
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -102,7 +84,7 @@ std::string MapText() {
          "  <image source=\"terrain.png\" width=\"256\" height=\"256\"/>\n"
          " </tileset>\n"
          " <layer name=\"ground\" width=\"" + side + "\" height=\"" + side + "\">\n"
-         "  <data encoding=\"base64\" compression=\"zlib\">\n   " + Base64(packed) + "\n  </data>\n"
+         "  " + benchmap::ZlibData(gids) + "\n"
          " </layer>\n"
          "</map>\n";
 }

@@ -5,6 +5,7 @@
 #include "display/TextQuad.h"
 #include "modules/RandomNumbers.h"
 #include "spine/SpineQuad.h"
+#include "tilemap/TiledMap.h"
 
 namespace GCore {
 namespace {
@@ -33,7 +34,7 @@ const Entry kEntries[] = {
     {"ParticleSystem", nullptr},
     {"Layout", nullptr},
     {"Trail", nullptr},
-    {"TiledMap", nullptr},
+    {"TiledMap", NewTiledMapScript, RegisterTiledMapClass},
     {"GetGameTime", Api::GetGameTime},
     {"GetGameElapsed", Api::GetGameElapsed},
     {"QuitGame", Api::QuitGame},

@@ -73,7 +73,6 @@ void DisplayObject::CopyFrom(DisplayObject* source) {
   data = source->data;
   group = source->group;
   slotLink = source->slotLink;
-  layerKey = source->layerKey;
   anchorMinX = source->anchorMinX;
   anchorMaxX = source->anchorMaxX;
   anchorMinY = source->anchorMinY;

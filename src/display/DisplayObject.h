@@ -160,12 +160,11 @@ class DisplayObject : public Object {
   uint8_t scaleMode = 0;  // bit 0 fit the width, bit 1 the height; only below 4 as a signed byte
   uint32_t shaderId = 1;
   // Slot link word: -1 none, else twice a slot index of a skeletal parent,
-  // plus a flag in bit 0 (drawn after the slot's attachment).
+  // plus a flag in bit 0 (drawn after the slot's attachment). A tile map's
+  // child keeps its tile layer in the low byte and the map writes its depth
+  // row above it.
   int32_t slotLink = 0;
   int32_t orderKey = 0;  // tie-break of the child order
-  // On a tile map: bits 0 to 7 the tile layer (set by scripts), bits 8 and up
-  // the depth row (written by the map).
-  uint32_t layerKey = 0;
   Retained<Matrix> worldMatrix;
   DisplayObjectContainer* parent = nullptr;
   int32_t depth = 0;

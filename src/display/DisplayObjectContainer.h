@@ -77,9 +77,14 @@ class DisplayObjectContainer : public DisplayObject {
   int32_t clipKey = -1;  // below 0: no clip; else a one-character sibling name in the low byte
   std::vector<Retained<DisplayObject>> children;
 
+ protected:
+  // The bounds grow to take in the children's bounds (masks and their masked
+  // sibling counted once); display objects that draw their children
+  // themselves call it too.
+  void UniteChildBounds();
+
  private:
   void DrawChildren();
-  void UniteChildBounds();
   // After the handlers of an insertion ran: whether the child may still be
   // linked here (no container lists it, and this container is not under it).
   bool StillAdoptable(const DisplayObject* child) const;

@@ -1,5 +1,8 @@
-# The TMX loader's sources, shared by its library and its fuzz build.
+# The TMX loader's sources and the tile map's plain tables, shared by the
+# library and its fuzz build.
 set(QUARVELIN_TILEMAP_SOURCES
+  RectPacker.cpp
+  TiledMapData.cpp
   TmxEncoding.cpp
   TmxImageSize.cpp
   TmxImageLayer.cpp

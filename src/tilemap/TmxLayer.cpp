@@ -1,5 +1,7 @@
 #include "tilemap/TmxLayer.h"
 
+#include <pugixml.hpp>
+
 namespace tmx {
 
 void Layer::parseLayerAttributes(const pugi::xml_node& node) {

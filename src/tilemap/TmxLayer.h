@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include <pugixml.hpp>
+#include "tilemap/TmxXmlNode.h"
 
 #include "tilemap/TmxProperty.h"
 #include "tilemap/TmxTypes.h"

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <pugixml.hpp>
+
 #include "tilemap/TmxLog.h"
 #include "tilemap/TmxPath.h"
 #include "tilemap/TmxXmlFile.h"
@@ -46,24 +48,24 @@ std::string WorkingDirectoryOf(const std::string& path) {
 }  // namespace
 
 bool Map::reset() {
-  m_orientation = Orientation::None;
-  m_renderOrder = RenderOrder::None;
-  m_tileCount = Vector2u();
-  m_tileSize = Vector2u();
-  m_hexSideLength = 0.0f;
-  m_staggerAxis = StaggerAxis::None;
-  m_staggerIndex = StaggerIndex::None;
-  m_backgroundColour = Colour();
-  m_workingDirectory.clear();
-  m_tilesets.clear();
-  m_layers.clear();
-  m_properties.clear();
+  orientation_ = Orientation::None;
+  renderOrder_ = RenderOrder::None;
+  tileCount_ = Vector2u();
+  tileSize_ = Vector2u();
+  hexSideLength_ = 0.0f;
+  staggerAxis_ = StaggerAxis::None;
+  staggerIndex_ = StaggerIndex::None;
+  backgroundColour_ = Colour();
+  workingDirectory_.clear();
+  tilesets_.clear();
+  layers_.clear();
+  properties_.clear();
   return false;
 }
 
 FloatRect Map::getBounds() const {
-  const std::uint32_t width = m_tileCount.x * m_tileSize.x;
-  const std::uint32_t height = m_tileCount.y * m_tileSize.y;
+  const std::uint32_t width = tileCount_.x * tileSize_.x;
+  const std::uint32_t height = tileCount_.y * tileSize_.y;
   return FloatRect(0.0f, 0.0f, float(width), float(height));
 }
 
@@ -78,7 +80,7 @@ bool Map::load(const std::string& path) {
     return false;
   }
 
-  m_workingDirectory = WorkingDirectoryOf(path);
+  workingDirectory_ = WorkingDirectoryOf(path);
 
   const pugi::xml_node mapNode = document.child("map");
   if (!mapNode) {
@@ -93,7 +95,7 @@ bool Map::load(const std::string& path) {
 }
 
 bool Map::parseMapAttributes(const pugi::xml_node& mapNode) {
-  if (!ParseVersion(mapNode.attribute("version").as_string(), m_version)) {
+  if (!ParseVersion(mapNode.attribute("version").as_string(), version_)) {
     logMessage("Invalid map version value, map not loaded.", LogLevel::Error);
     return false;
   }
@@ -104,13 +106,13 @@ bool Map::parseMapAttributes(const pugi::xml_node& mapNode) {
     return false;
   }
   if (orientation == "orthogonal") {
-    m_orientation = Orientation::Orthogonal;
+    orientation_ = Orientation::Orthogonal;
   } else if (orientation == "isometric") {
-    m_orientation = Orientation::Isometric;
+    orientation_ = Orientation::Isometric;
   } else if (orientation == "staggered") {
-    m_orientation = Orientation::Staggered;
+    orientation_ = Orientation::Staggered;
   } else if (orientation == "hexagonal") {
-    m_orientation = Orientation::Hexagonal;
+    orientation_ = Orientation::Hexagonal;
   } else {
     logMessage(orientation + " format maps aren't supported yet, sorry! Map not loaded", LogLevel::Error);
     return false;
@@ -118,13 +120,13 @@ bool Map::parseMapAttributes(const pugi::xml_node& mapNode) {
 
   const std::string renderOrder = mapNode.attribute("renderorder").as_string();
   if (renderOrder == "right-down") {
-    m_renderOrder = RenderOrder::RightDown;
+    renderOrder_ = RenderOrder::RightDown;
   } else if (renderOrder == "right-up") {
-    m_renderOrder = RenderOrder::RightUp;
+    renderOrder_ = RenderOrder::RightUp;
   } else if (renderOrder == "left-down") {
-    m_renderOrder = RenderOrder::LeftDown;
+    renderOrder_ = RenderOrder::LeftDown;
   } else if (renderOrder == "left-up") {
-    m_renderOrder = RenderOrder::LeftUp;
+    renderOrder_ = RenderOrder::LeftUp;
   } else if (!renderOrder.empty()) {
     logMessage(renderOrder + ": invalid render order. Map not loaded.", LogLevel::Error);
     return false;
@@ -144,7 +146,7 @@ bool Map::parseMapAttributes(const pugi::xml_node& mapNode) {
     logMessage("Map holds too many tiles, map not loaded", LogLevel::Error);
     return false;
   }
-  m_tileCount = Vector2u(columns, rows);
+  tileCount_ = Vector2u(columns, rows);
 
   const std::uint32_t tileWidth = mapNode.attribute("tilewidth").as_uint(0);
   const std::uint32_t tileHeight = mapNode.attribute("tileheight").as_uint(0);
@@ -152,39 +154,39 @@ bool Map::parseMapAttributes(const pugi::xml_node& mapNode) {
     logMessage("Invalid tile size, map not loaded", LogLevel::Error);
     return false;
   }
-  m_tileSize = Vector2u(tileWidth, tileHeight);
+  tileSize_ = Vector2u(tileWidth, tileHeight);
 
-  m_hexSideLength = mapNode.attribute("hexsidelength").as_float(0.0f);
-  if (m_orientation == Orientation::Hexagonal && !(m_hexSideLength > 0.0f)) {
+  hexSideLength_ = mapNode.attribute("hexsidelength").as_float(0.0f);
+  if (orientation_ == Orientation::Hexagonal && !(hexSideLength_ > 0.0f)) {
     logMessage("Invalid he side length found, map not loaded", LogLevel::Error);
     return false;
   }
 
-  const bool staggered = m_orientation == Orientation::Staggered || m_orientation == Orientation::Hexagonal;
+  const bool staggered = orientation_ == Orientation::Staggered || orientation_ == Orientation::Hexagonal;
   const std::string staggerAxis = mapNode.attribute("staggeraxis").as_string();
   if (staggerAxis == "x") {
-    m_staggerAxis = StaggerAxis::X;
+    staggerAxis_ = StaggerAxis::X;
   } else if (staggerAxis == "y") {
-    m_staggerAxis = StaggerAxis::Y;
+    staggerAxis_ = StaggerAxis::Y;
   }
-  if (staggered && m_staggerAxis == StaggerAxis::None) {
+  if (staggered && staggerAxis_ == StaggerAxis::None) {
     logMessage("Map missing stagger axis property. Map not loaded.", LogLevel::Error);
     return false;
   }
 
   const std::string staggerIndex = mapNode.attribute("staggerindex").as_string();
   if (staggerIndex == "odd") {
-    m_staggerIndex = StaggerIndex::Odd;
+    staggerIndex_ = StaggerIndex::Odd;
   } else if (staggerIndex == "even") {
-    m_staggerIndex = StaggerIndex::Even;
+    staggerIndex_ = StaggerIndex::Even;
   }
-  if (staggered && m_staggerIndex == StaggerIndex::None) {
+  if (staggered && staggerIndex_ == StaggerIndex::None) {
     logMessage("Map missing stagger index property. Map not loaded.", LogLevel::Error);
     return false;
   }
 
   const std::string background = mapNode.attribute("backgroundcolor").as_string();
-  if (!background.empty()) m_backgroundColour = parseColour(background);
+  if (!background.empty()) backgroundColour_ = parseColour(background);
   return true;
 }
 
@@ -198,30 +200,30 @@ void Map::parseChildren(const pugi::xml_node& mapNode) {
     if (name == "tileset") {
       // A tileset past what the map has left is refused before it builds
       // its records.
-      m_tilesets.emplace_back(m_workingDirectory);
-      m_tilesets.back().parse(child, std::uint32_t(maxTilesetTiles - tilesetTiles));
-      tilesetTiles += m_tilesets.back().getTiles().size();
+      tilesets_.emplace_back(workingDirectory_);
+      tilesets_.back().parse(child, std::uint32_t(maxTilesetTiles - tilesetTiles));
+      tilesetTiles += tilesets_.back().getTiles().size();
     } else if (name == "layer") {
-      m_layers.push_back(std::make_unique<TileLayer>(m_tileCount.x * m_tileCount.y));
-      m_layers.back()->parse(child);
+      layers_.push_back(std::make_unique<TileLayer>(tileCount_.x * tileCount_.y));
+      layers_.back()->parse(child);
     } else if (name == "objectgroup") {
-      m_layers.push_back(std::make_unique<ObjectGroup>());
-      m_layers.back()->parse(child);
+      layers_.push_back(std::make_unique<ObjectGroup>());
+      layers_.back()->parse(child);
     } else if (name == "imagelayer") {
-      m_layers.push_back(std::make_unique<ImageLayer>(m_workingDirectory));
-      m_layers.back()->parse(child);
+      layers_.push_back(std::make_unique<ImageLayer>(workingDirectory_));
+      layers_.back()->parse(child);
     } else if (name == "properties") {
-      parseProperties(child, m_properties);
+      parseProperties(child, properties_);
     }
   }
 }
 
 void Map::checkTileIds() const {
   std::uint32_t lastGID = 0;
-  for (const Tileset& tileset : m_tilesets) {
+  for (const Tileset& tileset : tilesets_) {
     if (tileset.getFirstGID() != 0 && tileset.getTileCount() != 0) lastGID = std::max(lastGID, tileset.getLastGID());
   }
-  for (const auto& layer : m_layers) {
+  for (const auto& layer : layers_) {
     if (layer->getType() != Layer::Type::Tile) continue;
     const auto& tiles = static_cast<const TileLayer&>(*layer).getTiles();
     const bool outside = std::any_of(tiles.begin(), tiles.end(), [lastGID](const TileLayer::Tile& tile) {

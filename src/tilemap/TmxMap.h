@@ -36,21 +36,21 @@ class Map {
   // can end with "return reset();".
   bool reset();
 
-  const Version& getVersion() const { return m_version; }
-  Orientation getOrientation() const { return m_orientation; }
-  RenderOrder getRenderOrder() const { return m_renderOrder; }
-  const Vector2u& getTileCount() const { return m_tileCount; }
-  const Vector2u& getTileSize() const { return m_tileSize; }
+  const Version& getVersion() const { return version_; }
+  Orientation getOrientation() const { return orientation_; }
+  RenderOrder getRenderOrder() const { return renderOrder_; }
+  const Vector2u& getTileCount() const { return tileCount_; }
+  const Vector2u& getTileSize() const { return tileSize_; }
   // (0, 0, columns x tile width, rows x tile height), the products taken in
   // 32-bit unsigned arithmetic.
   FloatRect getBounds() const;
-  float getHexSideLength() const { return m_hexSideLength; }
-  StaggerAxis getStaggerAxis() const { return m_staggerAxis; }
-  StaggerIndex getStaggerIndex() const { return m_staggerIndex; }
-  const Colour& getBackgroundColour() const { return m_backgroundColour; }
-  const std::vector<Tileset>& getTilesets() const { return m_tilesets; }
-  const std::vector<std::unique_ptr<Layer>>& getLayers() const { return m_layers; }
-  const std::vector<Property>& getProperties() const { return m_properties; }
+  float getHexSideLength() const { return hexSideLength_; }
+  StaggerAxis getStaggerAxis() const { return staggerAxis_; }
+  StaggerIndex getStaggerIndex() const { return staggerIndex_; }
+  const Colour& getBackgroundColour() const { return backgroundColour_; }
+  const std::vector<Tileset>& getTilesets() const { return tilesets_; }
+  const std::vector<std::unique_ptr<Layer>>& getLayers() const { return layers_; }
+  const std::vector<Property>& getProperties() const { return properties_; }
 
  private:
   // Refusals return false after logging; the caller resets.
@@ -61,19 +61,19 @@ class Map {
 
   // Declared in reverse order of destruction: properties go first, then the
   // layers, then the tilesets and the working directory.
-  Version m_version;
-  Orientation m_orientation = Orientation::None;
-  RenderOrder m_renderOrder = RenderOrder::None;
-  Vector2u m_tileCount;
-  Vector2u m_tileSize;
-  float m_hexSideLength = 0.0f;
-  StaggerAxis m_staggerAxis = StaggerAxis::None;
-  StaggerIndex m_staggerIndex = StaggerIndex::None;
-  Colour m_backgroundColour;
-  std::string m_workingDirectory;
-  std::vector<Tileset> m_tilesets;
-  std::vector<std::unique_ptr<Layer>> m_layers;
-  std::vector<Property> m_properties;
+  Version version_;
+  Orientation orientation_ = Orientation::None;
+  RenderOrder renderOrder_ = RenderOrder::None;
+  Vector2u tileCount_;
+  Vector2u tileSize_;
+  float hexSideLength_ = 0.0f;
+  StaggerAxis staggerAxis_ = StaggerAxis::None;
+  StaggerIndex staggerIndex_ = StaggerIndex::None;
+  Colour backgroundColour_;
+  std::string workingDirectory_;
+  std::vector<Tileset> tilesets_;
+  std::vector<std::unique_ptr<Layer>> layers_;
+  std::vector<Property> properties_;
 };
 
 }  // namespace tmx

@@ -4,6 +4,8 @@
 #include <locale>
 #include <sstream>
 
+#include <pugixml.hpp>
+
 #include "tilemap/TmxLog.h"
 
 namespace tmx {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include <pugixml.hpp>
+
 #include "tilemap/TmxLog.h"
 
 namespace tmx {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <pugixml.hpp>
+
 #include "tilemap/TmxLog.h"
 
 namespace tmx {

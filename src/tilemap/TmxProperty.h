@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include <pugixml.hpp>
+#include "tilemap/TmxXmlNode.h"
 
 #include "tilemap/TmxTypes.h"
 

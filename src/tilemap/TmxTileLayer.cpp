@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include <pugixml.hpp>
+
 #include "tilemap/TmxEncoding.h"
 #include "tilemap/TmxLog.h"
 
@@ -28,7 +30,7 @@ std::size_t ReserveFor(std::uint32_t tileCount) { return tileCount <= maxMapTile
 
 }  // namespace
 
-TileLayer::TileLayer(std::uint32_t tileCount) : m_tileCount(tileCount) { m_tiles.reserve(ReserveFor(tileCount)); }
+TileLayer::TileLayer(std::uint32_t tileCount) : tileCount_(tileCount) { tiles_.reserve(ReserveFor(tileCount)); }
 
 void TileLayer::parse(const pugi::xml_node& node) {
   if (std::strcmp(node.name(), "layer") != 0) {
@@ -65,17 +67,17 @@ void TileLayer::parseBase64(const pugi::xml_node& dataNode) {
   // Base64 data always gives one tile per cell, however short: read once per
   // layer, so that the map's tile bound holds whatever the number of data
   // elements.
-  if (m_cellsFilled) {
+  if (cellsFilled_) {
     logMessage("Layer " + getName() + " has base64 data for its cells already. Data skipped.", LogLevel::Error);
     return;
   }
-  if (m_tileCount > maxMapTiles || bytes.size() > std::size_t(INT_MAX)) {
+  if (tileCount_ > maxMapTiles || bytes.size() > std::size_t(INT_MAX)) {
     logMessage("Layer " + getName() + " is too large. Layer skipped.", LogLevel::Error);
     return;
   }
   bytes = decodeBase64(bytes);
 
-  const std::size_t expectedSize = std::size_t(m_tileCount) * 4;
+  const std::size_t expectedSize = std::size_t(tileCount_) * 4;
   std::vector<unsigned char> inflated;
   const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
   std::size_t size = bytes.size();
@@ -94,14 +96,14 @@ void TileLayer::parseBase64(const pugi::xml_node& dataNode) {
 
   // Exactly one GID per cell: missing bytes read as 0 (empty cells), extra
   // bytes are ignored.
-  std::vector<std::uint32_t> gids(m_tileCount);
+  std::vector<std::uint32_t> gids(tileCount_);
   for (std::size_t index = 0; index < expectedSize && index < size; ++index) {
     gids[index / 4] |= std::uint32_t(data[index]) << (8 * (index % 4));
   }
   std::string().swap(bytes);
   std::vector<unsigned char>().swap(inflated);
   createTiles(gids);
-  m_cellsFilled = true;
+  cellsFilled_ = true;
 }
 
 void TileLayer::parseCSV(const pugi::xml_node& dataNode) {
@@ -112,7 +114,7 @@ void TileLayer::parseCSV(const pugi::xml_node& dataNode) {
   }
 
   std::vector<std::uint32_t> gids;
-  gids.reserve(ReserveFor(m_tileCount));
+  gids.reserve(ReserveFor(tileCount_));
   for (;;) {
     while (IsSpace(*p)) ++p;
     if (!IsDigit(*p)) break;
@@ -123,21 +125,21 @@ void TileLayer::parseCSV(const pugi::xml_node& dataNode) {
     gids.push_back(std::uint32_t(value));
     if (*p == ',') ++p;
   }
-  if (gids.size() != m_tileCount) warnDataLength(gids.size(), m_tileCount, "tiles");
+  if (gids.size() != tileCount_) warnDataLength(gids.size(), tileCount_, "tiles");
   createTiles(gids);
 }
 
 void TileLayer::parseUnencoded(const pugi::xml_node& dataNode) {
   std::vector<std::uint32_t> gids;
-  gids.reserve(ReserveFor(m_tileCount));
+  gids.reserve(ReserveFor(tileCount_));
   for (const pugi::xml_node tile : dataNode.children("tile")) gids.push_back(tile.attribute("gid").as_uint(0));
-  if (gids.size() != m_tileCount) warnDataLength(gids.size(), m_tileCount, "tiles");
+  if (gids.size() != tileCount_) warnDataLength(gids.size(), tileCount_, "tiles");
   createTiles(gids);
 }
 
 void TileLayer::createTiles(const std::vector<std::uint32_t>& gids) {
-  m_tiles.reserve(m_tiles.size() + gids.size());
-  for (const std::uint32_t gid : gids) m_tiles.push_back(Tile{gid & 0x0FFFFFFFu, std::uint8_t(gid >> 28)});
+  tiles_.reserve(tiles_.size() + gids.size());
+  for (const std::uint32_t gid : gids) tiles_.push_back(Tile{gid & 0x0FFFFFFFu, std::uint8_t(gid >> 28)});
 }
 
 void TileLayer::warnDataLength(std::uint64_t found, std::uint64_t expected, const char* unit) const {

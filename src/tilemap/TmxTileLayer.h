@@ -25,8 +25,8 @@ class TileLayer final : public Layer {
   Type getType() const override { return Type::Tile; }
   void parse(const pugi::xml_node& node) override;
 
-  const std::vector<Tile>& getTiles() const { return m_tiles; }
-  std::uint32_t getTileCount() const { return m_tileCount; }
+  const std::vector<Tile>& getTiles() const { return tiles_; }
+  std::uint32_t getTileCount() const { return tileCount_; }
 
  private:
   void parseBase64(const pugi::xml_node& dataNode);
@@ -36,9 +36,9 @@ class TileLayer final : public Layer {
   // Layer data of the wrong length still loads; this says so in the log.
   void warnDataLength(std::uint64_t found, std::uint64_t expected, const char* unit) const;
 
-  std::vector<Tile> m_tiles;
-  std::uint32_t m_tileCount;
-  bool m_cellsFilled = false;  // base64 data has given one tile per cell
+  std::vector<Tile> tiles_;
+  std::uint32_t tileCount_;
+  bool cellsFilled_ = false;  // base64 data has given one tile per cell
 };
 
 }  // namespace tmx

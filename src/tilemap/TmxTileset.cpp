@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include <pugixml.hpp>
+
 #include "tilemap/TmxImageSize.h"
 #include "tilemap/TmxLog.h"
 #include "tilemap/TmxPath.h"
@@ -45,14 +47,14 @@ void Tileset::parse(pugi::xml_node node, std::uint32_t tileBudget) {
     logMessage("Invalid first GID in tileset. Tileset node skipped.", LogLevel::Warning);
     return;
   }
-  m_firstGID = std::uint32_t(firstGID);
+  firstGID_ = std::uint32_t(firstGID);
 
   // Lives until parse returns: node may point into it.
   pugi::xml_document externalDocument;
   if (const pugi::xml_attribute source = node.attribute("source")) {
-    const std::string path = resolveFilePath(source.value(), m_workingDirectory);
+    const std::string path = resolveFilePath(source.value(), workingDirectory_);
     const auto slash = path.rfind('/');
-    m_workingDirectory = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    workingDirectory_ = slash == std::string::npos ? std::string() : path.substr(0, slash);
 
     if (!loadXmlFile(externalDocument, path)) {
       logMessage("Failed opening tsx file for tile set, tile set will be skipped", LogLevel::Error);
@@ -67,7 +69,7 @@ void Tileset::parse(pugi::xml_node node, std::uint32_t tileBudget) {
     }
   }
 
-  m_name = node.attribute("name").as_string();
+  name_ = node.attribute("name").as_string();
   const std::int32_t tileWidth = node.attribute("tilewidth").as_int(0);
   const std::int32_t tileHeight = node.attribute("tileheight").as_int(0);
   if (tileWidth <= 0 || tileHeight <= 0) {
@@ -75,26 +77,26 @@ void Tileset::parse(pugi::xml_node node, std::uint32_t tileBudget) {
     reset();
     return;
   }
-  m_tileSize = Vector2u(std::uint32_t(tileWidth), std::uint32_t(tileHeight));
+  tileSize_ = Vector2u(std::uint32_t(tileWidth), std::uint32_t(tileHeight));
 
-  m_spacing = std::uint32_t(node.attribute("spacing").as_int(0));
-  m_margin = std::uint32_t(node.attribute("margin").as_int(0));
+  spacing_ = std::uint32_t(node.attribute("spacing").as_int(0));
+  margin_ = std::uint32_t(node.attribute("margin").as_int(0));
   const pugi::xml_attribute columns = node.attribute("columns");
   const pugi::xml_attribute count = node.attribute("tilecount");
-  m_columnCount = std::uint32_t(columns.as_int(0));
+  columnCount_ = std::uint32_t(columns.as_int(0));
   std::int64_t tileCount = count.as_int(0);
   // Older editors wrote neither attribute: the grid of the image gives them.
   if (!columns || !count) {
     Vector2u grid;
     if (imageGrid(node, grid)) {
-      if (!columns) m_columnCount = grid.x;
+      if (!columns) columnCount_ = grid.x;
       if (!count) tileCount = std::int64_t(grid.x) * grid.y;
     }
   }
   // Every ID below the count gets a record, and the range must stay within
   // the GIDs layer data can name. The map's budget is checked before any
   // record is made.
-  if (tileCount < 0 || tileCount > maxTilesetTiles || std::uint64_t(m_firstGID) + std::uint64_t(tileCount) - 1 > maxGID) {
+  if (tileCount < 0 || tileCount > maxTilesetTiles || std::uint64_t(firstGID_) + std::uint64_t(tileCount) - 1 > maxGID) {
     logMessage(kInvalidTileCount, LogLevel::Error);
     reset();
     return;
@@ -104,7 +106,7 @@ void Tileset::parse(pugi::xml_node node, std::uint32_t tileBudget) {
     reset();
     return;
   }
-  m_tileCount = std::uint32_t(tileCount);
+  tileCount_ = std::uint32_t(tileCount);
 
   for (const pugi::xml_node child : node.children()) {
     if (child.type() != pugi::node_element) continue;
@@ -116,20 +118,20 @@ void Tileset::parse(pugi::xml_node node, std::uint32_t tileBudget) {
         reset();
         return;
       }
-      m_imagePath = resolveFilePath(source, m_workingDirectory);
+      imagePath_ = resolveFilePath(source, workingDirectory_);
       if (const pugi::xml_attribute trans = child.attribute("trans")) {
-        m_transparencyColour = parseColour(trans.value());
-        m_hasTransparency = true;
+        transparencyColour_ = parseColour(trans.value());
+        hasTransparency_ = true;
       }
     } else if (name == "tileoffset") {
-      m_tileOffset = Vector2i(child.attribute("x").as_int(0), child.attribute("y").as_int(0));
+      tileOffset_ = Vector2i(child.attribute("x").as_int(0), child.attribute("y").as_int(0));
     } else if (name == "properties") {
-      parseProperties(child, m_properties);
+      parseProperties(child, properties_);
     } else if (name == "terraintypes") {
       parseTerrainTypes(child);
     } else if (name == "tile") {
-      if (m_tiles.size() >= std::min(maxTilesetTiles, tileBudget)) {
-        logMessage(m_tiles.size() == maxTilesetTiles ? kInvalidTileCount : kMapFull, LogLevel::Error);
+      if (tiles_.size() >= std::min(maxTilesetTiles, tileBudget)) {
+        logMessage(tiles_.size() == maxTilesetTiles ? kInvalidTileCount : kMapFull, LogLevel::Error);
         reset();
         return;
       }
@@ -137,8 +139,8 @@ void Tileset::parse(pugi::xml_node node, std::uint32_t tileBudget) {
     }
   }
 
-  if (m_tileCount == 0 || m_tiles.size() == m_tileCount) return;
-  if (m_tiles.size() + missingTileCount() > tileBudget) {
+  if (tileCount_ == 0 || tiles_.size() == tileCount_) return;
+  if (tiles_.size() + missingTileCount() > tileBudget) {
     logMessage(kMapFull, LogLevel::Error);
     reset();
     return;
@@ -154,39 +156,39 @@ bool Tileset::imageGrid(const pugi::xml_node& node, Vector2u& grid) const {
   if (source.empty()) return false;
   Vector2u size(image.attribute("width").as_uint(0), image.attribute("height").as_uint(0));
   if (size.x == 0 || size.y == 0) {
-    const std::string path = resolveFilePath(source, m_workingDirectory);
+    const std::string path = resolveFilePath(source, workingDirectory_);
     if (!readPngSize(path, size)) {
-      logMessage("Tile set " + m_name + " gives no tile count, and the size of its image " + path +
+      logMessage("Tile set " + name_ + " gives no tile count, and the size of its image " + path +
                      " cannot be read",
                  LogLevel::Warning);
       return false;
     }
   }
-  grid = Vector2u(TilesAlong(size.x, m_tileSize.x, m_margin, m_spacing),
-                  TilesAlong(size.y, m_tileSize.y, m_margin, m_spacing));
+  grid = Vector2u(TilesAlong(size.x, tileSize_.x, margin_, spacing_),
+                  TilesAlong(size.y, tileSize_.y, margin_, spacing_));
   return true;
 }
 
 void Tileset::reset() {
-  m_firstGID = 0;
-  m_name.clear();
-  m_imagePath.clear();
-  m_tileSize = Vector2u();
-  m_spacing = 0;
-  m_margin = 0;
-  m_tileCount = 0;
-  m_columnCount = 0;
-  m_tileOffset = Vector2i();
-  m_properties.clear();
-  m_terrainTypes.clear();
-  m_tiles.clear();
-  m_transparencyColour = Colour(0, 0, 0, 0);
-  m_hasTransparency = false;
+  firstGID_ = 0;
+  name_.clear();
+  imagePath_.clear();
+  tileSize_ = Vector2u();
+  spacing_ = 0;
+  margin_ = 0;
+  tileCount_ = 0;
+  columnCount_ = 0;
+  tileOffset_ = Vector2i();
+  properties_.clear();
+  terrainTypes_.clear();
+  tiles_.clear();
+  transparencyColour_ = Colour(0, 0, 0, 0);
+  hasTransparency_ = false;
 }
 
 void Tileset::parseTerrainTypes(const pugi::xml_node& node) {
   for (const pugi::xml_node child : node.children("terrain")) {
-    Terrain& terrain = m_terrainTypes.emplace_back();
+    Terrain& terrain = terrainTypes_.emplace_back();
     terrain.name = child.attribute("name").as_string();
     terrain.tileID = child.attribute("tile").as_int(0);
     for (const pugi::xml_node property : child.child("properties").children("property")) {
@@ -199,10 +201,10 @@ void Tileset::parseTerrainTypes(const pugi::xml_node& node) {
 Tileset::Tile Tileset::makeTile(std::uint32_t id) const {
   Tile tile;
   tile.ID = id;
-  tile.imagePath = m_imagePath;
-  tile.imageSize = m_tileSize;
-  if (m_columnCount != 0) {
-    tile.imagePosition = Vector2u(m_tileSize.x * (id % m_columnCount), m_tileSize.y * (id / m_columnCount));
+  tile.imagePath = imagePath_;
+  tile.imageSize = tileSize_;
+  if (columnCount_ != 0) {
+    tile.imagePosition = Vector2u(tileSize_.x * (id % columnCount_), tileSize_.y * (id / columnCount_));
   }
   return tile;
 }
@@ -239,12 +241,12 @@ void Tileset::parseTile(const pugi::xml_node& node) {
         logMessage("Tile image path missing", LogLevel::Warning);
         continue;
       }
-      tile.imagePath = resolveFilePath(source, m_workingDirectory);
+      tile.imagePath = resolveFilePath(source, workingDirectory_);
       tile.imagePosition = Vector2u();
       // A tile has no colour key of its own: its image's key is the set's.
       if (const pugi::xml_attribute trans = child.attribute("trans")) {
-        m_transparencyColour = parseColour(trans.value());
-        m_hasTransparency = true;
+        transparencyColour_ = parseColour(trans.value());
+        hasTransparency_ = true;
       }
       if (const pugi::xml_attribute width = child.attribute("width")) tile.imageSize.x = width.as_uint(0);
       if (const pugi::xml_attribute height = child.attribute("height")) tile.imageSize.y = height.as_uint(0);
@@ -257,13 +259,13 @@ void Tileset::parseTile(const pugi::xml_node& node) {
     }
   }
 
-  m_tiles.push_back(std::move(tile));
+  tiles_.push_back(std::move(tile));
 }
 
 std::vector<bool> Tileset::describedTiles() const {
-  std::vector<bool> present(m_tileCount, false);
-  for (const Tile& tile : m_tiles) {
-    if (tile.ID < m_tileCount) present[tile.ID] = true;
+  std::vector<bool> present(tileCount_, false);
+  for (const Tile& tile : tiles_) {
+    if (tile.ID < tileCount_) present[tile.ID] = true;
   }
   return present;
 }
@@ -275,8 +277,8 @@ std::size_t Tileset::missingTileCount() const {
 
 void Tileset::createMissingTiles() {
   const std::vector<bool> present = describedTiles();
-  for (std::uint32_t id = 0; id < m_tileCount; ++id) {
-    if (!present[id]) m_tiles.push_back(makeTile(id));
+  for (std::uint32_t id = 0; id < tileCount_; ++id) {
+    if (!present[id]) tiles_.push_back(makeTile(id));
   }
 }
 

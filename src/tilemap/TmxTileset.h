@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include <pugixml.hpp>
+#include "tilemap/TmxXmlNode.h"
 
 #include "tilemap/TmxObjectGroup.h"
 #include "tilemap/TmxProperty.h"
@@ -53,7 +53,7 @@ class Tileset {
     std::string type;
   };
 
-  explicit Tileset(const std::string& workingDirectory) : m_workingDirectory(workingDirectory) {}
+  explicit Tileset(const std::string& workingDirectory) : workingDirectory_(workingDirectory) {}
 
   // Fills the tileset from a "tileset" element, reading the external file it
   // names if any. A skipped tileset is left with first GID 0. A tileset that
@@ -63,22 +63,22 @@ class Tileset {
   // "height", or its PNG header when it has none.
   void parse(pugi::xml_node node, std::uint32_t tileBudget = maxTilesetTiles);
 
-  std::uint32_t getFirstGID() const { return m_firstGID; }
+  std::uint32_t getFirstGID() const { return firstGID_; }
   // First GID + tile count - 1, in unsigned arithmetic.
-  std::uint32_t getLastGID() const { return m_firstGID + m_tileCount - 1; }
-  const std::string& getName() const { return m_name; }
-  const Vector2u& getTileSize() const { return m_tileSize; }
-  std::uint32_t getSpacing() const { return m_spacing; }
-  std::uint32_t getMargin() const { return m_margin; }
-  std::uint32_t getTileCount() const { return m_tileCount; }
-  std::uint32_t getColumnCount() const { return m_columnCount; }
-  const Vector2i& getTileOffset() const { return m_tileOffset; }
-  const std::vector<Property>& getProperties() const { return m_properties; }
-  const std::string getImagePath() const { return m_imagePath; }
-  const Colour& getTransparencyColour() const { return m_transparencyColour; }
-  bool hasTransparency() const { return m_hasTransparency; }
-  const std::vector<Terrain>& getTerrainTypes() const { return m_terrainTypes; }
-  const std::vector<Tile>& getTiles() const { return m_tiles; }
+  std::uint32_t getLastGID() const { return firstGID_ + tileCount_ - 1; }
+  const std::string& getName() const { return name_; }
+  const Vector2u& getTileSize() const { return tileSize_; }
+  std::uint32_t getSpacing() const { return spacing_; }
+  std::uint32_t getMargin() const { return margin_; }
+  std::uint32_t getTileCount() const { return tileCount_; }
+  std::uint32_t getColumnCount() const { return columnCount_; }
+  const Vector2i& getTileOffset() const { return tileOffset_; }
+  const std::vector<Property>& getProperties() const { return properties_; }
+  const std::string getImagePath() const { return imagePath_; }
+  const Colour& getTransparencyColour() const { return transparencyColour_; }
+  bool hasTransparency() const { return hasTransparency_; }
+  const std::vector<Terrain>& getTerrainTypes() const { return terrainTypes_; }
+  const std::vector<Tile>& getTiles() const { return tiles_; }
 
  private:
   void reset();
@@ -95,21 +95,21 @@ class Tileset {
   void createMissingTiles();
   Tile makeTile(std::uint32_t id) const;
 
-  std::string m_workingDirectory;
-  std::uint32_t m_firstGID = 0;
-  std::string m_name;
-  Vector2u m_tileSize;
-  std::uint32_t m_spacing = 0;
-  std::uint32_t m_margin = 0;
-  std::uint32_t m_tileCount = 0;
-  std::uint32_t m_columnCount = 0;
-  Vector2i m_tileOffset;
-  std::vector<Property> m_properties;
-  std::string m_imagePath;
-  Colour m_transparencyColour{0, 0, 0, 0};
-  bool m_hasTransparency = false;
-  std::vector<Terrain> m_terrainTypes;
-  std::vector<Tile> m_tiles;
+  std::string workingDirectory_;
+  std::uint32_t firstGID_ = 0;
+  std::string name_;
+  Vector2u tileSize_;
+  std::uint32_t spacing_ = 0;
+  std::uint32_t margin_ = 0;
+  std::uint32_t tileCount_ = 0;
+  std::uint32_t columnCount_ = 0;
+  Vector2i tileOffset_;
+  std::vector<Property> properties_;
+  std::string imagePath_;
+  Colour transparencyColour_{0, 0, 0, 0};
+  bool hasTransparency_ = false;
+  std::vector<Terrain> terrainTypes_;
+  std::vector<Tile> tiles_;
 };
 
 }  // namespace tmx

@@ -44,6 +44,9 @@ const Example kExamples[] = {
       "skeletons: the curl completed, now playing sway", "skeletons: ready"}},
     // The tests' audio device is OpenAL's null back end.
     {"sound", {"sound: the music starts: true", "sound: the music is fading in", "sound: ready", "sound: closing"}},
+    {"tilemap",
+     {"tilemap: the room is 20 x 12 tiles, 640 x 384 pixels", "tilemap: cell (13, 4) holds tile 3, drawn from image 51050014",
+      "tilemap: the centre of (13, 4) is (112, 48); pick finds (13, 4)", "tilemap: ready"}},
 };
 
 // Colour channels of a capture are compared within this distance.
@@ -98,6 +101,13 @@ TEST_F(DocsExamples, EachRunsAndClosesWithItsWindow) {
       EXPECT_GT(background.b, background.r + 30);
       EXPECT_LT(background.b, 170);
       EXPECT_TRUE(Near(e2e::PixelAt(shot, 400, 500), {90, 170, 240}));
+    }
+    if (example.name == "tilemap" && captured) {
+      // The room's top-left wall tile (a stone brick) and a pond tile, far
+      // from the walker's path; outside the room the stage is black.
+      EXPECT_TRUE(Near(e2e::PixelAt(shot, 84, 110), {150, 150, 160}));
+      EXPECT_TRUE(Near(e2e::PixelAt(shot, 500, 238), {40, 100, 200}));
+      EXPECT_TRUE(Near(e2e::PixelAt(shot, 40, 300), {0, 0, 0}));
     }
     if (example.name == "text" && captured) {
       // The title's first word is gold, its last sky blue, above it black.

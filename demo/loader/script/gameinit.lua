@@ -3,7 +3,7 @@
 local g = require("gcore.c")
 
 g_dir = { [0x01050000] = "img", [0x06000000] = "sys" }
-g_ext = { [0x50000000] = ".png", [0x80000000] = ".png" }
+g_ext = { [0x50000000] = ".png", [0x80000000] = ".png", [0xC0000000] = ".tmx" }
 
 -- Font slot 0 has no font file of its own: the system's DejaVu Sans draws it.
 g.SetFontName(0, "DejaVu Sans")

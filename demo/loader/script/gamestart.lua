@@ -23,6 +23,16 @@ end
 
 quad(BACKGROUND, 1024, 768, 0, 0)
 
+-- A strip of hills along the bottom, drawn from the tile map img/0001.tmx
+-- (64 x 6 tiles of 32 pixels whose columns repeat every 32): it scrolls left
+-- and jumps back by 32 tiles, which looks the same.
+local HILLS = 0xC1050001
+local hills = g.TiledMap()
+layer.addChild(hills)
+hills.mapId = HILLS
+local hillsLeft = -512
+hills.y = -384 + hills.getHeight() / 2
+
 -- Balls drifting around the screen, bouncing off its edges.
 local balls = {}
 for i = 1, 12 do
@@ -121,6 +131,9 @@ g.SetMainloop(function(gameTime)
   if frames == 5 then g.clog("demo: ready\n") end
   local dt = last and (gameTime - last) / 1000 or 0
   last = gameTime
+  hillsLeft = hillsLeft - 60 * dt
+  if hillsLeft <= -512 - 1024 then hillsLeft = hillsLeft + 1024 end
+  hills.x = hillsLeft + hills.getWidth() / 2
   for _, b in ipairs(balls) do
     local q = b.quad
     q.x, q.y = q.x + b.dx * dt, q.y + b.dy * dt
