@@ -32,12 +32,6 @@ void PlayDialogSound() {
 
 }  // namespace
 
-uint32_t IdArg(lua_State* L, int index) {
-  const lua_Number value = lua_tonumber(L, index);
-  if (!(std::fabs(value) < 9223372036854775808.0)) return 0;
-  return static_cast<uint32_t>(static_cast<int64_t>(value));
-}
-
 int Play(lua_State* L) {
   const uint32_t id = IdArg(L, 1);
   const float volume = FloatArg(L, 2);
@@ -45,7 +39,7 @@ int Play(lua_State* L) {
   const uint32_t channel = ChannelArg(L, 4);
   const int32_t fadeMs = IntArg(L, 5);
   AudioManager* audio = Audio();
-  const bool played = audio && GetPath(id) &&
+  const bool played = audio && GCore::GetPath(id) &&
                       audio->Play(id, static_cast<uint32_t>(CurrentProjectIndex()), volume, fadeMs, loop, channel);
   lua_pushboolean(L, played);
   return 1;
