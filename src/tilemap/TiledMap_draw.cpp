@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "core/ResourceManager.h"
+#include "display/DisplayTypes.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "render/Texture.h"
@@ -32,8 +33,6 @@ struct TiledMap::DrawState {
 };
 
 namespace {
-
-constexpr float kChannelScale = 1.0f / 255.0f;
 
 template <class T>
 T Clamped(int64_t value, T low, T high) {
