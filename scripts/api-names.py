@@ -43,6 +43,8 @@ MODULE_TABLES = {
     "eris": [("src/modules/Eris.cpp", "kErisFunctions")],
     "lpeg": [("src/modules/Lpeg_bind.cpp", "kFunctions")],
     "map.c": [("src/core/MapModule.cpp", "kMapFunctions")],
+    "lsocket": [("src/modules/LSocket.cpp", "kLSocketFunctions"),
+                ("src/modules/LSocketMethods.cpp", "kSocketMethods")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep
