@@ -45,6 +45,9 @@ MODULE_TABLES = {
     "map.c": [("src/core/MapModule.cpp", "kMapFunctions")],
     "lsocket": [("src/modules/LSocket.cpp", "kLSocketFunctions"),
                 ("src/modules/LSocketMethods.cpp", "kSocketMethods")],
+    "profiler.c": [("src/modules/Profiler.cpp", "kProfilerFunctions")],
+    # The module value is the function itself.
+    "snapshot.c": [("src/modules/Snapshot.cpp", "kSnapshotFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep
