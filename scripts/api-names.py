@@ -45,6 +45,8 @@ MODULE_TABLES = {
     "map.c": [("src/core/MapModule.cpp", "kMapFunctions")],
     "lsocket": [("src/modules/LSocket.cpp", "kLSocketFunctions"),
                 ("src/modules/LSocketMethods.cpp", "kSocketMethods")],
+    "remotedebug": [("src/modules/RemoteDebug.cpp", "kHostFunctions"),
+                    ("src/modules/RemoteDebugClient.cpp", "kDebuggerFunctions")],
     "profiler.c": [("src/modules/Profiler.cpp", "kProfilerFunctions")],
     # The module value is the function itself.
     "snapshot.c": [("src/modules/Snapshot.cpp", "kSnapshotFunctions")],

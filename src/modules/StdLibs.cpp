@@ -44,7 +44,7 @@ const luaL_Reg kLibraries[] = {
     {LUA_UTF8LIBNAME, luaopen_utf8},
     {LUA_DBLIBNAME, luaopen_debug},
     {"eris", luaopen_eris},
-    // "remotedebug" joins here when its module is built.
+    {"remotedebug", luaopen_remotedebug},
     {"lsocket", luaopen_lsocket},
     {"cmsgpack", luaopen_cmsgpack},
     {"lpeg", luaopen_lpeg},
