@@ -97,6 +97,33 @@ commands["break"] = function(line) breakpoints[tonumber(line)] = true end
 function commands.unbreak(line) breakpoints[tonumber(line)] = nil end
 function commands.off() rdebug.hookmask(nil) end
 
+-- The inspection functions on fixed host globals: API_T = {k = {}},
+-- API_K (a table keyed by a table), API_U (a userdata), API_CO (a coroutine).
+function commands.api()
+  local G = rdebug._G
+  local t = rdebug.index(G, "API_T")
+  emit("api", rdebug.detail(G), rdebug.detail(t), rdebug.detail(rdebug.index(t, "k")), rdebug.type(t),
+       rdebug.type(rdebug.index(t, "n")), tostring(rdebug.value(t):match("^%[table: 0x%x+%]$") ~= nil))
+  local smt = rdebug.getmetatable("text")
+  emit("api", rdebug.detail(smt), rdebug.detail(rdebug.index(smt, "__index")), rdebug.detail(42))
+  local u = rdebug.index(G, "API_U")
+  local umt = rdebug.getmetatable(u)
+  emit("api", rdebug.type(u), rdebug.detail(umt), rdebug.index(umt, "__type"), tostring(rdebug.getuservalue(u)),
+       tostring(select("#", rdebug.getuservalue(t))))
+  local key, value = rdebug.next(rdebug.index(G, "API_K"))
+  emit("api", rdebug.detail(key), tostring(value), rdebug.detail(rdebug.index(key, "tag") and key),
+       tostring(rdebug.index(rdebug.index(G, "API_K"), key)))
+  local print_props = rdebug.props(rdebug.index(G, "print"))
+  emit("api", tostring(print_props.pointer_address:match("^0x%x+$") ~= nil), tostring(select("#", rdebug.getlocal(1, 200))),
+       tostring(select("#", rdebug.getinfo(200))), tostring(select("#", rdebug.getupvalue(rdebug.index(G, "print"), 1))))
+  local ok, err = pcall(rdebug.hookmask, t, "l")
+  emit("api", tostring(ok), err:match("Need coroutine.*$"))
+  local ok2, err2 = pcall(rdebug.index, t)
+  emit("api", tostring(ok2), err2:match("need table key$"))
+end
+-- Line events of the host coroutine API_CO.
+function commands.cohook() rdebug.hookmask(rdebug.index(rdebug._G, "API_CO"), "l") end
+
 local resumes = {continue = "run", step = "step", over = "over", out = "out"}
 
 -- Runs commands until one resumes the host.

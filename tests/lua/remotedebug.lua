@@ -167,3 +167,41 @@ test("start and clear are refused while the debugger runs", function()
   assert(#results == 2, "the finalizer did not run inside the probe")
   for _, err in ipairs(results) do assert(tostring(err):find("inside its hook or probe", 1, true), tostring(err)) end
 end)
+
+test("the inspection functions", function()
+  API_T = {k = {}}
+  API_K = {[{tag = true}] = 5}
+  API_U = lsocket.bind("udp", "127.0.0.1", 0)
+  local line
+  local lines = debug_session({"continue", "api", "continue"}, function()
+    line = debug.getinfo(1, "l").currentline + 1
+    rd.probe("api")
+  end)
+  expect(lines, {
+    "probe api " .. line,
+    "api _G _G.API_T _G.API_T.k table nil true",
+    "api (string mt) (string mt).__index [number:42]",
+    "api userdata (_G.API_U mt) socket nil 0",
+    "api (next _G.API_K nil) 5 (next _G.API_K nil) 5",
+    "api true 0 0 0",
+    "api false Need coroutine, Is table",
+    "api false need table key",
+  })
+  API_U:close()
+  API_T, API_K, API_U = nil, nil, nil
+end)
+
+test("a coroutine's own hook, set through a reference", function()
+  -- Made before the debugger starts, so it has no hook of its own yet.
+  API_CO = coroutine.create(assert(load("local a = 1\ncoroutine.yield(a)\nreturn a + 1", "=host")))
+  local line
+  local lines = debug_session({"continue", "cohook", "break 1", "break 3", "continue", "continue", "continue"},
+                              function()
+    line = debug.getinfo(1, "l").currentline + 1
+    rd.probe("set")
+    coroutine.resume(API_CO)
+    coroutine.resume(API_CO)
+  end)
+  expect(lines, {"probe set " .. line, "stop 1", "stop 3"})
+  API_CO = nil
+end)
