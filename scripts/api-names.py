@@ -43,6 +43,13 @@ MODULE_TABLES = {
     "eris": [("src/modules/Eris.cpp", "kErisFunctions")],
     "lpeg": [("src/modules/Lpeg_bind.cpp", "kFunctions")],
     "map.c": [("src/core/MapModule.cpp", "kMapFunctions")],
+    "lsocket": [("src/modules/LSocket.cpp", "kLSocketFunctions"),
+                ("src/modules/LSocketMethods.cpp", "kSocketMethods")],
+    "remotedebug": [("src/modules/RemoteDebug.cpp", "kHostFunctions"),
+                    ("src/modules/RemoteDebugClient.cpp", "kDebuggerFunctions")],
+    "profiler.c": [("src/modules/Profiler.cpp", "kProfilerFunctions")],
+    # The module value is the function itself.
+    "snapshot.c": [("src/modules/Snapshot.cpp", "kSnapshotFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep

@@ -15,6 +15,7 @@
 #include "core/ResourcePath.h"
 #include "modules/DataModules.h"
 #include "modules/StdLibs.h"
+#include "modules/ToolModules.h"
 #include "platform/MessageBox.h"
 
 extern "C" {
@@ -119,7 +120,7 @@ void OpenEngineModules(lua_State* L) {
   static const Preload kPreloads[] = {
       {"sproto.core", luaopen_sproto_core},
       {"crypt.c", luaopen_crypt_c},
-      // "profiler.c" goes here.
+      {"profiler.c", luaopen_profiler_c},
       {"lfs.c", luaopen_lfs},
       {"gcore.c", luaopen_gcore_c},
       {"fuzzy.c", OpenNothing},
@@ -128,7 +129,7 @@ void OpenEngineModules(lua_State* L) {
       {"socket.core", luaopen_socket_core},
       // "websocket.c" goes here.
       {"cjson.c", luaopen_cjson},
-      // "snapshot.c" goes here.
+      {"snapshot.c", luaopen_snapshot_c},
   };
   for (const Preload& preload : kPreloads) luaL_requiref(L, preload.name, preload.opener, 0);
 }

@@ -3,6 +3,7 @@
 #include "modules/DataModules.h"
 #include "modules/Eris.h"
 #include "modules/LpegModule.h"
+#include "modules/ToolModules.h"
 
 namespace {
 
@@ -43,7 +44,8 @@ const luaL_Reg kLibraries[] = {
     {LUA_UTF8LIBNAME, luaopen_utf8},
     {LUA_DBLIBNAME, luaopen_debug},
     {"eris", luaopen_eris},
-    // "remotedebug" and "lsocket" join here when their modules are built.
+    {"remotedebug", luaopen_remotedebug},
+    {"lsocket", luaopen_lsocket},
     {"cmsgpack", luaopen_cmsgpack},
     {"lpeg", luaopen_lpeg},
 };

@@ -37,6 +37,12 @@ const luaL_Reg kCryptFunctions[] = {
     "src/modules/Eris.cpp": "static const luaL_Reg kErisFunctions[] = {{\"persist\", Persist}};\n",
     "src/modules/Lpeg_bind.cpp": "const luaL_Reg kFunctions[] = {{\"match\", Match}, {nullptr, nullptr}};\n",
     "src/core/MapModule.cpp": "const luaL_Reg kMapFunctions[] = {{\"pathfind\", PathFind}, {nullptr, nullptr}};\n",
+    "src/modules/LSocket.cpp": "const luaL_Reg kLSocketFunctions[] = {{\"connect\", Connect}, {nullptr, nullptr}};\n",
+    "src/modules/LSocketMethods.cpp": "const luaL_Reg kSocketMethods[] = {{\"recv\", Recv}, {nullptr, nullptr}};\n",
+    "src/modules/RemoteDebug.cpp": "const luaL_Reg kHostFunctions[] = {{\"start\", Start}, {nullptr, nullptr}};\n",
+    "src/modules/RemoteDebugClient.cpp": "const luaL_Reg kDebuggerFunctions[] = {{\"index\", Index}};\n",
+    "src/modules/Profiler.cpp": "const luaL_Reg kProfilerFunctions[] = {{\"start\", Start}, {nullptr, nullptr}};\n",
+    "src/modules/Snapshot.cpp": "const luaL_Reg kSnapshotFunctions[] = {{\"snapshot\", Snapshot}, {nullptr, nullptr}};\n",
     "src/display/Widget_bind.cpp": '''
 const Member<Widget> kMembers[] = {
     {"size", [](lua_State* L, Widget& w) { lua_pushinteger(L, w.size); },
@@ -52,6 +58,10 @@ REFERENCE = {
     "eris.md": "### `persist`\n\nPersists.\n",
     "lpeg.md": "### `match`\n\nMatches.\n",
     "map.md": "### `pathfind`\n\nFinds.\n",
+    "lsocket.md": "### `connect`\n\nConnects.\n\n### `recv`\n\nReceives.\n",
+    "remotedebug.md": "### `start`\n\nStarts.\n\n### `index`\n\nIndexes.\n",
+    "profiler.md": "### `start`\n\nStarts.\n",
+    "snapshot.md": "### `snapshot`\n\nWalks.\n",
     "sproto.core.md": "No functions here.\n",
     "Widget.md": "## Members\n\n### `size`\n\nIts size.\n\n### `paint`\n\nPaints.\n",
 }
@@ -101,7 +111,8 @@ class ReferenceCheck(unittest.TestCase):
             self.assertEqual(result.returncode, 0, result.stdout)
             self.assertEqual(result.stdout.split("\n"), [
                 "gcore\tWidget", "gcore\tGetTime", "gcore\trandom", "crypt\tsha1", "cmsgpack\tpack", "eris\tpersist",
-                "lpeg\tmatch", "map\tpathfind",
+                "lpeg\tmatch", "map\tpathfind", "lsocket\tconnect", "lsocket\trecv", "remotedebug\tstart",
+                "remotedebug\tindex", "profiler\tstart", "snapshot\tsnapshot",
                 "Widget\tsize", "Widget\tpaint", ""])
 
     def test_a_complete_reference_passes(self):
