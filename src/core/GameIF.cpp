@@ -13,6 +13,7 @@
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/TextQuad.h"
+#include "net/GitPathHook.h"
 #include "platform/MessageBox.h"
 #include "render/FontStyle.h"
 #include "render/RendererGLES2.h"
@@ -74,6 +75,7 @@ std::string RootFolderFromExecutable() {
 GameIF::GameIF(const char* projectName) : GameIF(projectName, RootFolderFromExecutable()) {}
 
 GameIF::GameIF(const char* name, std::string root) : rootFolder(std::move(root)), projectName(name) {
+  SetGitRootFolder(rootFolder);
   LogOpen(rootFolder + "/build/log.txt");
   EnsureFolder(rootFolder + "/write");
   writeFolder = rootFolder + "/write/" + projectName;
