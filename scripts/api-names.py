@@ -43,6 +43,7 @@ MODULE_TABLES = {
     "eris": [("src/modules/Eris.cpp", "kErisFunctions")],
     "lpeg": [("src/modules/Lpeg_bind.cpp", "kFunctions")],
     "map.c": [("src/core/MapModule.cpp", "kMapFunctions")],
+    "git.c": [("src/net/GitModule.cpp", "kGitFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep
