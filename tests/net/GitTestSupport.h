@@ -1,7 +1,7 @@
 #pragma once
 // A sandbox for git tests: a temporary folder with a home of its own (so the
-// machine's git configuration stays out), the git command line run inside
-// it, and files written and read below it.
+// machine's git configuration stays out) and the git command line run inside
+// it.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -10,19 +10,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-class GitSandbox {
+#include "core/TempRoot.h"
+
+class GitSandbox : public TempRoot {
  public:
   GitSandbox() {
-    char pattern[] = "/tmp/quarvelin-git-XXXXXX";
-    path_ = mkdtemp(pattern);
-    std::filesystem::create_directories(path_ / "home");
+    std::filesystem::create_directories(Path("home"));
     // Set before any worker runs a command: the library reads them per command.
-    setenv("HOME", (path_ / "home").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (path_ / "home/.config").c_str(), 1);
+    setenv("HOME", Path("home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", Path("home/.config").c_str(), 1);
     setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
     setenv("LC_ALL", "C", 1);
     setenv("GIT_AUTHOR_NAME", "Test Author", 1);
@@ -33,31 +31,8 @@ class GitSandbox {
     unsetenv("GIT_WORK_TREE");
     unsetenv("GIT_INDEX_FILE");
   }
-  ~GitSandbox() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  GitSandbox(const GitSandbox&) = delete;
-  GitSandbox& operator=(const GitSandbox&) = delete;
 
-  std::string Path(const std::string& relative = "") const {
-    return relative.empty() ? path_.string() : (path_ / relative).string();
-  }
-
-  void Write(const std::string& relative, const std::string& content) const {
-    const std::filesystem::path file = path_ / relative;
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
-  }
-
-  std::string Read(const std::string& relative) const {
-    std::ifstream in(path_ / relative, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  bool Exists(const std::string& relative) const { return std::filesystem::exists(path_ / relative); }
+  bool Exists(const std::string& relative) const { return std::filesystem::exists(Path(relative)); }
 
   // Runs a shell command in the sandbox and returns its standard output; a
   // failing command fails the test.
@@ -70,7 +45,7 @@ class GitSandbox {
 
   // The exit status, and the standard output in `out`.
   int Run(const std::string& command, std::string& out) const {
-    const std::string line = "cd '" + path_.string() + "' && { " + command + "; } 2>/dev/null";
+    const std::string line = "cd '" + Path() + "' && { " + command + "; } 2>/dev/null";
     FILE* pipe = popen(line.c_str(), "r");
     if (!pipe) return -1;
     char chunk[4096];
@@ -86,7 +61,4 @@ class GitSandbox {
        " add a.txt && git -C " + name + " commit -q -m first");
     return Path(name);
   }
-
- private:
-  std::filesystem::path path_;
 };

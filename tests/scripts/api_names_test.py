@@ -37,6 +37,7 @@ const luaL_Reg kCryptFunctions[] = {
     "src/modules/Eris.cpp": "static const luaL_Reg kErisFunctions[] = {{\"persist\", Persist}};\n",
     "src/modules/Lpeg_bind.cpp": "const luaL_Reg kFunctions[] = {{\"match\", Match}, {nullptr, nullptr}};\n",
     "src/core/MapModule.cpp": "const luaL_Reg kMapFunctions[] = {{\"pathfind\", PathFind}, {nullptr, nullptr}};\n",
+    "src/net/GitModule.cpp": "const luaL_Reg kGitFunctions[] = {{\"state\", State}, {nullptr, nullptr}};\n",
     "src/display/Widget_bind.cpp": '''
 const Member<Widget> kMembers[] = {
     {"size", [](lua_State* L, Widget& w) { lua_pushinteger(L, w.size); },
@@ -52,6 +53,7 @@ REFERENCE = {
     "eris.md": "### `persist`\n\nPersists.\n",
     "lpeg.md": "### `match`\n\nMatches.\n",
     "map.md": "### `pathfind`\n\nFinds.\n",
+    "git.md": "### `state`\n\nThe state.\n",
     "sproto.core.md": "No functions here.\n",
     "Widget.md": "## Members\n\n### `size`\n\nIts size.\n\n### `paint`\n\nPaints.\n",
 }
@@ -101,7 +103,7 @@ class ReferenceCheck(unittest.TestCase):
             self.assertEqual(result.returncode, 0, result.stdout)
             self.assertEqual(result.stdout.split("\n"), [
                 "gcore\tWidget", "gcore\tGetTime", "gcore\trandom", "crypt\tsha1", "cmsgpack\tpack", "eris\tpersist",
-                "lpeg\tmatch", "map\tpathfind",
+                "lpeg\tmatch", "map\tpathfind", "git\tstate",
                 "Widget\tsize", "Widget\tpaint", ""])
 
     def test_a_complete_reference_passes(self):
