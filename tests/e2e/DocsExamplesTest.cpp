@@ -39,6 +39,7 @@ const Example kExamples[] = {
     {"files",
      {"files: the save holds: level=3 coins=120 ", "files: 1000 bytes zipped to 37, back the same: true",
       "files: around the wall: 0,1 0,2 0,3 1,3 2,3 2,2 2,1 2,0", "files: ready"}},
+    {"git", {"git: ls-files: note.txt", "git: ready"}},
 };
 
 // Colour channels of a capture are compared within this distance.
