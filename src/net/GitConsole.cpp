@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "core/GitRepositoryOpen.h"
+
 namespace GCore {
 
 namespace {
@@ -48,18 +50,6 @@ bool RunsWithoutRepository(const char* name) {
   return std::strcmp(name, "init") == 0 || std::strcmp(name, "config") == 0 || std::strcmp(name, "clone") == 0;
 }
 
-// A repository owned by another user is opened as the console always did:
-// the library runs nothing from a repository's configuration.
-git_repository* OpenRepository(const char* path) {
-  int ownerValidation = 1;
-  git_libgit2_opts(GIT_OPT_GET_OWNER_VALIDATION, &ownerValidation);
-  git_libgit2_opts(GIT_OPT_SET_OWNER_VALIDATION, 0);
-  git_repository* repository = nullptr;
-  if (git_repository_open_ext(&repository, path, GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) < 0) repository = nullptr;
-  git_libgit2_opts(GIT_OPT_SET_OWNER_VALIDATION, ownerValidation);
-  return repository;
-}
-
 }  // namespace
 
 std::span<const GitCommand> GitCommandTable() { return kCommands; }
@@ -77,7 +67,7 @@ void RunGitConsoleCommand(const char* path, int argc, const char* const* argv) {
     GitPrintErr(stderr, "The libgit2 initialization failed!\n");
     return;
   }
-  GitPtr<git_repository> repository(OpenRepository(path));
+  GitPtr<git_repository> repository(OpenRepositoryOfAnyOwner(path));
   if (!repository && !RunsWithoutRepository(argv[0])) {
     GitPrintErr(stderr, "repo error\n");
     git_libgit2_shutdown();
