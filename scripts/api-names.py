@@ -50,6 +50,7 @@ MODULE_TABLES = {
     "profiler.c": [("src/modules/Profiler.cpp", "kProfilerFunctions")],
     # The module value is the function itself.
     "snapshot.c": [("src/modules/Snapshot.cpp", "kSnapshotFunctions")],
+    "git.c": [("src/net/GitModule.cpp", "kGitFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep

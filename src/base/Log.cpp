@@ -5,10 +5,6 @@
 #include <mutex>
 
 namespace GCore {
-namespace {
-
-std::mutex g_logMutex;
-FILE* g_logFile = nullptr;
 
 std::string FormatV(const char* format, va_list args) {
   va_list copy;
@@ -20,6 +16,11 @@ std::string FormatV(const char* format, va_list args) {
   std::vsnprintf(text.data(), text.size() + 1, format, args);
   return text;
 }
+
+namespace {
+
+std::mutex g_logMutex;
+FILE* g_logFile = nullptr;
 
 // The text to a console stream and to the log file, flushed.
 void WriteWithLogFile(FILE* console, std::string_view text) {

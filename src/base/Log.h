@@ -2,6 +2,7 @@
 // The engine's log: every message goes to standard output and, mirrored with a
 // flush after each write, to the log file under the root folder. Safe to call
 // from any thread; one lock orders the writes of all threads.
+#include <cstdarg>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,9 @@ void LogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // For the few writers that report to standard error only.
 void LogErrorPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// printf-style formatting into a string of any length.
+std::string FormatV(const char* format, va_list args);
 
 // A failure the program cannot run past: to standard error and the log file.
 void LogFatal(std::string_view text);

@@ -12,6 +12,7 @@
 #include "base/Log.h"
 #include "core/FileStream.h"
 #include "core/GameIF.h"
+#include "core/GitRepositoryOpen.h"
 
 namespace {
 
@@ -88,19 +89,6 @@ bool FindMasterCommit(git_repository* repository, git_oid* commit) {
   return false;
 }
 
-// No search of parent folders. A repository owned by another user is opened as
-// older versions of the library did: resources only read objects and never run
-// anything from the repository's configuration.
-GitPtr<git_repository> OpenRepository(const char* path) {
-  int ownerValidation = 1;
-  git_libgit2_opts(GIT_OPT_GET_OWNER_VALIDATION, &ownerValidation);
-  git_libgit2_opts(GIT_OPT_SET_OWNER_VALIDATION, 0);
-  git_repository* raw = nullptr;
-  git_repository_open_ext(&raw, path, GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr);
-  git_libgit2_opts(GIT_OPT_SET_OWNER_VALIDATION, ownerValidation);
-  return GitPtr<git_repository>(raw);
-}
-
 }  // namespace
 
 bool OpenGitResources() {
@@ -110,7 +98,7 @@ bool OpenGitResources() {
   const std::string& path = GCore::g_game->repositoryPath;
 
   git_libgit2_init();
-  GitPtr<git_repository> repository = OpenRepository(path.c_str());
+  GitPtr<git_repository> repository(GCore::OpenRepositoryOfAnyOwner(path.c_str()));
   git_oid commit;
   if (!repository || !FindMasterCommit(repository.get(), &commit)) {
     git_libgit2_shutdown();

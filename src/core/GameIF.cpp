@@ -14,6 +14,7 @@
 #include "core/ScriptVM.h"
 #include "display/TextQuad.h"
 #include "media/ALAudioManager.h"
+#include "net/GitPathHook.h"
 #include "platform/MessageBox.h"
 #include "render/FontStyle.h"
 #include "render/RendererGLES2.h"
@@ -75,6 +76,7 @@ std::string RootFolderFromExecutable() {
 GameIF::GameIF(const char* projectName) : GameIF(projectName, RootFolderFromExecutable()) {}
 
 GameIF::GameIF(const char* name, std::string root) : rootFolder(std::move(root)), projectName(name) {
+  SetGitRootFolder(rootFolder);
   LogOpen(rootFolder + "/build/log.txt");
   EnsureFolder(rootFolder + "/write");
   writeFolder = rootFolder + "/write/" + projectName;

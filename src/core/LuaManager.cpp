@@ -7,6 +7,8 @@
 #include "core/ScriptVM.h"
 #include "display/Stage.h"
 #include "display/TextQuad.h"
+#include "net/GitModule.h"
+#include "net/GitWorker.h"
 #include "render/Renderer.h"
 
 namespace GCore {
@@ -48,6 +50,8 @@ int LuaManager::LoadProj(const char* name) {
   const int n = ProjectCount();
   lua_State* L = NewProjectState();
   if (L) {
+    // One git worker per process: only the first project gets "git.c".
+    if (n == 1) RunProtected(L, [](lua_State* state) { luaL_requiref(state, "git.c", luaopen_git_c, 0); });
     lua_pushstring(L, "proj");
     lua_pushnumber(L, static_cast<lua_Number>(n));
     lua_rawset(L, LUA_REGISTRYINDEX);
@@ -140,6 +144,7 @@ void LuaManager::CloseAll() {
   pressed.Reset();
   editing.Reset();
   inputFocus.Reset();
+  StopGitWorker();
   closing_ = true;
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;

@@ -47,6 +47,7 @@ const Example kExamples[] = {
     {"tilemap",
      {"tilemap: the room is 20 x 12 tiles, 640 x 384 pixels", "tilemap: cell (13, 4) holds tile 3, drawn from image 51050014",
       "tilemap: the centre of (13, 4) is (112, 48); pick finds (13, 4)", "tilemap: ready"}},
+    {"git", {"git: ls-files: note.txt", "git: ready"}},
 };
 
 // Colour channels of a capture are compared within this distance.

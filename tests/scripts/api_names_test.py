@@ -43,6 +43,7 @@ const luaL_Reg kCryptFunctions[] = {
     "src/modules/RemoteDebugClient.cpp": "const luaL_Reg kDebuggerFunctions[] = {{\"index\", Index}};\n",
     "src/modules/Profiler.cpp": "const luaL_Reg kProfilerFunctions[] = {{\"start\", Start}, {nullptr, nullptr}};\n",
     "src/modules/Snapshot.cpp": "const luaL_Reg kSnapshotFunctions[] = {{\"snapshot\", Snapshot}, {nullptr, nullptr}};\n",
+    "src/net/GitModule.cpp": "const luaL_Reg kGitFunctions[] = {{\"state\", State}, {nullptr, nullptr}};\n",
     "src/display/Widget_bind.cpp": '''
 const Member<Widget> kMembers[] = {
     {"size", [](lua_State* L, Widget& w) { lua_pushinteger(L, w.size); },
@@ -62,6 +63,7 @@ REFERENCE = {
     "remotedebug.md": "### `start`\n\nStarts.\n\n### `index`\n\nIndexes.\n",
     "profiler.md": "### `start`\n\nStarts.\n",
     "snapshot.md": "### `snapshot`\n\nWalks.\n",
+    "git.md": "### `state`\n\nThe state.\n",
     "sproto.core.md": "No functions here.\n",
     "Widget.md": "## Members\n\n### `size`\n\nIts size.\n\n### `paint`\n\nPaints.\n",
 }
@@ -112,7 +114,7 @@ class ReferenceCheck(unittest.TestCase):
             self.assertEqual(result.stdout.split("\n"), [
                 "gcore\tWidget", "gcore\tGetTime", "gcore\trandom", "crypt\tsha1", "cmsgpack\tpack", "eris\tpersist",
                 "lpeg\tmatch", "map\tpathfind", "lsocket\tconnect", "lsocket\trecv", "remotedebug\tstart",
-                "remotedebug\tindex", "profiler\tstart", "snapshot\tsnapshot",
+                "remotedebug\tindex", "profiler\tstart", "snapshot\tsnapshot", "git\tstate",
                 "Widget\tsize", "Widget\tpaint", ""])
 
     def test_a_complete_reference_passes(self):

@@ -1,0 +1,115 @@
+// The git console beside the git command line on the same repositories:
+// staging 10,000 files, committing them, listing and refreshing the index and
+// writing its tree. Each side works on its own copy of one repository, made
+// once, so both start from the same files and the same index. Milliseconds,
+// the best of three runs.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/GitConsole.h"
+#include "net/GitWorker.h"
+
+namespace {
+
+constexpr int kFiles = 10000;
+constexpr int kRuns = 3;
+
+using Clock = std::chrono::steady_clock;
+
+bool Shell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The console command on this thread; false (with its output printed) when it
+// reported an error.
+bool Console(const std::string& repository, std::vector<std::string> args) {
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
+  GCore::RunGitConsoleCommand(repository.c_str(), static_cast<int>(args.size()), argv.data());
+  const std::string output = GCore::TakeGitOutput();
+  const bool failed = output.find("\n0") != std::string::npos || output.rfind('0', 0) == 0;
+  if (failed) std::printf("  console %s: %s", args[0].c_str(), output.c_str());
+  return !failed;
+}
+
+// Best time of kRuns: prepare (not timed), then the step.
+double BestMs(const std::function<void()>& prepare, const std::function<bool()>& step) {
+  double best = 1e30;
+  for (int run = 0; run < kRuns; ++run) {
+    prepare();
+    const Clock::time_point start = Clock::now();
+    if (!step()) return -1;
+    best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  return best;
+}
+
+struct Row {
+  const char* what;
+  // Prepares both copies before each timed run.
+  std::string prepare;
+  std::vector<std::string> console;
+  std::string cli;
+};
+
+}  // namespace
+
+int main() {
+  char pattern[] = "/tmp/quarvelin-git-bench-XXXXXX";
+  const std::filesystem::path folder = mkdtemp(pattern);
+  setenv("HOME", folder.c_str(), 1);
+  setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
+  setenv("GIT_AUTHOR_NAME", "Bench", 1);
+  setenv("GIT_AUTHOR_EMAIL", "bench@example.org", 1);
+  setenv("GIT_COMMITTER_NAME", "Bench", 1);
+  setenv("GIT_COMMITTER_EMAIL", "bench@example.org", 1);
+
+  const std::filesystem::path source = folder / "source";
+  std::filesystem::create_directories(source);
+  for (int i = 0; i < kFiles; ++i) {
+    const std::filesystem::path file = source / ("dir" + std::to_string(i / 100)) / ("file" + std::to_string(i) + ".txt");
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << "content of file " << i << "\n";
+  }
+  if (!Shell("git init -q " + source.string())) return 1;
+  const std::string console = (folder / "console").string();
+  const std::string cli = (folder / "cli").string();
+  // Both copies start from the source repository as it stands then.
+  const std::string copies = "rm -rf " + console + " " + cli + " && cp -a " + source.string() + " " + console +
+                             " && cp -a " + source.string() + " " + cli;
+  const std::string staged = "git -C " + source.string() + " add -A";
+  const std::string unborn = "git -C " + console + " update-ref -d HEAD; git -C " + cli + " update-ref -d HEAD";
+
+  std::printf("git console and git command line, %d files, best of %d runs (ms)\n", kFiles, kRuns);
+  const Row rows[] = {
+      {"add (10,000 new files)", copies, {"add", console + "/"}, "git -C " + cli + " add -A"},
+      {"commit (10,000 files)", staged + " && " + copies, {"commit", "-m", "all"}, "git -C " + cli + " commit -q -m all"},
+      {"commit (again, objects known)", unborn, {"commit", "-m", "again"}, "git -C " + cli + " commit -q -m again"},
+      {"ls-files", "", {"ls-files"}, "git -C " + cli + " ls-files > /dev/null"},
+      {"update-index --refresh", "", {"update-index", "--refresh"}, "git -C " + cli + " update-index -q --refresh"},
+      {"write-tree", "", {"write-tree"}, "git -C " + cli + " write-tree > /dev/null"},
+  };
+  for (const Row& row : rows) {
+    bool prepared = true;
+    auto prepare = [&] { prepared = prepared && (row.prepare.empty() || Shell(row.prepare)); };
+    const double ours = BestMs(prepare, [&] { return Console(console, row.console); });
+    const double theirs = BestMs(prepare, [&] { return Shell(row.cli); });
+    if (!prepared) std::printf("  preparing %s failed\n", row.what);
+    std::printf("%-32s console %9.1f   git %9.1f\n", row.what, ours, theirs);
+  }
+  std::printf("status: not in this console yet\n");
+  std::filesystem::remove_all(folder);
+  return 0;
+}

@@ -1,0 +1,3 @@
+local g = require("gcore.c")
+
+g.SetWinName("quarvelin example: git")

@@ -1,0 +1,182 @@
+// The console's "write-tree" and "commit": trees and commits from the index.
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net/GitConsole.h"
+
+namespace GCore {
+
+namespace {
+
+// The entry's path below the prefix folder, or null when the entry is not
+// below it. "docs" holds docs/a.txt (as a.txt) but not docs2/b.txt.
+const char* PathBelow(const char* path, const std::string& prefix) {
+  if (std::strncmp(path, prefix.c_str(), prefix.size()) != 0) return nullptr;
+  const char* rest = path + prefix.size();
+  if (prefix.back() != '/') {
+    if (*rest != '/') return nullptr;
+    ++rest;
+  }
+  return *rest ? rest : nullptr;
+}
+
+// A copy of the entries below the prefix, with their paths shortened.
+GitPtr<git_index> SubtreeIndex(git_index* index, const std::string& prefix) {
+  git_index* raw = nullptr;
+  if (git_index_new(&raw) < 0) return nullptr;
+  GitPtr<git_index> subtree(raw);
+  const size_t count = git_index_entrycount(index);
+  for (size_t i = 0; i < count; ++i) {
+    git_index_entry entry = *git_index_get_byindex(index, i);
+    entry.path = PathBelow(entry.path, prefix);
+    if (entry.path && git_index_add(subtree.get(), &entry) < 0) return nullptr;
+  }
+  return subtree;
+}
+
+// The first entry whose object is not in the repository, or null. Submodule
+// entries name commits of other repositories and are not looked for.
+const git_index_entry* FirstMissingObject(git_repository* repository, git_index* index) {
+  git_odb* raw = nullptr;
+  if (git_repository_odb(&raw, repository) < 0) return nullptr;
+  const GitPtr<git_odb> odb(raw);
+  const size_t count = git_index_entrycount(index);
+  for (size_t i = 0; i < count; ++i) {
+    const git_index_entry* entry = git_index_get_byindex(index, i);
+    if (entry->mode != GIT_FILEMODE_COMMIT && !git_odb_exists(odb.get(), &entry->id)) return entry;
+  }
+  return nullptr;
+}
+
+int CollectId(const git_oid* id, void* payload) {
+  static_cast<std::vector<git_oid>*>(payload)->push_back(*id);
+  return 0;
+}
+
+// The parents of a commit on HEAD: HEAD's commit and the heads of a merge in
+// progress; none on an unborn branch. False when one cannot be read.
+bool CommitParents(git_repository* repository, std::vector<GitPtr<git_commit>>& parents, size_t& mergeHeads) {
+  git_oid head;
+  const int resolved = git_reference_name_to_id(&head, repository, "HEAD");
+  if (resolved == GIT_ENOTFOUND || resolved == GIT_EUNBORNBRANCH) return true;
+  if (resolved < 0) return false;
+  std::vector<git_oid> ids = {head};
+  const int merging = git_repository_mergehead_foreach(repository, CollectId, &ids);
+  if (merging < 0 && merging != GIT_ENOTFOUND) return false;
+  mergeHeads = ids.size() - 1;
+  for (const git_oid& id : ids) {
+    git_commit* raw = nullptr;
+    if (git_commit_lookup(&raw, repository, &id) < 0) return false;
+    parents.emplace_back(raw);
+  }
+  return true;
+}
+
+// A committed merge is over: its heads must not become parents of the next
+// commit as well.
+void EndMerge(git_repository* repository) {
+  const std::string folder = git_repository_path(repository);
+  for (const char* name : {"MERGE_HEAD", "MERGE_MSG", "MERGE_MODE"}) unlink((folder + name).c_str());
+}
+
+}  // namespace
+
+int GitWriteTree(git_repository* repository, int argc, const char* const* argv) {
+  bool missingOk = false;
+  std::string prefix;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--missing-ok") == 0) {
+      missingOk = true;
+    } else if (const char* value = GitOptionValue("--prefix", argc, argv, &i)) {
+      prefix = value;
+    } else {
+      GitPrintErr(stderr, "Unknown option \"%s\"\n", argv[i]);
+      return 1;
+    }
+  }
+
+  git_index* raw = nullptr;
+  if (git_repository_index(&raw, repository) < 0) return GitLibraryFailure();
+  const GitPtr<git_index> index(raw);
+  GitPtr<git_index> subtree;
+  if (!prefix.empty() && !(subtree = SubtreeIndex(index.get(), prefix))) return GitLibraryFailure();
+  git_index* source = subtree ? subtree.get() : index.get();
+
+  if (!missingOk) {
+    if (const git_index_entry* missing = FirstMissingObject(repository, source)) {
+      char id[GIT_OID_HEXSZ + 1];
+      git_oid_tostr(id, sizeof id, &missing->id);
+      GitPrintOut("error: invalid object %06o %s for '%s'\n", missing->mode, id, missing->path);
+      GitPrintOut("fatal: git-write-tree: error building trees\n");
+      return 1;
+    }
+  }
+  // The library refuses a tree that names a missing object unless its strict
+  // checks are off; only the console writes trees, one command at a time.
+  if (missingOk) git_libgit2_opts(GIT_OPT_ENABLE_STRICT_OBJECT_CREATION, 0);
+  git_oid tree;
+  const int written = git_index_write_tree_to(&tree, source, repository);
+  if (missingOk) git_libgit2_opts(GIT_OPT_ENABLE_STRICT_OBJECT_CREATION, 1);
+  if (written < 0) return GitLibraryFailure();
+  char id[GIT_OID_HEXSZ + 1];
+  GitPrintOut("%s\n", git_oid_tostr(id, sizeof id, &tree));
+  return 0;
+}
+
+int GitCommit(git_repository* repository, int argc, const char* const* argv) {
+  const char* message = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-m") == 0) {
+      if (i + 1 >= argc) {
+        GitPrintErr(stderr, "Option -m misses argument\n");
+        return 1;
+      }
+      message = argv[++i];
+    } else if (argv[i][0] == '-') {
+      GitPrintErr(stderr, "Unknown option \"%s\"\n", argv[i]);
+      return 1;
+    }
+  }
+  if (!message) {
+    GitPrintErr(stderr, "A commit message is required (-m option)!\n");
+    return 1;
+  }
+
+  std::vector<GitPtr<git_commit>> parents;
+  size_t mergeHeads = 0;
+  if (!CommitParents(repository, parents, mergeHeads)) return GitLibraryFailure();
+  git_signature* rawAuthor = nullptr;
+  if (GitAuthorSignature(&rawAuthor, repository) < 0) return GitLibraryFailure();
+  const GitPtr<git_signature> author(rawAuthor);
+  git_signature* rawCommitter = nullptr;
+  if (GitCommitterSignature(&rawCommitter, repository) < 0) return GitLibraryFailure();
+  const GitPtr<git_signature> committer(rawCommitter);
+
+  git_index* rawIndex = nullptr;
+  if (git_repository_index(&rawIndex, repository) < 0) return GitLibraryFailure();
+  const GitPtr<git_index> index(rawIndex);
+  if (git_index_entrycount(index.get()) == 0) {
+    GitPrintErr(stderr, "Nothing to commit!\n");
+    return 1;
+  }
+  git_oid treeId;
+  git_tree* rawTree = nullptr;
+  if (git_index_write_tree(&treeId, index.get()) < 0 || git_tree_lookup(&rawTree, repository, &treeId) < 0) {
+    return GitLibraryFailure();
+  }
+  const GitPtr<git_tree> tree(rawTree);
+  std::vector<const git_commit*> parentList;
+  for (const GitPtr<git_commit>& parent : parents) parentList.push_back(parent.get());
+  git_oid commit;
+  if (git_commit_create(&commit, repository, "HEAD", author.get(), committer.get(), nullptr, message, tree.get(),
+                        parentList.size(), parentList.data()) < 0) {
+    return GitLibraryFailure();
+  }
+  if (mergeHeads > 0) EndMerge(repository);
+  return 0;
+}
+
+}  // namespace GCore

@@ -1,0 +1,168 @@
+// The console's "update-index": index entries from the working folder's files,
+// and from entry lines on the standard input (--index-info).
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net/GitConsole.h"
+#include "net/GitText.h"
+
+namespace GCore {
+
+namespace {
+
+struct UpdateOptions {
+  bool add = false;      // paths not yet in the index may be added
+  bool remove = false;   // paths missing from the working folder leave the index
+  bool replace = false;  // a path may replace entries that stand in its way
+  bool indexInfo = false;
+  bool refresh = false;
+};
+
+struct OptionFlag {
+  const char* name;
+  bool UpdateOptions::*flag;
+};
+constexpr OptionFlag kOptions[] = {
+    {"--add", &UpdateOptions::add},         {"--remove", &UpdateOptions::remove},
+    {"--replace", &UpdateOptions::replace}, {"--index-info", &UpdateOptions::indexInfo},
+    {"--refresh", &UpdateOptions::refresh},
+};
+
+bool SetOption(const char* argument, UpdateOptions& options) {
+  for (const OptionFlag& option : kOptions) {
+    if (std::strcmp(argument, option.name) == 0) {
+      options.*option.flag = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+int Unprocessable(const char* error, const char* path) {
+  GitPrintOut(error, path);
+  GitPrintOut("fatal: Unable to process path %s\n", path);
+  return 1;
+}
+
+bool RefreshAll(git_index* index) {
+  std::vector<std::string> paths;
+  const size_t count = git_index_entrycount(index);
+  for (size_t i = 0; i < count; ++i) paths.emplace_back(git_index_get_byindex(index, i)->path);
+  for (const std::string& path : paths) {
+    if (git_index_add_bypath(index, path.c_str()) < 0) return false;
+  }
+  return true;
+}
+
+// Files are tested in the working folder, where the library reads them, not
+// in the process's current folder.
+int UpdatePath(git_index* index, const char* workdir, const char* path, const UpdateOptions& options) {
+  size_t position = 0;
+  const bool inIndex = git_index_find(&position, index, path) == 0;
+  struct stat status;
+  const std::string file = workdir ? std::string(workdir) + path : std::string(path);
+  const bool present = stat(file.c_str(), &status) == 0;
+
+  if (!inIndex && !options.add) {
+    return Unprocessable("error: %s: cannot add to the index - missing --add option?\n", path);
+  }
+  if (!present) {
+    if (!options.remove) return Unprocessable("error: %s: does not exists and --remove not passed\n", path);
+    // A path that is in neither place has nothing to remove.
+    if (inIndex && git_index_remove(index, path, 0) < 0) return GitLibraryFailure();
+    return 0;
+  }
+  if (!S_ISDIR(status.st_mode) && git_index_find_prefix(&position, index, (std::string(path) + "/").c_str()) == 0) {
+    if (!options.replace) {
+      GitPrintErr(stderr, "File %s is contained as a directory in the index!\n", path);
+      return 1;
+    }
+    if (git_index_remove_directory(index, path, 0) < 0) return GitLibraryFailure();
+  }
+  for (const char* slash = std::strchr(path, '/'); slash; slash = std::strchr(slash + 1, '/')) {
+    const std::string leading(path, slash);
+    if (!git_index_get_bypath(index, leading.c_str(), 0)) continue;
+    if (!options.replace) {
+      GitPrintErr(stderr, "The path %s extends a file in the index!\n", path);
+      return 1;
+    }
+    if (git_index_remove(index, leading.c_str(), 0) < 0) return GitLibraryFailure();
+  }
+  if (git_index_add_bypath(index, path) < 0) return GitLibraryFailure();
+  return 0;
+}
+
+int AddIndexInfoLine(git_index* index, std::string_view text) {
+  IndexInfoLine line;
+  if (!ParseIndexInfoLine(text, line)) return 0;
+  git_index_entry entry = {};
+  if (line.id.size() != GIT_OID_HEXSZ || git_oid_fromstrn(&entry.id, line.id.data(), line.id.size()) < 0) {
+    GitPrintErr(stderr, "Invalid OID format!\n");
+    return 1;
+  }
+  const std::string path(line.path);
+  entry.mode = line.mode;
+  entry.path = path.c_str();
+  GIT_INDEX_ENTRY_STAGE_SET(&entry, line.stage);
+  if (git_index_add(index, &entry) < 0) return GitLibraryFailure();
+  return 0;
+}
+
+// Entry lines come from the standard input only while it has data at hand:
+// its end, or nothing to read at once, ends the list. The worker never waits
+// on a console nobody types into.
+int ReadIndexInfo(git_index* index) {
+  std::string pending;
+  char chunk[4096];
+  for (;;) {
+    pollfd input = {STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, 0) <= 0 || !(input.revents & POLLIN)) break;
+    const ssize_t count = read(STDIN_FILENO, chunk, sizeof chunk);
+    if (count <= 0) break;
+    pending.append(chunk, static_cast<size_t>(count));
+    for (size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+      if (AddIndexInfoLine(index, std::string_view(pending).substr(0, end + 1)) != 0) return 1;
+      pending.erase(0, end + 1);
+    }
+  }
+  return AddIndexInfoLine(index, pending);
+}
+
+}  // namespace
+
+int GitUpdateIndex(git_repository* repository, int argc, const char* const* argv) {
+  UpdateOptions options;
+  int first = 1;
+  for (; first < argc; ++first) {
+    const char* argument = argv[first];
+    if (SetOption(argument, options)) continue;
+    if (std::strcmp(argument, "--") == 0) {
+      ++first;
+      break;
+    }
+    if (argument[0] == '-') {
+      GitPrintErr(stderr, "Unsupported option \"%s\"!\n", argument);
+      return 1;
+    }
+    break;
+  }
+
+  git_index* raw = nullptr;
+  if (git_repository_index(&raw, repository) < 0) return GitLibraryFailure();
+  const GitPtr<git_index> index(raw);
+  if (options.refresh && !RefreshAll(index.get())) return GitLibraryFailure();
+  const char* workdir = git_repository_workdir(repository);
+  for (int i = first; i < argc; ++i) {
+    if (UpdatePath(index.get(), workdir, argv[i], options) != 0) return 1;
+  }
+  if (options.indexInfo && ReadIndexInfo(index.get()) != 0) return 1;
+  if (git_index_write(index.get()) < 0) return GitLibraryFailure();
+  return 0;
+}
+
+}  // namespace GCore

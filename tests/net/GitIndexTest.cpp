@@ -1,0 +1,229 @@
+// The index commands from scripts: add, rm, update-index, read-tree, ls-files
+// and checkout-index, checked with the git command line.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "GitScriptFixture.h"
+
+namespace {
+
+using GitIndex = GitScriptTest;
+
+// Replaces the process's standard input for the life of the holder.
+class StandardInput {
+ public:
+  explicit StandardInput(int fd) : saved_(dup(STDIN_FILENO)) { dup2(fd, STDIN_FILENO); }
+  ~StandardInput() {
+    dup2(saved_, STDIN_FILENO);
+    close(saved_);
+  }
+  StandardInput(const StandardInput&) = delete;
+  StandardInput& operator=(const StandardInput&) = delete;
+
+ private:
+  int saved_;
+};
+
+TEST_F(GitIndex, AddOfTheWorkingFolderStagesEveryTopLevelEntryTheIgnoreRulesKeep) {
+  const std::string repo = Box().Path(Named("repo"));
+  Box().Sh("git init -q " + repo);
+  Box().Write(Named("repo") + "/.gitignore", "*.log\nbuild/\n");
+  Box().Write(Named("repo") + "/a.txt", "a\n");
+  Box().Write(Named("repo") + "/docs/b.txt", "b\n");
+  Box().Write(Named("repo") + "/x.log", "ignored\n");
+  Box().Write(Named("repo") + "/build/out.bin", "ignored\n");
+  EXPECT_EQ(Git({repo, "add", repo}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " ls-files"), ".gitignore\na.txt\ndocs/b.txt\n");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "A  .gitignore\nA  a.txt\nA  docs/b.txt\n");
+}
+
+TEST_F(GitIndex, AddOfAFolderStagesOnlyThatFolder) {
+  const std::string repo = Box().Path(Named("repo"));
+  Box().Sh("git init -q " + repo);
+  Box().Write(Named("repo") + "/docs/b.txt", "b\n");
+  Box().Write(Named("repo") + "/docs/deep/c.txt", "c\n");
+  Box().Write(Named("repo") + "/other.txt", "o\n");
+  EXPECT_EQ(Git({repo, "add", repo + "/docs/"}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "A  docs/b.txt\nA  docs/deep/c.txt\n?? other.txt\n");
+  // A file named alone is a specification ending in '/', which the library
+  // matches against the file's own path.
+  EXPECT_EQ(Git({repo, "add", repo + "/other.txt"}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain --untracked-files=no"),
+            "A  docs/b.txt\nA  docs/deep/c.txt\nA  other.txt\n");
+}
+
+TEST_F(GitIndex, AddRefusesPathsOutsideOptionsAndBareRepositories) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  EXPECT_EQ(Git({repo, "add", "/elsewhere"}), "0/elsewhere/ is outside the Git repository\n");
+  EXPECT_EQ(Git({repo, "add", "docs"}), "0docs/ is outside the Git repository\n");
+  EXPECT_EQ(Git({repo, "add", "-A"}), "0Unknown option \"-A\"\n");
+  EXPECT_EQ(Git({repo, "add"}), "0USAGE: add <paths>\n");
+  const std::string bare = Box().Path(Named("bare"));
+  Box().Sh("git init -q --bare " + bare);
+  EXPECT_EQ(Git({bare, "add", bare}), "0Couldn't determine workdir!\n");
+}
+
+TEST_F(GitIndex, RmRemovesMatchingEntriesFromTheIndexOnly) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  Box().Write(Named("repo") + "/docs/b.txt", "b\n");
+  Box().Sh("git -C " + repo + " add docs && git -C " + repo + " commit -q -m docs");
+  EXPECT_EQ(Git({repo, "rm", "docs"}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "D  docs/b.txt\n?? docs/\n");
+  EXPECT_EQ(Box().Read(Named("repo") + "/docs/b.txt"), "b\n");
+  EXPECT_EQ(Git({repo, "rm"}), "0USAGE: rm <paths>\n");
+}
+
+TEST_F(GitIndex, UpdateIndexStagesChangesAndNeedsAddAndRemoveForNewAndMissingFiles) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  const std::string at = Named("repo") + "/";
+  Box().Write(at + "a.txt", "changed\n");
+  Box().Write(at + "new.txt", "new\n");
+  // The files are found in the working folder, not in the process's folder.
+  EXPECT_EQ(Git({repo, "update-index", "a.txt"}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "M  a.txt\n?? new.txt\n");
+
+  EXPECT_EQ(Git({repo, "update-index", "new.txt"}),
+            "1error: new.txt: cannot add to the index - missing --add option?\n"
+            "1fatal: Unable to process path new.txt\n");
+  EXPECT_EQ(Git({repo, "update-index", "--add", "new.txt"}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "M  a.txt\nA  new.txt\n");
+
+  unlink(Box().Path(at + "a.txt").c_str());
+  EXPECT_EQ(Git({repo, "update-index", "a.txt"}),
+            "1error: a.txt: does not exists and --remove not passed\n1fatal: Unable to process path a.txt\n");
+  EXPECT_EQ(Git({repo, "update-index", "--remove", "--", "a.txt"}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "D  a.txt\nA  new.txt\n");
+
+  EXPECT_EQ(Git({repo, "update-index", "--bogus", "a.txt"}), "0Unsupported option \"--bogus\"!\n");
+}
+
+TEST_F(GitIndex, UpdateIndexReplacesEntriesInTheWayOnlyWithReplace) {
+  const std::string repo = Box().Path(Named("repo"));
+  const std::string at = Named("repo") + "/";
+  Box().Sh("git init -q " + repo);
+  Box().Write(at + "d/x.txt", "x\n");
+  Box().Write(at + "f", "file\n");
+  Box().Sh("git -C " + repo + " add . && git -C " + repo + " commit -q -m tree");
+  Box().Sh("rm -r " + repo + "/d " + repo + "/f");
+  Box().Write(at + "d", "now a file\n");
+  Box().Write(at + "f/y.txt", "now a folder\n");
+
+  EXPECT_EQ(Git({repo, "update-index", "--add", "d"}), "0File d is contained as a directory in the index!\n");
+  EXPECT_EQ(Git({repo, "update-index", "--add", "f/y.txt"}), "0The path f/y.txt extends a file in the index!\n");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " ls-files"), "d/x.txt\nf\n");
+  EXPECT_EQ(Git({repo, "update-index", "--add", "--replace", "d", "f/y.txt"}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " ls-files"), "d\nf/y.txt\n");
+}
+
+TEST_F(GitIndex, UpdateIndexRefreshAddsEveryEntryAgain) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  Box().Write(Named("repo") + "/a.txt", "edited\n");
+  EXPECT_EQ(Git({repo, "update-index", "--refresh"}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "M  a.txt\n");
+}
+
+TEST_F(GitIndex, UpdateIndexReadsIndexInfoLinesFromTheStandardInput) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  const std::string blob = Box().Sh("printf 'info\\n' | git -C " + repo + " hash-object -w --stdin").substr(0, 40);
+  const std::string lines = "100644 " + blob + "\tinfo.txt\n" +                 // git's first layout
+                            "100644 blob " + blob + "\ttyped.txt\n" +          // with the type
+                            "100755 " + blob + " 0\tstaged.sh\n" +             // as ls-files --stage prints
+                            "\n100644 " + blob + "\tlast.txt";                 // no line end at the end
+  Box().Write(Named("lines"), lines);
+  const int fd = open(Box().Path(Named("lines")).c_str(), O_RDONLY);
+  {
+    StandardInput input(fd);
+    EXPECT_EQ(Git({repo, "update-index", "--index-info"}), "");
+  }
+  close(fd);
+  EXPECT_EQ(Box().Sh("git -C " + repo + " ls-files -s info.txt last.txt staged.sh typed.txt"),
+            "100644 " + blob + " 0\tinfo.txt\n100644 " + blob + " 0\tlast.txt\n100755 " + blob +
+                " 0\tstaged.sh\n100644 " + blob + " 0\ttyped.txt\n");
+}
+
+TEST_F(GitIndex, UpdateIndexRefusesABadIdAndWritesNothing) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  const std::string before = Box().Sh("git -C " + repo + " ls-files -s");
+  Box().Write(Named("lines"), "100644 " + std::string(39, 'a') + "z\tbad.txt\n");
+  const int fd = open(Box().Path(Named("lines")).c_str(), O_RDONLY);
+  {
+    StandardInput input(fd);
+    EXPECT_EQ(Git({repo, "update-index", "--index-info"}), "0Invalid OID format!\n");
+  }
+  close(fd);
+  EXPECT_EQ(Box().Sh("git -C " + repo + " ls-files -s"), before);
+}
+
+// A console nobody types into, or a pipe that stays open without data, ends
+// the list instead of holding the worker for ever.
+TEST_F(GitIndex, UpdateIndexDoesNotWaitForAStandardInputWithoutData) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  {
+    StandardInput input(pipeEnds[0]);
+    EXPECT_EQ(Git({repo, "update-index", "--index-info"}), "");
+  }
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
+  const int devNull = open("/dev/null", O_RDONLY);
+  {
+    StandardInput input(devNull);
+    EXPECT_EQ(Git({repo, "update-index", "--index-info"}), "");
+  }
+  close(devNull);
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "");
+}
+
+TEST_F(GitIndex, ReadTreeReplacesTheIndexByATree) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  const std::string tree = Box().Sh("git -C " + repo + " rev-parse HEAD^{tree}").substr(0, 40);
+  Box().Sh("git -C " + repo + " rm -q --cached a.txt");
+  EXPECT_EQ(Git({repo, "read-tree", tree}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "");
+
+  Box().Sh("git -C " + repo + " rm -q --cached a.txt");
+  // An option is reported and the command goes on.
+  EXPECT_EQ(Git({repo, "read-tree", "-m", tree}), "0Unknown option \"-m\"\n");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "");
+
+  EXPECT_EQ(Git({repo, "read-tree"}), "0USAGE: read-tree <treeish>\n");
+  EXPECT_EQ(Git({repo, "read-tree", "-m"}), "0Unknown option \"-m\"\n0No tree-ish given\n");
+  EXPECT_EQ(Git({repo, "read-tree", "HEAD"}).substr(0, 14), "0libgit error ");
+}
+
+TEST_F(GitIndex, LsFilesListsMatchingEntriesInPathOrder) {
+  const std::string repo = Box().Path(Named("repo"));
+  const std::string at = Named("repo") + "/";
+  Box().Sh("git init -q " + repo);
+  for (const char* path : {"docs/a.txt", "docs2/b.txt", "dox.txt", "tab\there.txt", "caf\xc3\xa9.txt"}) {
+    Box().Write(at + path, "x\n");
+  }
+  Box().Sh("git -C " + repo + " add .");
+  const std::string id = Box().Sh("git -C " + repo + " rev-parse :docs/a.txt").substr(0, 40);
+
+  EXPECT_EQ(Git({repo, "ls-files", "docs"}), "1docs/a.txt\n");
+  EXPECT_EQ(Git({repo, "ls-files", "do*"}), "1docs/a.txt\n1docs2/b.txt\n1dox.txt\n");
+  EXPECT_EQ(Git({repo, "ls-files"}),
+            "1\"caf\\303\\251.txt\"\n1docs/a.txt\n1docs2/b.txt\n1dox.txt\n1\"tab\\there.txt\"\n");
+  EXPECT_EQ(Git({repo, "ls-files", "--stage", "docs"}), "1100644 " + id + " 0\tdocs/a.txt\n");
+  EXPECT_EQ(Git({repo, "ls-files", "-s", "--cached", "docs"}), "1docs/a.txt\n");
+  EXPECT_EQ(Git({repo, "ls-files", "-o"}), "0Unknown option -o!\n");
+}
+
+TEST_F(GitIndex, CheckoutIndexForcesTheIndexOntoTheWorkingFolder) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  const std::string at = Named("repo") + "/";
+  Box().Write(at + "a.txt", "local change\n");
+  Box().Write(at + "untracked.txt", "u\n");
+  EXPECT_EQ(Git({repo, "checkout-index", "--all"}), "");
+  EXPECT_EQ(Box().Read(at + "a.txt"), "alpha\n");
+  EXPECT_FALSE(Box().Exists(at + "untracked.txt"));
+  EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "");
+
+  EXPECT_EQ(Git({repo, "checkout-index"}), "0Only --all is supported for now!\n");
+  EXPECT_EQ(Git({repo, "checkout-index", "--all", "a.txt"}), "0File arguments not supported!\n");
+  EXPECT_EQ(Git({repo, "checkout-index", "-f"}), "0Unknown option \"-f\"\n");
+}
+
+}  // namespace
