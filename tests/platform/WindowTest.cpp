@@ -8,6 +8,7 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -182,8 +183,10 @@ TEST_F(WindowOnXvfb, WindowGetsAClientAreaAndACurrentContext) {
 
 // Input made by xdotool through the X server while the loop runs (or before,
 // without a command). The loop ends when every wanted message has arrived, or
-// after many frames without.
+// after half a minute without: a count of frames ran out before a loaded
+// machine had delivered the typing.
 std::vector<G::Message> g_wanted;
+std::chrono::steady_clock::time_point g_giveUpAt;
 const std::vector<std::string>* g_xdotoolCommand = nullptr;
 ToolProcess* g_xdotool = nullptr;
 
@@ -195,7 +198,7 @@ intptr_t RecordUntilWanted(uint32_t message, uintptr_t wParam, intptr_t lParam) 
   if (g_paints++ == 0 && g_xdotool) g_xdotool->Start(*g_xdotoolCommand);
   bool all = true;
   for (const G::Message& m : g_wanted) all = all && Seen(m);
-  if (all || g_paints == 5000) G::PostQuitMessage(0);
+  if (all || std::chrono::steady_clock::now() > g_giveUpAt) G::PostQuitMessage(0);
   SDL_Delay(1);
   return 1;
 }
@@ -206,6 +209,7 @@ std::string PumpWhileRunning(const std::vector<std::string>& command, std::vecto
   g_seen.clear();
   g_paints = 0;
   g_wanted = std::move(wanted);
+  g_giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   ToolProcess xdotool;
   g_xdotool = &xdotool;
   g_xdotoolCommand = &command;
@@ -219,6 +223,7 @@ void PumpUntil(std::vector<G::Message> wanted) {
   g_seen.clear();
   g_paints = 0;
   g_wanted = std::move(wanted);
+  g_giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   G::RunMessageLoop(RecordUntilWanted);
 }
 
