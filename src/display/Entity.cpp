@@ -78,6 +78,8 @@ void Entity::CallComponents(lua_State* L, const char* method, bool recursive, in
 bool Entity::HandleEvent(const char* eventName, DisplayObject* target, const char* arg) {
   lua_State* L = state;
   if (!L || !target) return false;
+  // Events climb every level of the tree, most of which have no listener.
+  if (!HasComponents(L)) return false;
   const int top = lua_gettop(L);
   if (!PushScriptObject(L, target)) return false;
   SelectOwnerProject(L);

@@ -63,6 +63,24 @@ TEST_F(EventTest, TheStopFlagEndsTheBubbling) {
   GCore::g_settings.eventStop = false;
 }
 
+// Entities without components pass events on; a listener given or taken
+// during a dispatch counts for the levels the event has not reached yet.
+TEST_F(EventTest, SilentLevelsPassEventsOnAndListenersChangeDuringDispatch) {
+  MakeChain();
+  Run("b.c_r = nil; c.c_r = nil");
+  EXPECT_EQ(Dispatch(c, "x"), "a:ping(x)") << "heard above two silent levels";
+
+  Run("c.c_r = setmetatable({}, {ping = function() log[#log + 1] = 'c'; b.c_new = Recorder('b') end})");
+  EXPECT_EQ(Dispatch(c), "c b:ping a:ping") << "a listener given to a silent parent hears it";
+  Run("b.c_new = nil\n"
+      "getmetatable(c.c_r).ping = function() log[#log + 1] = 'c'; a.c_r = nil end");
+  EXPECT_EQ(Dispatch(c), "c") << "a listener taken away hears nothing";
+  Run("getmetatable(c.c_r).ping = function() log[#log + 1] = 'c'; stop() end\n"
+      "a.c_r = Recorder('a')");
+  EXPECT_EQ(Dispatch(c), "c") << "a stop holds across a silent parent";
+  EXPECT_FALSE(GCore::g_settings.eventStop);
+}
+
 TEST_F(EventTest, AHandlerMayRemoveTheObjectItRunsOn) {
   MakeChain();
   Run("getmetatable(c.c_r).ping = function() log[#log + 1] = 'c leaves'; b[1] = nil end\n"
