@@ -158,6 +158,10 @@ void DisplayObject::Invalidate(bool transform) {
   }
 }
 
+void DisplayObject::InvalidateSubtree(bool transform) {
+  dirty |= transform ? kDirtyTransform | kDirtyBounds : kDirtyColour;
+}
+
 void DisplayObject::GetOwnerEntity(Retained<Entity>& out) {
   out.Reset();
   if (parent) parent->GetOwnerEntity(out);

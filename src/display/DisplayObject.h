@@ -67,6 +67,10 @@ class DisplayObject : public Object {
   // true: transform dirty here, bounds dirty here and up the tree (the
   // topmost ancestor excepted); false: colour dirty here.
   virtual void Invalidate(bool transform);
+  // What Invalidate does here, for an object whose ancestors are marked
+  // already: its own dirty bits (bounds too when transform) and those of
+  // everything below it.
+  virtual void InvalidateSubtree(bool transform);
   // The nearest entity above that was made from a template, or none.
   virtual void GetOwnerEntity(Retained<Entity>& out);
   // Per-frame step; the base advances the key tracks while visible.

@@ -61,6 +61,20 @@ void DisplayObjectContainer::SortChildren() {
             });
 }
 
+// The children are in order already, so the slot is where sorting after an
+// insertion at `at` would move the child: `at` itself when its depth fits
+// there, else the near end of the run of its depth.
+size_t DisplayObjectContainer::OrderedSlot(size_t at, int32_t childDepth) const {
+  const auto first = std::lower_bound(
+      children.begin(), children.end(), childDepth,
+      [](const Retained<DisplayObject>& child, int32_t d) { return child->depth < d; });
+  const auto last = std::upper_bound(
+      first, children.end(), childDepth,
+      [](int32_t d, const Retained<DisplayObject>& child) { return d < child->depth; });
+  return std::clamp(at, static_cast<size_t>(first - children.begin()),
+                    static_cast<size_t>(last - children.begin()));
+}
+
 void DisplayObjectContainer::AddChild(DisplayObject* child, int32_t childTag) {
   if (!child) return;
   InsertChildAt(child, NumChildren(), child->depth);
@@ -81,8 +95,7 @@ void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, 
   if (child->parent) child->parent->RemoveChild(child);
   if (!StillAdoptable(child)) return;
   const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), children.size());
-  children.insert(children.begin() + static_cast<std::ptrdiff_t>(at), hold);
-  SortChildren();
+  children.insert(children.begin() + static_cast<std::ptrdiff_t>(OrderedSlot(at, childDepth)), hold);
 
   // Linked before "start": a listed child without its link would let a
   // handler put this container under it, a loop no check could see.
@@ -191,7 +204,14 @@ DisplayObject* DisplayObjectContainer::GetClipSource() const {
 
 void DisplayObjectContainer::Invalidate(bool transform) {
   DisplayObject::Invalidate(transform);
-  for (const Retained<DisplayObject>& child : children) child->Invalidate(transform);
+  // The climb above marked every ancestor of the children once: marking them
+  // anew from each child would make a deep subtree cost its depth squared.
+  for (const Retained<DisplayObject>& child : children) child->InvalidateSubtree(transform);
+}
+
+void DisplayObjectContainer::InvalidateSubtree(bool transform) {
+  DisplayObject::InvalidateSubtree(transform);
+  for (const Retained<DisplayObject>& child : children) child->InvalidateSubtree(transform);
 }
 
 void DisplayObjectContainer::Update() {

@@ -35,6 +35,7 @@ class DisplayObjectContainer : public DisplayObject {
   void CopyFrom(DisplayObject* source) override;
   void Draw() override;
   void Invalidate(bool transform) override;
+  void InvalidateSubtree(bool transform) override;
   void Update() override;
 
   // Collects the objects under a stage point into hits: enclosing
@@ -88,6 +89,8 @@ class DisplayObjectContainer : public DisplayObject {
   // After the handlers of an insertion ran: whether the child may still be
   // linked here (no container lists it, and this container is not under it).
   bool StillAdoptable(const DisplayObject* child) const;
+  // Where a child of that depth inserted at `at` belongs in the order.
+  size_t OrderedSlot(size_t at, int32_t childDepth) const;
 };
 
 // Index of the skeleton's slot of that name, -1 when none (or no skeleton).

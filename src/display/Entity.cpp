@@ -43,18 +43,29 @@ void Entity::GetOwnerEntity(Retained<Entity>& out) {
   DisplayObject::GetOwnerEntity(out);
 }
 
+bool Entity::HasComponents(lua_State* L) const {
+  lua_rawgeti(L, LUA_REGISTRYINDEX, componentTable);
+  lua_pushnil(L);
+  const bool any = lua_next(L, -2) != 0;
+  lua_pop(L, any ? 3 : 1);
+  return any;
+}
+
 void Entity::CallComponents(lua_State* L, const char* method, bool recursive, int first,
                             int count) {
   Retained<DisplayObject> hold(this);
   const int top = lua_gettop(L);
   if (count > 0) first = lua_absindex(L, first);
-  lua_rawgeti(L, LUA_REGISTRYINDEX, componentTable);
-  const int n = PushValues(L, -1);
-  for (int i = 1; i <= n; ++i) {
-    lua_rawgeti(L, top + 2, i);
-    CallLuaMethod(L, method, first, count);
+  // Most entities have no components: they get no snapshot to collect.
+  if (HasComponents(L)) {
+    lua_rawgeti(L, LUA_REGISTRYINDEX, componentTable);
+    const int n = PushValues(L, -1);
+    for (int i = 1; i <= n; ++i) {
+      lua_rawgeti(L, top + 2, i);
+      CallLuaMethod(L, method, first, count);
+    }
+    lua_settop(L, top);
   }
-  lua_settop(L, top);
   if (!recursive) return;
   for (int32_t i = 0; i < NumChildren(); ++i) {
     Retained<DisplayObject> child = children[static_cast<size_t>(i)];
@@ -67,6 +78,8 @@ void Entity::CallComponents(lua_State* L, const char* method, bool recursive, in
 bool Entity::HandleEvent(const char* eventName, DisplayObject* target, const char* arg) {
   lua_State* L = state;
   if (!L || !target) return false;
+  // Events climb every level of the tree, most of which have no listener.
+  if (!HasComponents(L)) return false;
   const int top = lua_gettop(L);
   if (!PushScriptObject(L, target)) return false;
   SelectOwnerProject(L);

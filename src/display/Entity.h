@@ -35,6 +35,8 @@ class Entity : public DisplayObjectContainer {
   // absolute index `first` as further arguments; when recursive, then on
   // every entity child in index order, depth first. The stack is kept.
   void CallComponents(lua_State* L, const char* method, bool recursive, int first, int count);
+  // Whether the component table holds anything (in L, the entity's state).
+  bool HasComponents(lua_State* L) const;
   // Attaches the component on top of L's stack (left there): its entry in
   // the global table com_map, then its "init".
   void AttachComponent(lua_State* L);

@@ -1,5 +1,7 @@
 // Containers: child order, refused loops, drawing with masks and clips,
 // bounds, add and remove events under the stage, and copies.
+#include <algorithm>
+
 #include "DisplayFixture.h"
 #include "display/DisplayObjectContainer.h"
 #include "display/Entity.h"
@@ -48,6 +50,60 @@ TEST_F(ContainerTest, ChildrenStaySortedByDepthThenInsertion) {
   EXPECT_EQ(box->GetChildByName("BB"), nullptr);
   EXPECT_EQ(box->GetChildIndex(tagged), 6);
   EXPECT_EQ(box->GetChildIndex(box), -1);
+}
+
+// Insertions go straight to their place: the order must be the one that
+// sorting every child again (by depth, then by position) would give.
+TEST_F(ContainerTest, InsertionsLandWhereASortWouldPutThem) {
+  struct Insert { const char* name; int32_t index; int32_t depth; };
+  const std::vector<std::vector<Insert>> cases = {
+      {{"A", 0, 0}, {"B", 0, 0}, {"C", 9, 0}, {"D", 1, 0}},
+      {{"A", 0, 1}, {"B", 0, -1}, {"C", 0, 1}, {"D", 3, -1}, {"E", 1, 0}, {"F", 2, 0}},
+      {{"A", 0, 2}, {"B", 5, 1}, {"C", -3, 2}, {"D", 0, 1}, {"E", 4, 0}, {"F", 2, 1}},
+      {{"A", 0, 0}, {"B", 1, 0}, {"C", 2, 0}, {"D", 1, 1}, {"E", 0, 1}, {"F", 4, -1}}};
+  for (const auto& inserts : cases) {
+    auto* box = Make<DisplayObjectContainer>();
+    std::vector<std::pair<std::string, int32_t>> model;
+    for (const Insert& insert : inserts) {
+      box->InsertChildAt(Make<DisplayObject>(nullptr, insert.name), insert.index, insert.depth);
+      const size_t at = std::min<size_t>(static_cast<size_t>(std::max(insert.index, 0)), model.size());
+      model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), {insert.name, insert.depth});
+      std::stable_sort(model.begin(), model.end(),
+                       [](const auto& l, const auto& r) { return l.second < r.second; });
+      std::string expected;
+      for (const auto& entry : model) expected += entry.first;
+      ASSERT_EQ(Names(*box), expected) << "after inserting " << insert.name;
+    }
+  }
+}
+
+// Invalidating marks the whole subtree and every ancestor but the topmost,
+// however deep the subtree is.
+TEST_F(ContainerTest, InvalidationMarksTheSubtreeAndTheAncestors) {
+  std::vector<DisplayObjectContainer*> chain;
+  for (int i = 0; i < 5; ++i) {
+    chain.push_back(Make<DisplayObjectContainer>());
+    if (i > 0) chain[i - 1]->AddChild(chain[i], 0);
+  }
+  auto* leaf = Make<DisplayObject>();
+  chain.back()->AddChild(leaf, 0);
+  auto clear = [&] {
+    for (auto* c : chain) c->dirty = 0;
+    leaf->dirty = 0;
+  };
+  clear();
+  chain[2]->Invalidate(true);
+  EXPECT_EQ(chain[0]->dirty, 0) << "the topmost ancestor";
+  EXPECT_EQ(chain[1]->dirty, GCore::kDirtyBounds);
+  for (int i = 2; i < 5; ++i) EXPECT_EQ(chain[i]->dirty, GCore::kDirtyTransform | GCore::kDirtyBounds) << i;
+  EXPECT_EQ(leaf->dirty, GCore::kDirtyTransform | GCore::kDirtyBounds);
+
+  clear();
+  chain[3]->Invalidate(false);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(chain[i]->dirty, 0) << i;
+  EXPECT_EQ(chain[3]->dirty, GCore::kDirtyColour);
+  EXPECT_EQ(chain[4]->dirty, GCore::kDirtyColour);
+  EXPECT_EQ(leaf->dirty, GCore::kDirtyColour);
 }
 
 TEST_F(ContainerTest, NoContainerHoldsItselfOrAnAncestor) {

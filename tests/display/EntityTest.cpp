@@ -159,6 +159,29 @@ TEST_F(EntityTest, StartWalksDownThroughEntitiesOnly) {
   EXPECT_EQ(TakeLog(), "top:start inner:start") << "not below a plain container";
 }
 
+// Entities without components are walked through; one that gets a component
+// while the walk is under way (by key or through its raw table) is called.
+TEST_F(EntityTest, RecursiveCallsReachComponentsGivenDuringTheWalk) {
+  auto* top = Make<Entity>("top");
+  auto* first = Make<Entity>("first");
+  auto* second = Make<Entity>("second");
+  auto* third = Make<Entity>("third");
+  top->AddChild(first, 0);
+  first->AddChild(second, 0);
+  top->AddChild(third, 0);
+  Run("second.c_r = setmetatable({}, {update = function()\n"
+      "  log[#log + 1] = 'second:update'; third.c.x = Recorder('third')\n"
+      "end})");
+  TakeLog();
+  lua_pushinteger(L, 7);
+  top->CallComponents(L, "update", true, 1, 1);
+  EXPECT_EQ(lua_gettop(L), 1) << "the stack is kept";
+  lua_settop(L, 0);
+  EXPECT_EQ(TakeLog(), "second:update third:update");
+  top->CallComponents(L, "update", false, 0, 0);
+  EXPECT_EQ(TakeLog(), "") << "not recursive: only the top, which has none";
+}
+
 TEST_F(EntityTest, AFailingComponentIsReportedAndTheOthersRun) {
   auto* entity = Make<Entity>("e");
   Run("e.c_bad = setmetatable({}, { ping = function() error('bad component') end })\n"

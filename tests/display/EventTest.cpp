@@ -63,6 +63,29 @@ TEST_F(EventTest, TheStopFlagEndsTheBubbling) {
   GCore::g_settings.eventStop = false;
 }
 
+// Entities without components pass events on; a listener given or taken
+// during a dispatch counts for the levels the event has not reached yet.
+TEST_F(EventTest, SilentLevelsPassEventsOnAndListenersChangeDuringDispatch) {
+  MakeChain();
+  // Listeners that hear "ping" only (no "init" or "destroy" in the log).
+  Run("function Pinger(tag, also)\n"
+      "  return setmetatable({}, {ping = function()\n"
+      "    log[#log + 1] = tag; if also then also() end\n"
+      "  end})\n"
+      "end\n"
+      "a.c_r = Pinger('a'); b.c_r = nil; c.c_r = nil");
+  TakeLog();
+  EXPECT_EQ(Dispatch(c, "x"), "a") << "heard above two silent levels";
+
+  Run("c.c_r = Pinger('c', function() b.c_new = Pinger('b') end)");
+  EXPECT_EQ(Dispatch(c), "c b a") << "a listener given to a silent parent hears it";
+  Run("b.c_new = nil; c.c_r = Pinger('c', function() a.c_r = nil end)");
+  EXPECT_EQ(Dispatch(c), "c") << "a listener taken away hears nothing";
+  Run("a.c_r = Pinger('a'); c.c_r = Pinger('c', stop)");
+  EXPECT_EQ(Dispatch(c), "c") << "a stop holds across a silent parent";
+  EXPECT_FALSE(GCore::g_settings.eventStop);
+}
+
 TEST_F(EventTest, AHandlerMayRemoveTheObjectItRunsOn) {
   MakeChain();
   Run("getmetatable(c.c_r).ping = function() log[#log + 1] = 'c leaves'; b[1] = nil end\n"
