@@ -202,6 +202,14 @@ int TSM(lua_State* L);
 // The jump search run once on a fixed grid (the path search's self-test).
 int Pathfind(lua_State* L);
 
+// HTTP: one request at a time, its callback called on the main thread when
+// it ends (done or failed). OnHttpGetDone is the game object's download
+// callback; ForgetHttpRequest drops a pending request whose game object is
+// shutting down.
+int HttpGet(lua_State* L);
+void OnHttpGetDone(int progress, int total, void* context, int state);
+void ForgetHttpRequest();
+
 // Entries without effect.
 int NoEffect(lua_State* L);
 int FullPath(lua_State* L);

@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""Writes the seeds of the network fuzz targets into FOLDER/http and FOLDER/update:
+the replies and command texts the tests use. Usage: fuzz_seeds.py FOLDER"""
+import os
+import sys
+
+HTTP = [
+    b"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody",
+    b"HTTP/1.1 200 OK\r\ncontent-length:4\r\n\r\nbodyNEXT",
+    b"HTTP/1.0 203 Fine\nCONTENT-LENGTH: 2\n\nok",
+    b"HTTP/1.1 200 OK\r\nServer: x\r\n\r\nall of it",
+    b"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, Chunked\r\n\r\n"
+    b"5\r\nhello\r\n1;ext=\"a b\"\r\n \r\nA \r\n0123456789\r\n0\r\nX-Sum: 1\r\n\r\n",
+    b"HTTP/1.1 204 No Content\r\n\r\n",
+    b"HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:8000/b\r\nContent-Length: 1\r\n\r\nx",
+    b"HTTP/1.1 200 OK\r\nX-Big: " + b"a" * 1100 + b"\r\n\r\nok",
+    b"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nshort",
+    b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nhello\r\n0\r\n\r\n",
+]
+
+UPDATE = [
+    b"update 1.0\r\nend",
+    b"update 2.0 checkmd5 res/a.pak 0cc175b9c0f1b6a831c399e269772661\r\nend",
+    b"update 3.1\r\ndownload http://h/p.zip res/p.zip\r\nunzip res/p.zip res\r\ndelete res/p.zip\r\n"
+    b"exec bin/tool\r\nend\r\n",
+    b"download http://h/a ../escape\r\nunzip res/a.zip ../..\r\ndelete /fuzz/root/./a//b/../c\r\n",
+    b"download  http://h/a a\r\nexec a \r\ndelete a\nend\nend",
+    b"unzip a.zip .\r\nexec C:/x.exe\r\nend",
+]
+
+
+def main():
+    folder = sys.argv[1]
+    for name, seeds, prefix in (("http", HTTP, True), ("update", UPDATE, False)):
+        os.makedirs(os.path.join(folder, name), exist_ok=True)
+        for i, seed in enumerate(seeds):
+            with open(os.path.join(folder, name, "seed%02d" % i), "wb") as f:
+                # The reply seeds start with the size of their pieces.
+                f.write((bytes([7]) if prefix else b"") + seed)
+
+
+if __name__ == "__main__":
+    main()
