@@ -115,7 +115,8 @@ struct ThreadClient {
 thread_local ThreadClient t_client;
 
 // Sends the request and reads the response header. A kept connection that
-// the server has closed meanwhile gets one more try on a new connection.
+// the server has closed or reset meanwhile gets one more try on a new
+// connection.
 bool Exchange(ThreadClient& client, const ParsedUrl& url, const std::string& request,
               std::optional<ResponseReader>& reader, HttpResponseHeader& header) {
   for (;;) {
@@ -126,7 +127,7 @@ bool Exchange(ThreadClient& client, const ParsedUrl& url, const std::string& req
     const bool sent = connection->SendAll(request.data(), request.size());
     if (sent && reader->ReadHeader(header)) return true;
     client.Forget();
-    if (!reused || (sent && !reader->ClosedUnused())) return false;
+    if (!reused || (sent && !reader->ReceivedNothing())) return false;
   }
 }
 

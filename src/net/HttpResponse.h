@@ -96,9 +96,9 @@ class ResponseReader {
   // True when the connection carried nothing beyond this response, so the
   // next request may use it (the body must have ended by length or chunks).
   bool EndedCleanly() const { return endedCleanly_; }
-  // True when the peer closed the connection before sending a single byte
-  // (a kept connection that the server had already given up).
-  bool ClosedUnused() const { return closed_ && !receivedAny_; }
+  // True when not a byte of a response arrived: on a kept connection, the
+  // server had given it up (closed or reset) before this request.
+  bool ReceivedNothing() const { return !receivedAny_; }
 
  private:
   bool Fill();  // receives more bytes into the buffer; false at close or failure

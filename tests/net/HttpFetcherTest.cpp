@@ -156,7 +156,7 @@ TEST_F(HttpFetcher, KeptConnectionIsReusedUntilTheHostChanges) {
 }
 
 TEST_F(HttpFetcher, EveryWaitIsBoundedByTheThreadsTimeOut) {
-  GCore::HttpFetcher_SetTimeout(1);
+  GCore::HttpFetcher_SetTimeout(3);
   Received stalled;
   EXPECT_EQ(Get(Url("/stall"), stalled, 1), -1);
   // A slow server that keeps sending within the time-out is no failure.

@@ -104,7 +104,7 @@ TEST_F(ScriptHttp, RefusedStartsLeaveNothingPending) {
   EXPECT_EQ(Requested().find("/never"), std::string::npos);
 }
 
-TEST_F(ScriptHttp, CallbackMayStartTheNextRequest) {
+TEST_F(ScriptHttp, RequestStartedInsideTheCallbackIsRefused) {
   lua_State* L = StartLoader();
   Eval(L, "function chain(body, extra, url) record(body, extra, url) "
           "if #calls == 1 then started = g.HttpGet(base .. '/redirect/0', record) end end");

@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""Writes the seeds of the network fuzz targets into FOLDER/http and FOLDER/update:
-the replies and command texts the tests use. Usage: fuzz_seeds.py FOLDER"""
+"""Writes the seeds of the network fuzz targets into FOLDER/http, FOLDER/update and
+FOLDER/zip: the replies, command texts and archives the tests use.
+Usage: fuzz_seeds.py FOLDER"""
+import io
 import os
 import sys
+import zipfile
 
 HTTP = [
     b"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody",
@@ -29,9 +32,35 @@ UPDATE = [
 ]
 
 
+def archive(entries, compression=zipfile.ZIP_DEFLATED):
+    """A zip of (name, bytes, mode or None) entries."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", compression) as z:
+        for name, data, mode in entries:
+            info = zipfile.ZipInfo(name, (2020, 1, 1, 0, 0, 0))
+            info.compress_type = compression
+            if mode is not None:
+                info.create_system = 3
+                info.external_attr = mode << 16
+            z.writestr(info, data)
+    return out.getvalue()
+
+
+GOOD = archive([("x.txt", b"x" * 100, None), ("sub/", b"", None), ("sub/y.txt", b"y", None),
+                ("bin/tool", b"#!/bin/sh\n", 0o755)])
+ZIP = [
+    GOOD,
+    archive([("a.txt", b"stored", None), ("b\\c.txt", b"backslash", None)], zipfile.ZIP_STORED),
+    archive([("good.txt", b"good", None), ("../x", b"evil", None)]),
+    archive([("/abs.txt", b"abs", None), ("C:/drive.txt", b"drive", None)]),
+    archive([("./a/../b.txt", b"dots", None)]),
+    GOOD[: len(GOOD) // 2],
+]
+
+
 def main():
     folder = sys.argv[1]
-    for name, seeds, prefix in (("http", HTTP, True), ("update", UPDATE, False)):
+    for name, seeds, prefix in (("http", HTTP, True), ("update", UPDATE, False), ("zip", ZIP, False)):
         os.makedirs(os.path.join(folder, name), exist_ok=True)
         for i, seed in enumerate(seeds):
             with open(os.path.join(folder, name, "seed%02d" % i), "wb") as f:
