@@ -118,13 +118,15 @@ int HttpConnection::Receive(char* buffer, size_t size) {
     if (tls_) {
       const int result = tls_->Read(buffer, size);
       if (result >= 0) return result;
-      if (result == TlsChannel::kFailed || !Wait(result == TlsChannel::kWantWrite)) return -1;
+      if (result == TlsChannel::kFailed) return kError;
+      if (!Wait(result == TlsChannel::kWantWrite)) return kTimedOut;
       continue;
     }
     const ssize_t received = recv(socket_, buffer, size, 0);
     if (received >= 0) return static_cast<int>(received);
     if (errno == EINTR) continue;
-    if (!WouldBlock() || !Wait(false)) return -1;
+    if (!WouldBlock()) return kError;
+    if (!Wait(false)) return kTimedOut;
   }
 }
 

@@ -127,7 +127,7 @@ bool Exchange(ThreadClient& client, const ParsedUrl& url, const std::string& req
     const bool sent = connection->SendAll(request.data(), request.size());
     if (sent && reader->ReadHeader(header)) return true;
     client.Forget();
-    if (!reused || (sent && !reader->ReceivedNothing())) return false;
+    if (!reused || (sent && !reader->DroppedUnused())) return false;
   }
 }
 

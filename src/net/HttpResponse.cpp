@@ -198,7 +198,8 @@ bool ResponseReader::Fill() {
     receivedAny_ = true;
     return true;
   }
-  if (received == 0) closed_ = true;
+  closed_ = received == 0;
+  dropped_ = received != ByteSource::kTimedOut;
   return false;
 }
 

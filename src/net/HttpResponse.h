@@ -19,8 +19,10 @@ constexpr size_t kHttpHeaderLimit = 1024;
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
+  static constexpr int kError = -1;     // the connection broke (a reset, say)
+  static constexpr int kTimedOut = -2;  // nothing came within the time-out
   // Up to `size` bytes into `buffer`: their count, 0 when the peer closed,
-  // -1 on an error or a time-out.
+  // else kError or kTimedOut.
   virtual int Receive(char* buffer, size_t size) = 0;
 };
 
@@ -96,9 +98,9 @@ class ResponseReader {
   // True when the connection carried nothing beyond this response, so the
   // next request may use it (the body must have ended by length or chunks).
   bool EndedCleanly() const { return endedCleanly_; }
-  // True when not a byte of a response arrived: on a kept connection, the
-  // server had given it up (closed or reset) before this request.
-  bool ReceivedNothing() const { return !receivedAny_; }
+  // True when the peer closed or reset the connection before sending a
+  // single byte (a kept connection that the server had already given up).
+  bool DroppedUnused() const { return dropped_ && !receivedAny_; }
 
  private:
   bool Fill();  // receives more bytes into the buffer; false at close or failure
@@ -112,6 +114,7 @@ class ResponseReader {
   size_t begin_ = 0;  // unread bytes are [begin_, end_)
   size_t end_ = 0;
   bool closed_ = false;
+  bool dropped_ = false;  // closed or broken, not timed out
   bool receivedAny_ = false;
   bool endedCleanly_ = false;
 };
