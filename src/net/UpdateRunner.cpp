@@ -32,18 +32,6 @@ void PrintLine(const char* text) {
   std::fflush(stdout);
 }
 
-std::string HexDigest(const std::string& bytes) {
-  uint8_t digest[16];
-  MD5Digest(bytes.data(), bytes.size(), digest);
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (const uint8_t byte : digest) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 15];
-  }
-  return hex;
-}
-
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -149,7 +137,7 @@ bool FileUpdateActions::IsVersionCurrent(const std::string& version) {
 
 bool FileUpdateActions::CheckFileMD5(const std::string& path, const std::string& hex) {
   std::string bytes;
-  return ReadWholeFile(path, bytes) && HexDigest(bytes) == hex;
+  return ReadWholeFile(path, bytes) && MD5Hex(bytes.data(), bytes.size()) == hex;
 }
 
 bool FileUpdateActions::Exec(const std::string& path) {

@@ -24,18 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Md5Hex(const std::string& bytes) {
-  uint8_t digest[16];
-  GCore::MD5Digest(bytes.data(), bytes.size(), digest);
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (const uint8_t byte : digest) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 15];
-  }
-  return hex;
-}
-
 // "connect 127.0.0.1 PORT" of a built-in URL on loopback.
 std::string ConnectionTo(const std::string& url) {
   const size_t host = url.find("://") + 3;
@@ -87,7 +75,7 @@ TEST_F(Updater, DownloadsChecksUnpacksAndRecordsThenFindsNothingToDo) {
   const std::string data = nettest::Pattern(2 * 1024 * 1024);
   served.Write("a.bin", data);
   ASSERT_TRUE(nettest::MakeZip(served.Path("pack.zip"), {{"x.txt", "x"}, {"sub/y.txt", "y"}}));
-  Serve("update 2.0 checkmd5 res/data/a.bin " + Md5Hex(data) + "\r\n" +
+  Serve("update 2.0 checkmd5 res/data/a.bin " + GCore::MD5Hex(data.data(), data.size()) + "\r\n" +
         "download " + Url("a.bin") + " res/data/a.bin\r\n" +
         "download " + Url("pack.zip") + " write/pack.zip\r\n" +
         "unzip write/pack.zip res/pack\r\n" +

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "../core/TempRoot.h"
+#include "FastClock.h"
 #include "LoopbackServers.h"
 #include "core/GameSettings.h"
 #include "net/Analytics.h"
@@ -17,20 +18,7 @@
 
 namespace {
 
-// Every wait passes in a millisecond and is counted.
-class FastClock : public GCore::Clock {
- public:
-  uint32_t NowMs() override { return now_; }
-  void SleepMs(uint32_t milliseconds) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    now_ += milliseconds;
-    ++sleeps;
-  }
-  std::atomic<int> sleeps{0};
-
- private:
-  std::atomic<uint32_t> now_{0};
-};
+using nettest::FastClock;
 
 class StartEvent : public ::testing::Test {
  protected:

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "../core/TempRoot.h"
+#include "FastClock.h"
 #include "LoopbackServers.h"
 #include "ZipFixture.h"
 #include "net/UpdateRunner.h"
@@ -131,19 +132,7 @@ TEST(Unzip, DamagedArchivesFailAndKeepOldFiles) {
   EXPECT_FALSE(GCore::UnzipToFolder(root.Path("missing.zip"), root.Path("out")));
 }
 
-// Waits pass in a millisecond each, so that the runner's 2 s start and 200 ms
-// lines cost the test nothing.
-class FastClock : public GCore::Clock {
- public:
-  uint32_t NowMs() override { return now_; }
-  void SleepMs(uint32_t milliseconds) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    now_ += milliseconds;
-  }
-
- private:
-  std::atomic<uint32_t> now_{0};
-};
+using nettest::FastClock;
 
 // Standard output into a file while it lives.
 class StdoutToFile {
