@@ -2,7 +2,7 @@
 // size of the pieces the bytes arrive in (0: all at once), the rest is what
 // the server sent. The reader must never hand on more than arrived, and a
 // body it calls whole must be exactly as long as its framing says.
-// Built and run by tests/net/CMakeLists.txt; seeds: tests/net/fuzz_seeds.py.
+// Built and run by tests/fuzz/CMakeLists.txt; seeds: tests/net/fuzz_seeds.py.
 #include <algorithm>
 #include <cstdint>
 #include <string>

@@ -2,7 +2,7 @@
 // text off the network, run against actions that only check what they are
 // given. Every path must name a place below the root folder (the root itself
 // only as an unzip folder), written without ".", ".." or empty components.
-// Built and run by tests/net/CMakeLists.txt; seeds: tests/net/fuzz_seeds.py.
+// Built and run by tests/fuzz/CMakeLists.txt; seeds: tests/net/fuzz_seeds.py.
 #include <cstdint>
 #include <string>
 #include <string_view>

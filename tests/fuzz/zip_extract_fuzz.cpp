@@ -1,7 +1,7 @@
 // libFuzzer target of the updater's zip extraction: the input is an archive
 // off the network, extracted into a fresh folder. Whatever it holds, nothing
 // may appear outside that folder, and no link may be made inside it.
-// Built and run by tests/net/CMakeLists.txt; seeds: tests/net/fuzz_seeds.py.
+// Built and run by tests/fuzz/CMakeLists.txt; seeds: tests/net/fuzz_seeds.py.
 #include <unistd.h>
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the seeds of the network fuzz targets into FOLDER/http, FOLDER/update and
-FOLDER/zip: the replies, command texts and archives the tests use.
-Usage: fuzz_seeds.py FOLDER"""
+"""Writes the seeds of one network fuzz target into FOLDER: KIND "http" (the
+replies the tests use, each after the size of its pieces), "update" (command
+texts) or "zip" (archives). Usage: fuzz_seeds.py FOLDER KIND"""
 import io
 import os
 import sys
@@ -59,13 +59,12 @@ ZIP = [
 
 
 def main():
-    folder = sys.argv[1]
-    for name, seeds, prefix in (("http", HTTP, True), ("update", UPDATE, False), ("zip", ZIP, False)):
-        os.makedirs(os.path.join(folder, name), exist_ok=True)
-        for i, seed in enumerate(seeds):
-            with open(os.path.join(folder, name, "seed%02d" % i), "wb") as f:
-                # The reply seeds start with the size of their pieces.
-                f.write((bytes([7]) if prefix else b"") + seed)
+    folder, kind = sys.argv[1], sys.argv[2]
+    seeds = {"http": [bytes([7]) + seed for seed in HTTP], "update": UPDATE, "zip": ZIP}[kind]
+    os.makedirs(folder, exist_ok=True)
+    for i, seed in enumerate(seeds):
+        with open(os.path.join(folder, "seed%02d" % i), "wb") as f:
+            f.write(seed)
 
 
 if __name__ == "__main__":
