@@ -59,7 +59,7 @@ LIBRARIES = {
     "fontconfig": (["fontconfig/*"], ["src/platform/*"]),
     "libmad": (["mad.h"], ["src/media/AudioPlayer*", "src/media/Mad*"]),
     "xvidcore": (["xvid.h"], ["src/media/Video*"]),
-    "OpenSSL": (["openssl/*"], ["src/net/*"]),
+    "OpenSSL": (["openssl/*"], ["src/net/Tls*"]),
     "Lua internals": (LUA_INTERNALS, ["src/core/LuaApiExt*", "src/modules/*"]),
 }
 

@@ -8,6 +8,8 @@
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/WindowProc.h"
+#include "net/Analytics.h"
+#include "net/UpdateRunner.h"
 #include "platform/CrashReporter.h"
 #include "platform/MessagePump.h"
 #include "platform/TerminationSignals.h"
@@ -30,9 +32,13 @@ bool InstallCrashReports() {
   return false;
 }
 
-// The exit order after the loop (or in place of it): the game object is
-// shut down only when the program is closing.
+// The exit order after the loop (or in place of it): the worker threads are
+// joined, the play-duration report is sent, and the game object is shut
+// down only when the program is closing.
 void ExitInOrder() {
+  StopAnalyticsThread();
+  StopUpdateThread();
+  ReportPlayDuration(g_game ? g_game->gameTime : 0);
   if (g_runState < 0) {
     EndGame();
     g_glyphScratch.reset();
@@ -61,6 +67,9 @@ int RunProgram(int argc, char** argv) {
   g_windowWidth = static_cast<int>(g_settings.designWidth);
   g_windowHeight = static_cast<int>(g_settings.designHeight);
   SetUtf8Locale();
+  // Both start before the window exists; both survive restarts.
+  StartAnalyticsThread();
+  StartUpdateThread(g_game->rootFolder);
 
   // Asked to close while the first scripts ran: no window is made for it.
   if (TerminationRequested()) {

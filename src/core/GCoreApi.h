@@ -220,6 +220,14 @@ int GetGlobalVolume(lua_State* L);
 int GetAudioState(lua_State* L);
 int SetDialogSound(lua_State* L);
 
+// HTTP: one request at a time, its callback called on the main thread when
+// it ends (done or failed). OnHttpGetDone is the game object's download
+// callback; ForgetHttpRequest drops a pending request whose game object is
+// shutting down.
+int HttpGet(lua_State* L);
+void OnHttpGetDone(int progress, int total, void* context, int state);
+void ForgetHttpRequest();
+
 // Entries without effect.
 int NoEffect(lua_State* L);
 int FullPath(lua_State* L);

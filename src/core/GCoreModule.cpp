@@ -185,7 +185,7 @@ const Entry kEntries[] = {
     {"StartInput", Api::StartInput},
     {"SetMainloop", Api::SetMainloop},
     {"ToStr", Api::ToStr},
-    {"HttpGet", nullptr},
+    {"HttpGet", Api::HttpGet},
     {"Clone", Api::Clone},
     {"Pack", Api::Pack},
     {"Pathfind", Api::Pathfind},

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/Log.h"
+#include "core/GCoreApi.h"
 #include "core/LuaManager.h"
 #include "core/Matrix.h"
 #include "core/Object.h"
@@ -15,6 +16,7 @@
 #include "display/TextQuad.h"
 #include "media/ALAudioManager.h"
 #include "net/GitPathHook.h"
+#include "net/Downloader.h"
 #include "platform/MessageBox.h"
 #include "render/FontStyle.h"
 #include "render/RendererGLES2.h"
@@ -84,7 +86,10 @@ GameIF::GameIF(const char* name, std::string root) : rootFolder(std::move(root))
   g_shuttingDown = false;
 }
 
-GameIF::~GameIF() = default;
+GameIF::~GameIF() {
+  // Its worker may still be writing the fetched texts.
+  downloadHolder.reset();
+}
 
 ScriptVM* GameIF::CreateScriptVM() {
   scriptVM_ = std::make_unique<ScriptVM>();
@@ -169,6 +174,13 @@ bool AppIF::Init() {
 }
 
 void GameIF::Update(uint32_t elapsedMs) {
+  if (downloadHolder) {
+    downloadHolder->Poll();
+    if (downloadFinished) {
+      downloadHolder.reset();
+      downloadFinished = false;
+    }
+  }
   uint32_t step;
   if (timeScale < 0) {
     step = static_cast<uint32_t>(-static_cast<int64_t>(timeScale));
@@ -204,6 +216,8 @@ void GameIF::SetInputText(const char* text) {
 }
 
 void GameIF::Shutdown() {
+  downloadHolder.reset();
+  Api::ForgetHttpRequest();
   // From here the last release of an engine object destroys it at once, so
   // everything the managers hold goes before the Lua states close.
   g_shuttingDown = true;

@@ -13,6 +13,7 @@ class ScriptVM;
 namespace GCore {
 
 class AudioManager;
+class Downloader;
 class LuaManager;
 class Renderer;
 class ResourceManager;
@@ -77,6 +78,17 @@ class GameIF {
   int32_t rightButtonState = 1;
   uint32_t gameTime = 0;
   uint32_t lastStep = 0;
+
+  // The download worker of the script call HttpGet (null when none), what
+  // its in-memory download received (the body, and the response header as
+  // the extra text), and who hears of its events (core/HttpFetch.h).
+  std::unique_ptr<Downloader> downloadHolder;
+  std::string downloadUrl;
+  std::string fetchedText;
+  std::string fetchedExtraText;
+  void (*downloadCallback)(int progress, int total, void* context, int state) = nullptr;
+  // Set by the event that ends the worker's run: Update releases it after the poll.
+  bool downloadFinished = false;
 
  protected:
   std::unique_ptr<ScriptVM> scriptVM_;

@@ -80,4 +80,16 @@ void MD5Digest(const void* data, size_t length, uint8_t digest[16]) {
   }
 }
 
+std::string MD5Hex(const void* data, size_t length) {
+  uint8_t digest[16];
+  MD5Digest(data, length, digest);
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (const uint8_t byte : digest) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 15];
+  }
+  return hex;
+}
+
 }  // namespace GCore

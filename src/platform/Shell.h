@@ -6,4 +6,8 @@ namespace GCore {
 // without waiting for it. False when the request could not be started.
 bool OpenWithShell(const char* target);
 
+// Starts the program at that path, with no arguments and without waiting
+// for it. False when it could not be started (missing, not executable).
+bool StartProgram(const char* path);
+
 }  // namespace GCore

@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,16 +107,18 @@ bool EnsureDisplay() {
 
 const std::string& DisplayError() { return g_displayError; }
 
-GameRoot::GameRoot() {
+GameRoot::GameRoot() : GameRoot(QUARVELIN_BINARY) {}
+
+GameRoot::GameRoot(const std::string& program) {
   Write("build/bin/.keep", "");
   const std::string target = Path("build/bin/quarvelin");
-  if (link(QUARVELIN_BINARY, target.c_str()) != 0) {
-    std::filesystem::copy_file(QUARVELIN_BINARY, target);
+  if (link(program.c_str(), target.c_str()) != 0) {
+    std::filesystem::copy_file(program, target);
   }
 }
 
 RunResult Run(const GameRoot& root, const std::vector<std::string>& args, int timeLimitSeconds,
-              const std::function<void(pid_t)>& whileRunning) {
+              const std::function<void(pid_t)>& whileRunning, const RunOptions& options) {
   RunResult result;
   const std::string program = root.Path("build/bin/quarvelin");
   const std::string outputPath = root.Path("output.txt");
@@ -132,6 +135,14 @@ RunResult Run(const GameRoot& root, const std::vector<std::string>& args, int ti
     // Mesa unloads its drivers before the leak check can name them; our own
     // leaks are checked by the unit tests.
     setenv("ASAN_OPTIONS", "detect_leaks=0:suppressions=" QUARVELIN_TEST_DATA "/asan.supp", 1);
+    for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
+    if (options.fileSizeLimit > 0) {
+      // A write past the limit then fails as on a full disk, instead of
+      // ending the program.
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     execv(program.c_str(), argv.data());
     _exit(127);
   }
@@ -264,6 +275,14 @@ int Picture::Count(int x0, int y0, int x1, int y1, const std::function<bool(int,
 bool WaitForLog(const GameRoot& root, const std::string& text, int waitMs) {
   for (int waited = 0; waited <= waitMs; waited += 50) {
     if (root.Read("build/log.txt").find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+bool WaitForOutput(const GameRoot& root, const std::string& text, int waitMs) {
+  for (int waited = 0; waited <= waitMs; waited += 50) {
+    if (root.Read("output.txt").find(text) != std::string::npos) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return false;

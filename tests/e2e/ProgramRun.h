@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../core/TempRoot.h"
@@ -17,10 +18,11 @@ namespace e2e {
 bool EnsureDisplay();
 const std::string& DisplayError();
 
-// A game root whose program is the build's quarvelin.
+// A game root whose program is the build's quarvelin, or another build of it.
 class GameRoot : public TempRoot {
  public:
   GameRoot();
+  explicit GameRoot(const std::string& program);
 };
 
 struct RunResult {
@@ -30,11 +32,17 @@ struct RunResult {
   std::string output;     // standard output and error
 };
 
+// What a run changes in the program's surroundings.
+struct RunOptions {
+  std::vector<std::pair<std::string, std::string>> environment;  // set in the program's
+  long fileSizeLimit = 0;  // bytes any file may grow to (a full disk), 0 for none
+};
+
 // Runs the program in the root. `whileRunning`, when given, is called once
 // with the child's pid after start and may poll the window; the run still
 // ends by the program's own exit or the time limit.
 RunResult Run(const GameRoot& root, const std::vector<std::string>& args = {}, int timeLimitSeconds = 60,
-              const std::function<void(pid_t)>& whileRunning = {});
+              const std::function<void(pid_t)>& whileRunning = {}, const RunOptions& options = {});
 
 // Waits up to the given time for a top-level window of that title; 0 when none.
 unsigned long FindWindow(const std::string& title, int waitMs);
@@ -74,8 +82,10 @@ class Picture {
 // else its command line and output are printed to standard error.
 bool RunCommand(const std::vector<std::string>& command);
 
-// Waits up to the given time for the root's log to contain the text.
+// Waits up to the given time for the root's log (or the program's standard
+// output and error) to contain the text.
 bool WaitForLog(const GameRoot& root, const std::string& text, int waitMs);
+bool WaitForOutput(const GameRoot& root, const std::string& text, int waitMs);
 
 // Lines of `text` that contain `part`, in order.
 std::vector<std::string> LinesWith(const std::string& text, const std::string& part);

@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""Writes the seeds of one network fuzz target into FOLDER: KIND "http" (the
+replies the tests use, each after the size of its pieces), "update" (command
+texts) or "zip" (archives). Usage: fuzz_seeds.py FOLDER KIND"""
+import io
+import os
+import sys
+import zipfile
+
+HTTP = [
+    b"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody",
+    b"HTTP/1.1 200 OK\r\ncontent-length:4\r\n\r\nbodyNEXT",
+    b"HTTP/1.0 203 Fine\nCONTENT-LENGTH: 2\n\nok",
+    b"HTTP/1.1 200 OK\r\nServer: x\r\n\r\nall of it",
+    b"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, Chunked\r\n\r\n"
+    b"5\r\nhello\r\n1;ext=\"a b\"\r\n \r\nA \r\n0123456789\r\n0\r\nX-Sum: 1\r\n\r\n",
+    b"HTTP/1.1 204 No Content\r\n\r\n",
+    b"HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:8000/b\r\nContent-Length: 1\r\n\r\nx",
+    b"HTTP/1.1 200 OK\r\nX-Big: " + b"a" * 1100 + b"\r\n\r\nok",
+    b"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nshort",
+    b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nhello\r\n0\r\n\r\n",
+]
+
+UPDATE = [
+    b"update 1.0\r\nend",
+    b"update 2.0 checkmd5 res/a.pak 0cc175b9c0f1b6a831c399e269772661\r\nend",
+    b"update 3.1\r\ndownload http://h/p.zip res/p.zip\r\nunzip res/p.zip res\r\ndelete res/p.zip\r\n"
+    b"exec bin/tool\r\nend\r\n",
+    b"download http://h/a ../escape\r\nunzip res/a.zip ../..\r\ndelete /fuzz/root/./a//b/../c\r\n",
+    b"download  http://h/a a\r\nexec a \r\ndelete a\nend\nend",
+    b"unzip a.zip .\r\nexec C:/x.exe\r\nend",
+]
+
+
+def archive(entries, compression=zipfile.ZIP_DEFLATED):
+    """A zip of (name, bytes, mode or None) entries."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", compression) as z:
+        for name, data, mode in entries:
+            info = zipfile.ZipInfo(name, (2020, 1, 1, 0, 0, 0))
+            info.compress_type = compression
+            if mode is not None:
+                info.create_system = 3
+                info.external_attr = mode << 16
+            z.writestr(info, data)
+    return out.getvalue()
+
+
+GOOD = archive([("x.txt", b"x" * 100, None), ("sub/", b"", None), ("sub/y.txt", b"y", None),
+                ("bin/tool", b"#!/bin/sh\n", 0o755)])
+ZIP = [
+    GOOD,
+    archive([("a.txt", b"stored", None), ("b\\c.txt", b"backslash", None)], zipfile.ZIP_STORED),
+    archive([("good.txt", b"good", None), ("../x", b"evil", None)]),
+    archive([("/abs.txt", b"abs", None), ("C:/drive.txt", b"drive", None)]),
+    archive([("./a/../b.txt", b"dots", None)]),
+    GOOD[: len(GOOD) // 2],
+]
+
+
+def main():
+    folder, kind = sys.argv[1], sys.argv[2]
+    seeds = {"http": [bytes([7]) + seed for seed in HTTP], "update": UPDATE, "zip": ZIP}[kind]
+    os.makedirs(folder, exist_ok=True)
+    for i, seed in enumerate(seeds):
+        with open(os.path.join(folder, "seed%02d" % i), "wb") as f:
+            f.write(seed)
+
+
+if __name__ == "__main__":
+    main()
