@@ -53,7 +53,7 @@ bool WindowSize(unsigned long window, int& width, int& height);
 // Asks the window to close, as a window manager's close button does.
 bool RequestClose(unsigned long window);
 
-// Saves what the window shows as a PNG file (ImageMagick's import).
+// Saves what the window shows as a PNG file, read from the X server.
 bool CaptureWindow(unsigned long window, const std::string& pngPath);
 
 struct Rgb {
