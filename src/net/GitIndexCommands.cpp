@@ -19,7 +19,7 @@ int CountMatch(const char* /*path*/, const char* /*matchedSpec*/, void* payload)
   return 0;
 }
 
-// A list of path specifications as the library takes it.
+// A list of path patterns as the library takes it.
 class Pathspec {
  public:
   void Add(const char* spec) { specs_.emplace_back(spec); }

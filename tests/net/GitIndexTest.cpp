@@ -45,7 +45,7 @@ TEST_F(GitIndex, AddOfAFolderStagesOnlyThatFolder) {
   Box().Write(Named("repo") + "/other.txt", "o\n");
   EXPECT_EQ(Git({repo, "add", repo + "/docs/"}), "");
   EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "A  docs/b.txt\nA  docs/deep/c.txt\n?? other.txt\n");
-  // A file named alone is a specification ending in '/', which the library
+  // A file named alone becomes a path pattern ending in '/', which the library
   // matches against the file's own path.
   EXPECT_EQ(Git({repo, "add", repo + "/other.txt"}), "");
   EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain --untracked-files=no"),
