@@ -4,6 +4,7 @@
 // thread's address, so each thread has at most one. The thread's debug hook
 // is shared with "remotedebug": whichever starts last owns it.
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "modules/ToolModules.h"
@@ -50,8 +51,7 @@ void SampleHook(lua_State* L, lua_Debug* ar) {
   }
   if (lua_getinfo(L, "S", ar)) {
     slot.line = ar->linedefined;
-    std::strncpy(slot.source, ar->short_src, kSourceSize - 1);
-    slot.source[kSourceSize - 1] = '\0';
+    std::snprintf(slot.source, kSourceSize, "%s", ar->short_src);
   } else {
     slot.line = 1;
     std::strcpy(slot.source, "[unknown]");
