@@ -10,6 +10,14 @@ endif()
 if(NOT EXISTS ${LUA_SRC_DIR}/lapi.c)
   file(ARCHIVE_EXTRACT INPUT ${LUA_TARBALL} DESTINATION ${CMAKE_BINARY_DIR})
 endif()
+# The core's internal functions keep default visibility: our modules built on
+# them (and their tests) reach them in the tests' shared engine too.
+file(READ ${LUA_SRC_DIR}/luaconf.h LUA_CONF)
+string(REPLACE "#define LUAI_FUNC\t__attribute__((visibility(\"hidden\"))) extern"
+               "#define LUAI_FUNC\textern" LUA_CONF_VISIBLE "${LUA_CONF}")
+if(NOT LUA_CONF_VISIBLE STREQUAL LUA_CONF)
+  file(WRITE ${LUA_SRC_DIR}/luaconf.h "${LUA_CONF_VISIBLE}")
+endif()
 
 set(LUA_CORE_FILES
   lapi lcode lctype ldebug ldo ldump lfunc lgc llex lmem lobject lopcodes
@@ -65,6 +73,12 @@ foreach(archive socket cjson filesystem)
   find_library(LUA_${archive}_ARCHIVE NAMES liblua5.3-${archive}.a REQUIRED)
 endforeach()
 set(LUA_MODULE_ARCHIVES ${LUA_socket_ARCHIVE} ${LUA_cjson_ARCHIVE} ${LUA_filesystem_ARCHIVE})
-# The modules and then the core they call, in that link order.
+# The modules and then the core they call, in that link order. The archives
+# are not position-independent, so a shared library cannot hold them: the
+# program that loads one links them itself.
 add_library(lua_modules INTERFACE)
-target_link_libraries(lua_modules INTERFACE ${LUA_MODULE_ARCHIVES} lua_core)
+foreach(archive ${LUA_MODULE_ARCHIVES})
+  target_link_libraries(lua_modules INTERFACE
+    $<$<NOT:$<STREQUAL:$<TARGET_PROPERTY:TYPE>,SHARED_LIBRARY>>:${archive}>)
+endforeach()
+target_link_libraries(lua_modules INTERFACE lua_core)
