@@ -94,6 +94,7 @@ void ResourceManager::EraseImages(Predicate drop) {
       const bool deletesIt = drop(pair) && image->Owns(image->texture);
       if (!deletesIt && doomed.count(image->texture)) image->texture = nullptr;
     }
+    ForgetPageTextures(doomed);
   }
   for (auto it = images_.begin(); it != images_.end();) {
     it = drop(it->first) ? images_.erase(it) : std::next(it);

@@ -18,6 +18,7 @@
 #include <string>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <lua.hpp>
@@ -156,6 +157,10 @@ class ResourceManager {
   // to a texture about to be deleted.
   template <class Predicate>
   void EraseImages(Predicate drop);
+  // Clears the atlas pages (of every skeletal record still alive) that show
+  // a texture about to be deleted, and drops their records from the cache,
+  // so that the next load finds the page images again.
+  void ForgetPageTextures(const std::unordered_set<const Texture*>& doomed);
   // Says why the pair's image could not be made: its file is missing (with
   // the paths tried) or not a readable PNG.
   void ReportMissingImage(OwnerPair pair, const Texture& texture) const;
@@ -163,6 +168,9 @@ class ResourceManager {
   std::map<OwnerPair, std::unique_ptr<Image>> images_;
   std::set<OwnerPair> missingImages_;  // images that could not be made
   std::map<SpineKey, std::shared_ptr<SpineRecord>> spines_;
+  // Every record made, cached or not: display objects keep playing records
+  // the cache has let go of.
+  std::vector<std::weak_ptr<SpineRecord>> spinesMade_;
   std::map<OwnerPair, std::unique_ptr<AirData>> airData_;
   // A resident texture's place in the list and the area counted for it: its
   // size can change while it stays listed (decoded again after a renderer

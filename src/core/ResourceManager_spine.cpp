@@ -100,7 +100,21 @@ std::shared_ptr<SpineRecord> ResourceManager::LoadSpine(OwnerPair atlas, uint32_
   if (!record->skeletonData) return nullptr;
   record->stateData = runtime->createAnimationStateData(record->skeletonData);
   spines_.emplace(key, record);
+  std::erase_if(spinesMade_, [](const std::weak_ptr<SpineRecord>& made) { return made.expired(); });
+  spinesMade_.push_back(record);
   return record;
+}
+
+void ResourceManager::ForgetPageTextures(const std::unordered_set<const Texture*>& doomed) {
+  for (const std::weak_ptr<SpineRecord>& made : spinesMade_) {
+    const std::shared_ptr<SpineRecord> record = made.lock();
+    if (!record || !record->atlas) continue;
+    for (AtlasPage* page = record->atlas->pages; page; page = page->next) {
+      if (!doomed.count(page->rendererObject)) continue;
+      page->rendererObject = nullptr;
+      std::erase_if(spines_, [&record](const auto& cached) { return cached.second == record; });
+    }
+  }
 }
 
 void ResourceManager::ReleaseSpine(int32_t variant, uint32_t atlasId, uint32_t skeletonId) {

@@ -192,4 +192,22 @@ TEST_F(SpineQuadOnScreen, AHiddenQuadNeitherDrawsNorAdvances) {
   EXPECT_NEAR(quad->CurrentEntry()->trackTime, 0.4f, 1e-4);
 }
 
+TEST_F(SpineQuadOnScreen, AScriptMayRemoveThePageImageOfAPlayingSkeleton) {
+  DrawAfter(0);
+  ASSERT_TRUE(Near(At(92, 42), kRed));
+  // The page image has the skeleton's id (folder 000, file 1).
+  ASSERT_EQ(luaL_dostring(L, "require('gcore.c').removeImage(0x81050001)"), LUA_OK)
+      << lua_tostring(L, -1);
+  DrawAfter(100);  // the playing quad must not reach the deleted texture
+
+  quad.Reset(GCore::NewDisplayObject<SpineQuad>(L));
+  quad->offsetMinX = quad->offsetMinY = -50;
+  quad->offsetMaxX = quad->offsetMaxY = 50;
+  quad->SetMedia(quadfix::kSkeletonId);
+  ASSERT_NE(quad->GetSkeleton(), nullptr);
+  ASSERT_EQ(quad->SetAnimation("walk", true, 0), 1000.0f);
+  DrawAfter(0);
+  EXPECT_TRUE(Near(At(92, 42), kRed)) << "a new load finds the page image again";
+}
+
 }  // namespace
