@@ -117,28 +117,66 @@ struct LinePrinter {
   bool color = false;
   bool started = false;
   const char* current = kReset;
+  // A file header that waits for the file's first hunk (see HoldsHeader).
+  bool holding = false;
+  std::string heldHeader;
 };
 
-int PrintDiffLine(const git_diff_delta* /*delta*/, const git_diff_hunk* /*hunk*/, const git_diff_line* line,
-                  void* payload) {
-  auto& printer = *static_cast<LinePrinter*>(payload);
+void EmitLine(LinePrinter& printer, char origin, const char* content, size_t length) {
   std::string text;
   if (printer.color) {
     if (!printer.started) text += kReset;
     printer.started = true;
-    const char* colour = LineColour(line->origin);
+    const char* colour = LineColour(origin);
     if (colour != printer.current) {
       if (colour == kBold || printer.current == kBold) text += kReset;
       text += colour;
       printer.current = colour;
     }
   }
-  if (line->origin == GIT_DIFF_LINE_CONTEXT || line->origin == GIT_DIFF_LINE_ADDITION ||
-      line->origin == GIT_DIFF_LINE_DELETION) {
-    text += line->origin;
+  if (origin == GIT_DIFF_LINE_CONTEXT || origin == GIT_DIFF_LINE_ADDITION || origin == GIT_DIFF_LINE_DELETION) {
+    text += origin;
   }
-  text.append(line->content, line->content_len);
+  text.append(content, length);
   GitWriteOut(text);
+}
+
+// With white space set aside, a changed file may have no hunk left; like git,
+// its header is then not printed. Headers that carry a change of their own
+// (a new, deleted or renamed file, a new mode) always are.
+bool HoldsHeader(const git_diff_delta* delta, uint32_t flags) {
+  constexpr uint32_t kWhiteSpace =
+      GIT_DIFF_IGNORE_WHITESPACE | GIT_DIFF_IGNORE_WHITESPACE_CHANGE | GIT_DIFF_IGNORE_WHITESPACE_EOL;
+  return (flags & kWhiteSpace) && delta->status == GIT_DELTA_MODIFIED && delta->old_file.mode == delta->new_file.mode;
+}
+
+struct PrintRun {
+  LinePrinter printer;
+  uint32_t flags = 0;
+};
+
+int PrintPatchLine(const git_diff_delta* delta, const git_diff_hunk* /*hunk*/, const git_diff_line* line,
+                   void* payload) {
+  auto& run = *static_cast<PrintRun*>(payload);
+  LinePrinter& printer = run.printer;
+  if (line->origin == GIT_DIFF_LINE_FILE_HDR) {
+    // A header still held here belongs to a file without hunks.
+    printer.holding = HoldsHeader(delta, run.flags);
+    if (printer.holding) {
+      printer.heldHeader.assign(line->content, line->content_len);
+      return 0;
+    }
+  } else if (printer.holding) {
+    printer.holding = false;
+    EmitLine(printer, GIT_DIFF_LINE_FILE_HDR, printer.heldHeader.data(), printer.heldHeader.size());
+  }
+  EmitLine(printer, line->origin, line->content, line->content_len);
+  return 0;
+}
+
+int PrintNameStatusLine(const git_diff_delta* /*delta*/, const git_diff_hunk* /*hunk*/, const git_diff_line* line,
+                        void* payload) {
+  EmitLine(static_cast<PrintRun*>(payload)->printer, line->origin, line->content, line->content_len);
   return 0;
 }
 
@@ -221,9 +259,12 @@ int GitDiff(git_repository* repository, int argc, const char* const* argv) {
   if (count == 0 && settings.cached && !HeadTree(repository, trees[0])) return 1;
   const GitPtr<git_diff> diff = BuildDiff(repository, trees, count, settings);
   if (!diff) return 1;
-  LinePrinter printer{settings.color};
-  if (git_diff_print(diff.get(), settings.format, PrintDiffLine, &printer) < 0) return GitLibraryFailure();
-  if (printer.started) GitWriteOut(kReset);
+  PrintRun run;
+  run.printer.color = settings.color;
+  run.flags = settings.options.flags;
+  const git_diff_line_cb print = settings.format == GIT_DIFF_FORMAT_PATCH ? PrintPatchLine : PrintNameStatusLine;
+  if (git_diff_print(diff.get(), settings.format, print, &run) < 0) return GitLibraryFailure();
+  if (run.printer.started) GitWriteOut(kReset);
   return 0;
 }
 

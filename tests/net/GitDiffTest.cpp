@@ -64,16 +64,19 @@ TEST_F(GitDiffing, PatchAndNameStatusMatchGit) {
   }
 }
 
-// Only files with a change left after the white space is set aside: for a
-// file without one the library still prints the file header, git nothing.
+// A file whose only changes are in white space is left out with those
+// options, as git leaves it out.
 TEST_F(GitDiffing, WhiteSpaceOptionsMatchGit) {
   const std::string repo = Box().CommittedRepository(Named("repo"));
   Box().Write(Named("repo") + "/b.txt", "x y\nend\nkeep\n");
-  Box().Sh("git -C " + repo + " add b.txt && git -C " + repo + " commit -q -m b");
+  Box().Sh("git -C " + repo + " add . && git -C " + repo + " commit -q -m more");
+  Box().Write(Named("repo") + "/a.txt", "alpha  \n");
   Box().Write(Named("repo") + "/b.txt", "x   y\nend  \nKEEP\n");
   for (const char* option : {"--ignore-space-at-eol", "-b", "--ignore-space-change", "-w", "--ignore-all-space"}) {
-    EXPECT_EQ(Unmarked(Git({repo, "diff", option})), Box().Sh("git -C " + repo + " diff --no-color " + option))
-        << option;
+    const std::string git = Box().Sh("git -C " + repo + " diff --no-color " + option);
+    EXPECT_EQ(git.find("a/a.txt"), std::string::npos) << option;
+    EXPECT_EQ(Unmarked(Git({repo, "diff", option})), git) << option;
+    EXPECT_EQ(Unmarked(Git({repo, "diff", "--color", option})).find("a/a.txt"), std::string::npos) << option;
   }
 }
 
