@@ -55,6 +55,33 @@ TEST_F(GitInspect, LogOfARepositoryWithoutCommitsPrintsNothing) {
   EXPECT_EQ(Git({repo, "log"}), "");
 }
 
+// Every command on a repository without commits, index or files.
+TEST_F(GitInspect, ARepositoryWithoutCommitsIsAnsweredWithoutFailure) {
+  const std::string repo = Box().Path(Named("repo"));
+  Box().Sh("git init -q " + repo);
+  const std::string emptyTree = "4b825dc642cb6eb9a060e54bf8d69288fbee4904";
+  const struct {
+    std::vector<std::string> args;
+    std::string out;
+  } kCases[] = {
+      {{"status"}, "1# On an unnamed branch\n1#\n"},
+      {{"log"}, ""},
+      {{"diff"}, ""},
+      {{"diff", "--cached"}, ""},
+      {{"diff-files"}, ""},
+      {{"ls-tree", "-r", emptyTree}, ""},
+      {{"rev-list", "HEAD"}, "0libgit error "},
+      {{"show", "HEAD"}, "0libgit error "},
+      {{"diff", "HEAD"}, "0libgit error "},
+      {{"cat-file", "blob", "e69de29bb2d1d6434b8b29ae775ad8c2e48c5391"}, "0libgit error "},
+  };
+  for (const auto& row : kCases) {
+    std::vector<std::string> args = {repo};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    EXPECT_EQ(Git(args).substr(0, row.out.size() ? row.out.size() : std::string::npos), row.out) << row.args[0];
+  }
+}
+
 TEST_F(GitInspect, RevListWalksByCommitTimeFromAFullOrAbbreviatedId) {
   const std::string repo = Box().Path(Named("repo"));
   Box().Sh("git init -q -b main " + repo);
