@@ -26,11 +26,11 @@ void WriteHistory(const std::filesystem::path& file) {
     const std::string content = "line " + std::to_string(i) + "\n";
     const std::string message = "commit number " + std::to_string(i) + "\n";
     out << "commit refs/heads/master\n"
+        << "mark :" << i + 1 << "\n"
         << "committer Bench <bench@example.org> " << 1600000000 + i * 60 << " +0100\n"
         << "data " << message.size() << "\n" << message;
     if (i > 0) out << "from :" << i << "\n";
-    out << "mark :" << i + 1 << "\n"
-        << "M 100644 inline file" << i % 50 << ".txt\n"
+    out << "M 100644 inline file" << i % 50 << ".txt\n"
         << "data " << content.size() << "\n" << content << "\n";
   }
 }
