@@ -1,8 +1,8 @@
 // The git console beside the git command line on the same repositories:
-// staging 10,000 files, committing them, listing and refreshing the index and
-// writing its tree, and its status. Each side works on its own copy of one repository, made
-// once, so both start from the same files and the same index. Milliseconds,
-// the best of three runs.
+// staging 10,000 files, committing them, listing and refreshing the index,
+// writing its tree and the status. Each side works on its own copy of one
+// repository, made once, so both start from the same files and the same
+// index. Milliseconds, the best of three runs.
 #include <unistd.h>
 
 #include <cstdio>
