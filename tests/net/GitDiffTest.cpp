@@ -104,6 +104,16 @@ TEST_F(GitDiffing, CachedOnAnUnbornBranchShowsEveryStagedFileAsNew) {
   EXPECT_EQ(Git({repo, "diff"}), "");
 }
 
+TEST_F(GitDiffing, UntrackedAndIgnoredFilesAreListedOnlyWhenAskedFor) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  Box().Write(Named("repo") + "/.git/info/exclude", "*.log\n");
+  Box().Write(Named("repo") + "/new.txt", "n\n");
+  Box().Write(Named("repo") + "/out.log", "o\n");
+  EXPECT_EQ(Git({repo, "diff", "--name-status"}), "");
+  EXPECT_EQ(Git({repo, "diff", "--name-status", "--untracked"}), "1?\tnew.txt\n");
+  EXPECT_EQ(Git({repo, "diff", "--name-status", "--untracked", "--ignored"}), "1?\tnew.txt\n1I\tout.log\n");
+}
+
 TEST_F(GitDiffing, BadArgumentsAndRevisionsAreRefused) {
   const std::string repo = Box().CommittedRepository(Named("repo"));
   EXPECT_EQ(Git({repo, "diff", "HEAD", "HEAD", "HEAD"}), "0Only one or two tree identifiers can be provided\n");
