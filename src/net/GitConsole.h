@@ -82,6 +82,8 @@ struct GitFree {
   void operator()(git_signature* p) const { git_signature_free(p); }
   void operator()(git_config* p) const { git_config_free(p); }
   void operator()(git_odb* p) const { git_odb_free(p); }
+  void operator()(git_annotated_commit* p) const { git_annotated_commit_free(p); }
+  void operator()(git_rebase* p) const { git_rebase_free(p); }
 };
 template <typename T>
 using GitPtr = std::unique_ptr<T, GitFree>;

@@ -1,0 +1,73 @@
+// "stash" from scripts, on repositories the git command line made, checked
+// with its stash list, porcelain status and the files.
+#include "GitHistory.h"
+#include "GitScriptFixture.h"
+
+namespace {
+
+using GitStash = GitScriptTest;
+
+// "apply" saves, as no argument does: scripts call it that way.
+TEST_F(GitStash, NoArgumentAndApplyBothSaveTheLocalChanges) {
+  const GitHistory repo(Box(), Named("repo"));
+  const std::string head = repo.Id("HEAD");
+  const std::string subject = "WIP on main: " + head.substr(0, 7) + " first";
+  repo.Write("a.txt", "first change\n");
+  EXPECT_EQ(Git({repo.Path(), "stash"}), "");
+  EXPECT_EQ(repo.Status(), "");
+  EXPECT_EQ(repo.Read("a.txt"), "alpha\n");
+
+  repo.Write("a.txt", "second change\n");
+  repo.Write("new.txt", "new\n");
+  repo.Git("add new.txt");
+  EXPECT_EQ(Git({repo.Path(), "stash", "apply"}), "");
+  EXPECT_EQ(repo.Status(), "");
+  EXPECT_FALSE(repo.Exists("new.txt"));
+  EXPECT_EQ(repo.Id("HEAD"), head);
+
+  EXPECT_EQ(Git({repo.Path(), "stash", "list"}), "1stash@{0}: " + subject + "\n1stash@{1}: " + subject + "\n");
+  EXPECT_EQ(repo.Git("stash list --format=%s"), subject + "\n" + subject + "\n");
+  EXPECT_EQ(repo.Git("show stash@{1}:a.txt"), "first change\n");
+  EXPECT_EQ(repo.Git("show stash@{0}:new.txt"), "new\n");
+}
+
+// The files come back; the index stays as it is, so a file staged as new
+// returns untracked.
+TEST_F(GitStash, PopBringsBackTheNewestStashAndDropsIt) {
+  const GitHistory repo(Box(), Named("repo"));
+  repo.Commit("b.txt", "bravo\n", "second");
+  repo.Write("a.txt", "older change\n");
+  repo.Git("stash -q");
+  repo.Write("a.txt", "newer change\n");
+  repo.Git("rm -q b.txt");
+  repo.Write("new.txt", "new\n");
+  repo.Git("add new.txt");
+  repo.Git("stash -q");
+  EXPECT_EQ(repo.Status(), "");
+
+  EXPECT_EQ(Git({repo.Path(), "stash", "pop"}), "");
+  EXPECT_EQ(repo.Status(), " M a.txt\n D b.txt\n?? new.txt\n");
+  EXPECT_EQ(repo.Read("a.txt"), "newer change\n");
+  EXPECT_EQ(repo.Read("new.txt"), "new\n");
+  EXPECT_EQ(repo.Git("stash list --format=%s | wc -l"), "1\n");
+  EXPECT_EQ(repo.Git("show stash@{0}:a.txt"), "older change\n");
+}
+
+TEST_F(GitStash, RefusesNothingToSaveNoStashLocalChangesInTheWayAndOtherWords) {
+  const GitHistory repo(Box(), Named("repo"));
+  EXPECT_EQ(Git({repo.Path(), "stash"}),
+            "0libgit error (19): cannot stash changes - there is nothing to stash.\n");
+  EXPECT_EQ(Git({repo.Path(), "stash", "list"}), "");
+  EXPECT_EQ(Git({repo.Path(), "stash", "pop"}), "0No stash entries found.\n");
+  EXPECT_EQ(Git({repo.Path(), "stash", "drop"}), "0USAGE: stash [apply|list|pop]\n");
+  EXPECT_EQ(Git({repo.Path(), "stash", "list", "pop"}), "0USAGE: stash [apply|list|pop]\n");
+
+  repo.Write("a.txt", "stashed\n");
+  repo.Git("stash -q");
+  repo.Write("a.txt", "local change\n");
+  EXPECT_EQ(Git({repo.Path(), "stash", "pop"}), "0libgit error (20): 1 conflict prevents checkout\n");
+  EXPECT_EQ(repo.Read("a.txt"), "local change\n");
+  EXPECT_EQ(repo.Git("stash list --format=%s | wc -l"), "1\n");
+}
+
+}  // namespace
