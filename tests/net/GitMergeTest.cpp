@@ -39,6 +39,18 @@ TEST_F(GitMerge, ABranchAheadOfHeadIsFastForwardedWithoutAMergeCommit) {
   EXPECT_EQ(repo.Read("b.txt"), "bravo\n");
 }
 
+TEST_F(GitMerge, ARemoteTrackingBranchIsMergedWhenNoLocalBranchHasTheName) {
+  const GitHistory origin(Box(), Named("origin"));
+  const std::string clone = Box().Path(Named("clone"));
+  Box().Sh("git clone -q " + origin.Path() + " " + clone);
+  origin.Commit("b.txt", "bravo\n", "second");
+  const std::string git = "git -C " + clone + " ";
+  Box().Sh(git + "fetch -q");
+  EXPECT_EQ(Git({clone, "merge", "origin/main"}), "0Fast forward merge\n");
+  EXPECT_EQ(Box().Sh(git + "rev-parse main"), Box().Sh(git + "rev-parse origin/main"));
+  EXPECT_EQ(Box().Sh(git + "status --porcelain"), "");
+}
+
 // Local changes in the files a fast-forward writes stop it before HEAD moves.
 TEST_F(GitMerge, AFastForwardOverLocalChangesIsRefused) {
   const GitHistory repo(Box(), Named("repo"));

@@ -28,6 +28,23 @@ TEST_F(GitRebase, ReplaysThreeCommitsOnTheUpstream) {
   EXPECT_FALSE(repo.Exists(".git/rebase-merge"));
 }
 
+// Without a branch, HEAD itself moves to the replayed commits and stays
+// detached.
+TEST_F(GitRebase, ADetachedHeadIsReplayedAndStaysDetached) {
+  const GitHistory repo(Box(), Named("repo"));
+  repo.Git("checkout -q -b feature");
+  repo.Commit("f.txt", "feature\n", "f");
+  repo.Git("checkout -q main");
+  repo.Commit("m.txt", "main\n", "m1");
+  repo.Git("checkout -q --detach feature");
+
+  EXPECT_EQ(Git({repo.Path(), "rebase", "main"}), "");
+  EXPECT_EQ(repo.HeadBranch(), "detached\n");
+  EXPECT_EQ(repo.Subjects("main..HEAD"), "f\n");
+  EXPECT_EQ(repo.Parents("HEAD"), repo.Id("main") + "\n");
+  EXPECT_EQ(repo.Status(), "");
+}
+
 // A commit whose change the upstream already has is dropped, as git does.
 TEST_F(GitRebase, PassesOverACommitTheUpstreamAlreadyHas) {
   const GitHistory repo(Box(), Named("repo"));
