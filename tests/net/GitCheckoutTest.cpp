@@ -12,10 +12,7 @@ using GitCheckout = GitScriptTest;
 // Forced on purpose: local changes are overwritten and untracked files go.
 TEST_F(GitCheckout, SwitchesToALocalBranchAndForcesTheWorkingFolderToIt) {
   const GitHistory repo(Box(), Named("repo"));
-  repo.Git("checkout -q -b side");
-  repo.Commit("a.txt", "side\n", "side a");
-  repo.Commit("b.txt", "bravo\n", "side b");
-  repo.Git("checkout -q main");
+  repo.Fork("side", {{"a.txt", "side\n", "side a"}, {"b.txt", "bravo\n", "side b"}}, {});
   repo.Write("a.txt", "local change\n");
   repo.Write("untracked.txt", "mine\n");
 
@@ -36,9 +33,7 @@ TEST_F(GitCheckout, SwitchesToALocalBranchAndForcesTheWorkingFolderToIt) {
 
 TEST_F(GitCheckout, ABranchOnlyOriginHasBecomesALocalBranch) {
   const GitHistory origin(Box(), Named("origin"));
-  origin.Git("checkout -q -b feature");
-  origin.Commit("f.txt", "feature\n", "feature");
-  origin.Git("checkout -q main");
+  origin.Fork("feature", {{"f.txt", "feature\n", "feature"}}, {});
   const std::string clone = Box().Path(Named("clone"));
   Box().Sh("git clone -q " + origin.Path() + " " + clone);
 
@@ -61,7 +56,8 @@ TEST_F(GitCheckout, RefusesAMissingBranchAndLeavesEverythingAsItWas) {
   // A full name of a branch that does not exist leaves HEAD where it was, not
   // on a branch without commits.
   EXPECT_EQ(Git({repo.Path(), "checkout", "refs/heads/nope"}),
-            "1Checking out refs/heads/nope\n0Error code -3\n0libgit error (4): cannot locate branch or reference 'refs/heads/nope'\n");
+            "1Checking out refs/heads/nope\n0Error code -3\n"
+            "0libgit error (4): cannot locate branch or reference 'refs/heads/nope'\n");
   EXPECT_EQ(repo.HeadBranch(), "refs/heads/main\n");
   EXPECT_EQ(repo.Status(), " M a.txt\n?? untracked.txt\n");
 }

@@ -2,6 +2,7 @@
 // A repository whose history the git command line writes, for the tests of
 // the commands that move HEAD: commits on branches, and the porcelain status,
 // files and ids to check the console's work against.
+#include <initializer_list>
 #include <string>
 
 #include "GitTestSupport.h"
@@ -28,6 +29,21 @@ class GitHistory {
   void Commit(const std::string& file, const std::string& content, const std::string& message) const {
     Write(file, content);
     Git("add '" + file + "' && git -C '" + path_ + "' commit -q -m '" + message + "'");
+  }
+
+  struct Change {
+    const char* file;
+    const char* content;
+    const char* message;
+  };
+  // Makes `branch` at main's commit with its own commits, then adds main's
+  // commits; ends on main.
+  void Fork(const std::string& branch, std::initializer_list<Change> onBranch,
+            std::initializer_list<Change> onMain) const {
+    Git("checkout -q -b " + branch);
+    for (const Change& change : onBranch) Commit(change.file, change.content, change.message);
+    Git("checkout -q main");
+    for (const Change& change : onMain) Commit(change.file, change.content, change.message);
   }
 
   // The full id a revision names.

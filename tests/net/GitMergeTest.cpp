@@ -9,27 +9,17 @@ using GitMerge = GitScriptTest;
 
 // main: first, main. side (from first): side.
 void Diverge(const GitHistory& repo) {
-  repo.Git("branch side");
-  repo.Commit("main.txt", "main\n", "main");
-  repo.Git("checkout -q side");
-  repo.Commit("side.txt", "side\n", "side");
-  repo.Git("checkout -q main");
+  repo.Fork("side", {{"side.txt", "side\n", "side"}}, {{"main.txt", "main\n", "main"}});
 }
 
 // main: first, main changes a.txt. side (from first): side changes a.txt.
 void Conflict(const GitHistory& repo) {
-  repo.Git("branch side");
-  repo.Commit("a.txt", "main\n", "main");
-  repo.Git("checkout -q side");
-  repo.Commit("a.txt", "side\n", "side");
-  repo.Git("checkout -q main");
+  repo.Fork("side", {{"a.txt", "side\n", "side"}}, {{"a.txt", "main\n", "main"}});
 }
 
 TEST_F(GitMerge, ABranchAheadOfHeadIsFastForwardedWithoutAMergeCommit) {
   const GitHistory repo(Box(), Named("repo"));
-  repo.Git("branch side && git -C " + repo.Path() + " checkout -q side");
-  repo.Commit("b.txt", "bravo\n", "side");
-  repo.Git("checkout -q main");
+  repo.Fork("side", {{"b.txt", "bravo\n", "side"}}, {});
   repo.Write("unrelated.txt", "mine\n");
 
   EXPECT_EQ(Git({repo.Path(), "merge", "side"}), "0Fast forward merge\n");
@@ -55,9 +45,7 @@ TEST_F(GitMerge, ARemoteTrackingBranchIsMergedWhenNoLocalBranchHasTheName) {
 TEST_F(GitMerge, AFastForwardOverLocalChangesIsRefused) {
   const GitHistory repo(Box(), Named("repo"));
   const std::string first = repo.Id("HEAD");
-  repo.Git("branch side && git -C " + repo.Path() + " checkout -q side");
-  repo.Commit("a.txt", "side\n", "side");
-  repo.Git("checkout -q main");
+  repo.Fork("side", {{"a.txt", "side\n", "side"}}, {});
   repo.Write("a.txt", "local change\n");
   EXPECT_EQ(Git({repo.Path(), "merge", "side"}),
             "0Fast forward merge\n0libgit error (20): 1 conflict prevents checkout\n");

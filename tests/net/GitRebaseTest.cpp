@@ -7,14 +7,12 @@ namespace {
 
 using GitRebase = GitScriptTest;
 
+constexpr char kConflictStop[] = "0conflict during rebase! Please resolve and run rebase --continue\n";
+
 TEST_F(GitRebase, ReplaysThreeCommitsOnTheUpstream) {
   const GitHistory repo(Box(), Named("repo"));
-  repo.Git("checkout -q -b feature");
-  repo.Commit("f1.txt", "one\n", "f1");
-  repo.Commit("f2.txt", "two\n", "f2");
-  repo.Commit("a.txt", "alpha\nthree\n", "f3");
-  repo.Git("checkout -q main");
-  repo.Commit("m.txt", "main\n", "m1");
+  repo.Fork("feature", {{"f1.txt", "one\n", "f1"}, {"f2.txt", "two\n", "f2"}, {"a.txt", "alpha\nthree\n", "f3"}},
+            {{"m.txt", "main\n", "m1"}});
   repo.Git("checkout -q feature");
 
   EXPECT_EQ(Git({repo.Path(), "rebase", "main"}), "");
@@ -32,10 +30,7 @@ TEST_F(GitRebase, ReplaysThreeCommitsOnTheUpstream) {
 // detached.
 TEST_F(GitRebase, ADetachedHeadIsReplayedAndStaysDetached) {
   const GitHistory repo(Box(), Named("repo"));
-  repo.Git("checkout -q -b feature");
-  repo.Commit("f.txt", "feature\n", "f");
-  repo.Git("checkout -q main");
-  repo.Commit("m.txt", "main\n", "m1");
+  repo.Fork("feature", {{"f.txt", "feature\n", "f"}}, {{"m.txt", "main\n", "m1"}});
   repo.Git("checkout -q --detach feature");
 
   EXPECT_EQ(Git({repo.Path(), "rebase", "main"}), "");
@@ -48,11 +43,8 @@ TEST_F(GitRebase, ADetachedHeadIsReplayedAndStaysDetached) {
 // A commit whose change the upstream already has is dropped, as git does.
 TEST_F(GitRebase, PassesOverACommitTheUpstreamAlreadyHas) {
   const GitHistory repo(Box(), Named("repo"));
-  repo.Git("checkout -q -b feature");
-  repo.Commit("shared.txt", "shared\n", "shared");
-  repo.Commit("f.txt", "feature\n", "f");
-  repo.Git("checkout -q main");
-  repo.Commit("shared.txt", "shared\n", "shared on main");
+  repo.Fork("feature", {{"shared.txt", "shared\n", "shared"}, {"f.txt", "feature\n", "f"}},
+            {{"shared.txt", "shared\n", "shared on main"}});
   repo.Git("checkout -q feature");
 
   EXPECT_EQ(Git({repo.Path(), "rebase", "main"}), "");
@@ -64,22 +56,19 @@ TEST_F(GitRebase, PassesOverACommitTheUpstreamAlreadyHas) {
 // main changes a.txt one way, feature another: the rebase stops at feature's
 // step with the conflict in the files.
 void ConflictingRebase(const GitHistory& repo) {
-  repo.Git("checkout -q -b feature");
-  repo.Commit("a.txt", "feature\n", "f1");
-  repo.Commit("f2.txt", "two\n", "f2");
-  repo.Git("checkout -q main");
-  repo.Commit("a.txt", "main\n", "m1");
+  repo.Fork("feature", {{"a.txt", "feature\n", "f1"}, {"f2.txt", "two\n", "f2"}},
+            {{"a.txt", "main\n", "m1"}});
   repo.Git("checkout -q feature");
 }
 
 TEST_F(GitRebase, AConflictStopsItAndContinueCommitsTheResolution) {
   const GitHistory repo(Box(), Named("repo"));
   ConflictingRebase(repo);
-  EXPECT_EQ(Git({repo.Path(), "rebase", "main"}), "0conflict during rebase! Please resolve and run rebase --continue\n");
+  EXPECT_EQ(Git({repo.Path(), "rebase", "main"}), kConflictStop);
   EXPECT_EQ(repo.Status(), "UU a.txt\n");
   EXPECT_TRUE(repo.Exists(".git/rebase-merge"));
 
-  EXPECT_EQ(Git({repo.Path(), "rebase", "--continue"}), "0conflict during rebase! Please resolve and run rebase --continue\n");
+  EXPECT_EQ(Git({repo.Path(), "rebase", "--continue"}), kConflictStop);
   repo.Write("a.txt", "resolved\n");
   EXPECT_EQ(Git({repo.Path(), "add", repo.Path() + "/a.txt"}), "");
   EXPECT_EQ(Git({repo.Path(), "rebase", "--continue"}), "");
@@ -94,7 +83,7 @@ TEST_F(GitRebase, AbortReturnsToTheBranchAsItWas) {
   const GitHistory repo(Box(), Named("repo"));
   ConflictingRebase(repo);
   const std::string feature = repo.Id("feature");
-  EXPECT_EQ(Git({repo.Path(), "rebase", "main"}), "0conflict during rebase! Please resolve and run rebase --continue\n");
+  EXPECT_EQ(Git({repo.Path(), "rebase", "main"}), kConflictStop);
   EXPECT_EQ(Git({repo.Path(), "rebase", "--abort"}), "");
   EXPECT_EQ(repo.HeadBranch(), "refs/heads/feature\n");
   EXPECT_EQ(repo.Id("HEAD"), feature);
