@@ -28,40 +28,25 @@ int StashList(git_repository* repository) {
   return 0;
 }
 
-struct NewestStash {
-  bool found = false;
-  git_oid id = {};
-};
-
-int FindNewest(size_t index, const char* /*message*/, const git_oid* id, void* payload) {
-  if (index != 0) return 0;
-  auto* newest = static_cast<NewestStash*>(payload);
-  newest->found = true;
-  newest->id = *id;
+int CountStash(size_t /*index*/, const char* /*message*/, const git_oid* /*id*/, void* payload) {
+  ++*static_cast<size_t*>(payload);
   return 0;
 }
 
-// The stash's files come back into the working folder; the index is left as
-// it is. Local changes in the way stop it, and the stash is then kept.
+// The newest stash's changes are merged into the files as they are now, so
+// commits made since the stash (an update, say) stay; files the stash added
+// are staged, its other changes come back unstaged. Local changes in the way
+// stop it, and the stash is then kept. Putting the stash's whole tree back
+// instead would undo those commits in the working folder.
 int StashPop(git_repository* repository) {
-  NewestStash newest;
-  if (git_stash_foreach(repository, FindNewest, &newest) < 0) return GitLibraryFailure();
-  if (!newest.found) {
+  size_t count = 0;
+  if (git_stash_foreach(repository, CountStash, &count) < 0) return GitLibraryFailure();
+  if (count == 0) {
     GitPrintErr(stderr, "No stash entries found.\n");
     return 1;
   }
-  git_commit* rawCommit = nullptr;
-  if (git_commit_lookup(&rawCommit, repository, &newest.id) < 0) return GitLibraryFailure();
-  const GitPtr<git_commit> commit(rawCommit);
-  git_tree* rawTree = nullptr;
-  if (git_commit_tree(&rawTree, commit.get()) < 0) return GitLibraryFailure();
-  const GitPtr<git_tree> tree(rawTree);
-  git_checkout_options options = GIT_CHECKOUT_OPTIONS_INIT;
-  options.checkout_strategy = GIT_CHECKOUT_SAFE | GIT_CHECKOUT_DONT_UPDATE_INDEX;
-  if (git_checkout_tree(repository, reinterpret_cast<const git_object*>(tree.get()), &options) < 0 ||
-      git_stash_drop(repository, 0) < 0) {
-    return GitLibraryFailure();
-  }
+  const git_stash_apply_options options = GIT_STASH_APPLY_OPTIONS_INIT;  // safe checkout
+  if (git_stash_pop(repository, 0, &options) < 0) return GitLibraryFailure();
   return 0;
 }
 

@@ -31,8 +31,8 @@ TEST_F(GitStash, NoArgumentAndApplyBothSaveTheLocalChanges) {
   EXPECT_EQ(repo.Git("show stash@{0}:new.txt"), "new\n");
 }
 
-// The files come back; the index stays as it is, so a file staged as new
-// returns untracked.
+// The changes come back unstaged, except that a file the stash added is
+// staged again.
 TEST_F(GitStash, PopBringsBackTheNewestStashAndDropsIt) {
   const GitHistory repo(Box(), Named("repo"));
   repo.Commit("b.txt", "bravo\n", "second");
@@ -46,11 +46,28 @@ TEST_F(GitStash, PopBringsBackTheNewestStashAndDropsIt) {
   EXPECT_EQ(repo.Status(), "");
 
   EXPECT_EQ(Git({repo.Path(), "stash", "pop"}), "");
-  EXPECT_EQ(repo.Status(), " M a.txt\n D b.txt\n?? new.txt\n");
+  EXPECT_EQ(repo.Status(), " M a.txt\n D b.txt\nA  new.txt\n");
   EXPECT_EQ(repo.Read("a.txt"), "newer change\n");
   EXPECT_EQ(repo.Read("new.txt"), "new\n");
   EXPECT_EQ(repo.Git("stash list --format=%s | wc -l"), "1\n");
   EXPECT_EQ(repo.Git("show stash@{0}:a.txt"), "older change\n");
+}
+
+// Commits made since the stash (an update, say) stay in the files: only the
+// stash's own changes come back.
+TEST_F(GitStash, PopKeepsWhatHeadGainedSinceTheStash) {
+  const GitHistory repo(Box(), Named("repo"));
+  repo.Commit("b.txt", "bravo\n", "second");
+  repo.Write("a.txt", "stashed change\n");
+  repo.Git("stash -q");
+  repo.Commit("b.txt", "bravo updated\n", "update");
+  repo.Commit("c.txt", "charlie\n", "added");
+
+  EXPECT_EQ(Git({repo.Path(), "stash", "pop"}), "");
+  EXPECT_EQ(repo.Status(), " M a.txt\n");
+  EXPECT_EQ(repo.Read("a.txt"), "stashed change\n");
+  EXPECT_EQ(repo.Read("b.txt"), "bravo updated\n");
+  EXPECT_EQ(repo.Read("c.txt"), "charlie\n");
 }
 
 TEST_F(GitStash, RefusesNothingToSaveNoStashLocalChangesInTheWayAndOtherWords) {
