@@ -35,9 +35,10 @@ int CountStash(size_t /*index*/, const char* /*message*/, const git_oid* /*id*/,
 
 // The newest stash's changes are merged into the files as they are now, so
 // commits made since the stash (an update, say) stay; files the stash added
-// are staged, its other changes come back unstaged. Local changes in the way
-// stop it, and the stash is then kept. Putting the stash's whole tree back
-// instead would undo those commits in the working folder.
+// are staged, its other changes come back unstaged. Putting the stash's whole
+// tree back instead would undo those commits in the working folder. Local
+// changes in the way stop it; the stash is dropped only once its changes are
+// in without conflicts.
 int StashPop(git_repository* repository) {
   size_t count = 0;
   if (git_stash_foreach(repository, CountStash, &count) < 0) return GitLibraryFailure();
@@ -46,7 +47,14 @@ int StashPop(git_repository* repository) {
     return 1;
   }
   const git_stash_apply_options options = GIT_STASH_APPLY_OPTIONS_INIT;  // safe checkout
-  if (git_stash_pop(repository, 0, &options) < 0) return GitLibraryFailure();
+  if (git_stash_apply(repository, 0, &options) < 0) return GitLibraryFailure();
+  const int conflicts = GitIndexHasConflicts(repository);
+  if (conflicts < 0) return GitLibraryFailure();
+  if (conflicts) {
+    GitPrintErr(stderr, "conflict during stash pop! Please resolve; the stash is kept\n");
+    return 1;
+  }
+  if (git_stash_drop(repository, 0) < 0) return GitLibraryFailure();
   return 0;
 }
 

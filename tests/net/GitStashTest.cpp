@@ -85,6 +85,14 @@ TEST_F(GitStash, RefusesNothingToSaveNoStashLocalChangesInTheWayAndOtherWords) {
   EXPECT_EQ(Git({repo.Path(), "stash", "pop"}), "0libgit error (20): 1 conflict prevents checkout\n");
   EXPECT_EQ(repo.Read("a.txt"), "local change\n");
   EXPECT_EQ(repo.Git("stash list --format=%s | wc -l"), "1\n");
+
+  // A commit since the stash changed the same lines: the conflict is left in
+  // the file, and the stash stays until it is resolved.
+  repo.Commit("a.txt", "committed change\n", "second");
+  EXPECT_EQ(Git({repo.Path(), "stash", "pop"}), "0conflict during stash pop! Please resolve; the stash is kept\n");
+  EXPECT_EQ(repo.Status(), "UU a.txt\n");
+  EXPECT_NE(repo.Read("a.txt").find("<<<<<<<"), std::string::npos) << repo.Read("a.txt");
+  EXPECT_EQ(repo.Git("stash list --format=%s | wc -l"), "1\n");
 }
 
 }  // namespace
