@@ -100,6 +100,21 @@ TEST_F(GitMerge, AConflictIsLeftToResolveAndCommit) {
   EXPECT_EQ(repo.Status(), "");
 }
 
+TEST_F(GitMerge, AHardResetGivesUpAConflictedMerge) {
+  const GitHistory repo(Box(), Named("repo"));
+  Conflict(repo);
+  const std::string main = repo.Id("main");
+  EXPECT_NE(Git({repo.Path(), "merge", "side"}), "");
+  EXPECT_EQ(Git({repo.Path(), "reset", "--hard", "HEAD"}), "");
+  EXPECT_EQ(repo.Status(), "");
+  EXPECT_EQ(repo.Read("a.txt"), "main\n");
+  EXPECT_FALSE(repo.Exists(".git/MERGE_HEAD"));
+  repo.Write("b.txt", "bravo\n");
+  EXPECT_EQ(Git({repo.Path(), "add", repo.Path() + "/b.txt"}), "");
+  EXPECT_EQ(Git({repo.Path(), "commit", "-m", "after"}), "");
+  EXPECT_EQ(repo.Parents("HEAD"), main + "\n");
+}
+
 // A branch HEAD already contains would only add a merge commit that changes
 // nothing.
 TEST_F(GitMerge, ABranchHeadAlreadyContainsChangesNothing) {
