@@ -5,6 +5,7 @@
 
 #include "core/GitRepositoryOpen.h"
 #include "net/GitInspectCommands.h"
+#include "net/GitChangeCommands.h"
 
 namespace GCore {
 
@@ -17,8 +18,8 @@ constexpr GitCommand kCommands[] = {
     {"branch", 1, "Create, delete, or delete branches", nullptr},
     {"cat-file", 0, "Show content of repository objects", GitCatFile},
     {"checkout-index", 0, "Copy files from the index", GitCheckoutIndex},
-    {"checkout", 1, "Copy a branch or paths to the working directory", nullptr},
-    {"cherry-pick", 1, "Redo commits", nullptr},
+    {"checkout", 1, "Copy a branch or paths to the working directory", GitCheckout},
+    {"cherry-pick", 1, "Redo commits", GitCherryPick},
     {"clone", 1, "Fetch and checkout a repository into a new directory", nullptr},
     {"commit", 1, "Create a new commit from the index", GitCommit},
     {"config", 1, "Get and set repository or global options", GitConfig},
@@ -30,15 +31,15 @@ constexpr GitCommand kCommands[] = {
     {"ls-files", 0, "Show information about files in the index and the working directory", GitLsFiles},
     {"ls-remote", 0, "Show information about remote references", nullptr},
     {"ls-tree", 0, "Show information about a tree object", GitLsTree},
-    {"merge", 1, "Join histories defined by commit together", nullptr},
+    {"merge", 1, "Join histories defined by commit together", GitMerge},
     {"push", 1, "Update the remote references and push associated objects", nullptr},
     {"read-tree", 0, "Read a tree object into the index", GitReadTree},
-    {"rebase", 1, "Reapply changes", nullptr},
-    {"reset", 1, "Reset the HEAD or the index to a specific state", nullptr},
+    {"rebase", 1, "Reapply changes", GitRebase},
+    {"reset", 1, "Reset the HEAD or the index to a specific state", GitReset},
     {"rev-list", 0, "Show information about commit objects", GitRevList},
     {"rm", 1, "Remove files", GitRm},
     {"show", 1, "Show objects", GitShow},
-    {"stash", 1, "Manage a separate stash of changes", nullptr},
+    {"stash", 1, "Manage a separate stash of changes", GitStash},
     {"status", 1, "Summarize working directory changes", GitStatus},
     {"tag", 1, "Manage tags", nullptr},
     {"update-index", 0, "Update the index with files from the working directory", GitUpdateIndex},
