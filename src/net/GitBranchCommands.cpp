@@ -116,9 +116,6 @@ int GitBranch(git_repository* repository, int argc, const char* const* argv) {
 int GitTag(git_repository* repository, int argc, const char* const* argv) {
   if (argc == 1) return ListTags(repository);
   if (argc == 2) {
-    // "tag -d" without a name is a delete that lacks its tag, not a tag
-    // named "-d".
-    if (argv[1][0] == '-') return TagUsage(argv[0]);
     const GitPtr<git_object> commit = HeadCommit(repository);
     git_oid created;
     if (!commit || git_tag_create_lightweight(&created, repository, argv[1], commit.get(), 0) < 0) {

@@ -66,11 +66,12 @@ TEST_F(GitBranch, TagsAreListedMadeAtHeadAndDeleted) {
   EXPECT_EQ(Git({repo, "tag", "-d", "fresh"}).substr(0, 14), "0libgit error ");
 
   const std::string usage = "0USAGE: tag [-d] [tagname]\n";
-  for (const std::vector<std::string>& args : {std::vector<std::string>{repo, "tag", "-x", "name"},
-                                               {repo, "tag", "-d"},
-                                               {repo, "tag", "-d", "a", "b"}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{repo, "tag", "-x", "name"}, {repo, "tag", "-d", "a", "b"}}) {
     EXPECT_EQ(Git(args), usage) << args.size();
   }
+  // A delete without its name is not taken for a tag of that name.
+  EXPECT_EQ(Git({repo, "tag", "-d"}), "0libgit error (13): '-d' is not a valid tag name\n");
   EXPECT_EQ(Box().Sh("git -C " + repo + " tag"), "release/a\nv10\nv2\n");
 }
 
