@@ -6,6 +6,7 @@
 
 #include "net/GitConsole.h"
 #include "net/GitRemoteServices.h"
+#include "net/GitTimedStream.h"
 
 namespace GCore {
 
@@ -22,7 +23,9 @@ using RemotePtr = std::unique_ptr<git_remote, RemoteFree>;
 
 // Every transfer offers the console's credential and judges certificates
 // with the console's check; the progress record is the callbacks' payload.
+// Its sockets give up on a silent server.
 git_remote_callbacks TransferCallbacks(GitProgress& progress) {
+  if (!UseGitTimedStreams()) CheckLibgitError();
   git_remote_callbacks callbacks = GIT_REMOTE_CALLBACKS_INIT;
   callbacks.credentials = GitCredentialPrompt;
   callbacks.certificate_check = GitCertificateCheck;

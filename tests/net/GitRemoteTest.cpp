@@ -13,6 +13,7 @@
 
 #include "GitScriptFixture.h"
 #include "GitServers.h"
+#include "net/GitTimedStream.h"
 #include "TestCertificate.h"
 
 namespace {
@@ -337,6 +338,44 @@ TEST_F(GitRemote, AServerThatGoesAwayFailsTheCloneAndLeavesNothing) {
   }
   // The worker serves the next command as usual.
   EXPECT_EQ(Git({work, "tag", "after"}), "");
+}
+
+// A server that stops answering without closing its connection (a machine
+// gone from the network, a stalled server) fails the transfer after a stretch
+// of silence instead of holding the worker for good.
+TEST_F(GitRemote, ASilentServerFailsTheTransferAfterTheStallLimit) {
+  const std::string name = Named("repo");
+  const std::string work = Served(name);
+  Box().Sh("cd " + work + " && head -c 1000000 /dev/urandom > big.bin && git add big.bin && git commit -q -m big"
+           " && git push -q served master");
+  gittest::GitServer stallingDaemon("daemon", Box().Path("served"), {"--stall-after", "30000"});
+  gittest::GitServer stallingHttp("http", Box().Path("served"), {"--stall-after", "30000"});
+  gittest::GitServer stallingHttps("http", Box().Path("served"),
+                                   {"--stall-after", "30000", "--tls", Box().Path("git-server.crt"),
+                                    Box().Path("git-server.key")});
+  GCore::SetGitStallLimit(std::chrono::milliseconds(1500));
+  const std::string silent = " for 1500 ms: the server is gone or stalled\n";
+  struct Case {
+    const char* what;
+    std::string url;
+    std::string error;
+  };
+  // Over TLS the library reports the failed read in its own words.
+  const Case cases[] = {
+      {"git", stallingDaemon.Url("git", name + ".git"), "0libgit error (12): no answer from 127.0.0.1:"},
+      {"http", stallingHttp.Url("http", name + ".git"), "0libgit error (12): no answer from 127.0.0.1:"},
+      {"https", stallingHttps.Url("https", name + ".git"), "0libgit error (16): SSL error: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string out = Git({"/none", "clone", c.url, Box().Path(Named("clone"))});
+    EXPECT_TRUE(Has(out, c.error)) << out;
+    if (c.error.find("no answer") != std::string::npos) {
+      EXPECT_TRUE(Has(out, silent)) << out;
+    }
+    EXPECT_FALSE(Box().Exists(Named("clone")));
+  }
+  GCore::SetGitStallLimit(std::chrono::minutes(1));
 }
 
 }  // namespace

@@ -2,16 +2,18 @@
 """Git servers for the tests on 127.0.0.1 (a port of its own, printed first).
 
 Usage:
-  git_servers.py daemon ROOT [--cut-after N]
+  git_servers.py daemon ROOT [--cut-after N | --stall-after N]
       the git protocol: each connection is served by `git daemon --inetd`
       over the repositories below ROOT (all exported, pushes allowed)
   git_servers.py http ROOT [--auth USER:PASSWORD] [--tls CERT KEY]
-                           [--cut-after N]
+                           [--cut-after N | --stall-after N]
       smart HTTP: `git http-backend` over the repositories below ROOT; with
       --auth every request needs that Basic credential (401 otherwise)
 
 --cut-after N plays a server that goes away in the middle of a transfer:
 after N bytes of a pack (the upload-pack answer) the connection is closed.
+--stall-after N plays one that stops answering there: after N bytes nothing
+more is sent, and the connection is held open.
 """
 import argparse
 import base64
@@ -27,10 +29,20 @@ import threading
 args = None
 
 
+def limit():
+    return args.cut_after if args.cut_after is not None else args.stall_after
+
+
+def end_at_limit(connection):
+    if args.stall_after is not None:
+        threading.Event().wait()
+    connection.shutdown(socket.SHUT_RDWR)
+
+
 def serve_daemon_connection(connection):
     command = ["git", "daemon", "--inetd", "--export-all", "--enable=receive-pack",
                "--informative-errors", "--base-path=" + args.root, args.root]
-    if args.cut_after is None:
+    if limit() is None:
         subprocess.run(command, stdin=connection.fileno(), stdout=connection.fileno(),
                        stderr=subprocess.DEVNULL)
         connection.close()
@@ -51,13 +63,13 @@ def serve_daemon_connection(connection):
 
     threading.Thread(target=to_child, daemon=True).start()
     sent = 0
-    while sent < args.cut_after:
-        data = os.read(child.stdout.fileno(), min(65536, args.cut_after - sent))
+    while sent < limit():
+        data = os.read(child.stdout.fileno(), min(65536, limit() - sent))
         if not data:
             break
         connection.sendall(data)
         sent += len(data)
-    connection.shutdown(socket.SHUT_RDWR)
+    end_at_limit(connection)
     connection.close()
     child.kill()
     child.wait()
@@ -136,10 +148,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header(name, value)
         self.send_header("Content-Length", str(len(payload)))
         self.end_headers()
-        if args.cut_after is not None and path.endswith("/git-upload-pack") and self.command == "POST":
-            self.wfile.write(payload[:args.cut_after])
+        if limit() is not None and path.endswith("/git-upload-pack") and self.command == "POST":
+            self.wfile.write(payload[:limit()])
             self.wfile.flush()
-            self.connection.shutdown(socket.SHUT_RDWR)
+            end_at_limit(self.connection)
             self.close_connection = True
             return
         self.wfile.write(payload)
@@ -170,6 +182,7 @@ def main():
     parser.add_argument("--auth")
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     parser.add_argument("--cut-after", type=int)
+    parser.add_argument("--stall-after", type=int)
     args = parser.parse_args()
     args.root = os.path.abspath(args.root)
     run_daemon() if args.kind == "daemon" else run_http()
