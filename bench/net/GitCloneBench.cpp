@@ -30,7 +30,6 @@ std::string History() {
     const std::string message = "commit " + std::to_string(i) + "\n";
     stream += "commit refs/heads/master\ncommitter Bench <bench@example.org> " + std::to_string(1700000000 + i) +
               " +0000\ndata " + std::to_string(message.size()) + "\n" + message;
-    if (i > 0) stream += "from refs/heads/master^0\n";
     stream += "M 100644 inline files/f" + std::to_string(i % kFiles) + ".txt\ndata " +
               std::to_string(content.size()) + "\n" + content + "\n";
   }
