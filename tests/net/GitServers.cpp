@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,8 +16,10 @@ GitServer::GitServer(const std::string& kind, const std::string& root, const std
   arguments.insert(arguments.end(), options.begin(), options.end());
   pid_ = fork();
   if (pid_ == 0) {
-    // The per-connection git processes join the group and end with it.
+    // The per-connection git processes join the group and end with it; the
+    // server ends with the test program, also when that crashes.
     setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     close(output[0]);
     dup2(output[1], 1);
     const int devnull = open("/dev/null", O_RDWR);
