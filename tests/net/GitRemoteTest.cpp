@@ -97,6 +97,15 @@ class GitRemote : public GitScriptTest {
     return work;
   }
 
+  // Served, with a commit of a megabyte that does not compress: its pack
+  // takes many reads.
+  std::string ServedWithABigFile(const std::string& name) {
+    const std::string work = Served(name);
+    Box().Sh("cd " + work + " && head -c 1000000 /dev/urandom > big.bin && git add big.bin && git commit -q -m big"
+             " && git push -q served master");
+    return work;
+  }
+
   // Every reference of a repository as "id name" lines, remote-tracking
   // branches of origin under the names of the branches they follow.
   std::string References(const std::string& repository, const std::string& patterns) {
@@ -309,9 +318,7 @@ TEST_F(GitRemote, AnUnverifiableCertificateIsRefusedUnlessGitSslNoVerifyIsTrue) 
 // the worker free again, nothing half-made left behind.
 TEST_F(GitRemote, AServerThatGoesAwayFailsTheCloneAndLeavesNothing) {
   const std::string name = Named("repo");
-  const std::string work = Served(name);
-  Box().Sh("cd " + work + " && head -c 1000000 /dev/urandom > big.bin && git add big.bin && git commit -q -m big"
-           " && git push -q served master");
+  const std::string work = ServedWithABigFile(name);
   gittest::GitServer cutDaemon("daemon", Box().Path("served"), {"--cut-after", "30000"});
   gittest::GitServer cutHttp("http", Box().Path("served"), {"--cut-after", "30000"});
   int closedPort = 0;
@@ -345,9 +352,7 @@ TEST_F(GitRemote, AServerThatGoesAwayFailsTheCloneAndLeavesNothing) {
 // of silence instead of holding the worker for good.
 TEST_F(GitRemote, ASilentServerFailsTheTransferAfterTheStallLimit) {
   const std::string name = Named("repo");
-  const std::string work = Served(name);
-  Box().Sh("cd " + work + " && head -c 1000000 /dev/urandom > big.bin && git add big.bin && git commit -q -m big"
-           " && git push -q served master");
+  ServedWithABigFile(name);
   gittest::GitServer stallingDaemon("daemon", Box().Path("served"), {"--stall-after", "30000"});
   gittest::GitServer stallingHttp("http", Box().Path("served"), {"--stall-after", "30000"});
   gittest::GitServer stallingHttps("http", Box().Path("served"),
