@@ -25,12 +25,12 @@ namespace GCore {
 // Every parameter of the emitter that scripts set; a copy takes them all.
 struct ParticleSettings {
   uint32_t maxParticles = 0;
-  float duration = -1;  // seconds; -1 = for ever
-  int32_t emissionRate = 100;  // one particle every 10 / rate seconds
+  float duration = -1;            // seconds; -1 = for ever
+  int32_t emissionRate = 100;     // one particle every 10 / rate seconds
   float angle = 0, angleVar = 0;  // degrees
-  int32_t spareValue = 0;  // kept for scripts
-  int32_t emitterMode = 0;  // 0 gravity mode, else radial mode
-  float life = 1, lifeVar = 0;  // seconds
+  int32_t spareValue = 0;         // kept for scripts
+  int32_t emitterMode = 0;        // 0 gravity mode, else radial mode
+  float life = 1, lifeVar = 0;    // seconds
   float startSize = 1, startSizeVar = 0;
   float endSize = -1, endSizeVar = 0;  // -1: keep the start size
   // Red in bits 0-7, green 8-15, blue 16-23; alpha apart.
@@ -52,10 +52,10 @@ struct ParticleSettings {
 };
 
 struct Particle {
-  float x, y;  // in the emitter's space at birth
-  uint32_t birthTime;  // game time, ms
+  float x, y;            // in the emitter's space at birth
+  uint32_t birthTime;    // game time, ms
   float birthMatrix[6];  // a, b, c, d, tx, ty
-  float colour[4];  // red, green, blue, alpha, 0 to 1
+  float colour[4];       // red, green, blue, alpha, 0 to 1
   float colourDelta[4];  // per second
   float size, sizeDelta;
   float rotation, rotationDelta;  // degrees
@@ -92,8 +92,8 @@ class ParticleSystem : public Entity {
   ParticleSettings settings;
   bool emitting = false;
   bool hasParticles = false;  // after each advance: any particle alive
-  float accumulator = 0;  // seconds owed to emission
-  float elapsed = 0;  // seconds emitted so far
+  float accumulator = 0;      // seconds owed to emission
+  float elapsed = 0;          // seconds emitted so far
 
  private:
   void Emit();

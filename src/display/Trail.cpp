@@ -55,10 +55,9 @@ void Trail::Draw() {
 }
 
 void Trail::DrawRibbon() {
-  const Image* image = g_resourceManager
-                           ? g_resourceManager->GetImage(
-                                 OwnerPair{static_cast<int32_t>(mediaProject & 0xFF), mediaId})
-                           : nullptr;
+  const Image* image = g_resourceManager ? g_resourceManager->GetImage(OwnerPair{
+                                               static_cast<int32_t>(mediaProject & 0xFF), mediaId})
+                                         : nullptr;
   const float now = Now();
   float previousU = -1;
   const TrailSample* previous = nullptr;

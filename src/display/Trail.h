@@ -24,7 +24,7 @@ namespace GCore {
 struct TrailSample {
   float x1, y1;  // world position of the local point (0, +h / 2)
   float x2, y2;  // world position of (0, -h / 2)
-  float time;  // game time, ms
+  float time;    // game time, ms
 };
 
 class Trail : public Entity {
@@ -49,7 +49,7 @@ class Trail : public Entity {
 
   const std::list<TrailSample>& Samples() const { return samples_; }
 
-  float lifetime = 0;  // ms
+  float lifetime = 0;   // ms
   float fadeStart = 0;  // ms
   float userValue = 0;  // kept for scripts
 

@@ -13,15 +13,19 @@ int AddSample(lua_State* L) {
 }
 
 template <float Trail::*Field>
-constexpr Member<Trail> Number(const char* name) {
-  return {name, [](lua_State* L, Trail& t) { lua_pushnumber(L, t.*Field); },
-          [](lua_State* L, Trail& t) { t.*Field = FloatValue(L, 3); }, nullptr};
+void GetNumber(lua_State* L, Trail& t) {
+  lua_pushnumber(L, t.*Field);
+}
+
+template <float Trail::*Field>
+void SetNumber(lua_State* L, Trail& t) {
+  t.*Field = FloatValue(L, 3);
 }
 
 const Member<Trail> kMembers[] = {
-    Number<&Trail::lifetime>("lifetime"),
-    Number<&Trail::fadeStart>("fadeStart"),
-    Number<&Trail::userValue>("userValue"),
+    {"lifetime", GetNumber<&Trail::lifetime>, SetNumber<&Trail::lifetime>, nullptr},
+    {"fadeStart", GetNumber<&Trail::fadeStart>, SetNumber<&Trail::fadeStart>, nullptr},
+    {"userValue", GetNumber<&Trail::userValue>, SetNumber<&Trail::userValue>, nullptr},
     {"addSample", nullptr, nullptr, AddSample},
 };
 

@@ -229,7 +229,8 @@ TEST_F(ParticleSystemTest, GravityModeMotion) {
 
 TEST_F(ParticleSystemTest, RadialModeCirclesTheEmitter) {
   ParticleSystem* emitter = MakeEmitter(1);
-  Run("e.emitterMode = 1; e.startRadius = 50; e.endRadius = 0; e.rotatePerSecond = 90; e.angle = 90");
+  Run("e.emitterMode = 1; e.startRadius = 50; e.endRadius = 0; e.rotatePerSecond = 90; e.angle = "
+      "90");
   emitter->Advance(0.015f);  // born at angle 0 and turned by 15 ms
   emitter->Advance(0.985f);  // a quarter turn in all
   const GCore::Particle& p = emitter->Particles()[0];
@@ -298,14 +299,16 @@ TEST_F(ParticleSystemTest, NothingAdvancesWhileInvisible) {
 
 TEST_F(ParticleSystemTest, CopyTakesTheSettingsNotTheParticles) {
   ParticleSystem* emitter = MakeEmitter(5);
-  Run("e.life = 3; e.startColor = 0x123456; e.startGreenVar = -7; e.gravityY = -9; e.spareValue = 4");
+  Run("e.life = 3; e.startColor = 0x123456; e.startGreenVar = -7; e.gravityY = -9; e.spareValue = "
+      "4");
   emitter->Advance(0.035f);
   ASSERT_EQ(Count(emitter), 3u);
   Run("c = g.Clone(e)");
   EXPECT_EQ(Eval("c.type"), "ParticleSystem");
-  EXPECT_EQ(Eval("string.format('%g %x %d %g %d %d', c.life, c.startColor, c.startGreenVar, c.gravityY, "
-                 "c.spareValue, c.maxParticles)"),
-            "3 123456 -7 -9 4 5");
+  EXPECT_EQ(
+      Eval("string.format('%g %x %d %g %d %d', c.life, c.startColor, c.startGreenVar, c.gravityY, "
+           "c.spareValue, c.maxParticles)"),
+      "3 123456 -7 -9 4 5");
   EXPECT_EQ(Eval("c.emitting and c.hasParticles"), "true");
   lua_getglobal(L, "c");
   auto* copy = GCore::ToObject<ParticleSystem>(L, -1);
@@ -319,8 +322,8 @@ TEST_F(ParticleSystemTest, CopyTakesTheSettingsNotTheParticles) {
 TEST_F(ParticleSystemTest, MembersOfTheTwoModesShareTheirValues) {
   Make<ParticleSystem>("e");
   const std::pair<const char*, const char*> pairs[] = {
-      {"speed", "startRadius"},          {"speedVar", "startRadiusVar"},
-      {"gravityX", "endRadius"},         {"gravityY", "endRadiusVar"},
+      {"speed", "startRadius"},           {"speedVar", "startRadiusVar"},
+      {"gravityX", "endRadius"},          {"gravityY", "endRadiusVar"},
       {"radialAccel", "rotatePerSecond"}, {"radialAccelVar", "rotatePerSecondVar"},
   };
   double value = 1.5;

@@ -19,8 +19,9 @@ class SpriteTest : public DisplayFixture {
 
 TEST_F(SpriteTest, ANewSprite) {
   Run("s = g.Sprite()");
-  EXPECT_EQ(Eval("tostring(s.active) .. ' ' .. tostring(s.tagged) .. ' ' .. tostring(s.linkedObject)"),
-            "true false nil");
+  EXPECT_EQ(
+      Eval("tostring(s.active) .. ' ' .. tostring(s.tagged) .. ' ' .. tostring(s.linkedObject)"),
+      "true false nil");
   EXPECT_EQ(Eval("s.type"), "Object");
   EXPECT_EQ(Eval("s.reserved"), "nil");
   EXPECT_EQ(Eval("s.noop()"), "nil");
@@ -46,8 +47,14 @@ TEST_F(SpriteTest, TheLinkKeepsItsObjectAlive) {
 
 TEST_F(SpriteTest, OnlyEngineObjectsLink) {
   Run("s = g.Sprite(); s.linkedObject = g.Quad()");
-  const char* values[] = {"io.stdout", "nil", "'text'", "{}", "print", "coroutine.create(print)",
-                          "(function() local d = g.Entity(); getmetatable(d).__gc(d); return d end)()"};
+  const char* values[] = {
+      "io.stdout",
+      "nil",
+      "'text'",
+      "{}",
+      "print",
+      "coroutine.create(print)",
+      "(function() local d = g.Entity(); getmetatable(d).__gc(d); return d end)()"};
   for (const char* value : values) {
     SCOPED_TRACE(value);
     Run("s.linkedObject = g.Quad()");
@@ -74,9 +81,11 @@ TEST_F(SpriteTest, CopyTakesFlagsLinkAndChildren) {
     s.addChild(g.Quad())
     c = g.Clone(s)
   )lua");
-  EXPECT_EQ(Eval("string.format('%s %s %s %s %d', c.type, tostring(c.active), tostring(c.tagged), c.name, "
-                 "c.numChildren)"),
-            "Object false true row 1");
+  EXPECT_EQ(
+      Eval(
+          "string.format('%s %s %s %s %d', c.type, tostring(c.active), tostring(c.tagged), c.name, "
+          "c.numChildren)"),
+      "Object false true row 1");
   EXPECT_EQ(Eval("c.linkedObject == target and c.getChildAt(0) ~= s.getChildAt(0)"), "true");
   // Both hold the target.
   Run("s.linkedObject = nil; target = nil");

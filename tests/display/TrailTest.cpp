@@ -69,7 +69,8 @@ class TrailTest : public DisplayFixture {
 
 TEST_F(TrailTest, CoordinateAlongTheRibbon) {
   Trail* trail = MakeTrail(500, 250);
-  const std::pair<float, float> cases[] = {{0, 1}, {125, 0.75f}, {250, 0.5f}, {375, 0.25f}, {499, 0.002f}};
+  const std::pair<float, float> cases[] = {
+      {0, 1}, {125, 0.75f}, {250, 0.5f}, {375, 0.25f}, {499, 0.002f}};
   for (const auto& [age, u] : cases) EXPECT_NEAR(trail->CoordinateAt(age), u, 1e-5) << age;
 }
 
@@ -205,7 +206,8 @@ TEST_F(TrailTest, CopyTakesOnlyTheDisplayObjectPart) {
   trail->name = "ribbon";
   Run("t.addChild(g.Quad()); t.addSample()");
   Run("c = g.Clone(t)");
-  EXPECT_EQ(Eval("string.format('%s %s %g %g %g %d', c.type, c.name, c.lifetime, c.fadeStart, c.userValue, "
+  EXPECT_EQ(Eval("string.format('%s %s %g %g %g %d', c.type, c.name, c.lifetime, c.fadeStart, "
+                 "c.userValue, "
                  "c.numChildren)"),
             "Trail ribbon 0 0 0 0");
   lua_getglobal(L, "c");
