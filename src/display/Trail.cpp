@@ -41,14 +41,14 @@ float Trail::CoordinateAt(float age) const {
 
 void Trail::Draw() {
   if (!visible) return;
-  const float width = GetWidth();
-  const float height = GetHeight();
-  // Through the world matrix of the last frame; the container draw at the
-  // end clears the flag.
+  DisplayObject::Draw();
+  // Through this frame's world matrix, so that hit tests see where the trail
+  // is now; the container draw at the end clears the flag.
   if (dirty & kDirtyBounds) {
+    const float width = GetWidth();
+    const float height = GetHeight();
     SetBoundsFromLocalBox(-width * pivotX, -height * pivotY, width, height);
   }
-  DisplayObject::Draw();
   AppendSample();
   DrawRibbon();
   Entity::Draw();
