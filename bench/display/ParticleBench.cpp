@@ -91,7 +91,7 @@ int main() {
     GCore::Retained<GCore::ParticleSystem> emitter(
         GCore::NewDisplayObject<GCore::ParticleSystem>(L));
     emitter->SetMedia(kImageId);
-    Configure(*emitter, kParticles);
+    Configure(*emitter.Get(), kParticles);
     game->lastStep = kStepMs;
     game->gameTime += kStepMs;
     emitter->Draw();
