@@ -69,9 +69,7 @@ void ParticleSystem::Draw() {
   if (!visible) return;
   DisplayObject::Draw();
   if (dirty & kDirtyBounds) {
-    const float width = GetWidth();
-    const float height = GetHeight();
-    SetBoundsFromLocalBox(-width * pivotX, -height * pivotY, width, height);
+    SetBoundsFromOwnRect();
     dirty &= static_cast<uint8_t>(~kDirtyBounds);
   }
   Advance(static_cast<float>(g_game ? g_game->lastStep : 0) * 0.001f);

@@ -44,11 +44,7 @@ void Trail::Draw() {
   DisplayObject::Draw();
   // Through this frame's world matrix, so that hit tests see where the trail
   // is now; the container draw at the end clears the flag.
-  if (dirty & kDirtyBounds) {
-    const float width = GetWidth();
-    const float height = GetHeight();
-    SetBoundsFromLocalBox(-width * pivotX, -height * pivotY, width, height);
-  }
+  if (dirty & kDirtyBounds) SetBoundsFromOwnRect();
   AppendSample();
   DrawRibbon();
   Entity::Draw();
