@@ -82,10 +82,7 @@ void ParticleSystem::Advance(float dt) {
     if (particles_.size() < settings.maxParticles) accumulator += dt;
     while (particles_.size() < settings.maxParticles && accumulator > interval) {
       Emit();
-      const float owed = accumulator - interval;
-      // At very high rates the interval vanishes against the accumulator:
-      // the debt is then paid in full rather than never.
-      accumulator = owed < accumulator ? owed : 0.0f;
+      accumulator -= interval;
     }
     elapsed += dt;
     if (settings.duration != -1.0f && elapsed > settings.duration) {
