@@ -1,8 +1,11 @@
 #include "core/GCoreApi.h"
 #include "core/Matrix.h"
+#include "display/ParticleSystem.h"
 #include "display/Quad.h"
+#include "display/Sprite.h"
 #include "display/Stage.h"
 #include "display/TextQuad.h"
+#include "display/Trail.h"
 #include "modules/RandomNumbers.h"
 #include "spine/SpineQuad.h"
 #include "tilemap/TiledMap.h"
@@ -26,14 +29,14 @@ const Entry kEntries[] = {
     {"Entity", NewEntityScript, RegisterEntityClass},
     {"DisplayObject", NewDisplayObjectScript, RegisterDisplayObjectClass},
     {"DisplayObjectContainer", NewDisplayObjectContainerScript, RegisterDisplayObjectContainerClass},
-    {"Sprite", nullptr},
+    {"Sprite", NewSpriteScript, RegisterSpriteClass},
     {"Stage", CurrentStageScript, RegisterStageClass},
     {"TextQuad", NewTextQuadScript, RegisterTextQuadClass},
     {"SpineQuad", NewSpineQuadScript, RegisterSpineQuadClass},
     {"Shape", nullptr},
-    {"ParticleSystem", nullptr},
+    {"ParticleSystem", NewParticleSystemScript, RegisterParticleSystemClass},
     {"Layout", nullptr},
-    {"Trail", nullptr},
+    {"Trail", NewTrailScript, RegisterTrailClass},
     {"TiledMap", NewTiledMapScript, RegisterTiledMapClass},
     {"GetGameTime", Api::GetGameTime},
     {"GetGameElapsed", Api::GetGameElapsed},

@@ -99,7 +99,9 @@ class ApiBadInput : public DisplayFixture {
     values = { nil, 0, -1, 1.5, 1e308, -1e308, 0/0, math.mininteger, "", "x", "0x10", {}, { x = 1 },
                io.stdout, coroutine.create(function() end), print, true, false,
                g.Entity(), g.DisplayObject(), g.Quad(), g.TextQuad(), g.Matrix(), g.Stage(),
+               g.Sprite(), g.ParticleSystem(), g.Trail(),
                destroy(g.Entity()), destroy(g.Quad()), destroy(g.Matrix()),
+               destroy(g.Sprite()), destroy(g.ParticleSystem()), destroy(g.Trail()),
                heldOnStage, heldFocused, heldHovered, heldMatrix }
 
     -- f with each value alone, twice, and among numbers; then with nothing.
@@ -167,6 +169,8 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
       "anyChildContains" }
     local entity = { "broadcast" }
     local quad = { "setGradient" }
+    local sprite = { "noop", "noopArgs" }
+    local trail = { "addSample" }
     local textQuad = { "getSelectionStart", "getSelectionEnd", "getLineOf", "layout", "measure", "getCharIndexAt",
                        "setCallback" }
     local matrix = { "transformX", "transformY", "setTo", "identity", "invert", "translate", "rotate", "scale",
@@ -182,6 +186,9 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
       { "Entity", g.Entity, all(displayObject, container, entity) },
       { "Quad", g.Quad, all(displayObject, container, entity, quad) },
       { "TextQuad", g.TextQuad, all(displayObject, container, entity, quad, textQuad) },
+      { "Sprite", g.Sprite, all(displayObject, container, sprite) },
+      { "ParticleSystem", g.ParticleSystem, all(displayObject, container, entity) },
+      { "Trail", g.Trail, all(displayObject, container, entity, trail) },
       { "Matrix", g.Matrix, matrix },
       { "a held Entity", function() return heldOnStage end, all(displayObject, container, entity) },
       { "a held Quad", function() return heldFocused end, all(displayObject, container, entity, quad) },
@@ -200,6 +207,36 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
   )lua");
   testing::internal::GetCapturedStdout();
   EXPECT_GT(std::stoi(Eval("calls")), 10000);
+  EXPECT_EQ(Problems(), "");
+}
+
+TEST_F(ApiBadInput, EveryMemberOfTheEffectsTakesEveryKindOfValue) {
+  ASSERT_EQ(luaL_dofile(L, QUARVELIN_TEST_DATA "/display/members.lua"), LUA_OK) << lua_tostring(L, -1);
+  lua_setglobal(L, "members");
+  testing::internal::CaptureStdout();
+  Run(R"lua(
+    for _, class in ipairs({ "Sprite", "ParticleSystem", "Trail" }) do
+      g.SetMainloop(gameFrame)
+      -- On the stage, so that the frames draw what the assignments left.
+      local object = g[class]()
+      object.width, object.height = 50, 50
+      g.Stage().addChild(object)
+      for _, name in ipairs(members.names(class)) do
+        for i = 1, #values + 1 do
+          pcall(function() object[name] = values[i] end)
+          pcall(function() return object[name] end)
+          calls = calls + 1
+        end
+        -- Keep it on the stage and drawing for the next member.
+        object.visible, object.parent = true, nil
+        if object.getIndex() < 0 then g.Stage().addChild(object) end
+      end
+      check(class .. " members", true)
+      object.removeFromParent()
+    end
+  )lua");
+  testing::internal::GetCapturedStdout();
+  EXPECT_GT(std::stoi(Eval("calls")), 3000);
   EXPECT_EQ(Problems(), "");
 }
 
