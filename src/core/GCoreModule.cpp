@@ -1,6 +1,8 @@
 #include "core/GCoreApi.h"
 #include "core/Matrix.h"
+#include "display/Layout.h"
 #include "display/Quad.h"
+#include "display/Shape.h"
 #include "display/Stage.h"
 #include "display/TextQuad.h"
 #include "modules/RandomNumbers.h"
@@ -30,9 +32,9 @@ const Entry kEntries[] = {
     {"Stage", CurrentStageScript, RegisterStageClass},
     {"TextQuad", NewTextQuadScript, RegisterTextQuadClass},
     {"SpineQuad", NewSpineQuadScript, RegisterSpineQuadClass},
-    {"Shape", nullptr},
+    {"Shape", NewShapeScript, RegisterShapeClass},
     {"ParticleSystem", nullptr},
-    {"Layout", nullptr},
+    {"Layout", NewLayoutScript, RegisterLayoutClass},
     {"Trail", nullptr},
     {"TiledMap", NewTiledMapScript, RegisterTiledMapClass},
     {"GetGameTime", Api::GetGameTime},
