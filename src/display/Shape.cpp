@@ -53,12 +53,15 @@ void Shape::MakeBatch() {
 
 bool Shape::SetVertices(lua_State* L) {
   if (lua_type(L, 1) != LUA_TNIL) {
-    const int64_t count = static_cast<int64_t>(std::trunc(std::clamp(lua_tonumberx(L, 1, nullptr), -1.0, 1e18)));
-    if (count < 0 || count > kMaxVertices) {
-      LogPrintf("setVertices: a count of %lld vertices is outside 0 to %lld\n",
-                static_cast<long long>(count), static_cast<long long>(kMaxVertices));
+    const double given = std::trunc(lua_tonumberx(L, 1, nullptr));
+    // Refused before any conversion: a negative count would read as a huge
+    // unsigned one, and a large one would take all memory.
+    if (!(given >= 0 && given <= static_cast<double>(kMaxVertices))) {
+      LogPrintf("setVertices: a count of %g vertices is outside 0 to %lld\n", given,
+                static_cast<long long>(kMaxVertices));
       return false;
     }
+    const auto count = static_cast<int64_t>(given);
     MakeBatch();
     // Room for every vertex: the planes grow and keep their layout.
     if (!batch_->Reserve(static_cast<uint32_t>(count))) return false;
