@@ -100,6 +100,7 @@ class ApiBadInput : public DisplayFixture {
                io.stdout, coroutine.create(function() end), print, true, false,
                g.Entity(), g.DisplayObject(), g.Quad(), g.TextQuad(), g.Matrix(), g.Stage(),
                destroy(g.Entity()), destroy(g.Quad()), destroy(g.Matrix()),
+               g.Shape(), g.Layout(), destroy(g.Shape()), destroy(g.Layout()),
                heldOnStage, heldFocused, heldHovered, heldMatrix }
 
     -- f with each value alone, twice, and among numbers; then with nothing.
@@ -169,6 +170,7 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
     local quad = { "setGradient" }
     local textQuad = { "getSelectionStart", "getSelectionEnd", "getLineOf", "layout", "measure", "getCharIndexAt",
                        "setCallback" }
+    local shape = { "setVertices", "getVertices" }
     local matrix = { "transformX", "transformY", "setTo", "identity", "invert", "translate", "rotate", "scale",
                      "concat", "createBox", "setBox" }
     local function all(...)
@@ -182,6 +184,8 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
       { "Entity", g.Entity, all(displayObject, container, entity) },
       { "Quad", g.Quad, all(displayObject, container, entity, quad) },
       { "TextQuad", g.TextQuad, all(displayObject, container, entity, quad, textQuad) },
+      { "Shape", g.Shape, all(displayObject, container, entity, shape) },
+      { "Layout", g.Layout, all(displayObject, container, entity) },
       { "Matrix", g.Matrix, matrix },
       { "a held Entity", function() return heldOnStage end, all(displayObject, container, entity) },
       { "a held Quad", function() return heldFocused end, all(displayObject, container, entity, quad) },
