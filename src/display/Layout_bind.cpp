@@ -8,30 +8,34 @@ namespace GCore {
 namespace {
 
 template <float Layout::*field>
-constexpr Member<Layout> FloatMember(const char* name) {
-  return {name, [](lua_State* L, Layout& l) { lua_pushnumber(L, l.*field); },
-          [](lua_State* L, Layout& l) { l.*field = FloatValue(L, 3); }, nullptr};
+void GetFloat(lua_State* L, Layout& l) {
+  lua_pushnumber(L, l.*field);
+}
+
+template <float Layout::*field>
+void SetFloat(lua_State* L, Layout& l) {
+  l.*field = FloatValue(L, 3);
 }
 
 template <uint8_t bit>
-constexpr Member<Layout> FlagMember(const char* name) {
-  return {name, [](lua_State* L, Layout& l) { lua_pushboolean(L, (l.flags & bit) != 0); },
-          [](lua_State* L, Layout& l) {
-            l.flags = FlagValue(L, 3) ? static_cast<uint8_t>(l.flags | bit)
-                                      : static_cast<uint8_t>(l.flags & ~bit);
-          },
-          nullptr};
+void GetFlag(lua_State* L, Layout& l) {
+  lua_pushboolean(L, (l.flags & bit) != 0);
+}
+
+template <uint8_t bit>
+void SetFlag(lua_State* L, Layout& l) {
+  l.flags = FlagValue(L, 3) ? static_cast<uint8_t>(l.flags | bit) : static_cast<uint8_t>(l.flags & ~bit);
 }
 
 const Member<Layout> kMembers[] = {
-    FloatMember<&Layout::contentLeft>("contentLeft"),
-    FloatMember<&Layout::contentRight>("contentRight"),
-    FloatMember<&Layout::contentBottom>("contentBottom"),
-    FloatMember<&Layout::contentTop>("contentTop"),
-    FloatMember<&Layout::spacing>("spacing"),
-    FloatMember<&Layout::cellWidth>("cellWidth"),
-    FloatMember<&Layout::cellHeight>("cellHeight"),
-    FloatMember<&Layout::rowSpacing>("rowSpacing"),
+    {"contentLeft", GetFloat<&Layout::contentLeft>, SetFloat<&Layout::contentLeft>, nullptr},
+    {"contentRight", GetFloat<&Layout::contentRight>, SetFloat<&Layout::contentRight>, nullptr},
+    {"contentBottom", GetFloat<&Layout::contentBottom>, SetFloat<&Layout::contentBottom>, nullptr},
+    {"contentTop", GetFloat<&Layout::contentTop>, SetFloat<&Layout::contentTop>, nullptr},
+    {"spacing", GetFloat<&Layout::spacing>, SetFloat<&Layout::spacing>, nullptr},
+    {"cellWidth", GetFloat<&Layout::cellWidth>, SetFloat<&Layout::cellWidth>, nullptr},
+    {"cellHeight", GetFloat<&Layout::cellHeight>, SetFloat<&Layout::cellHeight>, nullptr},
+    {"rowSpacing", GetFloat<&Layout::rowSpacing>, SetFloat<&Layout::rowSpacing>, nullptr},
     {"align", [](lua_State* L, Layout& l) { lua_pushinteger(L, l.align); },
      [](lua_State* L, Layout& l) { l.align = ByteValue(L, 3); }, nullptr},
     {"layoutMode", [](lua_State* L, Layout& l) { lua_pushinteger(L, l.layoutMode); },
@@ -44,10 +48,10 @@ const Member<Layout> kMembers[] = {
                                       (UnsignedValue(L, 3) & Layout::kCornerMask));
      },
      nullptr},
-    FlagMember<Layout::kDistribute>("distribute"),
-    FlagMember<Layout::kFitWidth>("fitWidth"),
-    FlagMember<Layout::kFitHeight>("fitHeight"),
-    FlagMember<Layout::kColumnMajor>("columnMajor"),
+    {"distribute", GetFlag<Layout::kDistribute>, SetFlag<Layout::kDistribute>, nullptr},
+    {"fitWidth", GetFlag<Layout::kFitWidth>, SetFlag<Layout::kFitWidth>, nullptr},
+    {"fitHeight", GetFlag<Layout::kFitHeight>, SetFlag<Layout::kFitHeight>, nullptr},
+    {"columnMajor", GetFlag<Layout::kColumnMajor>, SetFlag<Layout::kColumnMajor>, nullptr},
 };
 
 const MemberTable<Layout>& Members() {
