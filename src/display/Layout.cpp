@@ -119,10 +119,8 @@ void Layout::DrawBackground(float x0, float y0, float w, float h) {
   AirFrameInfo frame;
   const Image* image = GetMediaFrame(&frame, -1);
   if (!image) return;
-  const float colour[8] = {static_cast<float>(worldColor.r) * kChannelScale,
-                           static_cast<float>(worldColor.g) * kChannelScale,
-                           static_cast<float>(worldColor.b) * kChannelScale,
-                           static_cast<float>(worldColor.a) * kChannelScale, 0, 0, 0, 0};
+  float colour[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  ChannelFloats(worldColor, colour);
   DrawPlacement at;
   at.x = x0;
   at.y = y0;

@@ -92,10 +92,8 @@ void Shape::ReplaceColours(lua_State* L, int index) {
 void Shape::FillPlane(lua_State* L, int index, int components) {
   if (!batch_ || batch_->count == 0) return;
   index = lua_absindex(L, index);
-  const float base[4] = {static_cast<float>(worldColor.r) * kChannelScale,
-                         static_cast<float>(worldColor.g) * kChannelScale,
-                         static_cast<float>(worldColor.b) * kChannelScale,
-                         static_cast<float>(worldColor.a) * kChannelScale};
+  float base[4];
+  ChannelFloats(worldColor, base);
   float record[4] = {base[0], base[1], base[2], base[3]};
   const bool colours = components == 4;
   float* plane = colours ? batch_->Colours() : components == 3 ? batch_->Positions() : batch_->TexCoords();

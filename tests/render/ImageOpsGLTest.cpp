@@ -46,6 +46,19 @@ class ImageOpsOnScreen : public ResourceGLFixture {
                                 texture->pixels.get() + static_cast<size_t>(texture->width) * texture->height * 4);
   }
   static std::string Id(uint32_t number) { return std::to_string(TestGame::Id(number)); }
+  // A quad showing image `number` over the design box, texels unfiltered.
+  GCore::Retained<GCore::Quad> PlacedQuad(uint32_t number, float left, float bottom, float right, float top) {
+    GCore::RegisterScriptClasses(L);
+    GCore::Retained<GCore::Quad> quad(GCore::NewDisplayObject<GCore::Quad>(L));
+    quad->anchorMinX = quad->anchorMaxX = quad->anchorMinY = quad->anchorMaxY = 0;
+    quad->offsetMinX = left;
+    quad->offsetMinY = bottom;
+    quad->offsetMaxX = right;
+    quad->offsetMaxY = top;
+    quad->textureFilter = GCore::kFilterNearest;
+    quad->SetMedia(TestGame::Id(number));
+    return quad;
+  }
 
   lua_State* L = nullptr;
 };
@@ -147,14 +160,7 @@ TEST_F(ImageOpsOnScreen, GaussianBlurHalvesTheSourceAndKeepsTheTargetsSize) {
 TEST_F(ImageOpsOnScreen, AResultIsDrawnAtItsNewSizeAndOutlivesUploads) {
   WriteImage(3, 8, 8, Flat(8, 8, {255, 0, 0, 255}));
   WriteImage(4, 2, 2, Flat(2, 2, {0, 0, 255, 255}));
-  GCore::RegisterScriptClasses(L);
-  GCore::Retained<GCore::Quad> quad(GCore::NewDisplayObject<GCore::Quad>(L));
-  quad->anchorMinX = quad->anchorMaxX = quad->anchorMinY = quad->anchorMaxY = 0;
-  quad->offsetMinX = 40;
-  quad->offsetMinY = 20;
-  quad->offsetMaxX = 80;
-  quad->offsetMaxY = 60;
-  quad->SetMedia(TestGame::Id(3));
+  GCore::Retained<GCore::Quad> quad = PlacedQuad(3, 40, 20, 80, 60);
   Frame([&] { quad->Draw(); });
   EXPECT_TRUE(Near(At(60, 40), {255, 0, 0, 255}));
 
@@ -174,15 +180,7 @@ TEST_F(ImageOpsOnScreen, AResultIsDrawnAtItsNewSizeAndOutlivesUploads) {
 TEST_F(ImageOpsOnScreen, AScreenShotSavedAsPngHoldsTheReadBackPixels) {
   WriteImage(1, 16, 16, testpng::Pattern(16, 16));
   WriteImage(5, 2, 2, Flat(2, 2, {0, 0, 0, 0}));
-  GCore::RegisterScriptClasses(L);
-  GCore::Retained<GCore::Quad> quad(GCore::NewDisplayObject<GCore::Quad>(L));
-  quad->anchorMinX = quad->anchorMaxX = quad->anchorMinY = quad->anchorMaxY = 0;
-  quad->offsetMinX = 10;
-  quad->offsetMinY = 5;
-  quad->offsetMaxX = 170;
-  quad->offsetMaxY = 90;
-  quad->textureFilter = GCore::kFilterNearest;
-  quad->SetMedia(TestGame::Id(1));
+  GCore::Retained<GCore::Quad> quad = PlacedQuad(1, 10, 5, 170, 90);
   Frame([&] { quad->Draw(); });
 
   const std::string path = game.root.Path("shot.png");
