@@ -1,7 +1,9 @@
 #include "core/GCoreApi.h"
 #include "core/Matrix.h"
+#include "display/Layout.h"
 #include "display/ParticleSystem.h"
 #include "display/Quad.h"
+#include "display/Shape.h"
 #include "display/Sprite.h"
 #include "display/Stage.h"
 #include "display/TextQuad.h"
@@ -33,9 +35,9 @@ const Entry kEntries[] = {
     {"Stage", CurrentStageScript, RegisterStageClass},
     {"TextQuad", NewTextQuadScript, RegisterTextQuadClass},
     {"SpineQuad", NewSpineQuadScript, RegisterSpineQuadClass},
-    {"Shape", nullptr},
+    {"Shape", NewShapeScript, RegisterShapeClass},
     {"ParticleSystem", NewParticleSystemScript, RegisterParticleSystemClass},
-    {"Layout", nullptr},
+    {"Layout", NewLayoutScript, RegisterLayoutClass},
     {"Trail", NewTrailScript, RegisterTrailClass},
     {"TiledMap", NewTiledMapScript, RegisterTiledMapClass},
     {"GetGameTime", Api::GetGameTime},
@@ -202,14 +204,14 @@ const Entry kEntries[] = {
     {"unzip", Api::unzip},
     {"open_dll", Api::open_dll},
     {"procaddress", Api::procaddress},
-    {"doCrop", nullptr},
-    {"doResize", nullptr},
-    {"doResize_Bi", nullptr},
+    {"doCrop", Api::doCrop},
+    {"doResize", Api::doResize},
+    {"doResize_Bi", Api::doResize_Bi},
     {"doSticker", Api::NoEffect},
-    {"doFilter", nullptr},
+    {"doFilter", Api::doFilter},
     {"doCartoon", Api::NoEffect},
-    {"screenShot", nullptr},
-    {"GaussianBlur", nullptr},
+    {"screenShot", Api::screenShot},
+    {"GaussianBlur", Api::GaussianBlur},
     {"Viewport", Api::Viewport},
     {"ProjMatrix", Api::ProjMatrix},
     {"ViewMatrix", Api::ViewMatrix},

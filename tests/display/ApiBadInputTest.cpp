@@ -102,6 +102,7 @@ class ApiBadInput : public DisplayFixture {
                g.Sprite(), g.ParticleSystem(), g.Trail(),
                destroy(g.Entity()), destroy(g.Quad()), destroy(g.Matrix()),
                destroy(g.Sprite()), destroy(g.ParticleSystem()), destroy(g.Trail()),
+               g.Shape(), g.Layout(), destroy(g.Shape()), destroy(g.Layout()),
                heldOnStage, heldFocused, heldHovered, heldMatrix }
 
     -- f with each value alone, twice, and among numbers; then with nothing.
@@ -173,6 +174,7 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
     local trail = { "addSample" }
     local textQuad = { "getSelectionStart", "getSelectionEnd", "getLineOf", "layout", "measure", "getCharIndexAt",
                        "setCallback" }
+    local shape = { "setVertices", "getVertices" }
     local matrix = { "transformX", "transformY", "setTo", "identity", "invert", "translate", "rotate", "scale",
                      "concat", "createBox", "setBox" }
     local function all(...)
@@ -189,6 +191,8 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
       { "Sprite", g.Sprite, all(displayObject, container, sprite) },
       { "ParticleSystem", g.ParticleSystem, all(displayObject, container, entity) },
       { "Trail", g.Trail, all(displayObject, container, entity, trail) },
+      { "Shape", g.Shape, all(displayObject, container, entity, shape) },
+      { "Layout", g.Layout, all(displayObject, container, entity) },
       { "Matrix", g.Matrix, matrix },
       { "a held Entity", function() return heldOnStage end, all(displayObject, container, entity) },
       { "a held Quad", function() return heldFocused end, all(displayObject, container, entity, quad) },

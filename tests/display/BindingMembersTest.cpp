@@ -45,6 +45,10 @@ TEST_F(BindingMembers, ParticleSystem) { EXPECT_EQ(Eval("members.check('Particle
 
 TEST_F(BindingMembers, Trail) { EXPECT_EQ(Eval("members.check('Trail')"), ""); }
 
+TEST_F(BindingMembers, Shape) { EXPECT_EQ(Eval("members.check('Shape')"), ""); }
+
+TEST_F(BindingMembers, Layout) { EXPECT_EQ(Eval("members.check('Layout')"), ""); }
+
 TEST_F(BindingMembers, Matrix) { EXPECT_EQ(Eval("members.check('Matrix')"), ""); }
 
 }  // namespace

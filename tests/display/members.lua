@@ -164,6 +164,34 @@ local trail = {
 }
 local trailMethods = {"addSample"}
 
+-- Without geometry a shape's primitive reads 0 and ignores writes.
+local shape = {
+  {"primitive", 0, 1, 0},
+  {"designImage", 0, 0x81050042, 0x81050042},
+  {"userX", 0, 1.5, 1.5},
+  {"userY", 0, -2, -2},
+}
+local shapeMethods = {"setVertices", "getVertices"}
+
+local layout = {
+  {"contentLeft", 0, 1, 1},
+  {"contentRight", 0, -2, -2},
+  {"contentBottom", 0, 3, 3},
+  {"contentTop", 0, -4, -4},
+  {"spacing", 0, 5.5, 5.5},
+  {"cellWidth", 100, 30, 30},
+  {"cellHeight", 100, 40, 40},
+  {"rowSpacing", 0, 6, 6},
+  {"align", 1, 0x109, 9},
+  {"layoutMode", 0, 0x102, 2},
+  {"gridCount", 0, 0x1FFFF, -1},
+  {"corner", 0, 0x23, 3},  -- sets the distribute and fitWidth bits
+  {"distribute", false, false, false},
+  {"fitWidth", false, false, false},
+  {"fitHeight", false, true, true},
+  {"columnMajor", false, true, true},
+}
+
 -- The stage is placed by stretched anchors around a pivot at its corner.
 local stageDefaults = {
   x = 0, y = 0, width = 0, height = 0, right = 0, top = 0, pivotX = 0, pivotY = 0,
@@ -258,6 +286,20 @@ local classes = {
                           concat(displayObjectMethods, containerMethods, entityMethods, trailMethods)),
     defaults = {type = "Trail"},
     strangers = concat(strangers, notOnEntity, {"maxParticles", "noop", "samples", "lifeTime"}),
+  },
+  Shape = {
+    make = g.Shape,
+    members = withMethods(concat(displayObject, container, entity, shape),
+                          concat(displayObjectMethods, containerMethods, entityMethods, shapeMethods)),
+    defaults = {type = "Shape"},
+    strangers = concat(strangers, notOnEntity, {"setvertices", "primitives", "alignX", "spacing"}),
+  },
+  Layout = {
+    make = g.Layout,
+    members = withMethods(concat(displayObject, container, entity, layout),
+                          concat(displayObjectMethods, containerMethods, entityMethods)),
+    defaults = {type = "Layout"},
+    strangers = concat(strangers, notOnEntity, {"Spacing", "setVertices", "userX", "corners"}),
   },
   Matrix = {
     make = function() return g.Matrix(true) end,
