@@ -15,20 +15,24 @@
 
 namespace nettest {
 
-PythonHttpServer::PythonHttpServer(const std::vector<std::string>& arguments) {
+PythonHttpServer::PythonHttpServer(const std::vector<std::string>& arguments)
+    : PythonHttpServer("python3", "http_server.py", arguments) {}
+
+PythonHttpServer::PythonHttpServer(const char* interpreter, const char* scriptName,
+                                   const std::vector<std::string>& arguments) {
   int output[2];
   if (pipe(output) != 0) return;
-  const std::string script = std::string(QUARVELIN_TEST_DATA) + "/net/http_server.py";
+  const std::string script = std::string(QUARVELIN_TEST_DATA) + "/net/" + scriptName;
   pid_ = fork();
   if (pid_ == 0) {
     close(output[0]);
     dup2(output[1], 1);
     const int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, 2);
-    std::vector<char*> argv{const_cast<char*>("python3"), const_cast<char*>(script.c_str())};
+    std::vector<char*> argv{const_cast<char*>(interpreter), const_cast<char*>(script.c_str())};
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    execvp("python3", argv.data());
+    execvp(interpreter, argv.data());
     _exit(127);
   }
   close(output[1]);
