@@ -3,6 +3,7 @@
 // handshake, a dropped connection) and scripted raw servers for handshakes
 // and frames no proper server sends (refusals, a 2^63 length).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -129,6 +130,18 @@ TEST_F(WebSocketScripts, ADroppedConnectionDeliversWhatCameFirstThenNil) {
   EXPECT_EQ(Eval("return shown()"), "last|<nil>");
   EXPECT_NE(err.find("Connection "), std::string::npos) << err;
   EXPECT_TRUE(NothingMore());
+}
+
+// Frames and the end of the connection read in one update: the messages
+// come first, then nil.
+TEST_F(WebSocketScripts, MessagesReadWithTheEndComeBeforeNil) {
+  ScriptedServer raw({Reply{{{kSwitching + std::string("\x81\x01" "a\x81\x01" "b", 6), 0}}}});
+  ASSERT_EQ(Eval("c = ws.open('ws://127.0.0.1:" + std::to_string(raw.Port()) + "/') return c ~= nil"), "true");
+  usleep(100000);  // the frames and the server's close are all there for the first update
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Eval("return pump(c)"), "3");
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Eval("return shown()"), "a|b|<nil>");
 }
 
 TEST_F(WebSocketScripts, TheHandshakeNamesPathHostOriginAndProtocol) {
