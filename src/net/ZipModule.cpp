@@ -4,6 +4,7 @@
 #include <minizip/zip.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -105,6 +106,67 @@ int Read(lua_State* L) {
   return 1;
 }
 
+// minizip never looks for the end record at the very start of a file, so an
+// archive without entries, which is that record alone, does not open as it
+// is. Shown behind one zero byte, as a self-extracting archive's data is, it
+// does. These file functions show a file so.
+struct PaddedFile {
+  FILE* file;
+  ZPOS64_T position;  // in the padded view
+};
+
+voidpf OpenPadded(voidpf, const void* name, int) {
+  FILE* file = std::fopen(static_cast<const char*>(name), "rb");
+  return file ? new PaddedFile{file, 0} : nullptr;
+}
+
+uLong ReadPadded(voidpf, voidpf stream, void* buffer, uLong size) {
+  auto* padded = static_cast<PaddedFile*>(stream);
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  uLong done = 0;
+  if (padded->position == 0 && size > 0) {
+    bytes[done++] = 0;
+    padded->position = 1;
+  }
+  if (fseeko(padded->file, static_cast<off_t>(padded->position - 1), SEEK_SET) != 0) return done;
+  const size_t read = std::fread(bytes + done, 1, size - done, padded->file);
+  padded->position += read;
+  return done + static_cast<uLong>(read);
+}
+
+uLong WriteNothing(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T TellPadded(voidpf, voidpf stream) { return static_cast<PaddedFile*>(stream)->position; }
+
+long SeekPadded(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+  auto* padded = static_cast<PaddedFile*>(stream);
+  switch (origin) {
+    case ZLIB_FILEFUNC_SEEK_SET: padded->position = offset; return 0;
+    case ZLIB_FILEFUNC_SEEK_CUR: padded->position += offset; return 0;
+    case ZLIB_FILEFUNC_SEEK_END:
+      if (fseeko(padded->file, 0, SEEK_END) != 0) return -1;
+      padded->position = static_cast<ZPOS64_T>(ftello(padded->file)) + 1 + offset;
+      return 0;
+    default: return -1;
+  }
+}
+
+int ClosePadded(voidpf, voidpf stream) {
+  auto* padded = static_cast<PaddedFile*>(stream);
+  const int status = std::fclose(padded->file);
+  delete padded;
+  return status;
+}
+
+int ErrorOfPadded(voidpf, voidpf stream) { return std::ferror(static_cast<PaddedFile*>(stream)->file); }
+
+unzFile OpenArchive(const char* path) {
+  if (unzFile zip = unzOpen(path)) return zip;
+  zlib_filefunc64_def padded{OpenPadded, ReadPadded, WriteNothing, TellPadded, SeekPadded,
+                             ClosePadded, ErrorOfPadded, nullptr};
+  return unzOpen2_64(path, &padded);
+}
+
 const luaL_Reg kReadingMethods[] = {
     {"list", List},
     {"close", CloseReading},
@@ -115,7 +177,7 @@ const luaL_Reg kReadingMethods[] = {
 int OpenReading(lua_State* L) {
   const char* path = luaL_checkstring(L, 1);
   unzFile& zip = PushHandle<unzFile>(L, kReadingType, kReadingMethods, CloseReading);
-  zip = unzOpen(path);
+  zip = OpenArchive(path);
   return zip ? 1 : 0;
 }
 
