@@ -56,7 +56,7 @@ bool WebSocketFrameReader::Next(Event& event) {
     const uint8_t opcode = frame[0] & 0x0F;
     const bool masked = frame[1] & kMaskBit;
     const uint8_t code = frame[1] & 0x7F;
-    size_t header = 2 + (code == 126 ? 2 : code == 127 ? 8 : 0) + (masked ? 4 : 0);
+    const size_t header = 2 + (code == 126 ? 2 : code == 127 ? 8 : 0) + (masked ? 4 : 0);
     if (available < header) return false;
     uint64_t length = code;
     if (code >= 126) {

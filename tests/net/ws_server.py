@@ -4,6 +4,8 @@
 Needs Debian's python3-websockets: run it with /usr/bin/python3.
 
 Usage: ws_server.py [--log FILE]
+       ws_server.py --round-trips URL COUNT SIZE   (a client: prints the round
+                    trips per second of COUNT messages of SIZE bytes)
 
 Paths:
   /echo           every message back as it came (text as text, binary as
@@ -20,7 +22,7 @@ Every connection appends "open PATH HOST ORIGIN PROTOCOL" to FILE, and
 """
 import argparse
 import asyncio
-import sys
+import time
 
 import websockets
 
@@ -102,8 +104,23 @@ async def main():
         await asyncio.Future()
 
 
+async def round_trips(url, count, size):
+    message = "r" * size
+    async with websockets.connect(url, max_size=None, ping_interval=None, compression=None) as ws:
+        start = time.perf_counter()
+        for _ in range(count):
+            await ws.send(message)
+            await ws.recv()
+        print("%.0f" % (count / (time.perf_counter() - start)), flush=True)
+
+
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--log")
+    parser.add_argument("--round-trips", nargs=3, metavar=("URL", "COUNT", "SIZE"))
     args = parser.parse_args()
-    asyncio.run(main())
+    if args.round_trips:
+        url, count, size = args.round_trips
+        asyncio.run(round_trips(url, int(count), int(size)))
+    else:
+        asyncio.run(main())
