@@ -14,6 +14,8 @@
 #include "core/MapModule.h"
 #include "core/ResourcePath.h"
 #include "modules/DataModules.h"
+#include "net/WebSocketModule.h"
+#include "net/ZipModule.h"
 #include "modules/StdLibs.h"
 #include "modules/ToolModules.h"
 #include "platform/MessageBox.h"
@@ -125,9 +127,10 @@ void OpenEngineModules(lua_State* L) {
       {"gcore.c", luaopen_gcore_c},
       {"fuzzy.c", OpenNothing},
       {"map.c", luaopen_map_c},
-      // "webview.c", "zip.c" go here.
+      // "webview.c" goes here.
+      {"zip.c", luaopen_zip_c},
       {"socket.core", luaopen_socket_core},
-      // "websocket.c" goes here.
+      {"websocket.c", luaopen_websocket_c},
       {"cjson.c", luaopen_cjson},
       {"snapshot.c", luaopen_snapshot_c},
   };

@@ -44,8 +44,12 @@ int StartPortPrinter(std::vector<std::string> command, pid_t& pid) {
   return line.empty() ? 0 : std::stoi(line);
 }
 
-PythonHttpServer::PythonHttpServer(const std::vector<std::string>& arguments) {
-  std::vector<std::string> command = {"python3", std::string(QUARVELIN_TEST_DATA) + "/net/http_server.py"};
+PythonHttpServer::PythonHttpServer(const std::vector<std::string>& arguments)
+    : PythonHttpServer("python3", "http_server.py", arguments) {}
+
+PythonHttpServer::PythonHttpServer(const char* interpreter, const char* scriptName,
+                                   const std::vector<std::string>& arguments) {
+  std::vector<std::string> command = {interpreter, std::string(QUARVELIN_TEST_DATA) + "/net/" + scriptName};
   command.insert(command.end(), arguments.begin(), arguments.end());
   port_ = StartPortPrinter(std::move(command), pid_);
 }

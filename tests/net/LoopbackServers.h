@@ -19,10 +19,13 @@ namespace nettest {
 int StartPortPrinter(std::vector<std::string> command, pid_t& pid);
 
 // The python server, started with the given arguments and killed with the
-// object. Port() is 0 when it could not be started.
+// object. Port() is 0 when it could not be started. The second form starts
+// another server script of tests/net (printing its port first) under the
+// given interpreter.
 class PythonHttpServer {
  public:
   explicit PythonHttpServer(const std::vector<std::string>& arguments = {});
+  PythonHttpServer(const char* interpreter, const char* script, const std::vector<std::string>& arguments);
   ~PythonHttpServer();
   PythonHttpServer(const PythonHttpServer&) = delete;
   PythonHttpServer& operator=(const PythonHttpServer&) = delete;
