@@ -16,6 +16,7 @@
 #include "modules/DataModules.h"
 #include "modules/StdLibs.h"
 #include "modules/ToolModules.h"
+#include "net/WebViewModule.h"
 #include "platform/MessageBox.h"
 
 extern "C" {
@@ -125,7 +126,8 @@ void OpenEngineModules(lua_State* L) {
       {"gcore.c", luaopen_gcore_c},
       {"fuzzy.c", OpenNothing},
       {"map.c", luaopen_map_c},
-      // "webview.c", "zip.c" go here.
+      {"webview.c", luaopen_webview_c},
+      // "zip.c" goes here.
       {"socket.core", luaopen_socket_core},
       // "websocket.c" goes here.
       {"cjson.c", luaopen_cjson},
