@@ -51,6 +51,7 @@ MODULE_TABLES = {
     # The module value is the function itself.
     "snapshot.c": [("src/modules/Snapshot.cpp", "kSnapshotFunctions")],
     "git.c": [("src/net/GitModule.cpp", "kGitFunctions")],
+    "webview.c": [("src/net/WebViewModule.cpp", "kWebViewFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep
