@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,20 @@ TEST_F(WebViewSlots, ViewsAreFittedIntoTheWindowAsTheDesignAreaIs) {
   EXPECT_EQ((std::vector<int>{view.x, view.y, view.width, view.height}), (std::vector<int>{0, 0, 200, 100}));
   ASSERT_EQ(Eval("webview.setWebViewPos(0, 5, 6, 7, -1)"), "true");
   EXPECT_EQ((std::vector<int>{view.x, view.y, view.width, view.height}), (std::vector<int>{5, 6, 7, 100}));
+}
+
+// A game without a design size has nothing to fit: views keep their place
+// and size whatever the window's.
+TEST_F(WebViewSlots, WithoutADesignSizeViewsAreNotScaled) {
+  for (const auto& [width, height] : {std::pair{0, 0}, {800, 0}, {0, 600}, {-5, 600}}) {
+    SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+    RecordingHost& host = Host(width, height);
+    ASSERT_EQ(Eval("webview.addWebView()"), "0");
+    G::WndProc(G::WM_SIZE, 0, G::MakeLParam(1600, 900));
+    ASSERT_EQ(Eval("webview.setWebViewPos(0, 10, 20, 30, 40)"), "true");
+    const ViewRecord& view = *host.views[0];
+    EXPECT_EQ((std::vector<int>{view.x, view.y, view.width, view.height}), (std::vector<int>{10, 20, 30, 40}));
+  }
 }
 
 TEST_F(WebViewSlots, AViewStaysHiddenUntilShown) {
