@@ -65,10 +65,6 @@ WebViewEntry* WebViewManager::OpenEntry(int index) {
   return &slots_[index];
 }
 
-const WebViewEntry* WebViewManager::Entry(int index) const {
-  return index >= 0 && index < kSlotCount ? &slots_[index] : nullptr;
-}
-
 bool WebViewManager::DisplayHTML(int index, const char* location) {
   WebViewEntry* entry = OpenEntry(index);
   return entry && location && entry->view->Navigate(location);

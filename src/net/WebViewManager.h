@@ -56,9 +56,6 @@ class WebViewManager {
   // Lets the browsers do their work; called from the frame loop.
   void Pump();
 
-  // For tests: the slot, or null outside 0 to 7.
-  const WebViewEntry* Entry(int index) const;
-
  private:
   WebViewEntry* OpenEntry(int index);
   void SetWebViewPos(WebViewEntry& entry);

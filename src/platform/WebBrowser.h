@@ -7,7 +7,8 @@
 // Main thread only: the browser toolkit (GTK with WebKitGTK) is driven from
 // the frame loop through Pump, never from a thread of its own. The toolkit is
 // started when the first view is made, so a game that opens no web view never
-// pays for it. Every view must be released before the game window goes away.
+// pays for it, and stays on that window's display for the life of the
+// process. Every view must be released before the game window goes away.
 #include <memory>
 #include <string>
 

@@ -47,11 +47,24 @@ std::ostream& operator<<(std::ostream& out, const Rect& r) {
   return out << "(" << r.x << ", " << r.y << ", " << r.width << " x " << r.height << ")";
 }
 
+// One server for the whole program: the browser toolkit stays on the display
+// it first started on.
+XvfbServer* g_xvfb = nullptr;
+
 class WebViewOnXvfb : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() {
+    g_xvfb = new XvfbServer;
+    g_xvfb->Start();
+  }
+  static void TearDownTestSuite() {
+    delete g_xvfb;
+    g_xvfb = nullptr;
+  }
+
   void SetUp() override {
     if (!XvfbServer::Installed()) GTEST_SKIP() << "no Xvfb on this machine";
-    ASSERT_TRUE(xvfb_.Start()) << xvfb_.Error();
+    ASSERT_TRUE(g_xvfb->Error().empty()) << g_xvfb->Error();
     ASSERT_TRUE(G::CreateAppWindow("webview test", 400, 300));
     std::string displayName;
     ASSERT_TRUE(G::GetAppWindowX11(displayName, window_));
@@ -175,7 +188,6 @@ class WebViewOnXvfb : public ::testing::Test {
     return text;
   }
 
-  XvfbServer xvfb_;
   TempRoot root_;
   Display* display_ = nullptr;
   unsigned long window_ = 0;
