@@ -12,7 +12,7 @@
 #include "core/GameIF.h"
 #include "core/WindowProc.h"
 #include "net/WebViewManager.h"
-#include "net/WebViewModule.h"
+#include "net/WebViewScript.h"
 #include "platform/Messages.h"
 #include "platform/WebBrowser.h"
 
@@ -60,16 +60,7 @@ class RecordingHost : public G::BrowserHost {
 
 class WebViewSlots : public ::testing::Test {
  protected:
-  void SetUp() override {
-    L = luaL_newstate();
-    luaL_openlibs(L);
-    luaL_requiref(L, "webview", luaopen_webview_c, 1);
-    lua_pop(L, 1);
-  }
-  void TearDown() override {
-    lua_close(L);
-    G::WebViewManager::Destroy();
-  }
+  void TearDown() override { G::WebViewManager::Destroy(); }
 
   // Sets the manager up with a recording host for a design size.
   RecordingHost& Host(int designWidth = 800, int designHeight = 600) {
@@ -79,18 +70,10 @@ class WebViewSlots : public ::testing::Test {
     return kept;
   }
 
-  std::string Eval(const std::string& expression) {
-    if (luaL_dostring(L, ("return tostring(" + expression + ")").c_str()) != LUA_OK) {
-      std::string error = lua_tostring(L, -1);
-      lua_pop(L, 1);
-      return "error: " + error;
-    }
-    std::string result = lua_tostring(L, -1);
-    lua_pop(L, 1);
-    return result;
-  }
+  std::string Eval(const std::string& expression) { return script_.Eval(expression); }
 
-  lua_State* L = nullptr;
+ private:
+  WebViewScript script_;
 };
 
 TEST_F(WebViewSlots, EightViewsAtMostAndFreedSlotsAreReused) {

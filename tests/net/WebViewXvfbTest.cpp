@@ -20,11 +20,11 @@
 #include "core/TempRoot.h"
 #include "core/WindowProc.h"
 #include "net/WebViewManager.h"
-#include "net/WebViewModule.h"
+#include "net/WebViewScript.h"
 #include "platform/Messages.h"
 #include "platform/WebBrowser.h"
 #include "platform/Window.h"
-#include "platform/XvfbServer.h"
+#include "platform/XvfbFixture.h"
 
 namespace {
 
@@ -47,40 +47,24 @@ std::ostream& operator<<(std::ostream& out, const Rect& r) {
   return out << "(" << r.x << ", " << r.y << ", " << r.width << " x " << r.height << ")";
 }
 
-// One server for the whole program: the browser toolkit stays on the display
-// it first started on.
-XvfbServer* g_xvfb = nullptr;
-
-class WebViewOnXvfb : public ::testing::Test {
+// One server for the suite: the browser toolkit stays on the display it
+// first started on.
+class WebViewOnXvfb : public XvfbFixture {
  protected:
-  static void SetUpTestSuite() {
-    g_xvfb = new XvfbServer;
-    g_xvfb->Start();
-  }
-  static void TearDownTestSuite() {
-    delete g_xvfb;
-    g_xvfb = nullptr;
-  }
-
   void SetUp() override {
-    if (!XvfbServer::Installed()) GTEST_SKIP() << "no Xvfb on this machine";
-    ASSERT_TRUE(g_xvfb->Error().empty()) << g_xvfb->Error();
+    XvfbFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(G::CreateAppWindow("webview test", 400, 300));
     std::string displayName;
     ASSERT_TRUE(G::GetAppWindowX11(displayName, window_));
     display_ = XOpenDisplay(displayName.c_str());
     ASSERT_NE(display_, nullptr);
     G::WebViewManager::GetInstance().Init(G::CreateWebKitHost(), 400, 300);
-    L = luaL_newstate();
-    luaL_openlibs(L);
-    luaL_requiref(L, "webview", luaopen_webview_c, 1);
-    lua_pop(L, 1);
     root_.Write("red.html", Page("#ff0000"));
     root_.Write("blue.html", Page("#0000ff"));
   }
 
   void TearDown() override {
-    if (L) lua_close(L);
     // The views live inside the game window: they go first.
     G::WebViewManager::Destroy();
     if (display_) XCloseDisplay(display_);
@@ -92,17 +76,7 @@ class WebViewOnXvfb : public ::testing::Test {
            "\"></body></html>";
   }
 
-  // The result of a script expression, as text.
-  std::string Eval(const std::string& expression) {
-    if (luaL_dostring(L, ("return tostring(" + expression + ")").c_str()) != LUA_OK) {
-      std::string error = lua_tostring(L, -1);
-      lua_pop(L, 1);
-      return "error: " + error;
-    }
-    std::string result = lua_tostring(L, -1);
-    lua_pop(L, 1);
-    return result;
-  }
+  std::string Eval(const std::string& expression) { return script_.Eval(expression); }
 
   // Runs frames until the condition holds; false when the deadline passes
   // first. Each frame lets the browsers work and paints the game green.
@@ -191,7 +165,7 @@ class WebViewOnXvfb : public ::testing::Test {
   TempRoot root_;
   Display* display_ = nullptr;
   unsigned long window_ = 0;
-  lua_State* L = nullptr;
+  WebViewScript script_;
 };
 
 TEST_F(WebViewOnXvfb, ViewsShowPagesWhereScriptsPlaceThem) {
