@@ -44,6 +44,7 @@ const luaL_Reg kCryptFunctions[] = {
     "src/modules/Profiler.cpp": "const luaL_Reg kProfilerFunctions[] = {{\"start\", Start}, {nullptr, nullptr}};\n",
     "src/modules/Snapshot.cpp": "const luaL_Reg kSnapshotFunctions[] = {{\"snapshot\", Snapshot}, {nullptr, nullptr}};\n",
     "src/net/GitModule.cpp": "const luaL_Reg kGitFunctions[] = {{\"state\", State}, {nullptr, nullptr}};\n",
+    "src/net/WebViewModule.cpp": "const luaL_Reg kWebViewFunctions[] = {{\"addWebView\", Add}, {nullptr, nullptr}};\n",
     "src/display/Widget_bind.cpp": '''
 const Member<Widget> kMembers[] = {
     {"size", [](lua_State* L, Widget& w) { lua_pushinteger(L, w.size); },
@@ -64,6 +65,7 @@ REFERENCE = {
     "profiler.md": "### `start`\n\nStarts.\n",
     "snapshot.md": "### `snapshot`\n\nWalks.\n",
     "git.md": "### `state`\n\nThe state.\n",
+    "webview.md": "### `addWebView`\n\nAdds.\n",
     "sproto.core.md": "No functions here.\n",
     "Widget.md": "## Members\n\n### `size`\n\nIts size.\n\n### `paint`\n\nPaints.\n",
 }
@@ -114,7 +116,7 @@ class ReferenceCheck(unittest.TestCase):
             self.assertEqual(result.stdout.split("\n"), [
                 "gcore\tWidget", "gcore\tGetTime", "gcore\trandom", "crypt\tsha1", "cmsgpack\tpack", "eris\tpersist",
                 "lpeg\tmatch", "map\tpathfind", "lsocket\tconnect", "lsocket\trecv", "remotedebug\tstart",
-                "remotedebug\tindex", "profiler\tstart", "snapshot\tsnapshot", "git\tstate",
+                "remotedebug\tindex", "profiler\tstart", "snapshot\tsnapshot", "git\tstate", "webview\taddWebView",
                 "Widget\tsize", "Widget\tpaint", ""])
 
     def test_a_complete_reference_passes(self):
