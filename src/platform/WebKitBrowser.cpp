@@ -139,8 +139,8 @@ class WebKitHost : public BrowserHost {
     gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
     gtk_window_set_default_size(GTK_WINDOW(window), 100, 100);
 
-    // Drawn by the CPU: a virtual or remote X server has no GL for the
-    // browser, and the game's own GL context stays the only one.
+    // Drawn by the CPU: a virtual or remote X server has no GL to spare for
+    // the browser's compositing, and the page needs none.
     WebKitSettings* settings = webkit_settings_new();
     webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     GtkWidget* browser = webkit_web_view_new_with_settings(settings);
