@@ -55,6 +55,7 @@ MODULE_TABLES = {
     # The handles' methods: a reading handle's, then a writing handle's.
     "zip.c": [("src/net/ZipModule.cpp", "kZipFunctions"), ("src/net/ZipModule.cpp", "kReadingMethods"),
               ("src/net/ZipModule.cpp", "kWritingMethods")],
+    "webview.c": [("src/net/WebViewModule.cpp", "kWebViewFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep

@@ -14,10 +14,11 @@
 #include "core/MapModule.h"
 #include "core/ResourcePath.h"
 #include "modules/DataModules.h"
-#include "net/WebSocketModule.h"
-#include "net/ZipModule.h"
 #include "modules/StdLibs.h"
 #include "modules/ToolModules.h"
+#include "net/WebSocketModule.h"
+#include "net/WebViewModule.h"
+#include "net/ZipModule.h"
 #include "platform/MessageBox.h"
 
 extern "C" {
@@ -127,7 +128,7 @@ void OpenEngineModules(lua_State* L) {
       {"gcore.c", luaopen_gcore_c},
       {"fuzzy.c", OpenNothing},
       {"map.c", luaopen_map_c},
-      // "webview.c" goes here.
+      {"webview.c", luaopen_webview_c},
       {"zip.c", luaopen_zip_c},
       {"socket.core", luaopen_socket_core},
       {"websocket.c", luaopen_websocket_c},

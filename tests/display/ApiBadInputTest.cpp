@@ -1,13 +1,13 @@
-// Every "gcore.c" and "map.c" function, the native closures of "gcore.c", and
-// every method of the bound classes, called with
-// arguments of every wrong kind: other libraries' userdata, destroyed objects,
-// and objects a script tried to destroy while the engine holds them (on the
-// stage, focused, hovered and pressed, a display object's own matrix). Each
-// call gives a clear script error or a quiet result, never a crash (these
-// tests run under the sanitizers), and the game goes on: after the calls of
-// each function or method the frame loop still runs the game's callback, no
-// error is raised by the frame, and the stage still draws. The file functions
-// among them work in a folder of their own.
+// Every "gcore.c", "map.c" and "webview.c" function, the native closures of
+// "gcore.c", and every method of the bound classes, called with arguments of
+// every wrong kind: other libraries' userdata, destroyed objects, and objects
+// a script tried to destroy while the engine holds them (on the stage,
+// focused, hovered and pressed, a display object's own matrix). Each call
+// gives a clear script error or a quiet result, never a crash (these tests
+// run under the sanitizers), and the game goes on: after the calls of each
+// function or method the frame loop still runs the game's callback, no error
+// is raised by the frame, and the stage still draws. The file functions among
+// them work in a folder of their own.
 #include <unistd.h>
 
 #include <algorithm>
@@ -136,6 +136,7 @@ TEST_F(ApiBadInput, EveryFunctionSurvivesEveryKindOfArgument) {
       if type(f) == "function" and not skip[name] then functions[name] = f end
     end
     for name, f in pairs(require "map.c") do functions["map." .. name] = f end
+    for name, f in pairs(require "webview.c") do functions["webview." .. name] = f end
     -- Native closures of each result kind; none is found, so each call only
     -- converts its arguments.
     for i, sample in ipairs({ 0, "", true, {} }) do

@@ -48,6 +48,7 @@ const luaL_Reg kCryptFunctions[] = {
     "src/net/ZipModule.cpp": "const luaL_Reg kZipFunctions[] = {{\"unzip\", OpenReading}};\n"
                              "const luaL_Reg kReadingMethods[] = {{\"read\", Read}};\n"
                              "const luaL_Reg kWritingMethods[] = {{\"write\", Write}};\n",
+    "src/net/WebViewModule.cpp": "const luaL_Reg kWebViewFunctions[] = {{\"addWebView\", Add}, {nullptr, nullptr}};\n",
     "src/display/Widget_bind.cpp": '''
 const Member<Widget> kMembers[] = {
     {"size", [](lua_State* L, Widget& w) { lua_pushinteger(L, w.size); },
@@ -70,6 +71,7 @@ REFERENCE = {
     "git.md": "### `state`\n\nThe state.\n",
     "websocket.md": "### `open`\n\nOpens.\n",
     "zip.md": "### `unzip`\n\nOpens.\n\n### `read`\n\nReads.\n\n### `write`\n\nWrites.\n",
+    "webview.md": "### `addWebView`\n\nAdds.\n",
     "sproto.core.md": "No functions here.\n",
     "Widget.md": "## Members\n\n### `size`\n\nIts size.\n\n### `paint`\n\nPaints.\n",
 }
@@ -121,7 +123,8 @@ class ReferenceCheck(unittest.TestCase):
                 "gcore\tWidget", "gcore\tGetTime", "gcore\trandom", "crypt\tsha1", "cmsgpack\tpack", "eris\tpersist",
                 "lpeg\tmatch", "map\tpathfind", "lsocket\tconnect", "lsocket\trecv", "remotedebug\tstart",
                 "remotedebug\tindex", "profiler\tstart", "snapshot\tsnapshot", "git\tstate",
-                "websocket\topen", "zip\tunzip", "zip\tread", "zip\twrite", "Widget\tsize", "Widget\tpaint", ""])
+                "websocket\topen", "zip\tunzip", "zip\tread", "zip\twrite", "webview\taddWebView",
+                "Widget\tsize", "Widget\tpaint", ""])
 
     def test_a_complete_reference_passes(self):
         with tempfile.TemporaryDirectory() as root:
