@@ -11,6 +11,7 @@
 #include "core/ResourceManager.h"
 #include "display/DisplayObjectContainer.h"
 #include "display/Entity.h"
+#include "media/VideoDecoder.h"
 #include "render/Renderer.h"
 #include "spine/SpineRecords.h"
 
