@@ -123,7 +123,12 @@ const uint8_t* VideoDecoder::DecodeFrame() {
       status = kVideoFinished;
       return nullptr;
     }
-    if (used < 1) return nullptr;
+    if (used < 1) {
+      // The codec can go no further in these bytes, and offering them again
+      // would give the same answer for ever: the stream ends here.
+      status = kVideoDraining;
+      return nullptr;
+    }
     if (used > bytesLeft_) {
       // The codec took more than it was given: nothing after it is stream.
       bytesLeft_ = -1;
