@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/Log.h"
 #include "core/GameIF.h"
 #include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
@@ -180,7 +181,9 @@ Image* DisplayObject::StepVideoMedia(int32_t project) {
   if (video && (video->mediaId != mediaId || video->mediaProject != projectByte)) video.reset();
   if (!video) {
     video = std::make_unique<VideoDecoder>();
-    video->Open(GetPath(mediaId, project));
+    const char* path = GetPath(mediaId, project);
+    if (!path) LogPrintf("video 0x%08x of project %d: no file\n", mediaId, project);
+    video->Open(path);
     video->mediaId = mediaId;
     video->mediaProject = projectByte;
   }

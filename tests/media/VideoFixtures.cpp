@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "Mp3Fixtures.h"
 
@@ -10,6 +11,7 @@ namespace video {
 
 bool MakeClip(const std::string& path, int width, int height, int count, Clip& clip,
               const std::string& encoder) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
   const std::string moving = "[0][1]overlay=x='mod(n*2," + std::to_string(width > 16 ? width - 16 : 1) +
                              ")':y=" + std::to_string(height / 3) + ":shortest=1";

@@ -17,7 +17,7 @@ struct Clip {
 };
 
 // Encodes `count` pictures of width x height with the ffmpeg encoder named
-// (mpeg4 or libxvid) into `path`, and decodes them back for the reference.
+// (mpeg4 or libxvid) into `path` (its folder is made), and decodes them back for the reference.
 // False when ffmpeg failed.
 bool MakeClip(const std::string& path, int width, int height, int count, Clip& clip,
               const std::string& encoder = "mpeg4");
