@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/Log.h"
+#include "media/VideoHeaders.h"
 
 namespace GCore {
 
@@ -17,6 +18,11 @@ constexpr size_t kWindowGuardBytes = 64;
 constexpr int kDrainCalls = 8;
 // RGBA.
 constexpr size_t kBytesPerPixel = 4;
+
+void ReportRefusedSize(int32_t width, int32_t height) {
+  LogErrorPrintf("Refused frame size %dx%d (at most %dx%d)\n", width, height, kVideoMaxSide,
+                 kVideoMaxSide);
+}
 
 }  // namespace
 
@@ -44,6 +50,7 @@ int32_t VideoDecoder::Open(const char* path) {
   }
   bytesLeft_ = static_cast<int64_t>(std::fread(window_.get(), 1, kVideoWindowBytes, file_.get()));
   cursor_ = 0;
+  CutBeforeOversizedHeader();
   status = kVideoDecoding;
   frameTimer = kVideoNotStarted;
   return 0;
@@ -64,8 +71,7 @@ void VideoDecoder::Release() {
 
 bool VideoDecoder::AdoptSize(int32_t newWidth, int32_t newHeight) {
   if (newWidth <= 0 || newHeight <= 0 || newWidth > kVideoMaxSide || newHeight > kVideoMaxSide) {
-    LogErrorPrintf("Refused frame size %dx%d (at most %dx%d)\n", newWidth, newHeight, kVideoMaxSide,
-                   kVideoMaxSide);
+    ReportRefusedSize(newWidth, newHeight);
     return false;
   }
   // The codec writes pictures of the announced size with a stride of the
@@ -94,11 +100,27 @@ void VideoDecoder::RefillWindow() {
   const size_t kept = static_cast<size_t>(std::max<int64_t>(bytesLeft_, 0));
   std::memmove(window_.get(), window_.get() + cursor_, kept);
   cursor_ = 0;
-  if (!std::feof(file_.get())) {
+  if (!InputEnded()) {
     bytesLeft_ += static_cast<int64_t>(
         std::fread(window_.get() + kept, 1, kVideoWindowBytes - kept, file_.get()));
+    CutBeforeOversizedHeader();
   }
 }
+
+void VideoDecoder::CutBeforeOversizedHeader() {
+  if (bytesLeft_ <= 0) return;
+  AnnouncedSize found;
+  if (!FindOversizedHeader(window_.get() + cursor_, static_cast<size_t>(bytesLeft_), kVideoMaxSide, found)) {
+    return;
+  }
+  // The codec would set itself up for the size before saying it: the
+  // stream ends where the header begins.
+  ReportRefusedSize(found.width, found.height);
+  bytesLeft_ = static_cast<int64_t>(found.offset);
+  inputCut_ = true;
+}
+
+bool VideoDecoder::InputEnded() const { return inputCut_ || std::feof(file_.get()); }
 
 const uint8_t* VideoDecoder::Drain() {
   for (int call = 0; call < kDrainCalls; ++call) {
@@ -142,7 +164,7 @@ const uint8_t* VideoDecoder::DecodeFrame() {
     status = kVideoDraining;
     return nullptr;
   }
-  status = bytesLeft_ < 2 && std::feof(file_.get()) ? kVideoDraining : kVideoDecoding;
+  status = bytesLeft_ < 2 && InputEnded() ? kVideoDraining : kVideoDecoding;
   return frame_.get();
 }
 

@@ -5,7 +5,9 @@
 // into one RGBA frame buffer and paced by game time at 40 ms a picture.
 // Rules:
 //  - Every size the stream announces is adopted; the frame buffer only
-//    grows. Sizes above kVideoMaxSide on either axis end the stream.
+//    grows. Sizes above kVideoMaxSide on either axis end the stream: read
+//    from the headers before the codec sees them where they can be, and
+//    from what the codec reports otherwise.
 //  - Advance hands out a fresh copy of the current picture that the caller
 //    owns, so the texture may keep it while the next one is decoded.
 //  - A video plays once: made -> opened (decoding) -> draining at the end of
@@ -72,6 +74,11 @@ class VideoDecoder {
   bool AdoptSize(int32_t newWidth, int32_t newHeight);
   // Moves the unread bytes to the window's start and reads behind them.
   void RefillWindow();
+  // Ends the input before the first header in the window whose size would
+  // be refused.
+  void CutBeforeOversizedHeader();
+  // The file is read to its end, or cut.
+  bool InputEnded() const;
   const uint8_t* Drain();
 
   std::unique_ptr<VideoCodec> codec_;
@@ -83,6 +90,7 @@ class VideoDecoder {
   const uint8_t* lastFrame_ = nullptr;
   int32_t threads_ = 0;
   std::unique_ptr<FILE, CloseFile> file_;
+  bool inputCut_ = false;
 };
 
 }  // namespace GCore

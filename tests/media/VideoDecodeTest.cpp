@@ -10,6 +10,7 @@
 #include "VideoFixtures.h"
 #include "core/TempRoot.h"
 #include "media/VideoDecoder.h"
+#include "media/VideoHeaders.h"
 
 namespace {
 
@@ -207,6 +208,28 @@ TEST_F(VideoDecodeTest, TheWindowRefillsAcrossALongStream) {
   steps.push_back(40);
   auto decoder = Scripted(script);
   EXPECT_EQ(Shown(*decoder, steps), expected);
+}
+
+TEST_F(VideoDecodeTest, HeadersAnnounceTheirSizeBeforeTheCodecSeesThem) {
+  const struct {
+    const char* encoder;
+    int width, height;
+  } cases[] = {{"mpeg4", 64, 48}, {"libxvid", 64, 48}, {"mpeg4", 4112, 16}, {"mpeg4", 16, 4104}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.encoder) + " " + std::to_string(c.width) + "x" + std::to_string(c.height));
+    video::Clip clip;
+    ASSERT_TRUE(video::MakeClip(root.Path("sized.m4v"), c.width, c.height, 1, clip, c.encoder));
+    const std::string bytes = mp3::ReadFile(clip.path);
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    GCore::AnnouncedSize found;
+    ASSERT_TRUE(GCore::FindOversizedHeader(data, bytes.size(), 15, found));
+    EXPECT_EQ(found.width, c.width);
+    EXPECT_EQ(found.height, c.height);
+    EXPECT_EQ(bytes.compare(found.offset, 3, std::string("\0\0\1", 3)), 0) << "at the start code";
+    EXPECT_EQ(GCore::FindOversizedHeader(data, bytes.size(), GCore::kVideoMaxSide, found),
+              c.width > GCore::kVideoMaxSide || c.height > GCore::kVideoMaxSide);
+    EXPECT_FALSE(GCore::FindOversizedHeader(data, found.offset + 12, 15, found)) << "a cut header";
+  }
 }
 
 TEST_F(VideoDecodeTest, DamagedStreamsAreRefusedWithoutHarm) {
