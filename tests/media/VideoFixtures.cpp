@@ -9,17 +9,19 @@
 
 namespace video {
 
-bool MakeClip(const std::string& path, int width, int height, int count, Clip& clip,
-              const std::string& encoder) {
+bool EncodeClip(const std::string& path, int width, int height, int count, const std::string& encoder) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
   const std::string moving = "[0][1]overlay=x='mod(n*2," + std::to_string(width > 16 ? width - 16 : 1) +
                              ")':y=" + std::to_string(height / 3) + ":shortest=1";
-  if (!mp3::RunQuietly({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "smptebars=size=" + size + ":rate=25",
-                        "-f", "lavfi", "-i", "color=white:size=16x16:rate=25", "-filter_complex", moving,
-                        "-frames:v", std::to_string(count), "-c:v", encoder, "-q:v", "2", "-f", "m4v", path})) {
-    return false;
-  }
+  return mp3::RunQuietly({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "smptebars=size=" + size + ":rate=25",
+                          "-f", "lavfi", "-i", "color=white:size=16x16:rate=25", "-filter_complex", moving,
+                          "-frames:v", std::to_string(count), "-c:v", encoder, "-q:v", "2", "-f", "m4v", path});
+}
+
+bool MakeClip(const std::string& path, int width, int height, int count, Clip& clip,
+              const std::string& encoder) {
+  if (!EncodeClip(path, width, height, count, encoder)) return false;
   clip.path = path;
   clip.width = width;
   clip.height = height;

@@ -17,8 +17,10 @@ struct Clip {
 };
 
 // Encodes `count` pictures of width x height with the ffmpeg encoder named
-// (mpeg4 or libxvid) into `path` (its folder is made), and decodes them back for the reference.
-// False when ffmpeg failed.
+// (mpeg4 or libxvid) into `path` (its folder is made). False when ffmpeg failed.
+bool EncodeClip(const std::string& path, int width, int height, int count, const std::string& encoder = "mpeg4");
+
+// EncodeClip, then ffmpeg's decoding of the clip for the reference.
 bool MakeClip(const std::string& path, int width, int height, int count, Clip& clip,
               const std::string& encoder = "mpeg4");
 

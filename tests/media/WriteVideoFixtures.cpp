@@ -24,9 +24,7 @@ int main(int argc, char** argv) {
       {"wide", 48, 32, 2, "mpeg4"},
   };
   for (const Seed& seed : seeds) {
-    video::Clip clip;
-    if (!video::MakeClip(folder + "/" + seed.name + ".m4v", seed.width, seed.height, seed.frames, clip,
-                         seed.encoder)) {
+    if (!video::EncodeClip(folder + "/" + seed.name + ".m4v", seed.width, seed.height, seed.frames, seed.encoder)) {
       std::fprintf(stderr, "ffmpeg could not make %s\n", seed.name);
       return 1;
     }
