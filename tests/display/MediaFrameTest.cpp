@@ -243,6 +243,13 @@ TEST_F(MediaFrameTest, VideoPicturesReachTheImageAndTheEndIsReportedOnce) {
   EXPECT_EQ(entity->video->mediaId, kOtherVideoId) << "a new decoder for the new media";
   EXPECT_FLOAT_EQ(image->width, 48);
 
+  entity->SetMedia(kVideoId);
+  entity->SetMedia(kOtherVideoId);
+  EXPECT_FALSE(entity->video) << "setting the id anew starts over, even between two frames";
+  Step(40);
+  entity->GetMediaFrame(nullptr, -1);
+  EXPECT_EQ(entity->video->width, 48) << "the first picture again";
+
   entity->SetMedia(0xA1060003);
   testing::internal::CaptureStdout();
   Step(40);
