@@ -1,7 +1,7 @@
 #pragma once
 // The MPEG-4 Part 2 decoding library behind one small table of operations:
 // the video decoder owns one codec, created empty and sized by the stream.
-// XvidCodec.cpp is the only file that includes xvidcore; tests give the
+// VideoCodecXvid.cpp is the only file that includes xvidcore; tests give the
 // decoder codecs of their own. Main thread only.
 #include <cstdint>
 #include <memory>
