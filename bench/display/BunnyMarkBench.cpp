@@ -77,9 +77,7 @@ bool MeasureLove(const Scene& scene, bench::FrameFigures& figures) {
   ToolProcess love;
   love.Run({"love", QUARVELIN_LOVE_BUNNYMARK, std::to_string(scene.sprites), scene.moving ? "moving" : "static",
             std::to_string(kMaxFrames), std::to_string(kMinFrames), std::to_string(kSeconds), std::to_string(bench::kWarmUpFrames)});
-  const std::vector<std::string> lines = e2e::LinesWith(love.Report(), "frame figures: ");
-  if (lines.empty() || std::sscanf(lines.back().c_str(), "frame figures: %d %lf %lf %lf %ld", &figures.frames,
-                                   &figures.meanMs, &figures.medianMs, &figures.drawCalls, &figures.peakKb) != 5) {
+  if (!bench::ParseFigures(love.Report(), figures)) {
     std::printf("love gave no figures: %s\n", love.Report().c_str());
     return false;
   }

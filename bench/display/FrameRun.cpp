@@ -10,16 +10,20 @@ namespace bench {
 
 e2e::GameRoot FrameRoot() { return e2e::GameRoot(QUARVELIN_FRAME_PROGRAM); }
 
+bool ParseFigures(const std::string& output, FrameFigures& figures) {
+  const char* kMark = "frame figures: ";
+  const size_t at = output.rfind(kMark);
+  return at != std::string::npos &&
+         std::sscanf(output.c_str() + at, "frame figures: %d %lf %lf %lf %ld", &figures.frames, &figures.meanMs,
+                     &figures.medianMs, &figures.drawCalls, &figures.peakKb) == 5;
+}
+
 bool RunFrames(const e2e::GameRoot& root, bool paced, int timeLimitSeconds, FrameFigures& figures) {
   e2e::RunOptions options;
   if (!paced) options.environment.emplace_back("QUARVELIN_BENCH_UNPACED", "1");
   const e2e::RunResult run = e2e::Run(root, {}, timeLimitSeconds, {}, options);
-  const std::vector<std::string> lines = e2e::LinesWith(run.output, "frame figures: ");
-  if (run.timedOut || lines.empty() ||
-      std::sscanf(lines.back().c_str(), "frame figures: %d %lf %lf %lf %ld", &figures.frames, &figures.meanMs,
-                  &figures.medianMs, &figures.drawCalls, &figures.peakKb) != 5) {
-    std::printf("run failed%s: %s\n%s\n", run.timedOut ? " (time limit)" : "",
-                lines.empty() ? "no figures" : lines.back().c_str(), run.log.c_str());
+  if (run.timedOut || !ParseFigures(run.output, figures)) {
+    std::printf("run failed%s: %s\n%s\n", run.timedOut ? " (time limit)" : "", run.output.c_str(), run.log.c_str());
     return false;
   }
   return true;

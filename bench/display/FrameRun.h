@@ -19,6 +19,10 @@ struct FrameFigures {
   long peakKb = 0;          // peak resident memory (VmHWM)
 };
 
+// Reads the last line of figures ("frame figures: ...") from what a program
+// printed; false when there is none.
+bool ParseFigures(const std::string& output, FrameFigures& figures);
+
 // A game root whose program is the frame-benchmark build.
 e2e::GameRoot FrameRoot();
 
