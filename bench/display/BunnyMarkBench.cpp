@@ -5,7 +5,7 @@
 // sprites that do not move. Frames run unpaced; the figures are the work of a
 // frame by the wall clock (update, render and swap), draw calls per frame and
 // peak memory. LÖVE runs the same scene in the same run when installed, one
-// love.graphics.draw per bunny (bench/display/love/main.lua).
+// love.graphics.draw per bunny (bench/display/bunnymark/main.lua).
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -33,7 +33,7 @@ struct Scene {
 };
 
 std::string SceneScript(const Scene& scene) {
-  return std::string(bench::kBunnyMove) +
+  return bench::BunnyMoveSource() +
          "local g = require('gcore.c')\n"
          "local layer = g.Entity()\n"
          "g.Stage().addChild(layer); layer.x, layer.y = " + std::to_string(-kWidth / 2) + ", " +
@@ -75,7 +75,7 @@ bool LoveInstalled() {
 
 bool MeasureLove(const Scene& scene, bench::FrameFigures& figures) {
   ToolProcess love;
-  love.Run({"love", QUARVELIN_LOVE_BUNNYMARK, std::to_string(scene.sprites), scene.moving ? "moving" : "static",
+  love.Run({"love", QUARVELIN_BUNNYMARK_DIR, std::to_string(scene.sprites), scene.moving ? "moving" : "static",
             std::to_string(kMaxFrames), std::to_string(kMinFrames), std::to_string(kSeconds), std::to_string(bench::kWarmUpFrames)});
   if (!bench::ParseFigures(love.Report(), figures)) {
     std::printf("love gave no figures: %s\n", love.Report().c_str());

@@ -1,22 +1,24 @@
 #pragma once
-// The bunnymark's physics in Lua, shared by the benchmarks that run it:
-// `move(list)` steps every bunny of the list (fields x, y, vx, vy) inside a
-// 1024 x 768 area, bouncing off its sides and floor, and sets `x` and `y` of
-// its display object `q`.
+// The bunnymark's physics (bunnymark/move.lua, which LÖVE's bunnymark runs
+// too) as Lua source that defines the local function `move(list)`, for the
+// scripts of the program's benchmarks; empty, with the reason printed, when
+// the file cannot be read.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
 namespace bench {
 
-inline constexpr const char* kBunnyMove = R"lua(
-local function move(list)
-  for i = 1, #list do
-    local b = list[i]
-    local x, y, vx, vy = b.x + b.vx, b.y + b.vy, b.vx, b.vy + 0.75
-    if x > 998 then vx = -vx; x = 998 elseif x < 0 then vx = -vx; x = 0 end
-    if y > 731 then vy = vy * -0.85; y = 731 elseif y < 0 then vy = 0; y = 0 end
-    b.x, b.y, b.vx, b.vy = x, y, vx, vy
-    local q = b.q
-    q.x = x; q.y = y
-  end
-end
-)lua";
+inline std::string BunnyMoveSource() {
+  std::ifstream file(QUARVELIN_BUNNYMARK_DIR "/move.lua");
+  std::stringstream text;
+  text << file.rdbuf();
+  if (!file || text.str().empty()) {
+    std::printf("cannot read %s\n", QUARVELIN_BUNNYMARK_DIR "/move.lua");
+    return {};
+  }
+  return "local move = (function()\n" + text.str() + "\nend)()\n";
+}
 
 }  // namespace bench

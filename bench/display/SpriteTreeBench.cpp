@@ -28,7 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kFrames = 60;
 
-// Runs after the physics (kBunnyMove), which defines `move`.
+// Runs after the physics (BunnyMoveSource), which defines `move`.
 constexpr const char* kScene = R"lua(
 local g = require('gcore.c')
 local layer = g.Entity()
@@ -81,7 +81,7 @@ void InProject(const std::function<void(lua_State*, GCore::Stage*)>& body) {
   GCore::Stage* stage = manager->GetProject(1)->stage;
   GCore::PushScriptObject(L, stage);
   lua_setglobal(L, "stage");
-  if (luaL_dostring(L, (std::string(bench::kBunnyMove) + kScene).c_str()) == LUA_OK) {
+  if (luaL_dostring(L, (bench::BunnyMoveSource() + kScene).c_str()) == LUA_OK) {
     body(L, stage);
   } else {
     std::printf("scene error: %s\n", lua_tostring(L, -1));

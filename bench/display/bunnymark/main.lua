@@ -8,15 +8,7 @@
 local count, moving, maxFrames, minFrames, seconds, warmUp = 1000, true, 200, 10, 4, 5
 local bunnies, image = {}, nil
 
-local function move(list)
-  for i = 1, #list do
-    local b = list[i]
-    local x, y, vx, vy = b.x + b.vx, b.y + b.vy, b.vx, b.vy + 0.75
-    if x > 998 then vx = -vx; x = 998 elseif x < 0 then vx = -vx; x = 0 end
-    if y > 731 then vy = vy * -0.85; y = 731 elseif y < 0 then vy = 0; y = 0 end
-    b.x, b.y, b.vx, b.vy = x, y, vx, vy
-  end
-end
+local move = require('move')
 
 function love.load(args)
   count = tonumber(args[1]) or count
@@ -34,7 +26,9 @@ function love.load(args)
   image:setFilter('nearest', 'nearest')
   love.graphics.setBlendMode('alpha')
   for i = 1, count do
-    bunnies[i] = { x = love.math.random(0, 998), y = love.math.random(0, 731),
+    -- The sprite is a plain table here: LÖVE keeps no display objects.
+    local x, y = love.math.random(0, 998), love.math.random(0, 731)
+    bunnies[i] = { q = { x = x, y = y }, x = x, y = y,
                    vx = love.math.random() * 10, vy = love.math.random() * 10 - 5 }
   end
 end
@@ -46,8 +40,8 @@ end
 function love.draw()
   local draw = love.graphics.draw
   for i = 1, count do
-    local b = bunnies[i]
-    draw(image, b.x, b.y)
+    local q = bunnies[i].q
+    draw(image, q.x, q.y)
   end
 end
 
