@@ -3,12 +3,15 @@
 // bunnymark physics in Lua (setting `x` and `y` of every quad), then the
 // stage's update and draw walks. Figures are wall-clock work per frame and per
 // sprite; "engine" is that minus the same physics run on plain Lua tables,
-// which is the script's own arithmetic. Scene building is timed as well.
+// which is the script's own arithmetic. Scene building is timed as well, and
+// the building and drawing of the deepest tree.
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "BunnyPhysics.h"
 #include "base/Log.h"
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
@@ -25,6 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kFrames = 60;
 
+// Runs after the physics (BunnyMoveSource), which defines `move`.
 constexpr const char* kScene = R"lua(
 local g = require('gcore.c')
 local layer = g.Entity()
@@ -40,18 +44,11 @@ local function fill(count)
     plain[i] = {q = {x = x, y = y}, x = x, y = y, vx = vx, vy = vy}
   end
 end
-local function move(list)
-  for i = 1, #list do
-    local b = list[i]
-    local x, y, vx, vy = b.x + b.vx, b.y + b.vy, b.vx, b.vy + 0.75
-    if x > 998 then vx = -vx; x = 998 elseif x < 0 then vx = -vx; x = 0 end
-    if y > 731 then vy = vy * -0.85; y = 731 elseif y < 0 then vy = 0; y = 0 end
-    b.x, b.y, b.vx, b.vy = x, y, vx, vy
-    local q = b.q
-    q.x = x; q.y = y
-  end
-end
 function Fill(count) fill(count) end
+function Chain(levels)
+  local parent = stage
+  for _ = 1, levels do local e = g.Entity(); parent.addChild(e); parent = e end
+end
 function MoveBunnies() move(bunnies) end
 function MovePlain() move(plain) end
 )lua";
@@ -71,8 +68,8 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-// One fresh project with `sprites` quads; prints one line of figures.
-void Measure(int sprites) {
+// Runs `body` in one fresh project whose script has the scene's functions.
+void InProject(const std::function<void(lua_State*, GCore::Stage*)>& body) {
   TempRoot root;
   GCore::g_settings = GCore::GameSettings{};
   auto game = std::make_unique<GCore::GameIF>("p", root.Path());
@@ -84,42 +81,66 @@ void Measure(int sprites) {
   GCore::Stage* stage = manager->GetProject(1)->stage;
   GCore::PushScriptObject(L, stage);
   lua_setglobal(L, "stage");
-  if (luaL_dostring(L, kScene) != LUA_OK) {
+  if (luaL_dostring(L, (bench::BunnyMoveSource() + kScene).c_str()) == LUA_OK) {
+    body(L, stage);
+  } else {
     std::printf("scene error: %s\n", lua_tostring(L, -1));
-    return;
   }
-  const Clock::time_point buildStart = Clock::now();
-  if (!Call(L, "Fill", sprites)) return;
-  const double build = Seconds(buildStart);
-  stage->Update();
-  stage->Draw();
-
-  const Clock::time_point plainStart = Clock::now();
-  for (int i = 0; i < kFrames; ++i) Call(L, "MovePlain");
-  const double plain = Seconds(plainStart) / kFrames;
-
-  const Clock::time_point frameStart = Clock::now();
-  for (int i = 0; i < kFrames; ++i) {
-    Call(L, "MoveBunnies");
-    stage->Update();
-    stage->Draw();
-  }
-  const double frame = Seconds(frameStart) / kFrames;
-  std::printf("%8d %10.3f %10.3f %12.0f %12.0f %10.3f\n", sprites, frame * 1e3, plain * 1e3,
-              frame * 1e9 / sprites, (frame - plain) * 1e9 / sprites, build);
   manager->CloseAll();
   game.reset();
   GCore::g_game = nullptr;
+}
+
+// `sprites` quads; prints one line of figures.
+void Measure(int sprites) {
+  InProject([sprites](lua_State* L, GCore::Stage* stage) {
+    const Clock::time_point buildStart = Clock::now();
+    if (!Call(L, "Fill", sprites)) return;
+    const double build = Seconds(buildStart);
+    stage->Update();
+    stage->Draw();
+
+    const Clock::time_point plainStart = Clock::now();
+    for (int i = 0; i < kFrames; ++i) Call(L, "MovePlain");
+    const double plain = Seconds(plainStart) / kFrames;
+
+    const Clock::time_point frameStart = Clock::now();
+    for (int i = 0; i < kFrames; ++i) {
+      Call(L, "MoveBunnies");
+      stage->Update();
+      stage->Draw();
+    }
+    const double frame = Seconds(frameStart) / kFrames;
+    std::printf("%8d %10.3f %10.3f %12.0f %12.0f %10.3f\n", sprites, frame * 1e3, plain * 1e3,
+                frame * 1e9 / sprites, (frame - plain) * 1e9 / sprites, build);
+  });
+}
+
+// A chain of `levels` entities below the stage, each the child of the one
+// before: the time to build it and to update and draw it once.
+void MeasureDeepTree(int levels) {
+  InProject([levels](lua_State* L, GCore::Stage* stage) {
+    const Clock::time_point buildStart = Clock::now();
+    if (!Call(L, "Chain", levels)) return;
+    const double build = Seconds(buildStart);
+    const Clock::time_point drawStart = Clock::now();
+    stage->Update();
+    stage->Draw();
+    std::printf("tree of %d levels below the stage: build %.3f ms, update and draw %.3f ms\n", levels,
+                build * 1e3, Seconds(drawStart) * 1e3);
+  });
 }
 
 }  // namespace
 
 int main() {
   GCore::SetMessageBoxHook([](const char*, const char*) { return GCore::kMessageBoxOk; });
-  std::printf("headless display tree, no renderer (LÖVE's bunnymark: see the quad-scene benchmark)\n");
+  std::printf("headless display tree, no renderer (the program and LÖVE: see the bunnymark benchmark)\n");
   std::printf("%8s %10s %10s %12s %12s %10s\n", "sprites", "frame ms", "script ms", "ns/sprite",
               "engine ns", "build s");
-  for (int sprites : {1000, 10000}) Measure(sprites);
+  for (int sprites : {1000, 10000, 50000}) Measure(sprites);
+  // The deepest tree the display allows is 10,000 levels, the stage's included.
+  MeasureDeepTree(9999);
   GCore::LogClose();
   return 0;
 }

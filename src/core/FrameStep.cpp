@@ -1,5 +1,6 @@
 #include "core/FrameStep.h"
 
+#include <chrono>
 #include <string>
 
 #include "core/GameIF.h"
@@ -11,6 +12,7 @@
 namespace GCore {
 
 std::unique_ptr<uint8_t[]> g_glyphScratch;
+FrameWatch g_frameWatch;
 
 namespace {
 
@@ -63,9 +65,14 @@ void StepFrame() {
     PostQuitMessage(0);
     return;
   }
+  const auto workStart = std::chrono::steady_clock::now();
   g_game->Update(elapsed);
   g_game->Render();
   SwapBuffers();
+  if (g_frameWatch.observe) {
+    g_frameWatch.observe(std::chrono::duration<double>(std::chrono::steady_clock::now() - workStart).count());
+  }
+  if (!g_frameWatch.paced) return;
 
   const int32_t wait = static_cast<int32_t>(g_previousFrame + kMinimumFrameMs - timeGetTime());
   if (wait > 0) Sleep(static_cast<uint32_t>(wait));

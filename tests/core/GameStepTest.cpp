@@ -9,6 +9,7 @@
 #include "core/GameIF.h"
 #include "core/Input.h"
 #include "core/ResourceManager.h"
+#include "platform/Clock.h"
 #include "platform/HeadlessGL.h"
 #include "platform/MessageBox.h"
 #include "platform/MessagePump.h"
@@ -106,6 +107,8 @@ class FrameStep : public ::testing::Test {
   }
   void TearDown() override {
     if (GCore::g_game) GCore::EndGame();
+    GCore::g_frameWatch = {};
+    GCore::SetClock(nullptr);
     GCore::g_glyphScratch.reset();
     GCore::g_runState = GCore::kRunRunning;
     GCore::SetMessageBoxHook(nullptr);
@@ -133,6 +136,27 @@ TEST_F(FrameStep, TheGameObjectsQuitEndsTheProgramAtTheNextFrame) {
     return 1;
   });
   EXPECT_EQ(frames, 0);
+}
+
+// The game's frames last at least 20 ms; only a benchmark turns that off, and
+// it is told each frame's work either way.
+TEST_F(FrameStep, FramesArePacedUnlessABenchmarkTurnsItOff) {
+  GCore::ManualClock clock(1000);
+  GCore::SetClock(&clock);
+  GCore::StartGame(std::make_unique<FrameProbe>());
+  static int observed;
+  observed = 0;
+  GCore::g_frameWatch.observe = [](double workSeconds) {
+    ++observed;
+    EXPECT_GE(workSeconds, 0);
+  };
+  GCore::StepFrame();
+  EXPECT_EQ(clock.NowMs(), 1020u) << "a frame that took no time waits out its 20 ms";
+  GCore::g_frameWatch.paced = false;
+  GCore::StepFrame();
+  EXPECT_EQ(clock.NowMs(), 1020u) << "an unpaced frame does not wait";
+  EXPECT_EQ(g_counts.updates, 2);
+  EXPECT_EQ(observed, 2);
 }
 
 TEST_F(FrameStep, ARendererRebuildKeepsTheGameRunning) {

@@ -91,11 +91,11 @@ unsigned long FindByName(Display* display, Window window, const std::string& tit
 
 }  // namespace
 
-bool EnsureDisplay() {
+bool EnsureDisplay(const std::string& screen) {
   static bool started = false;
   if (started) return g_xvfb != nullptr;
   started = true;
-  auto server = std::make_unique<XvfbServer>("1600x1200x24");
+  auto server = std::make_unique<XvfbServer>(screen);
   if (!server->Start()) {
     g_displayError = server->Error();
     return false;

@@ -13,9 +13,10 @@
 
 namespace e2e {
 
-// Starts Xvfb once (the first call) and points DISPLAY at it; false when
-// Xvfb cannot be started, with the reason and Xvfb's words in DisplayError().
-bool EnsureDisplay();
+// Starts Xvfb once (the first call, with that screen: width x height x depth)
+// and points DISPLAY at it; false when Xvfb cannot be started, with the
+// reason and Xvfb's words in DisplayError().
+bool EnsureDisplay(const std::string& screen = "1600x1200x24");
 const std::string& DisplayError();
 
 // A game root whose program is the build's quarvelin, or another build of it.
