@@ -9,13 +9,11 @@
 #include <cstdlib>
 #include <memory>
 
+#include "HeadlessProject.h"
 #include "base/Log.h"
 #include "core/GameIF.h"
-#include "core/GameSettings.h"
-#include "core/LuaManager.h"
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
-#include "core/TempRoot.h"
 #include "display/ParticleSystem.h"
 #include "platform/MessageBox.h"
 #include "render/Image.h"
@@ -74,15 +72,10 @@ void Configure(GCore::ParticleSystem& emitter, uint32_t count) {
 int main() {
   GCore::SetMessageBoxHook([](const char*, const char*) { return GCore::kMessageBoxOk; });
   std::srand(1);
-  TempRoot root;
-  GCore::g_settings = GCore::GameSettings{};
-  auto game = std::make_unique<GCore::GameIF>("p", root.Path());
-  GCore::g_game = game.get();
-  game->CreateScriptVM();
-  GCore::LuaManager* manager = game->CreateLuaManager();
-  manager->LoadProj("p");
-  lua_State* L = manager->GetProject(1)->state;
   {
+    bench::HeadlessProject project;
+    lua_State* L = project.L;
+    GCore::GameIF* game = project.game.get();
     GCore::Renderer renderer;  // appends to its batch, sends nothing to GL
     auto resources = std::make_unique<GCore::ResourceManager>();
     const GCore::Image* image = AddImage(*resources);
@@ -132,9 +125,6 @@ int main() {
                 (frame - append) * 1e9 / static_cast<double>(alive));
     std::printf("alive after the frames: %zu\n", emitter->Particles().size());
   }
-  manager->CloseAll();
-  game.reset();
-  GCore::g_game = nullptr;
   GCore::LogClose();
   return 0;
 }

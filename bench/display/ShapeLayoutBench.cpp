@@ -8,13 +8,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "HeadlessProject.h"
 #include "base/Log.h"
-#include "core/GameIF.h"
-#include "core/GameSettings.h"
-#include "core/LuaManager.h"
 #include "core/ScriptVM.h"
-#include "core/TempRoot.h"
-#include "display/ScriptCalls.h"
 #include "display/Stage.h"
 #include "platform/MessageBox.h"
 #include "render/Renderer.h"
@@ -84,25 +80,15 @@ double FrameMs(GCore::Stage* stage, Before before, bool timeBefore) {
   return seconds * 1e3 / kFrames;
 }
 
-}  // namespace
-
-int main() {
-  GCore::SetMessageBoxHook([](const char*, const char*) { return GCore::kMessageBoxOk; });
-  TempRoot root;
-  GCore::g_settings = GCore::GameSettings{};
-  auto game = std::make_unique<GCore::GameIF>("p", root.Path());
-  GCore::g_game = game.get();
-  game->CreateScriptVM();
-  GCore::LuaManager* manager = game->CreateLuaManager();
-  manager->LoadProj("p");
-  lua_State* L = manager->GetProject(1)->state;
-  GCore::Stage* stage = manager->GetProject(1)->stage;
+// Shapes, then layouts, in one project; false when a scene script fails.
+bool Run() {
+  bench::HeadlessProject project;
+  lua_State* L = project.L;
+  GCore::Stage* stage = project.stage;
   GCore::Renderer renderer;
-  GCore::PushScriptObject(L, stage);
-  lua_setglobal(L, "stage");
   if (luaL_dostring(L, kScene) != LUA_OK || !Call(L, "Shapes", 1000)) {
     std::printf("scene error\n");
-    return 1;
+    return false;
   }
   std::printf("headless display tree, the renderer's bookkeeping without GL\n");
   std::printf("  %-46s %8.3f ms/frame\n", "1,000 shapes of 32 vertices, still",
@@ -111,13 +97,18 @@ int main() {
               FrameMs(stage, [L](int i) { Call(L, "Tint", i); }, true));
   stage->RemoveAllChildren();
   lua_gc(L, LUA_GCCOLLECT, 0);
-  if (!Call(L, "Grid", 1000)) return 1;
+  if (!Call(L, "Grid", 1000)) return false;
   std::printf("  %-46s %8.3f ms/frame\n", "a layout of 1,000 cells, grid", FrameMs(stage, [](int) {}, false));
-  if (!Call(L, "Row", 0)) return 1;
+  if (!Call(L, "Row", 0)) return false;
   std::printf("  %-46s %8.3f ms/frame\n", "the same children in a fitted row", FrameMs(stage, [](int) {}, false));
-  manager->CloseAll();
-  game.reset();
-  GCore::g_game = nullptr;
+  return true;
+}
+
+}  // namespace
+
+int main() {
+  GCore::SetMessageBoxHook([](const char*, const char*) { return GCore::kMessageBoxOk; });
+  const bool ran = Run();
   GCore::LogClose();
-  return 0;
+  return ran ? 0 : 1;
 }

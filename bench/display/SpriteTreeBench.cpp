@@ -12,13 +12,9 @@
 #include <string>
 
 #include "BunnyPhysics.h"
+#include "HeadlessProject.h"
 #include "base/Log.h"
-#include "core/GameIF.h"
-#include "core/GameSettings.h"
-#include "core/LuaManager.h"
 #include "core/ScriptVM.h"
-#include "core/TempRoot.h"
-#include "display/ScriptCalls.h"
 #include "display/Stage.h"
 #include "platform/MessageBox.h"
 
@@ -70,25 +66,12 @@ double Seconds(Clock::time_point since) {
 
 // Runs `body` in one fresh project whose script has the scene's functions.
 void InProject(const std::function<void(lua_State*, GCore::Stage*)>& body) {
-  TempRoot root;
-  GCore::g_settings = GCore::GameSettings{};
-  auto game = std::make_unique<GCore::GameIF>("p", root.Path());
-  GCore::g_game = game.get();
-  game->CreateScriptVM();
-  GCore::LuaManager* manager = game->CreateLuaManager();
-  manager->LoadProj("p");
-  lua_State* L = manager->GetProject(1)->state;
-  GCore::Stage* stage = manager->GetProject(1)->stage;
-  GCore::PushScriptObject(L, stage);
-  lua_setglobal(L, "stage");
-  if (luaL_dostring(L, (bench::BunnyMoveSource() + kScene).c_str()) == LUA_OK) {
-    body(L, stage);
+  bench::HeadlessProject project;
+  if (luaL_dostring(project.L, (bench::BunnyMoveSource() + kScene).c_str()) == LUA_OK) {
+    body(project.L, project.stage);
   } else {
-    std::printf("scene error: %s\n", lua_tostring(L, -1));
+    std::printf("scene error: %s\n", lua_tostring(project.L, -1));
   }
-  manager->CloseAll();
-  game.reset();
-  GCore::g_game = nullptr;
 }
 
 // `sprites` quads; prints one line of figures.
