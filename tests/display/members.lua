@@ -99,6 +99,12 @@ local entity = {
 }
 local entityMethods = {"broadcast"}
 
+local quad = {
+  {"alignX", 127, 3, 3},
+  {"alignY", 127, 254, -2},
+}
+local quadMethods = {"setGradient"}
+
 -- The stage is placed by stretched anchors around a pivot at its corner.
 local stageDefaults = {
   x = 0, y = 0, width = 0, height = 0, right = 0, top = 0, pivotX = 0, pivotY = 0,
@@ -172,6 +178,13 @@ local classes = {
     members = withMethods(concat(displayObject, container, entity),
                           concat(displayObjectMethods, containerMethods, entityMethods)),
     defaults = stageDefaults,
+    strangers = concat(strangers, notOnEntity),
+  },
+  Quad = {
+    make = g.Quad,
+    members = withMethods(concat(displayObject, container, entity, quad),
+                          concat(displayObjectMethods, containerMethods, entityMethods, quadMethods)),
+    defaults = {type = "Quad"},
     strangers = concat(strangers, notOnEntity),
   },
   Matrix = {
