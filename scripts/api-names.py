@@ -51,6 +51,11 @@ MODULE_TABLES = {
     # The module value is the function itself.
     "snapshot.c": [("src/modules/Snapshot.cpp", "kSnapshotFunctions")],
     "git.c": [("src/net/GitModule.cpp", "kGitFunctions")],
+    "websocket.c": [("src/net/WebSocketModule.cpp", "kWebSocketFunctions")],
+    # The handles' methods: a reading handle's, then a writing handle's.
+    "zip.c": [("src/net/ZipModule.cpp", "kZipFunctions"), ("src/net/ZipModule.cpp", "kReadingMethods"),
+              ("src/net/ZipModule.cpp", "kWritingMethods")],
+    "webview.c": [("src/net/WebViewModule.cpp", "kWebViewFunctions")],
 }
 
 # Modules the guide only lists: the libraries linked from Debian, which keep

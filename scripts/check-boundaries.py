@@ -57,6 +57,7 @@ LIBRARIES = {
     "stb": (["stb/*", "stb_*.h"], ["src/render/TTF*", "src/render/Font*"]),
     "FreeType": (["ft2build.h", "freetype/*"], ["src/platform/*"]),
     "fontconfig": (["fontconfig/*"], ["src/platform/*"]),
+    "WebKitGTK": (["gtk/*", "gdk/*", "webkit2/*", "glib.h", "glib/*", "gio/*"], ["src/platform/WebKit*"]),
     "libmad": (["mad.h"], ["src/media/AudioPlayer*", "src/media/Mad*"]),
     "xvidcore": (["xvid.h"], ["src/media/Video*"]),
     "OpenSSL": (["openssl/*"], ["src/net/Tls*"]),

@@ -3,7 +3,8 @@
 
 Usage: make-demo-images.py [FOLDER]  (default: the demo's demo/loader/img; the
 display example's copies go to docs/examples/display/loader/img). The white
-image 0x56000001 goes to the sys folder beside FOLDER. The tiles 0011.png to
+image 0x56000001 goes to the sys folder beside FOLDER. 0004.png (a spark
+for particles) and 0005.png (four frames of a turning star) are the demo's. The tiles 0011.png to
 0015.png and the scrolling map 0001.tmx that is drawn from them go to FOLDER
 as well.
 
@@ -191,6 +192,31 @@ def write_example_map(out):
     write_map(os.path.join(out, "0001.tmx"), cols, rows, [("ground", ground), spots, ("flowers", flowers)])
 
 
+def spark(x, y):
+    # A soft white dot, for particles: the engine tints it with their colours.
+    d = math.hypot(x - 7.5, y - 7.5) / 8.0
+    return bytes([255, 255, 255, int(255 * max(0.0, 1.0 - d) ** 1.5)])
+
+
+FRAMES, FRAME = 4, 32
+
+
+def spinner(x, y):
+    # Four frames side by side of a three-armed star turning 30 degrees a
+    # frame, so the fifth would be the first again; the demo plays them as an
+    # image grid.
+    frame, fx = divmod(x, FRAME)
+    dx, dy = fx - 15.5, y - 15.5
+    r = math.hypot(dx, dy)
+    if r > 15:
+        return b"\0\0\0\0"
+    turn = math.atan2(dy, dx) * 3 + frame * 2 * math.pi / FRAMES
+    arm = 0.5 + 0.5 * math.cos(turn)
+    if r > 4 + 11 * arm:
+        return b"\0\0\0\0"
+    return bytes([255, int(160 + 90 * arm), int(60 + 60 * (1 - r / 15)), 255])
+
+
 def white(x, y):
     # The engine's plain white image: text carets, selections and underlines.
     return b"\xff\xff\xff\xff"
@@ -209,6 +235,8 @@ if __name__ == "__main__":
     write_png(os.path.join(out, "0001.png"), 256, 256, background)
     write_png(os.path.join(out, "0002.png"), 64, 64, ball)
     write_png(os.path.join(out, "0003.png"), 128, 48, button)
+    write_png(os.path.join(out, "0004.png"), 16, 16, spark)
+    write_png(os.path.join(out, "0005.png"), FRAMES * FRAME, FRAME, spinner)
     # The white image lives in the project's sys folder beside img.
     sys_folder = os.path.join(out, "..", "sys")
     os.makedirs(sys_folder, exist_ok=True)

@@ -1,60 +1,23 @@
 // The git console beside the git command line on the same repositories:
-// staging 10,000 files, committing them, listing and refreshing the index and
-// writing its tree. Each side works on its own copy of one repository, made
-// once, so both start from the same files and the same index. Milliseconds,
-// the best of three runs.
-#include <sys/wait.h>
+// staging 10,000 files, committing them, listing and refreshing the index,
+// writing its tree and the status. Each side works on its own copy of one
+// repository, made once, so both start from the same files and the same
+// index. Milliseconds, the best of three runs.
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "net/GitConsole.h"
-#include "net/GitWorker.h"
+#include "GitBenchSupport.h"
 
 namespace {
 
 constexpr int kFiles = 10000;
 constexpr int kRuns = 3;
-
-using Clock = std::chrono::steady_clock;
-
-bool Shell(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// The console command on this thread; false (with its output printed) when it
-// reported an error.
-bool Console(const std::string& repository, std::vector<std::string> args) {
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  argv.push_back(nullptr);
-  GCore::RunGitConsoleCommand(repository.c_str(), static_cast<int>(args.size()), argv.data());
-  const std::string output = GCore::TakeGitOutput();
-  const bool failed = output.find("\n0") != std::string::npos || output.rfind('0', 0) == 0;
-  if (failed) std::printf("  console %s: %s", args[0].c_str(), output.c_str());
-  return !failed;
-}
-
-// Best time of kRuns: prepare (not timed), then the step.
-double BestMs(const std::function<void()>& prepare, const std::function<bool()>& step) {
-  double best = 1e30;
-  for (int run = 0; run < kRuns; ++run) {
-    prepare();
-    const Clock::time_point start = Clock::now();
-    if (!step()) return -1;
-    best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  return best;
-}
 
 struct Row {
   const char* what;
@@ -100,16 +63,16 @@ int main() {
       {"ls-files", "", {"ls-files"}, "git -C " + cli + " ls-files > /dev/null"},
       {"update-index --refresh", "", {"update-index", "--refresh"}, "git -C " + cli + " update-index -q --refresh"},
       {"write-tree", "", {"write-tree"}, "git -C " + cli + " write-tree > /dev/null"},
+      {"status", "", {"status"}, "git -C " + cli + " status > /dev/null"},
   };
   for (const Row& row : rows) {
     bool prepared = true;
     auto prepare = [&] { prepared = prepared && (row.prepare.empty() || Shell(row.prepare)); };
-    const double ours = BestMs(prepare, [&] { return Console(console, row.console); });
-    const double theirs = BestMs(prepare, [&] { return Shell(row.cli); });
+    const double ours = BestMs(kRuns, prepare, [&] { return Console(console, row.console); });
+    const double theirs = BestMs(kRuns, prepare, [&] { return Shell(row.cli); });
     if (!prepared) std::printf("  preparing %s failed\n", row.what);
     std::printf("%-32s console %9.1f   git %9.1f\n", row.what, ours, theirs);
   }
-  std::printf("status: not in this console yet\n");
   std::filesystem::remove_all(folder);
   return 0;
 }

@@ -10,9 +10,11 @@
 #include "core/WindowProc.h"
 #include "net/Analytics.h"
 #include "net/UpdateRunner.h"
+#include "net/WebViewManager.h"
 #include "platform/CrashReporter.h"
 #include "platform/MessagePump.h"
 #include "platform/TerminationSignals.h"
+#include "platform/WebBrowser.h"
 #include "platform/Window.h"
 
 namespace GCore {
@@ -43,6 +45,8 @@ void ExitInOrder() {
     EndGame();
     g_glyphScratch.reset();
   }
+  // The views live inside the window: they go first.
+  WebViewManager::Destroy();
   DestroyAppWindow();
 }
 
@@ -85,6 +89,7 @@ int RunProgram(int argc, char** argv) {
     ExitInOrder();
     return 1;
   }
+  WebViewManager::GetInstance().Init(CreateWebKitHost(), g_windowWidth, g_windowHeight);
   g_game->Init();
   g_game->Resize(g_windowWidth, g_windowHeight);
   g_glyphScratch = std::make_unique<uint8_t[]>(kGlyphScratchSize);

@@ -188,6 +188,14 @@ int SetDefaultAnim(lua_State* L);
 int GetPixelColor(lua_State* L);
 int GetPixelAlpha(lua_State* L);
 int SavePNG(lua_State* L);
+
+// Pixel operations on the first project's images and the window capture.
+int doCrop(lua_State* L);
+int doResize(lua_State* L);
+int doResize_Bi(lua_State* L);
+int doFilter(lua_State* L);
+int screenShot(lua_State* L);
+int GaussianBlur(lua_State* L);
 int SetMaskOutline(lua_State* L);
 int GetMaskOutline(lua_State* L);
 int DrawMask(lua_State* L);

@@ -1,8 +1,13 @@
 #include "core/GCoreApi.h"
 #include "core/Matrix.h"
+#include "display/Layout.h"
+#include "display/ParticleSystem.h"
 #include "display/Quad.h"
+#include "display/Shape.h"
+#include "display/Sprite.h"
 #include "display/Stage.h"
 #include "display/TextQuad.h"
+#include "display/Trail.h"
 #include "modules/RandomNumbers.h"
 #include "spine/SpineQuad.h"
 #include "tilemap/TiledMap.h"
@@ -26,14 +31,14 @@ const Entry kEntries[] = {
     {"Entity", NewEntityScript, RegisterEntityClass},
     {"DisplayObject", NewDisplayObjectScript, RegisterDisplayObjectClass},
     {"DisplayObjectContainer", NewDisplayObjectContainerScript, RegisterDisplayObjectContainerClass},
-    {"Sprite", nullptr},
+    {"Sprite", NewSpriteScript, RegisterSpriteClass},
     {"Stage", CurrentStageScript, RegisterStageClass},
     {"TextQuad", NewTextQuadScript, RegisterTextQuadClass},
     {"SpineQuad", NewSpineQuadScript, RegisterSpineQuadClass},
-    {"Shape", nullptr},
-    {"ParticleSystem", nullptr},
-    {"Layout", nullptr},
-    {"Trail", nullptr},
+    {"Shape", NewShapeScript, RegisterShapeClass},
+    {"ParticleSystem", NewParticleSystemScript, RegisterParticleSystemClass},
+    {"Layout", NewLayoutScript, RegisterLayoutClass},
+    {"Trail", NewTrailScript, RegisterTrailClass},
     {"TiledMap", NewTiledMapScript, RegisterTiledMapClass},
     {"GetGameTime", Api::GetGameTime},
     {"GetGameElapsed", Api::GetGameElapsed},
@@ -199,14 +204,14 @@ const Entry kEntries[] = {
     {"unzip", Api::unzip},
     {"open_dll", Api::open_dll},
     {"procaddress", Api::procaddress},
-    {"doCrop", nullptr},
-    {"doResize", nullptr},
-    {"doResize_Bi", nullptr},
+    {"doCrop", Api::doCrop},
+    {"doResize", Api::doResize},
+    {"doResize_Bi", Api::doResize_Bi},
     {"doSticker", Api::NoEffect},
-    {"doFilter", nullptr},
+    {"doFilter", Api::doFilter},
     {"doCartoon", Api::NoEffect},
-    {"screenShot", nullptr},
-    {"GaussianBlur", nullptr},
+    {"screenShot", Api::screenShot},
+    {"GaussianBlur", Api::GaussianBlur},
     {"Viewport", Api::Viewport},
     {"ProjMatrix", Api::ProjMatrix},
     {"ViewMatrix", Api::ViewMatrix},

@@ -16,6 +16,9 @@
 #include "modules/DataModules.h"
 #include "modules/StdLibs.h"
 #include "modules/ToolModules.h"
+#include "net/WebSocketModule.h"
+#include "net/WebViewModule.h"
+#include "net/ZipModule.h"
 #include "platform/MessageBox.h"
 
 extern "C" {
@@ -125,9 +128,10 @@ void OpenEngineModules(lua_State* L) {
       {"gcore.c", luaopen_gcore_c},
       {"fuzzy.c", OpenNothing},
       {"map.c", luaopen_map_c},
-      // "webview.c", "zip.c" go here.
+      {"webview.c", luaopen_webview_c},
+      {"zip.c", luaopen_zip_c},
       {"socket.core", luaopen_socket_core},
-      // "websocket.c" goes here.
+      {"websocket.c", luaopen_websocket_c},
       {"cjson.c", luaopen_cjson},
       {"snapshot.c", luaopen_snapshot_c},
   };

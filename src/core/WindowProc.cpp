@@ -3,6 +3,7 @@
 #include "core/FrameStep.h"
 #include "core/GameIF.h"
 #include "core/Input.h"
+#include "net/WebViewManager.h"
 #include "platform/MessagePump.h"
 #include "platform/Messages.h"
 #include "platform/SystemInput.h"
@@ -18,10 +19,13 @@ namespace {
 void OnSize(intptr_t lParam) {
   const int width = LowWord(static_cast<uintptr_t>(lParam));
   const int height = HighWord(static_cast<uintptr_t>(lParam));
-  if (g_runState < 0 || width <= 1) return;
-  g_windowWidth = width;
-  g_windowHeight = height;
-  if (g_game) g_game->Resize(width, height);
+  if (g_runState >= 0 && width > 1) {
+    g_windowWidth = width;
+    g_windowHeight = height;
+    if (g_game) g_game->Resize(width, height);
+  }
+  // The views follow every size, a minimised window's included.
+  WebViewManager::GetInstance().Resize(width, height);
 }
 
 void OnButton(int button, int up) {
@@ -49,9 +53,11 @@ intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       OnSize(lParam);
       return 1;
     case WM_PAINT:
+      WebViewManager::GetInstance().Pump();
       StepFrame();
       return 1;
     case WM_CLOSE:
+      WebViewManager::GetInstance().RemoveAll();
       g_runState = kRunClosing;
       PostQuitMessage(0);
       return 1;

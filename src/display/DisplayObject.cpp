@@ -147,6 +147,12 @@ void DisplayObject::SetBoundsFromLocalBox(float x, float y, float width, float h
   bounds = Rectangle{left, bottom, right - left, top - bottom};
 }
 
+void DisplayObject::SetBoundsFromOwnRect() {
+  const float width = GetWidth();
+  const float height = GetHeight();
+  SetBoundsFromLocalBox(-width * pivotX, -height * pivotY, width, height);
+}
+
 void DisplayObject::Invalidate(bool transform) {
   if (!transform) {
     dirty |= kDirtyColour;

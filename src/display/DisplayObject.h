@@ -196,6 +196,8 @@ class DisplayObject : public Object {
   // The world bounds become the axis-aligned box of the local rectangle's
   // corners through the world matrix.
   void SetBoundsFromLocalBox(float x, float y, float width, float height);
+  // The same for the object's own rectangle: its size, origin at the pivot.
+  void SetBoundsFromOwnRect();
 
  private:
   AirData* MediaAirData() const;

@@ -24,6 +24,33 @@ int32_t ToPixel(float value) {
   return std::isfinite(value) ? static_cast<int32_t>(value) : 0;
 }
 
+int32_t LevelsAbove(const DisplayObject* object) {
+  int32_t levels = 0;
+  for (const DisplayObject* up = object->parent; up; up = up->parent) ++levels;
+  return levels;
+}
+
+DisplayObjectContainer* AsContainer(DisplayObject* object) {
+  return static_cast<DisplayObjectContainer*>(CastToClass(&DisplayObjectContainer::classInfo, object));
+}
+
+// Levels below the object, counted with a stack of our own: the subtree may be
+// one that a recursive walk could not take.
+int32_t ExactLevelsBelow(DisplayObjectContainer* top) {
+  int32_t deepest = 0;
+  std::vector<std::pair<const DisplayObjectContainer*, int32_t>> pending{{top, 0}};
+  while (!pending.empty()) {
+    const auto [container, level] = pending.back();
+    pending.pop_back();
+    if (container->children.empty()) continue;
+    deepest = std::max(deepest, level + 1);
+    for (const Retained<DisplayObject>& child : container->children) {
+      if (DisplayObjectContainer* inner = AsContainer(child.Get())) pending.emplace_back(inner, level + 1);
+    }
+  }
+  return deepest;
+}
+
 }  // namespace
 
 const ClassInfo DisplayObjectContainer::classInfo = {"DisplayObjectContainer",
@@ -88,6 +115,7 @@ void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, 
     LogPrintf("%s \"%s\" cannot hold itself or one of its ancestors\n", GetClassName(), name.c_str());
     return;
   }
+  if (!DepthAllows(child)) return;
   // Handlers run below and may drop the last reference to either.
   Retained<DisplayObject> self(this);
   Retained<DisplayObject> hold(child);
@@ -100,6 +128,7 @@ void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, 
   // Linked before "start": a listed child without its link would let a
   // handler put this container under it, a loop no check could see.
   child->parent = this;
+  GrowLevelsBelow(child);
   Stage* stage = CurrentStage();
   const bool underStage = stage && IsDescendantOf(stage);
   if (underStage && child != stage) {
@@ -113,7 +142,7 @@ void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, 
   if (underStage) DispatchEvent(this, "onAdd", nullptr);
 }
 
-bool DisplayObjectContainer::StillAdoptable(const DisplayObject* child) const {
+bool DisplayObjectContainer::StillAdoptable(DisplayObject* child) const {
   // A handler placed the child somewhere itself: that placement stands. (A
   // link to a parent that no longer lists it is the leftover of a removal
   // still under way, whose handler is adding the child here.)
@@ -123,7 +152,29 @@ bool DisplayObjectContainer::StillAdoptable(const DisplayObject* child) const {
               GetClassName(), name.c_str());
     return false;
   }
-  return true;
+  // A removal handler may have moved this container deeper.
+  return DepthAllows(child);
+}
+
+void DisplayObjectContainer::GrowLevelsBelow(DisplayObject* child) {
+  const DisplayObjectContainer* container = AsContainer(child);
+  int32_t levels = (container ? container->levelsBelow_ : 0) + 1;
+  for (DisplayObjectContainer* up = this; up && up->levelsBelow_ < levels; up = up->parent, ++levels) {
+    up->levelsBelow_ = levels;
+  }
+}
+
+bool DisplayObjectContainer::DepthAllows(DisplayObject* child) const {
+  const int32_t room = kMaxTreeDepth - LevelsAbove(this) - 1;
+  DisplayObjectContainer* container = AsContainer(child);
+  if (room >= (container ? container->levelsBelow_ : 0)) return true;
+  if (container && room >= 0) {
+    container->levelsBelow_ = ExactLevelsBelow(container);
+    if (container->levelsBelow_ <= room) return true;
+  }
+  LogPrintf("%s \"%s\" would make a tree deeper than %d levels: child not added\n", GetClassName(),
+            name.c_str(), kMaxTreeDepth);
+  return false;
 }
 
 Retained<DisplayObject> DisplayObjectContainer::RemoveChildAt(int32_t index) {

@@ -12,6 +12,10 @@
 //    entities, by the component call "start".
 //  - Handlers may change the tree while it is walked: walks re-read the count
 //    and hold the object they visit.
+//  - No object lies more than kMaxTreeDepth levels below the root of its
+//    tree: the walks (drawing, updates, hit tests, copies, destruction)
+//    recurse once per level on the C stack, so a deeper tree would overflow
+//    it. An insertion that would pass the bound is refused with a message.
 // Main thread only.
 #include <cstdint>
 #include <vector>
@@ -23,6 +27,8 @@ namespace GCore {
 struct Skeleton;
 
 using HitList = std::vector<Retained<DisplayObject>>;
+
+inline constexpr int32_t kMaxTreeDepth = 10000;
 
 class DisplayObjectContainer : public DisplayObject {
  public:
@@ -52,7 +58,8 @@ class DisplayObjectContainer : public DisplayObject {
 
   // Inserts at index (appends at or past the end; a negative index inserts
   // first) with the given depth, moving the child from its old parent.
-  // Refused, with a message, for this container and its ancestors.
+  // Refused, with a message, for this container and its ancestors, and when
+  // the tree would grow deeper than kMaxTreeDepth.
   void InsertChildAt(DisplayObject* child, int32_t index, int32_t childDepth);
   Retained<DisplayObject> RemoveChild(DisplayObject* child);
   // Every child leaves at once: "onRemove" for each (under the stage) and no
@@ -88,7 +95,18 @@ class DisplayObjectContainer : public DisplayObject {
   void DrawChildren();
   // After the handlers of an insertion ran: whether the child may still be
   // linked here (no container lists it, and this container is not under it).
-  bool StillAdoptable(const DisplayObject* child) const;
+  bool StillAdoptable(DisplayObject* child) const;
+  // Whether the child's subtree fits below this container within the bound
+  // (said in the log when it does not).
+  bool DepthAllows(DisplayObject* child) const;
+  // Raises the ancestors' levelsBelow_ to take in a newly linked child.
+  void GrowLevelsBelow(DisplayObject* child);
+
+  // At least the number of levels below this container: raised when a child
+  // is linked, left as it is when one leaves, so a check against it never
+  // lets a tree pass the bound and insertions cost no walk of the subtree.
+  // Only a refusal counts the levels exactly.
+  int32_t levelsBelow_ = 0;
   // Where a child of that depth inserted at `at` belongs in the order.
   size_t OrderedSlot(size_t at, int32_t childDepth) const;
 };

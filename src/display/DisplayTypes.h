@@ -19,6 +19,14 @@ struct ColorTransform {
   int32_t a = 255;
 };
 
+// The four multipliers as floats from 0 to 1: r, g, b, a.
+inline void ChannelFloats(const ColorTransform& c, float out[4]) {
+  out[0] = static_cast<float>(c.r) * kChannelScale;
+  out[1] = static_cast<float>(c.g) * kChannelScale;
+  out[2] = static_cast<float>(c.b) * kChannelScale;
+  out[3] = static_cast<float>(c.a) * kChannelScale;
+}
+
 struct Rectangle {
   float x = 0;
   float y = 0;

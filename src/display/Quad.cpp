@@ -151,10 +151,7 @@ Image Quad::Windowed(const Image& image, const Rect& rect) const {
 }
 
 uint32_t Quad::Colours(float colour[8]) const {
-  colour[0] = static_cast<float>(worldColor.r) * kChannelScale;
-  colour[1] = static_cast<float>(worldColor.g) * kChannelScale;
-  colour[2] = static_cast<float>(worldColor.b) * kChannelScale;
-  colour[3] = static_cast<float>(worldColor.a) * kChannelScale;
+  ChannelFloats(worldColor, colour);
   uint32_t mode = kPlaceRectMatrix;
   if (gradient == 0) {
     std::fill(colour + 4, colour + 8, 0.0f);

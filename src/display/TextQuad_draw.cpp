@@ -100,12 +100,7 @@ int32_t TextQuad::ShownCount() const {
   return static_cast<int32_t>(std::clamp<int64_t>(shown, 0, ElementCount()));
 }
 
-void TextQuad::WorldColour(float colour[4]) const {
-  colour[0] = static_cast<float>(worldColor.r) * kChannelScale;
-  colour[1] = static_cast<float>(worldColor.g) * kChannelScale;
-  colour[2] = static_cast<float>(worldColor.b) * kChannelScale;
-  colour[3] = static_cast<float>(worldColor.a) * kChannelScale;
-}
+void TextQuad::WorldColour(float colour[4]) const { ChannelFloats(worldColor, colour); }
 
 void TextQuad::DrawImageAt(const Image& image, const AirFrameInfo* frame, float x, float y, float width,
                            float height, const float colour[4]) {

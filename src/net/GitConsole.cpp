@@ -4,42 +4,43 @@
 #include <cstring>
 
 #include "core/GitRepositoryOpen.h"
+#include "net/GitChangeCommands.h"
+#include "net/GitInspectCommands.h"
+#include "net/GitRemoteCommands.h"
 
 namespace GCore {
 
 namespace {
 
-// Rows whose handler is null belong to command families not built yet; the
-// worker reports them as not supported.
 constexpr GitCommand kCommands[] = {
     {"add", 1, "Add contents of file to the index", GitAdd},
-    {"branch", 1, "Create, delete, or delete branches", nullptr},
-    {"cat-file", 0, "Show content of repository objects", nullptr},
+    {"branch", 1, "Create, delete, or delete branches", GitBranch},
+    {"cat-file", 0, "Show content of repository objects", GitCatFile},
     {"checkout-index", 0, "Copy files from the index", GitCheckoutIndex},
-    {"checkout", 1, "Copy a branch or paths to the working directory", nullptr},
-    {"cherry-pick", 1, "Redo commits", nullptr},
-    {"clone", 1, "Fetch and checkout a repository into a new directory", nullptr},
+    {"checkout", 1, "Copy a branch or paths to the working directory", GitCheckout},
+    {"cherry-pick", 1, "Redo commits", GitCherryPick},
+    {"clone", 1, "Fetch and checkout a repository into a new directory", GitClone},
     {"commit", 1, "Create a new commit from the index", GitCommit},
     {"config", 1, "Get and set repository or global options", GitConfig},
-    {"diff-files", 0, "Show differences between files in the working directory and the index", nullptr},
-    {"diff", 1, "Show differences between objects", nullptr},
-    {"fetch", 1, "Fetch objects from another repository", nullptr},
+    {"diff-files", 0, "Show differences between files in the working directory and the index", GitDiffFiles},
+    {"diff", 1, "Show differences between objects", GitDiff},
+    {"fetch", 1, "Fetch objects from another repository", GitFetch},
     {"init", 1, "Create or reinitialize a git repository", GitInit},
-    {"log", 1, "Show the commit logs", nullptr},
+    {"log", 1, "Show the commit logs", GitLog},
     {"ls-files", 0, "Show information about files in the index and the working directory", GitLsFiles},
-    {"ls-remote", 0, "Show information about remote references", nullptr},
-    {"ls-tree", 0, "Show information about a tree object", nullptr},
-    {"merge", 1, "Join histories defined by commit together", nullptr},
-    {"push", 1, "Update the remote references and push associated objects", nullptr},
+    {"ls-remote", 0, "Show information about remote references", GitLsRemote},
+    {"ls-tree", 0, "Show information about a tree object", GitLsTree},
+    {"merge", 1, "Join histories defined by commit together", GitMerge},
+    {"push", 1, "Update the remote references and push associated objects", GitPush},
     {"read-tree", 0, "Read a tree object into the index", GitReadTree},
-    {"rebase", 1, "Reapply changes", nullptr},
-    {"reset", 1, "Reset the HEAD or the index to a specific state", nullptr},
-    {"rev-list", 0, "Show information about commit objects", nullptr},
+    {"rebase", 1, "Reapply changes", GitRebase},
+    {"reset", 1, "Reset the HEAD or the index to a specific state", GitReset},
+    {"rev-list", 0, "Show information about commit objects", GitRevList},
     {"rm", 1, "Remove files", GitRm},
-    {"show", 1, "Show objects", nullptr},
-    {"stash", 1, "Manage a separate stash of changes", nullptr},
-    {"status", 1, "Summarize working directory changes", nullptr},
-    {"tag", 1, "Manage tags", nullptr},
+    {"show", 1, "Show objects", GitShow},
+    {"stash", 1, "Manage a separate stash of changes", GitStash},
+    {"status", 1, "Summarize working directory changes", GitStatus},
+    {"tag", 1, "Manage tags", GitTag},
     {"update-index", 0, "Update the index with files from the working directory", GitUpdateIndex},
     {"write-tree", 0, "Create a write object from the current index", GitWriteTree},
 };

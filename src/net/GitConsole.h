@@ -82,6 +82,11 @@ struct GitFree {
   void operator()(git_signature* p) const { git_signature_free(p); }
   void operator()(git_config* p) const { git_config_free(p); }
   void operator()(git_odb* p) const { git_odb_free(p); }
+  void operator()(git_annotated_commit* p) const { git_annotated_commit_free(p); }
+  void operator()(git_diff* p) const { git_diff_free(p); }
+  void operator()(git_odb_object* p) const { git_odb_object_free(p); }
+  void operator()(git_rebase* p) const { git_rebase_free(p); }
+  void operator()(git_revwalk* p) const { git_revwalk_free(p); }
 };
 template <typename T>
 using GitPtr = std::unique_ptr<T, GitFree>;

@@ -9,8 +9,13 @@
 namespace GCore {
 
 int GitCredentialPrompt(git_credential** out, const char* url, const char* /*userFromUrl*/,
-                        unsigned int /*allowedTypes*/, void* /*payload*/) {
+                        unsigned int /*allowedTypes*/, void* payload) {
   if (std::strncmp(url, "https:", 6) != 0) return GIT_PASSTHROUGH;
+  if (auto* progress = static_cast<GitProgress*>(payload); progress && progress->credentialsOffered++ > 0) {
+    const std::string message = std::string("the server refused the credential for ") + url;
+    git_error_set_str(GIT_ERROR_HTTP, message.c_str());
+    return GIT_EAUTH;
+  }
   GitPrintOut("Enter user name for %s: ", url);
   GitPrintOut("Enter password for %s: ", url);
   const std::optional<GitCredential> credential = FindGitCredential(url);

@@ -14,6 +14,9 @@ namespace GCore {
 // the environment or the configured file (GitCredentialStore.h); prints the
 // two prompts as the console always did. With no credential for the URL the
 // transfer fails with a library error that says so; it never waits for input.
+// Payload: the operation's GitProgress, or null. A stored credential does not
+// change when the server refuses it, so it is offered once per operation: a
+// second request fails the transfer with a library error naming the refusal.
 int GitCredentialPrompt(git_credential** out, const char* url, const char* userFromUrl, unsigned int allowedTypes,
                         void* payload);
 
@@ -30,6 +33,7 @@ struct GitProgress {
   size_t completedSteps = 0;
   size_t totalSteps = 0;
   std::string path;
+  int credentialsOffered = 0;
 };
 
 // Prints the clone progress line (error channel, ends in a carriage return).

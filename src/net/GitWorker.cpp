@@ -185,6 +185,8 @@ void GitPrintOut(const char* format, ...) {
   AppendRecord('1', text);
 }
 
+void GitWriteOut(std::string_view text) { AppendRecord('1', text); }
+
 void GitPrintErr(FILE* /*stream*/, const char* format, ...) {
   va_list args;
   va_start(args, format);

@@ -67,5 +67,7 @@ std::string TakeGitOutput();
 // used (the console passes the standard error stream).
 void GitPrintOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void GitPrintErr(FILE* stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// One normal-output record of exactly these bytes, zero bytes included.
+void GitWriteOut(std::string_view text);
 
 }  // namespace GCore

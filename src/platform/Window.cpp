@@ -193,6 +193,15 @@ bool GetClientSize(int& width, int& height) {
   return true;
 }
 
+bool GetAppWindowX11(std::string& displayName, unsigned long& windowId) {
+  Display* display = nullptr;
+  ::Window x11Window = 0;
+  if (!g_record.window || !GetX11Handles(g_record.window, display, x11Window)) return false;
+  displayName = DisplayString(display);
+  windowId = x11Window;
+  return true;
+}
+
 bool IsAppWindowForeground() {
   return g_record.window && (SDL_GetWindowFlags(g_record.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }

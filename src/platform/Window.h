@@ -5,6 +5,7 @@
 // it. While the window exists its SDL events feed the message loop
 // (MessagePump.h). Main thread only.
 #include <cstdint>
+#include <string>
 
 struct SDL_Window;
 
@@ -51,6 +52,10 @@ bool SwapBuffers();
 
 // The client area now; false (and 0 x 0) without a window.
 bool GetClientSize(int& width, int& height);
+
+// The X11 display name and window id of the window, for windows of other
+// toolkits placed inside it; false without a window.
+bool GetAppWindowX11(std::string& displayName, unsigned long& windowId);
 
 // True while the window has the keyboard focus of the desktop.
 bool IsAppWindowForeground();

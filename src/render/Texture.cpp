@@ -59,7 +59,7 @@ void Texture::MarkRowsDirty(int32_t begin, int32_t end) {
 }
 
 void Texture::ReleasePixels() {
-  if (!savedSource) pixels.reset();
+  if (!savedSource && !keepsPixels) pixels.reset();
 }
 
 uint32_t Texture::SourceId() const { return IsGreyVariant() ? (id & ~kGreyBits) : id; }

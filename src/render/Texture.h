@@ -1,7 +1,8 @@
 #pragma once
 // A texture: the pixels of one image resource. Pixels are decoded from the
 // resource's PNG file on demand, uploaded by the renderer and then, as a rule,
-// dropped from memory (a texture with a saved mask source keeps them).
+// dropped from memory (a texture with a saved mask source, or whose pixels an
+// image operation made, keeps them).
 // Pixel layout everywhere in the engine: 8-bit RGBA, bytes red, green, blue,
 // alpha, rows top to bottom.
 // Ownership: the resource manager creates textures and releases their GL
@@ -28,7 +29,8 @@ class Texture {
   // Frees pixels, mask and saved source. The GL texture is not deleted here:
   // the resource manager has the renderer release it first.
   virtual ~Texture();
-  // Frees the pixels unless a saved mask source keeps them alive.
+  // Frees the pixels unless a saved mask source keeps them alive or no file
+  // holds them (keepsPixels).
   virtual void ReleasePixels();
   // Hook for textures that own more than their pixels (glyph sheets).
   virtual void Release() {}
@@ -78,6 +80,9 @@ class Texture {
   std::unique_ptr<uint8_t[]> pixels;       // width x height x 4
   std::unique_ptr<uint8_t[]> mask;         // width x height coverage bytes
   std::unique_ptr<uint8_t[]> savedSource;  // pixels as they were before the first mask
+  // The pixels were made in memory (an image operation): no file holds
+  // them, so they stay after uploads and evictions.
+  bool keepsPixels = false;
 
   // What GL holds for this texture, kept by the renderer: a size change must
   // re-specify the image, and a mipmap filter needs mipmaps of the current

@@ -1,13 +1,13 @@
-// Every "gcore.c" and "map.c" function, the native closures of "gcore.c", and
-// every method of the bound classes, called with
-// arguments of every wrong kind: other libraries' userdata, destroyed objects,
-// and objects a script tried to destroy while the engine holds them (on the
-// stage, focused, hovered and pressed, a display object's own matrix). Each
-// call gives a clear script error or a quiet result, never a crash (these
-// tests run under the sanitizers), and the game goes on: after the calls of
-// each function or method the frame loop still runs the game's callback, no
-// error is raised by the frame, and the stage still draws. The file functions
-// among them work in a folder of their own.
+// Every "gcore.c", "map.c" and "webview.c" function, the native closures of
+// "gcore.c", and every method of the bound classes, called with arguments of
+// every wrong kind: other libraries' userdata, destroyed objects, and objects
+// a script tried to destroy while the engine holds them (on the stage,
+// focused, hovered and pressed, a display object's own matrix). Each call
+// gives a clear script error or a quiet result, never a crash (these tests
+// run under the sanitizers), and the game goes on: after the calls of each
+// function or method the frame loop still runs the game's callback, no error
+// is raised by the frame, and the stage still draws. The file functions among
+// them work in a folder of their own.
 #include <unistd.h>
 
 #include <algorithm>
@@ -99,7 +99,10 @@ class ApiBadInput : public DisplayFixture {
     values = { nil, 0, -1, 1.5, 1e308, -1e308, 0/0, math.mininteger, "", "x", "0x10", {}, { x = 1 },
                io.stdout, coroutine.create(function() end), print, true, false,
                g.Entity(), g.DisplayObject(), g.Quad(), g.TextQuad(), g.Matrix(), g.Stage(),
+               g.Sprite(), g.ParticleSystem(), g.Trail(),
                destroy(g.Entity()), destroy(g.Quad()), destroy(g.Matrix()),
+               destroy(g.Sprite()), destroy(g.ParticleSystem()), destroy(g.Trail()),
+               g.Shape(), g.Layout(), destroy(g.Shape()), destroy(g.Layout()),
                heldOnStage, heldFocused, heldHovered, heldMatrix }
 
     -- f with each value alone, twice, and among numbers; then with nothing.
@@ -133,6 +136,7 @@ TEST_F(ApiBadInput, EveryFunctionSurvivesEveryKindOfArgument) {
       if type(f) == "function" and not skip[name] then functions[name] = f end
     end
     for name, f in pairs(require "map.c") do functions["map." .. name] = f end
+    for name, f in pairs(require "webview.c") do functions["webview." .. name] = f end
     -- Native closures of each result kind; none is found, so each call only
     -- converts its arguments.
     for i, sample in ipairs({ 0, "", true, {} }) do
@@ -167,8 +171,11 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
       "anyChildContains" }
     local entity = { "broadcast" }
     local quad = { "setGradient" }
+    local sprite = { "noop", "noopArgs" }
+    local trail = { "addSample" }
     local textQuad = { "getSelectionStart", "getSelectionEnd", "getLineOf", "layout", "measure", "getCharIndexAt",
                        "setCallback" }
+    local shape = { "setVertices", "getVertices" }
     local matrix = { "transformX", "transformY", "setTo", "identity", "invert", "translate", "rotate", "scale",
                      "concat", "createBox", "setBox" }
     local function all(...)
@@ -182,6 +189,11 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
       { "Entity", g.Entity, all(displayObject, container, entity) },
       { "Quad", g.Quad, all(displayObject, container, entity, quad) },
       { "TextQuad", g.TextQuad, all(displayObject, container, entity, quad, textQuad) },
+      { "Sprite", g.Sprite, all(displayObject, container, sprite) },
+      { "ParticleSystem", g.ParticleSystem, all(displayObject, container, entity) },
+      { "Trail", g.Trail, all(displayObject, container, entity, trail) },
+      { "Shape", g.Shape, all(displayObject, container, entity, shape) },
+      { "Layout", g.Layout, all(displayObject, container, entity) },
       { "Matrix", g.Matrix, matrix },
       { "a held Entity", function() return heldOnStage end, all(displayObject, container, entity) },
       { "a held Quad", function() return heldFocused end, all(displayObject, container, entity, quad) },
@@ -200,6 +212,36 @@ TEST_F(ApiBadInput, EveryMethodSurvivesEveryKindOfArgument) {
   )lua");
   testing::internal::GetCapturedStdout();
   EXPECT_GT(std::stoi(Eval("calls")), 10000);
+  EXPECT_EQ(Problems(), "");
+}
+
+TEST_F(ApiBadInput, EveryMemberOfTheEffectsTakesEveryKindOfValue) {
+  ASSERT_EQ(luaL_dofile(L, QUARVELIN_TEST_DATA "/display/members.lua"), LUA_OK) << lua_tostring(L, -1);
+  lua_setglobal(L, "members");
+  testing::internal::CaptureStdout();
+  Run(R"lua(
+    for _, class in ipairs({ "Sprite", "ParticleSystem", "Trail" }) do
+      g.SetMainloop(gameFrame)
+      -- On the stage, so that the frames draw what the assignments left.
+      local object = g[class]()
+      object.width, object.height = 50, 50
+      g.Stage().addChild(object)
+      for _, name in ipairs(members.names(class)) do
+        for i = 1, #values + 1 do
+          pcall(function() object[name] = values[i] end)
+          pcall(function() return object[name] end)
+          calls = calls + 1
+        end
+        -- Keep it on the stage and drawing for the next member.
+        object.visible, object.parent = true, nil
+        if object.getIndex() < 0 then g.Stage().addChild(object) end
+      end
+      check(class .. " members", true)
+      object.removeFromParent()
+    end
+  )lua");
+  testing::internal::GetCapturedStdout();
+  EXPECT_GT(std::stoi(Eval("calls")), 3000);
   EXPECT_EQ(Problems(), "");
 }
 

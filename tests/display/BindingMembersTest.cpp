@@ -41,6 +41,16 @@ TEST_F(BindingMembers, Stage) { EXPECT_EQ(Eval("members.check('Stage')"), ""); }
 
 TEST_F(BindingMembers, Quad) { EXPECT_EQ(Eval("members.check('Quad')"), ""); }
 
+TEST_F(BindingMembers, Sprite) { EXPECT_EQ(Eval("members.check('Sprite')"), ""); }
+
+TEST_F(BindingMembers, ParticleSystem) { EXPECT_EQ(Eval("members.check('ParticleSystem')"), ""); }
+
+TEST_F(BindingMembers, Trail) { EXPECT_EQ(Eval("members.check('Trail')"), ""); }
+
+TEST_F(BindingMembers, Shape) { EXPECT_EQ(Eval("members.check('Shape')"), ""); }
+
+TEST_F(BindingMembers, Layout) { EXPECT_EQ(Eval("members.check('Layout')"), ""); }
+
 TEST_F(BindingMembers, Matrix) { EXPECT_EQ(Eval("members.check('Matrix')"), ""); }
 
 }  // namespace

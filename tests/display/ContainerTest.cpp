@@ -278,3 +278,69 @@ TEST_F(ContainerTest, CopiesMakeNewChildrenOfTheSameClasses) {
 }
 
 }  // namespace
+
+// Drawing, updates, hit tests, copies and destruction recurse once per level:
+// a tree reaches the bound and no further, wherever the extra level comes from.
+// Entities make the walks' deepest frames; the chain is built from the bottom
+// up, as a copy builds it.
+TEST_F(ContainerTest, TreesStopAtTheDepthBound) {
+  Probe* leaf = MakeProbe("leaf", {0, 0, 10, 10});
+  auto* bottom = GCore::NewDisplayObject<Entity>(L);
+  GCore::Retained<DisplayObjectContainer> top(bottom);
+  bottom->AddChild(leaf, 0);
+  // The stage is level 0 and the leaf the deepest level.
+  for (int32_t level = GCore::kMaxTreeDepth - 2; level >= 1; --level) {
+    GCore::Retained<DisplayObjectContainer> above(GCore::NewDisplayObject<Entity>(L));
+    above->AddChild(top.Get(), 0);
+    ASSERT_EQ(top->parent, above.Get()) << "level " << level;
+    top = above;
+  }
+  stage->AddChild(top.Get(), 0);
+  ASSERT_EQ(top->parent, stage);
+
+  stage->Update();
+  GCore::DrawScene(stage);
+  EXPECT_NE(std::find(renderer.calls.begin(), renderer.calls.end(), "draw leaf"), renderer.calls.end());
+  GCore::HitList hits;
+  stage->HitTest({5, 5}, hits);
+  auto* copy = Make<Entity>();
+  copy->CopyFrom(top.Get());
+  int32_t copiedLevels = 0;
+  for (DisplayObject* node = copy; node; ++copiedLevels) {
+    auto* container = static_cast<DisplayObjectContainer*>(
+        GCore::CastToClass(&DisplayObjectContainer::classInfo, node));
+    node = container ? container->ChildAt(0) : nullptr;
+  }
+  EXPECT_EQ(copiedLevels, GCore::kMaxTreeDepth - 1) << "every entity copied (a probe has no creator)";
+
+  testing::internal::CaptureStdout();
+  auto* lowest = Make<DisplayObjectContainer>();
+  bottom->AddChild(lowest, 0);
+  lowest->AddChild(Make<DisplayObject>(), 0);
+  auto* pair = Make<DisplayObjectContainer>();
+  pair->AddChild(Make<DisplayObject>(), 0);
+  bottom->AddChild(pair, 0);
+  auto* aside = Make<DisplayObjectContainer>();
+  stage->AddChild(aside, 0);
+  aside->AddChild(top.Get(), 0);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(lowest->parent, bottom);
+  EXPECT_EQ(lowest->NumChildren(), 0);
+  EXPECT_EQ(pair->parent, nullptr);
+  EXPECT_EQ(top->parent, stage) << "a refused move leaves the subtree where it was";
+  size_t refusals = 0;
+  for (size_t at = out.find("deeper than"); at != std::string::npos; at = out.find("deeper than", at + 1)) {
+    ++refusals;
+  }
+  EXPECT_EQ(refusals, 3u) << out;
+
+  // A subtree that has lost its deep branch fits where it did not before.
+  bottom->parent->RemoveChild(bottom);
+  aside->AddChild(top.Get(), 0);
+  EXPECT_EQ(top->parent, aside);
+
+  stage->RemoveChild(aside);
+  top.Reset();
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  lua_gc(L, LUA_GCCOLLECT, 0);
+}

@@ -105,6 +105,99 @@ local quad = {
 }
 local quadMethods = {"setGradient"}
 
+-- The drawables of effects and grouping.
+local sprite = {
+  {"active", true, false, false},
+  {"tagged", false, 0, true},
+  {"linkedObject", nil, g.Matrix(), function(v) return getmetatable(v) == debug.getregistry().Matrix end},
+  {"reserved", nil, 5, nil},
+}
+local spriteMethods = {"noop", "noopArgs"}
+
+local particleSystem = {
+  {"maxParticles", 0, -1, 4294967295},
+  {"duration", -1, 2.5, 2.5},
+  {"emissionRate", 100, 12.9, 12},
+  {"angle", 0, 45, 45},
+  {"angleVar", 0, 10, 10},
+  {"spareValue", 0, -3, -3},
+  {"emitterMode", 0, 1, 1},
+  {"life", 1, 2, 2},
+  {"lifeVar", 0, 0.5, 0.5},
+  {"startSize", 1, 8, 8},
+  {"startSizeVar", 0, 2, 2},
+  {"endSize", -1, 0, 0},
+  {"endSizeRange", 0, 3, 3},
+  {"startColor", 0xFFFFFFFF, 0x123456, 0x123456},
+  {"startAlpha", 255, 300, 44},
+  {"startRedVar", 0, 70000, 4464},
+  {"startGreenVar", 0, -20, -20},
+  {"startBlueVar", 0, 20, 20},
+  {"startAlphaVar", 0, 40000, -25536},
+  {"endColor", 0xFFFFFFFF, -1, 0xFFFFFFFF},
+  {"endAlpha", 255, 0, 0},
+  {"endRedVar", 0, 1, 1},
+  {"endGreenVar", 0, 2, 2},
+  {"endBlueVar", 0, 3, 3},
+  {"endAlphaVar", 0, 4, 4},
+  {"startSpin", 0, 90, 90},
+  {"startSpinVar", 0, 5, 5},
+  {"endSpin", 0, 180, 180},
+  {"endSpinVar", 0, 6, 6},
+  {"emitting", false, 1, true},
+  {"hasParticles", false, 1, true},
+  {"speed", 0, 7, 7},
+  {"speedVar", 0, 8, 8},
+  {"gravityX", 0, 9, 9},
+  {"gravityY", 0, -9.5, -9.5},
+  {"radialAccel", 0, 11, 11},
+  {"radialAccelVar", 0, 12, 12},
+  {"tangentialAccel", 0, 13, 13},
+  {"tangentialAccelVar", 0, 14, 14},
+  -- The radial mode's names for the values above.
+  {"startRadius", 0, 21, 21},
+  {"startRadiusVar", 0, 22, 22},
+  {"endRadius", 0, 23, 23},
+  {"endRadiusVar", 0, 24, 24},
+  {"rotatePerSecond", 0, 25, 25},
+  {"rotatePerSecondVar", 0, 26, 26},
+}
+
+local trail = {
+  {"lifetime", 0, 500, 500},
+  {"fadeStart", 0, 250, 250},
+  {"userValue", 0, -1.5, -1.5},
+}
+local trailMethods = {"addSample"}
+
+-- Without geometry a shape's primitive reads 0 and ignores writes.
+local shape = {
+  {"primitive", 0, 1, 0},
+  {"designImage", 0, 0x81050042, 0x81050042},
+  {"userX", 0, 1.5, 1.5},
+  {"userY", 0, -2, -2},
+}
+local shapeMethods = {"setVertices", "getVertices"}
+
+local layout = {
+  {"contentLeft", 0, 1, 1},
+  {"contentRight", 0, -2, -2},
+  {"contentBottom", 0, 3, 3},
+  {"contentTop", 0, -4, -4},
+  {"spacing", 0, 5.5, 5.5},
+  {"cellWidth", 100, 30, 30},
+  {"cellHeight", 100, 40, 40},
+  {"rowSpacing", 0, 6, 6},
+  {"align", 1, 0x109, 9},
+  {"layoutMode", 0, 0x102, 2},
+  {"gridCount", 0, 0x1FFFF, -1},
+  {"corner", 0, 0x23, 3},  -- sets the distribute and fitWidth bits
+  {"distribute", false, false, false},
+  {"fitWidth", false, false, false},
+  {"fitHeight", false, true, true},
+  {"columnMajor", false, true, true},
+}
+
 -- The stage is placed by stretched anchors around a pivot at its corner.
 local stageDefaults = {
   x = 0, y = 0, width = 0, height = 0, right = 0, top = 0, pivotX = 0, pivotY = 0,
@@ -187,6 +280,40 @@ local classes = {
     defaults = {type = "Quad"},
     strangers = concat(strangers, notOnEntity),
   },
+  Sprite = {
+    make = g.Sprite,
+    members = withMethods(concat(displayObject, container, sprite),
+                          concat(displayObjectMethods, containerMethods, spriteMethods)),
+    strangers = concat(strangers, notOnContainer),
+  },
+  ParticleSystem = {
+    make = g.ParticleSystem,
+    members = withMethods(concat(displayObject, container, entity, particleSystem),
+                          concat(displayObjectMethods, containerMethods, entityMethods)),
+    defaults = {type = "ParticleSystem"},
+    strangers = concat(strangers, notOnEntity, {"addSample", "noop", "active", "startColour", "endSizeVar"}),
+  },
+  Trail = {
+    make = g.Trail,
+    members = withMethods(concat(displayObject, container, entity, trail),
+                          concat(displayObjectMethods, containerMethods, entityMethods, trailMethods)),
+    defaults = {type = "Trail"},
+    strangers = concat(strangers, notOnEntity, {"maxParticles", "noop", "samples", "lifeTime"}),
+  },
+  Shape = {
+    make = g.Shape,
+    members = withMethods(concat(displayObject, container, entity, shape),
+                          concat(displayObjectMethods, containerMethods, entityMethods, shapeMethods)),
+    defaults = {type = "Shape"},
+    strangers = concat(strangers, notOnEntity, {"setvertices", "primitives", "alignX", "spacing"}),
+  },
+  Layout = {
+    make = g.Layout,
+    members = withMethods(concat(displayObject, container, entity, layout),
+                          concat(displayObjectMethods, containerMethods, entityMethods)),
+    defaults = {type = "Layout"},
+    strangers = concat(strangers, notOnEntity, {"Spacing", "setVertices", "userX", "corners"}),
+  },
   Matrix = {
     make = function() return g.Matrix(true) end,
     members = withMethods(matrix, matrixMethods),
@@ -227,6 +354,13 @@ function M.check(className)
     if object[name] ~= nil then fail("%s[%s] = 1 is kept", className, shown) end
   end
   return table.concat(failures, "\n")
+end
+
+-- The names of every member of the class, methods included.
+function M.names(className)
+  local names = {}
+  for _, m in ipairs(classes[className].members) do names[#names + 1] = m[1] end
+  return names
 end
 
 return M

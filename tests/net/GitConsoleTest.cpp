@@ -99,7 +99,6 @@ TEST_F(GitConsole, UnknownAndUnbuiltCommandsAreNotSupported) {
   const std::string repo = Box().CommittedRepository(Named("repo"));
   EXPECT_EQ(Git({repo, "foo"}), "0Command \"foo\" not supported\n");
   EXPECT_EQ(Git({repo, "Add", repo + "/"}), "0Command \"Add\" not supported\n");
-  EXPECT_EQ(Git({repo, "status"}), "0Command \"status\" not supported\n");
 }
 
 // A repository under "<root>/acg" is opened, read and committed to by its

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "GitTestSupport.h"
+#include "net/GitChangeCommands.h"
 #include "net/GitConsole.h"
 #include "net/GitCredentialStore.h"
 #include "net/GitRemoteServices.h"
@@ -36,6 +37,7 @@ TEST_F(GitServices, TheCommandTableHasThirtyRowsFoundByExactName) {
 
   EXPECT_EQ(GCore::FindGitCommand("add"), &GCore::GitAdd);
   EXPECT_EQ(GCore::FindGitCommand("checkout-index"), &GCore::GitCheckoutIndex);
+  EXPECT_EQ(GCore::FindGitCommand("checkout"), &GCore::GitCheckout);
   EXPECT_EQ(GCore::FindGitCommand("write-tree"), &GCore::GitWriteTree);
   for (const char* near : {"Add", "ad", "add ", "", "checkout-inde", "write-tree2"}) {
     EXPECT_EQ(GCore::FindGitCommand(near), nullptr) << near;

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,20 +16,24 @@
 
 namespace nettest {
 
-PythonHttpServer::PythonHttpServer(const std::vector<std::string>& arguments) {
+int StartPortPrinter(std::vector<std::string> command, pid_t& pid) {
   int output[2];
-  if (pipe(output) != 0) return;
-  const std::string script = std::string(QUARVELIN_TEST_DATA) + "/net/http_server.py";
-  pid_ = fork();
-  if (pid_ == 0) {
+  if (pipe(output) != 0) return 0;
+  pid = fork();
+  if (pid == 0) {
+    // Children of the server join its group; the server ends with the test
+    // program, also when that crashes.
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     close(output[0]);
     dup2(output[1], 1);
-    const int devnull = open("/dev/null", O_WRONLY);
+    const int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
     dup2(devnull, 2);
-    std::vector<char*> argv{const_cast<char*>("python3"), const_cast<char*>(script.c_str())};
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    std::vector<char*> argv;
+    for (std::string& argument : command) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    execvp("python3", argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(output[1]);
@@ -36,7 +41,17 @@ PythonHttpServer::PythonHttpServer(const std::vector<std::string>& arguments) {
   char c = 0;
   while (read(output[0], &c, 1) == 1 && c != '\n') line.push_back(c);
   close(output[0]);
-  port_ = line.empty() ? 0 : std::stoi(line);
+  return line.empty() ? 0 : std::stoi(line);
+}
+
+PythonHttpServer::PythonHttpServer(const std::vector<std::string>& arguments)
+    : PythonHttpServer("python3", "http_server.py", arguments) {}
+
+PythonHttpServer::PythonHttpServer(const char* interpreter, const char* scriptName,
+                                   const std::vector<std::string>& arguments) {
+  std::vector<std::string> command = {interpreter, std::string(QUARVELIN_TEST_DATA) + "/net/" + scriptName};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  port_ = StartPortPrinter(std::move(command), pid_);
 }
 
 PythonHttpServer::~PythonHttpServer() {

@@ -13,11 +13,19 @@
 
 namespace nettest {
 
+// Starts the command (its standard input and error on /dev/null) as the
+// leader of a process group of its own that ends with the test program, and
+// answers the port it prints on its first line; 0 when there is none.
+int StartPortPrinter(std::vector<std::string> command, pid_t& pid);
+
 // The python server, started with the given arguments and killed with the
-// object. Port() is 0 when it could not be started.
+// object. Port() is 0 when it could not be started. The second form starts
+// another server script of tests/net (printing its port first) under the
+// given interpreter.
 class PythonHttpServer {
  public:
   explicit PythonHttpServer(const std::vector<std::string>& arguments = {});
+  PythonHttpServer(const char* interpreter, const char* script, const std::vector<std::string>& arguments);
   ~PythonHttpServer();
   PythonHttpServer(const PythonHttpServer&) = delete;
   PythonHttpServer& operator=(const PythonHttpServer&) = delete;

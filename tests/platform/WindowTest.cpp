@@ -23,29 +23,13 @@
 #include "platform/SystemInput.h"
 #include "platform/Window.h"
 #include "platform/ToolProcess.h"
-#include "platform/XvfbServer.h"
+#include "platform/XvfbFixture.h"
 
 namespace {
 
 namespace G = GCore;
 
-XvfbServer* g_xvfb = nullptr;
-
-class WindowOnXvfb : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    g_xvfb = new XvfbServer;
-    g_xvfb->Start();
-  }
-  static void TearDownTestSuite() {
-    delete g_xvfb;
-    g_xvfb = nullptr;
-  }
-  void SetUp() override {
-    if (!XvfbServer::Installed()) GTEST_SKIP() << "no Xvfb on this machine";
-    ASSERT_TRUE(g_xvfb->Error().empty()) << g_xvfb->Error();
-  }
-};
+using WindowOnXvfb = XvfbFixture;
 
 // A server that resets when its last client leaves refuses whoever connects
 // meanwhile: tests that start and stop X clients (the program, xdotool,
@@ -54,7 +38,7 @@ class WindowOnXvfb : public ::testing::Test {
 TEST_F(WindowOnXvfb, ClientsComingAndGoingAreNeverRefused) {
   int refused = 0;
   for (int i = 0; i < 2000; ++i) {
-    Display* display = XOpenDisplay(g_xvfb->DisplayName().c_str());
+    Display* display = XOpenDisplay(WindowOnXvfb::server->DisplayName().c_str());
     if (!display) {
       ++refused;
       continue;

@@ -5,6 +5,7 @@
 local g = require("gcore.c")
 
 local BACKGROUND, BALL, BUTTON, WHITE = 0x51050001, 0x51050002, 0x51050003, 0x56000001
+local SPARK, SPINNER = 0x51050004, 0x51050005
 -- Glyph sheets of font slot 0: bits 16 to 23 are the size in pixels.
 local FONT_24, FONT_48 = 0x60180000, 0x60300000
 local VK_LEFT, VK_RIGHT, VK_SPACE = 0x25, 0x27, 0x20
@@ -21,7 +22,7 @@ local function quad(media, width, height, x, y)
   return q
 end
 
-quad(BACKGROUND, 1024, 768, 0, 0)
+local background = quad(BACKGROUND, 1024, 768, 0, 0)
 
 -- A strip of hills along the bottom, drawn from the tile map img/0001.tmx
 -- (64 x 6 tiles of 32 pixels whose columns repeat every 32): it scrolls left
@@ -95,6 +96,51 @@ layer.c_keys = {
   end,
 }
 
+-- A row of sprites: each groups a turning star (the four frames of img/0005.png
+-- played as an image grid, 80 ms a frame) and a ball under it, and the row
+-- waves by moving the sprites alone.
+g.setImageGrid(SPINNER, 0, 80, 4, 1)
+local row = {}
+for i = 1, 7 do
+  local sprite = g.Sprite()
+  sprite.x, sprite.y = -360 + (i - 1) * 120, 230
+  layer.addChild(sprite)
+  local shadow = quad(BALL, 28, 28, 0, -18)
+  shadow.color = 0x806040
+  sprite.addChild(shadow)
+  local star = quad(SPINNER, 48, 48, 0, 0)
+  sprite.addChild(star)
+  row[i] = sprite
+end
+
+-- A burst of sparks where the background is clicked: a short-lived emitter
+-- that is taken away once its last particle is gone.
+local bursts = {}
+local function burst(x, y)
+  local sparks = g.ParticleSystem()
+  sparks.media = SPARK
+  sparks.x, sparks.y = x, y
+  sparks.width, sparks.height = 8, 8
+  sparks.emissionRate, sparks.duration = 4000, 0.05
+  sparks.speed, sparks.speedVar = 220, 80
+  sparks.angle, sparks.angleVar = 180, 180
+  sparks.gravityY = -400
+  sparks.life, sparks.lifeVar = 0.9, 0.3
+  sparks.startSize, sparks.startSizeVar, sparks.endSize = 14, 4, 2
+  sparks.startColor, sparks.startGreenVar = 0x40E0FF, 40
+  sparks.endColor, sparks.endAlpha = 0x2020FF, 0
+  sparks.maxParticles = 60  -- starts the burst
+  layer.addChild(sparks)
+  bursts[#bursts + 1] = sparks
+end
+background.mouseEnabled = true
+background.c_sparks = {
+  click = function(self, target)
+    local mx, my = g.MousePos()
+    burst(mx - g.winW() / 2, my - g.winH() / 2)
+  end,
+}
+
 -- A skeletal animation (img/001/1.skel over img/001/1.atlas): it sways, curls
 -- every few seconds and then sways again (its default animation); a ball
 -- rides the slot of its eye and changes colour at each end of the swing.
@@ -146,6 +192,16 @@ g.SetMainloop(function(gameTime)
   end
   local mx, my = g.MousePos()
   follower.x, follower.y = mx - g.winW() / 2, my - g.winH() / 2
+  for i, sprite in ipairs(row) do
+    sprite.y = 230 + 12 * math.sin(gameTime / 300 + i * 0.7)
+  end
+  for i = #bursts, 1, -1 do
+    local sparks = bursts[i]
+    if not sparks.emitting and not sparks.hasParticles then
+      sparks.removeFromParent()
+      table.remove(bursts, i)
+    end
+  end
   if field.text ~= typed then
     typed = field.text
     g.clog("demo: field " .. typed .. "\n")

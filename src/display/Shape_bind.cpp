@@ -1,0 +1,66 @@
+// Script members of GCore::Shape: setVertices, getVertices, primitive,
+// designImage, userX and userY; every other key goes on to the members of
+// entities.
+#include "display/MemberBinding.h"
+#include "display/Shape.h"
+
+namespace GCore {
+
+namespace {
+
+// setVertices(count, positions, uvs, colours): see Shape::SetVertices.
+int SetVertices(lua_State* L) {
+  CurrentSelf<Shape>(L).SetVertices(L);
+  return 0;
+}
+
+// getVertices(table) -> the vertex count; nothing is written without a table.
+int GetVertices(lua_State* L) {
+  Shape& self = CurrentSelf<Shape>(L);
+  const bool table = lua_type(L, 1) == LUA_TTABLE;
+  lua_pushinteger(L, table ? self.GetVertices(L, 1) : (self.Batch() ? self.Batch()->count : 0));
+  return 1;
+}
+
+const Member<Shape> kMembers[] = {
+    {"setVertices", nullptr, nullptr, SetVertices},
+    {"getVertices", nullptr, nullptr, GetVertices},
+    {"primitive",
+     [](lua_State* L, Shape& s) { lua_pushinteger(L, s.Batch() ? s.Batch()->mode : 0); },
+     [](lua_State* L, Shape& s) {
+       if (s.Batch()) s.Batch()->mode = UnsignedValue(L, 3);
+     },
+     nullptr},
+    {"designImage", [](lua_State* L, Shape& s) { lua_pushinteger(L, s.designImage); },
+     [](lua_State* L, Shape& s) { s.designImage = UnsignedValue(L, 3); }, nullptr},
+    {"userX", [](lua_State* L, Shape& s) { lua_pushnumber(L, s.userX); },
+     [](lua_State* L, Shape& s) { s.userX = FloatValue(L, 3); }, nullptr},
+    {"userY", [](lua_State* L, Shape& s) { lua_pushnumber(L, s.userY); },
+     [](lua_State* L, Shape& s) { s.userY = FloatValue(L, 3); }, nullptr},
+};
+
+const MemberTable<Shape>& Members() {
+  static const MemberTable<Shape> table(kMembers);
+  return table;
+}
+
+int ShapeIndex(lua_State* L) {
+  Shape* self = ToObject<Shape>(L, 1);
+  if (!self) return 0;
+  const int results = Members().Index(L, *self);
+  return results >= 0 ? results : IndexEntityMembers(L, self);
+}
+
+int ShapeNewIndex(lua_State* L) {
+  Shape* self = ToObject<Shape>(L, 1);
+  if (self && !Members().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
+  return 0;
+}
+
+}  // namespace
+
+void RegisterShapeClass(lua_State* L) { RegisterDisplayClass<Shape>(L, ShapeIndex, ShapeNewIndex); }
+
+int NewShapeScript(lua_State* L) { return ConstructDisplayObject<Shape>(L); }
+
+}  // namespace GCore
