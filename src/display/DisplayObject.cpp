@@ -11,6 +11,7 @@
 #include "core/ResourceManager.h"
 #include "display/DisplayObjectContainer.h"
 #include "display/Entity.h"
+#include "media/VideoDecoder.h"
 #include "render/Renderer.h"
 #include "spine/SpineRecords.h"
 
@@ -186,6 +187,8 @@ void DisplayObject::UpdateWorldTransform() {
 
 void DisplayObject::SetMedia(uint32_t id) {
   if (id == mediaId) return;
+  // A video plays from its start whenever its id is set anew.
+  video.reset();
   mediaId = id;
   mediaProject = static_cast<uint32_t>(CurrentProjectIndex()) & 0xFF;
   frameStart = 0;

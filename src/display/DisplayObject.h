@@ -33,6 +33,7 @@ namespace GCore {
 class DisplayObjectContainer;
 class Entity;
 class Image;
+class VideoDecoder;
 struct AirData;
 struct AirFrame;
 struct AirFrameInfo;
@@ -187,6 +188,9 @@ class DisplayObject : public Object {
   uint32_t frameStart = 0;  // game time at which the current air frame began
   uint16_t actionIndex = 0;
   uint16_t frameIndex = 0;
+  // Playback of a video media, made on its first frame for the media it
+  // names; a decoder of another media is replaced.
+  std::unique_ptr<VideoDecoder> video;
   uint8_t dirty = kDirtyAll;
   bool visible = true;
 
@@ -209,6 +213,8 @@ class DisplayObject : public Object {
   // and the frame to show (null when there is none). Returns false when this
   // step reached a frame that holds for ever: the animation ended.
   bool StepFrameAnimation(uint32_t now, const AirData*& air, const AirFrame*& frame);
+  // The video media's image, showing the current picture.
+  Image* StepVideoMedia(int32_t project);
 };
 
 // Makes a T (a display class) in a new userdata of L, owned by the collector

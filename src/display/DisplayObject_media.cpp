@@ -1,13 +1,16 @@
 // Media frames of display objects: the frame of an air animation, the cell
-// of an image grid, or the image itself.
+// of an image grid, the current picture of a video, or the image itself.
 #include <cstdio>
 #include <cstring>
 
+#include "base/Log.h"
 #include "core/GameIF.h"
 #include "core/ResourceManager.h"
+#include "core/ResourcePath.h"
 #include "display/AirParser.h"
 #include "display/DisplayObject.h"
 #include "display/DisplayObjectContainer.h"
+#include "media/VideoDecoder.h"
 #include "render/Image.h"
 #include "render/Texture.h"
 
@@ -21,6 +24,28 @@ constexpr uint16_t kHoldForever = 65535;
 constexpr size_t kMaxFrameAdvance = 65536;
 
 uint32_t GameTime() { return g_game ? g_game->gameTime : 0; }
+uint32_t LastStep() { return g_game ? g_game->lastStep : 0; }
+
+// The image shows the picture from now on; its texture owns it.
+void ShowPicture(Image& image, std::unique_ptr<uint8_t[]> picture, int32_t width, int32_t height) {
+  // Video has no transparency, whatever the codec leaves in the alpha bytes.
+  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  for (size_t i = 0; i < pixels; ++i) picture[i * 4 + 3] = 255;
+  Texture* texture = image.texture;
+  texture->width = width;
+  texture->height = height;
+  texture->pixels = std::move(picture);
+  texture->dirty = true;
+  texture->dirtyRowsBegin = texture->dirtyRowsEnd = 0;
+  image.x = image.y = 0;
+  image.width = static_cast<float>(width);
+  image.height = static_cast<float>(height);
+  image.UpdateTexCoords();
+  if (texture->Kind() == kKindRenderTarget) {
+    image.v = 1.0f;
+    image.dv = -1.0f;
+  }
+}
 
 // The frame after `index`: at the end, the loop start (the loop index's low
 // 16 bits as a signed number), or the last frame when that is not a frame.
@@ -145,11 +170,36 @@ Image* DisplayObject::GetMediaFrame(AirFrameInfo* info, int64_t time) {
     }
     return g_resourceManager->GetImage(OwnerPair{project, imageId});
   }
+  if (kind == kMediaVideo) return StepVideoMedia(project);
   Image* image = g_resourceManager->GetImage(OwnerPair{project, mediaId});
-  // Video pictures replace the image's pixels once the decoder joins; until
-  // then a video media shows its image as it stands.
-  if (kind == kMediaVideo || !image || !HasFrameGrid(*image)) return image;
+  if (!image || !HasFrameGrid(*image)) return image;
   return StepImageMedia(image, time < 0 ? GameTime() : time);
+}
+
+Image* DisplayObject::StepVideoMedia(int32_t project) {
+  const auto projectByte = static_cast<uint32_t>(project);
+  if (video && (video->mediaId != mediaId || video->mediaProject != projectByte)) video.reset();
+  if (!video) {
+    video = std::make_unique<VideoDecoder>();
+    const char* path = GetPath(mediaId, project);
+    if (!path) LogPrintf("video 0x%08x of project %d: no file\n", mediaId, project);
+    video->Open(path);
+    video->mediaId = mediaId;
+    video->mediaProject = projectByte;
+  }
+  const OwnerPair key{project, mediaId};
+  std::unique_ptr<uint8_t[]> picture = video->Advance(LastStep());
+  Image* image = g_resourceManager->GetImage(key);
+  if (picture) {
+    if (image && image->texture) ShowPicture(*image, std::move(picture), video->width, video->height);
+  } else if (video->status == kVideoFinished && video->width != 0) {
+    // Once; the last picture stays on the texture. Handlers may change the
+    // media or drop images: the image is looked up again afterwards.
+    video->width = 0;
+    DispatchEvent(this, "onFrameEnd", nullptr);
+    return g_resourceManager->GetImage(key);
+  }
+  return image;
 }
 
 template <class Match>

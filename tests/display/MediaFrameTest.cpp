@@ -1,5 +1,5 @@
 // Media frames: air animation timing with its end event, loops, frames of
-// no length, action selection, and image-grid cells.
+// no length, action selection, image-grid cells, and video pictures.
 #include <memory>
 
 #include "DisplayFixture.h"
@@ -10,6 +10,8 @@
 
 #include "display/AirParser.h"
 #include "display/Entity.h"
+#include "media/VideoDecoder.h"
+#include "media/VideoFixtures.h"
 #include "render/Image.h"
 #include "render/Texture.h"
 
@@ -206,6 +208,57 @@ TEST_F(MediaFrameTest, ImageGridCellsFollowTheTime) {
     std::fill(image->insets, image->insets + 4, 0);
     EXPECT_EQ(object->GetMediaFrame(nullptr, 100), image) << "no grid: the image itself";
   }
+}
+
+TEST_F(MediaFrameTest, VideoPicturesReachTheImageAndTheEndIsReportedOnce) {
+  constexpr uint32_t kVideoId = 0xA1060001;
+  constexpr uint32_t kOtherVideoId = 0xA1060002;
+  Run("g_dir = { [0x01060000] = 'video' }; g_ext = { [0xA0000000] = '.m4v' }");
+  video::Clip clip;
+  ASSERT_TRUE(video::MakeClip(root.Path("p/video/0001.m4v"), 32, 16, 6, clip));
+  ASSERT_TRUE(video::MakeClip(root.Path("p/video/0002.m4v"), 48, 32, 2, clip));
+  auto* entity = Make<GCore::Entity>("e");
+  Run("e.c_r = Recorder('r')");
+  TakeLog();
+  entity->SetMedia(kVideoId);
+
+  // Six pictures at 40 ms; the steps run past the end by a few frames.
+  GCore::Image* image = nullptr;
+  for (int frame = 0; frame < 10; ++frame) {
+    Step(frame == 0 ? 0 : 40);
+    image = entity->GetMediaFrame(nullptr, -1);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(TakeLog(), frame == 6 ? "r:onFrameEnd" : "") << "frame " << frame;
+  }
+  EXPECT_FLOAT_EQ(image->width, 32);
+  EXPECT_FLOAT_EQ(image->height, 16);
+  EXPECT_EQ(image->texture->width, 32);
+  ASSERT_TRUE(image->texture->pixels) << "the last picture stays";
+  EXPECT_EQ(image->texture->pixels[3], 255) << "pictures are opaque";
+
+  entity->SetMedia(kOtherVideoId);
+  Step(40);
+  image = entity->GetMediaFrame(nullptr, -1);
+  ASSERT_TRUE(entity->video);
+  EXPECT_EQ(entity->video->mediaId, kOtherVideoId) << "a new decoder for the new media";
+  EXPECT_FLOAT_EQ(image->width, 48);
+
+  entity->SetMedia(kVideoId);
+  entity->SetMedia(kOtherVideoId);
+  EXPECT_FALSE(entity->video) << "setting the id anew starts over, even between two frames";
+  Step(40);
+  entity->GetMediaFrame(nullptr, -1);
+  EXPECT_EQ(entity->video->width, 48) << "the first picture again";
+
+  entity->SetMedia(0xA1060003);
+  testing::internal::CaptureStdout();
+  Step(40);
+  entity->GetMediaFrame(nullptr, -1);
+  Step(40);
+  entity->GetMediaFrame(nullptr, -1);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("video 0xa1060003 of project 1: no file"),
+            std::string::npos);
+  EXPECT_EQ(TakeLog(), "") << "a video that never played does not end";
 }
 
 }  // namespace
