@@ -72,8 +72,7 @@ Object* ToObject(lua_State* L, int index, const ClassInfo* record) {
   lua_pop(L, 2);
   if (!ours) return nullptr;
   // A destroyed object is a bare RefObject: not an Object any more.
-  auto* object = dynamic_cast<Object*>(static_cast<RefObject*>(lua_touserdata(L, index)));
-  return CastToClass(record, object);
+  return CastToClass(record, static_cast<RefObject*>(lua_touserdata(L, index))->AsObject());
 }
 
 }  // namespace GCore

@@ -16,6 +16,8 @@
 
 #include <lua.hpp>
 
+class Object;
+
 namespace GCore {
 
 // One static record per script-visible class; is-a tests walk the parents.
@@ -41,6 +43,9 @@ class RefObject {
 
   virtual void Retain() { ++count; }
   virtual void Release() {}
+  // The live engine object, or null for the bare shell a destroyed one
+  // leaves behind; cheaper than a dynamic_cast on every script access.
+  virtual Object* AsObject() { return nullptr; }
 
   int32_t count = 0;
   int32_t ref = -1;  // registry reference pinning the userdata; below 1 when not pinned
@@ -56,6 +61,7 @@ class Object : public RefObject {
 
   void Retain() override;
   void Release() override;
+  Object* AsObject() override { return this; }
   virtual const GCore::ClassInfo* GetClassInfo() const { return &classInfo; }
 };
 

@@ -138,33 +138,36 @@ const M kMembers[] = {
     {"anyChildContains", nullptr, nullptr, AnyChildContains},
 };
 
-const MemberTable<DOC>& Members() {
-  static const MemberTable<DOC> table(kMembers);
-  return table;
+const MemberChain<DOC>& Chain() {
+  using Use = MemberChain<DOC>::Use;
+  static const MemberChain<DOC> chain =
+      MemberChain<DOC>().Add(ContainerMembers(), Use::kOwn).Add(DisplayObjectMembers(), Use::kOwn);
+  return chain;
 }
 
 int ContainerIndex(lua_State* L) {
   DOC* self = ToObject<DOC>(L, 1);
-  if (!self) return 0;
-  int results = Members().Index(L, *self);
-  if (results < 0) results = IndexDisplayObjectMembers(L, self);
-  return std::max(results, 0);
+  return self ? std::max(Chain().Index(L, *self), 0) : 0;
 }
 
 int ContainerNewIndex(lua_State* L) {
-  DOC* self = ToObject<DOC>(L, 1);
-  if (self && !Members().NewIndex(L, *self)) NewIndexDisplayObjectMembers(L, self);
+  if (DOC* self = ToObject<DOC>(L, 1)) Chain().NewIndex(L, *self);
   return 0;
 }
 
 }  // namespace
 
+const MemberTable<DisplayObjectContainer>& ContainerMembers() {
+  static const MemberTable<DisplayObjectContainer> table(kMembers);
+  return table;
+}
+
 int IndexContainerMembers(lua_State* L, DisplayObjectContainer* self) {
-  return Members().Index(L, *self);
+  return ContainerMembers().Index(L, *self);
 }
 
 bool NewIndexContainerMembers(lua_State* L, DisplayObjectContainer* self) {
-  return Members().NewIndex(L, *self);
+  return ContainerMembers().NewIndex(L, *self);
 }
 
 void RegisterDisplayObjectContainerClass(lua_State* L) {

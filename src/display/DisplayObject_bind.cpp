@@ -371,22 +371,28 @@ const M kMembers[] = {
     {"hitTestPoint", nullptr, nullptr, HitTestPoint},
 };
 
-const MemberTable<DO>& Members() {
-  static const MemberTable<DO> table(kMembers);
-  return table;
+const MemberChain<DO>& Chain() {
+  static const MemberChain<DO> chain =
+      MemberChain<DO>().Add(DisplayObjectMembers(), MemberChain<DO>::Use::kOwn);
+  return chain;
 }
 
 int DisplayObjectIndex(lua_State* L) {
   DO* self = ToObject<DO>(L, 1);
-  return self ? std::max(Members().Index(L, *self), 0) : 0;
+  return self ? std::max(Chain().Index(L, *self), 0) : 0;
 }
 
 int DisplayObjectNewIndex(lua_State* L) {
-  if (DO* self = ToObject<DO>(L, 1)) Members().NewIndex(L, *self);
+  if (DO* self = ToObject<DO>(L, 1)) Chain().NewIndex(L, *self);
   return 0;
 }
 
 }  // namespace
+
+const MemberTable<DisplayObject>& DisplayObjectMembers() {
+  static const MemberTable<DisplayObject> table(kMembers);
+  return table;
+}
 
 DisplayObject* DisplayObjectArg(lua_State* L, int index, const char* method) {
   if (lua_isnoneornil(L, index)) return nullptr;
@@ -396,11 +402,11 @@ DisplayObject* DisplayObjectArg(lua_State* L, int index, const char* method) {
 }
 
 int IndexDisplayObjectMembers(lua_State* L, DisplayObject* self) {
-  return Members().Index(L, *self);
+  return DisplayObjectMembers().Index(L, *self);
 }
 
 bool NewIndexDisplayObjectMembers(lua_State* L, DisplayObject* self) {
-  return Members().NewIndex(L, *self);
+  return DisplayObjectMembers().NewIndex(L, *self);
 }
 
 void RegisterDisplayObjectClass(lua_State* L) {

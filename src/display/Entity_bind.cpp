@@ -39,9 +39,9 @@ const Member<Entity> kMembers[] = {
     {"broadcast", nullptr, nullptr, Broadcast},
 };
 
-const MemberTable<Entity>& Members() {
-  static const MemberTable<Entity> table(kMembers);
-  return table;
+const MemberChain<Entity>& Chain() {
+  static const MemberChain<Entity> chain = EntityMemberChain<Entity>(nullptr);
+  return chain;
 }
 
 // A numeric key as a child position: its integer value, and 0 for a number
@@ -49,6 +49,11 @@ const MemberTable<Entity>& Members() {
 lua_Integer Position(lua_State* L, int index) { return lua_tointeger(L, index); }
 
 }  // namespace
+
+const MemberTable<Entity>& EntityMembers() {
+  static const MemberTable<Entity> table(kMembers);
+  return table;
+}
 
 int Entity::IndexOwnKey(lua_State* L, Entity* self) {
   if (lua_isnumber(L, 2)) {
@@ -70,7 +75,7 @@ int Entity::IndexOwnKey(lua_State* L, Entity* self) {
     if (!lua_istable(L, -1)) PrintStateTraceback(L);
     return 1;
   }
-  return Members().Index(L, *self);
+  return EntityMembers().Index(L, *self);
 }
 
 bool Entity::NewIndexOwnKey(lua_State* L, Entity* self) {
@@ -136,11 +141,14 @@ void NewIndexEntityMembers(lua_State* L, Entity* self) {
 
 int EntityIndex(lua_State* L) {
   Entity* self = ToObject<Entity>(L, 1);
-  return self ? IndexEntityMembers(L, self) : 0;
+  if (!self) return 0;
+  const int results = Chain().Index(L, *self);
+  return results >= 0 ? results : IndexEntityMembers(L, self);
 }
 
 int EntityNewIndex(lua_State* L) {
-  if (Entity* self = ToObject<Entity>(L, 1)) NewIndexEntityMembers(L, self);
+  Entity* self = ToObject<Entity>(L, 1);
+  if (self && !Chain().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
   return 0;
 }
 

@@ -59,22 +59,12 @@ const MemberTable<Layout>& Members() {
   return table;
 }
 
-int LayoutIndex(lua_State* L) {
-  Layout* self = ToObject<Layout>(L, 1);
-  if (!self) return 0;
-  const int results = Members().Index(L, *self);
-  return results >= 0 ? results : IndexEntityMembers(L, self);
-}
-
-int LayoutNewIndex(lua_State* L) {
-  Layout* self = ToObject<Layout>(L, 1);
-  if (self && !Members().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
-  return 0;
-}
-
 }  // namespace
 
-void RegisterLayoutClass(lua_State* L) { RegisterDisplayClass<Layout>(L, LayoutIndex, LayoutNewIndex); }
+void RegisterLayoutClass(lua_State* L) {
+  RegisterDisplayClass<Layout>(L, EntitySubclassIndex<Layout, Members>,
+                               EntitySubclassNewIndex<Layout, Members>);
+}
 
 int NewLayoutScript(lua_State* L) { return ConstructDisplayObject<Layout>(L); }
 

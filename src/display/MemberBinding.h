@@ -14,10 +14,12 @@
 //  - Assigned numbers are read without type checks: a non-number reads as
 //    0; integers are truncated toward zero and keep their low bits.
 // Main thread only.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include <lua.hpp>
 
@@ -43,9 +45,12 @@ template <class T>
 class MemberTable {
  public:
   template <size_t N>
-  explicit MemberTable(const Member<T> (&members)[N]) {
+  explicit MemberTable(const Member<T> (&members)[N]) : begin_(members), end_(members + N) {
     for (const Member<T>& member : members) byHash_.emplace(KeyHash(member.name), &member);
   }
+
+  const Member<T>* begin() const { return begin_; }
+  const Member<T>* end() const { return end_; }
 
   // The member named by the string at `key`, or null.
   const Member<T>* Find(lua_State* L, int key) const {
@@ -64,14 +69,7 @@ class MemberTable {
   // key names no member here.
   int Index(lua_State* L, T& self) const {
     const Member<T>* member = Find(L, 2);
-    if (!member) return -1;
-    if (member->method) {
-      g_currentSelf = &self;
-      lua_pushcfunction(L, member->method);
-    } else {
-      member->get(L, self);
-    }
-    return 1;
+    return member ? Get(L, self, *member) : -1;
   }
 
   // __newindex for the key at 2 and the value at 3: false when the key
@@ -79,12 +77,129 @@ class MemberTable {
   bool NewIndex(lua_State* L, T& self) const {
     const Member<T>* member = Find(L, 2);
     if (!member) return false;
-    if (member->set) member->set(L, self);
+    Set(L, self, *member);
+    return true;
+  }
+
+  // Pushes the value of `member` of `self`; returns 1.
+  static int Get(lua_State* L, T& self, const Member<T>& member) {
+    if (member.method) {
+      g_currentSelf = &self;
+      lua_pushcfunction(L, member.method);
+    } else {
+      member.get(L, self);
+    }
+    return 1;
+  }
+
+  // Assigns the value at 3 to `member` of `self`, when it has a setter.
+  static void Set(lua_State* L, T& self, const Member<T>& member) {
+    if (member.set) member.set(L, self);
+  }
+
+ private:
+  const Member<T>* begin_;
+  const Member<T>* end_;
+  std::unordered_multimap<uint32_t, const Member<T>*> byHash_;
+};
+
+// The members of the class C and of its base classes in one table, so that
+// a script access costs one lookup instead of one per class. A name keeps
+// the member of the first table added that has it, as a subclass's member
+// hides its base's. Keys are matched by their text, as in MemberTable; the
+// member last found for a Lua string is remembered by the address of the
+// string's text, which is stable while the string lives (short strings are
+// interned), and still checked by text, since a collected string's address
+// can come back with another text.
+template <class C>
+class MemberChain {
+ public:
+  enum class Use {
+    kOwn,          // reads and assignments
+    kReadOnly,     // reads only: assignments go the slow way (not found here)
+    kClearsTrack,  // reads and assignments; an assignment first ends the key's animation
+  };
+
+  template <class B>
+  MemberChain& Add(const MemberTable<B>& table, Use use) {
+    for (const Member<B>& member : table) {
+      const size_t length = std::strlen(member.name);
+      if (Lookup(member.name, length)) continue;
+      byHash_.emplace(KeyHash(member.name), links_.size());
+      links_.push_back({member.name, length, &member, use, &GetThunk<B>,
+                        use == Use::kReadOnly ? nullptr : &SetThunk<B>});
+    }
+    return *this;
+  }
+
+  // As MemberTable::Index, for the key at 2.
+  int Index(lua_State* L, C& self) const {
+    const Link* link = Find(L);
+    return link ? link->get(L, self, link->member) : -1;
+  }
+
+  // As MemberTable::NewIndex, for the key at 2 and the value at 3.
+  bool NewIndex(lua_State* L, C& self) const {
+    const Link* link = Find(L);
+    if (!link || !link->set) return false;
+    if (link->use == Use::kClearsTrack) self.ClearKeyTrack(link->name);
+    link->set(L, self, link->member);
     return true;
   }
 
  private:
-  std::unordered_multimap<uint32_t, const Member<T>*> byHash_;
+  struct Link {
+    const char* name;
+    size_t length;
+    const void* member;  // a Member<B> of the table it came from
+    Use use;
+    int (*get)(lua_State* L, C& self, const void* member);
+    void (*set)(lua_State* L, C& self, const void* member);  // null: not assignable here
+  };
+  struct Recent {
+    const char* text = nullptr;
+    size_t link = 0;
+  };
+  static constexpr size_t kRecent = 64;
+
+  template <class B>
+  static int GetThunk(lua_State* L, C& self, const void* member) {
+    return MemberTable<B>::Get(L, self, *static_cast<const Member<B>*>(member));
+  }
+  template <class B>
+  static void SetThunk(lua_State* L, C& self, const void* member) {
+    MemberTable<B>::Set(L, self, *static_cast<const Member<B>*>(member));
+  }
+
+  static bool Names(const Link& link, const char* text, size_t length) {
+    return link.length == length && std::memcmp(link.name, text, length) == 0;
+  }
+
+  const Link* Lookup(const char* text, size_t length) const {
+    auto [it, end] = byHash_.equal_range(KeyHash(text));
+    for (; it != end; ++it) {
+      if (Names(links_[it->second], text, length)) return &links_[it->second];
+    }
+    return nullptr;
+  }
+
+  const Link* Find(lua_State* L) const {
+    if (lua_type(L, 2) != LUA_TSTRING) return nullptr;
+    size_t length = 0;
+    const char* text = lua_tolstring(L, 2, &length);
+    const uintptr_t address = reinterpret_cast<uintptr_t>(text);
+    Recent& recent = recent_[address / alignof(std::max_align_t) % kRecent];
+    if (recent.text == text && Names(links_[recent.link], text, length)) {
+      return &links_[recent.link];
+    }
+    const Link* link = Lookup(text, length);
+    if (link) recent = {text, static_cast<size_t>(link - links_.data())};
+    return link;
+  }
+
+  std::vector<Link> links_;
+  std::unordered_multimap<uint32_t, size_t> byHash_;
+  mutable std::array<Recent, kRecent> recent_{};
 };
 
 // A script number truncated toward zero; NaN and values beyond 64 bits give 0.
@@ -144,6 +259,26 @@ bool NewIndexDisplayObjectMembers(lua_State* L, DisplayObject* self);
 int IndexContainerMembers(lua_State* L, DisplayObjectContainer* self);
 bool NewIndexContainerMembers(lua_State* L, DisplayObjectContainer* self);
 
+// The member tables of the chain's base classes.
+const MemberTable<DisplayObject>& DisplayObjectMembers();
+const MemberTable<DisplayObjectContainer>& ContainerMembers();
+const MemberTable<Entity>& EntityMembers();
+
+// The members of the Entity-derived class T (its own, or none for Entity
+// itself) and of its bases, in the order the entity's keys below take them.
+// A key found here would never have reached those keys: member names are
+// neither numbers nor component keys.
+template <class T>
+MemberChain<T> EntityMemberChain(const MemberTable<T>* own) {
+  using Use = typename MemberChain<T>::Use;
+  MemberChain<T> chain;
+  if (own) chain.Add(*own, Use::kOwn);
+  chain.Add(EntityMembers(), Use::kReadOnly);
+  chain.Add(ContainerMembers(), Use::kClearsTrack);
+  chain.Add(DisplayObjectMembers(), Use::kClearsTrack);
+  return chain;
+}
+
 // The members that every Entity-derived class falls back to for the keys it
 // does not know itself: the entity's own keys, then the container's and the
 // display object's members. Called with the object at 1, the key at 2 and
@@ -156,6 +291,29 @@ void NewIndexEntityMembers(lua_State* L, Entity* self);
 // __index and __newindex of an entity class without members of its own.
 int EntityIndex(lua_State* L);
 int EntityNewIndex(lua_State* L);
+
+// __index and __newindex of the Entity-derived class T with the members
+// Own(): the chain first, then the entity's own keys.
+template <class T, const MemberTable<T>& (*Own)()>
+const MemberChain<T>& EntitySubclassChain() {
+  static const MemberChain<T> chain = EntityMemberChain<T>(&Own());
+  return chain;
+}
+
+template <class T, const MemberTable<T>& (*Own)()>
+int EntitySubclassIndex(lua_State* L) {
+  T* self = ToObject<T>(L, 1);
+  if (!self) return 0;
+  const int results = EntitySubclassChain<T, Own>().Index(L, *self);
+  return results >= 0 ? results : IndexEntityMembers(L, self);
+}
+
+template <class T, const MemberTable<T>& (*Own)()>
+int EntitySubclassNewIndex(lua_State* L) {
+  T* self = ToObject<T>(L, 1);
+  if (self && !EntitySubclassChain<T, Own>().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
+  return 0;
+}
 
 // Registers the display class T in a script state: its metatable (__index,
 // __newindex and the shared __gc) and its creator in the class factory.

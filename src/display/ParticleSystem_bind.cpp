@@ -117,23 +117,11 @@ const MemberTable<PS>& Members() {
   return table;
 }
 
-int ParticleSystemIndex(lua_State* L) {
-  PS* self = ToObject<PS>(L, 1);
-  if (!self) return 0;
-  const int results = Members().Index(L, *self);
-  return results >= 0 ? results : IndexEntityMembers(L, self);
-}
-
-int ParticleSystemNewIndex(lua_State* L) {
-  PS* self = ToObject<PS>(L, 1);
-  if (self && !Members().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
-  return 0;
-}
-
 }  // namespace
 
 void RegisterParticleSystemClass(lua_State* L) {
-  RegisterDisplayClass<PS>(L, ParticleSystemIndex, ParticleSystemNewIndex);
+  RegisterDisplayClass<PS>(L, EntitySubclassIndex<PS, Members>,
+                           EntitySubclassNewIndex<PS, Members>);
 }
 
 int NewParticleSystemScript(lua_State* L) { return ConstructDisplayObject<PS>(L); }

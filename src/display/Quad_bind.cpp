@@ -31,22 +31,12 @@ const MemberTable<Quad>& Members() {
   return table;
 }
 
-int QuadIndex(lua_State* L) {
-  Quad* self = ToObject<Quad>(L, 1);
-  if (!self) return 0;
-  const int results = Members().Index(L, *self);
-  return results >= 0 ? results : IndexEntityMembers(L, self);
-}
-
-int QuadNewIndex(lua_State* L) {
-  Quad* self = ToObject<Quad>(L, 1);
-  if (self && !Members().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
-  return 0;
-}
-
 }  // namespace
 
-void RegisterQuadClass(lua_State* L) { RegisterDisplayClass<Quad>(L, QuadIndex, QuadNewIndex); }
+void RegisterQuadClass(lua_State* L) {
+  RegisterDisplayClass<Quad>(L, EntitySubclassIndex<Quad, Members>,
+                             EntitySubclassNewIndex<Quad, Members>);
+}
 
 int NewQuadScript(lua_State* L) { return ConstructDisplayObject<Quad>(L); }
 

@@ -44,22 +44,12 @@ const MemberTable<Shape>& Members() {
   return table;
 }
 
-int ShapeIndex(lua_State* L) {
-  Shape* self = ToObject<Shape>(L, 1);
-  if (!self) return 0;
-  const int results = Members().Index(L, *self);
-  return results >= 0 ? results : IndexEntityMembers(L, self);
-}
-
-int ShapeNewIndex(lua_State* L) {
-  Shape* self = ToObject<Shape>(L, 1);
-  if (self && !Members().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
-  return 0;
-}
-
 }  // namespace
 
-void RegisterShapeClass(lua_State* L) { RegisterDisplayClass<Shape>(L, ShapeIndex, ShapeNewIndex); }
+void RegisterShapeClass(lua_State* L) {
+  RegisterDisplayClass<Shape>(L, EntitySubclassIndex<Shape, Members>,
+                              EntitySubclassNewIndex<Shape, Members>);
+}
 
 int NewShapeScript(lua_State* L) { return ConstructDisplayObject<Shape>(L); }
 

@@ -145,22 +145,12 @@ const MemberTable<TQ>& Members() {
   return table;
 }
 
-int TextQuadIndex(lua_State* L) {
-  TQ* self = ToObject<TQ>(L, 1);
-  if (!self) return 0;
-  const int results = Members().Index(L, *self);
-  return results >= 0 ? results : IndexEntityMembers(L, self);
-}
-
-int TextQuadNewIndex(lua_State* L) {
-  TQ* self = ToObject<TQ>(L, 1);
-  if (self && !Members().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
-  return 0;
-}
-
 }  // namespace
 
-void RegisterTextQuadClass(lua_State* L) { RegisterDisplayClass<TQ>(L, TextQuadIndex, TextQuadNewIndex); }
+void RegisterTextQuadClass(lua_State* L) {
+  RegisterDisplayClass<TQ>(L, EntitySubclassIndex<TQ, Members>,
+                           EntitySubclassNewIndex<TQ, Members>);
+}
 
 int NewTextQuadScript(lua_State* L) { return ConstructDisplayObject<TQ>(L); }
 

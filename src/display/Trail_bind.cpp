@@ -34,22 +34,12 @@ const MemberTable<Trail>& Members() {
   return table;
 }
 
-int TrailIndex(lua_State* L) {
-  Trail* self = ToObject<Trail>(L, 1);
-  if (!self) return 0;
-  const int results = Members().Index(L, *self);
-  return results >= 0 ? results : IndexEntityMembers(L, self);
-}
-
-int TrailNewIndex(lua_State* L) {
-  Trail* self = ToObject<Trail>(L, 1);
-  if (self && !Members().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
-  return 0;
-}
-
 }  // namespace
 
-void RegisterTrailClass(lua_State* L) { RegisterDisplayClass<Trail>(L, TrailIndex, TrailNewIndex); }
+void RegisterTrailClass(lua_State* L) {
+  RegisterDisplayClass<Trail>(L, EntitySubclassIndex<Trail, Members>,
+                              EntitySubclassNewIndex<Trail, Members>);
+}
 
 int NewTrailScript(lua_State* L) { return ConstructDisplayObject<Trail>(L); }
 

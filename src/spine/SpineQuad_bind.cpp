@@ -210,23 +210,11 @@ const MemberTable<SpineQuad>& Members() {
   return table;
 }
 
-int SpineQuadIndex(lua_State* L) {
-  SpineQuad* self = ToObject<SpineQuad>(L, 1);
-  if (!self) return 0;
-  const int results = Members().Index(L, *self);
-  return results >= 0 ? results : IndexEntityMembers(L, self);
-}
-
-int SpineQuadNewIndex(lua_State* L) {
-  SpineQuad* self = ToObject<SpineQuad>(L, 1);
-  if (self && !Members().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
-  return 0;
-}
-
 }  // namespace
 
 void RegisterSpineQuadClass(lua_State* L) {
-  RegisterDisplayClass<SpineQuad>(L, SpineQuadIndex, SpineQuadNewIndex);
+  RegisterDisplayClass<SpineQuad>(L, EntitySubclassIndex<SpineQuad, Members>,
+                                 EntitySubclassNewIndex<SpineQuad, Members>);
 }
 
 int NewSpineQuadScript(lua_State* L) { return ConstructDisplayObject<SpineQuad>(L); }

@@ -147,22 +147,12 @@ const MemberTable<TiledMap>& Members() {
   return table;
 }
 
-int TiledMapIndex(lua_State* L) {
-  TiledMap* self = ToObject<TiledMap>(L, 1);
-  if (!self) return 0;
-  const int results = Members().Index(L, *self);
-  return results >= 0 ? results : IndexEntityMembers(L, self);
-}
-
-int TiledMapNewIndex(lua_State* L) {
-  TiledMap* self = ToObject<TiledMap>(L, 1);
-  if (self && !Members().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
-  return 0;
-}
-
 }  // namespace
 
-void RegisterTiledMapClass(lua_State* L) { RegisterDisplayClass<TiledMap>(L, TiledMapIndex, TiledMapNewIndex); }
+void RegisterTiledMapClass(lua_State* L) {
+  RegisterDisplayClass<TiledMap>(L, EntitySubclassIndex<TiledMap, Members>,
+                                 EntitySubclassNewIndex<TiledMap, Members>);
+}
 
 int NewTiledMapScript(lua_State* L) { return ConstructDisplayObject<TiledMap>(L); }
 

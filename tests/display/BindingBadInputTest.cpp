@@ -120,6 +120,22 @@ TEST_F(BindingBadInput, DestroyedObjects) {
   Run("getmetatable(D).__gc(D)");
 }
 
+// A key string that is collected leaves its memory to the next strings, and
+// a name that differs from a member's in its last letter must still find
+// nothing, wherever it lands.
+TEST_F(BindingBadInput, KeysMadeAndCollectedOneAfterAnother) {
+  EXPECT_EQ(Eval("(function()\n"
+                 "  local q, found, wrong = g.Quad(), 0, 0\n"
+                 "  for i = 1, 300 do\n"
+                 "    local last = i % 2 == 0 and 'm' or 'M'\n"
+                 "    local v = q[string.format('anchorBotto%s', last)]\n"
+                 "    if last == 'm' then found = found + (v and 1 or 0) else wrong = wrong + (v and 1 or 0) end\n"
+                 "    if i % 3 == 0 then collectgarbage() end\n"
+                 "  end\n"
+                 "  return found .. ' ' .. wrong end)()"),
+            "150 0");
+}
+
 TEST_F(BindingBadInput, MethodsWithoutTheirObject) {
   const std::string stale = ErrorOf(
       "local f = (function() return g.DisplayObject().getIndex end)()\n"

@@ -39,6 +39,8 @@ TEST_F(BindingMembers, Entity) { EXPECT_EQ(Eval("members.check('Entity')"), "");
 
 TEST_F(BindingMembers, Stage) { EXPECT_EQ(Eval("members.check('Stage')"), ""); }
 
+TEST_F(BindingMembers, Quad) { EXPECT_EQ(Eval("members.check('Quad')"), ""); }
+
 TEST_F(BindingMembers, Sprite) { EXPECT_EQ(Eval("members.check('Sprite')"), ""); }
 
 TEST_F(BindingMembers, ParticleSystem) { EXPECT_EQ(Eval("members.check('ParticleSystem')"), ""); }

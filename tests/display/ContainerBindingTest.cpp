@@ -2,6 +2,7 @@
 // the registration of the classes when a project state opens.
 #include "DisplayFixture.h"
 #include "display/Entity.h"
+#include "display/Quad.h"
 
 namespace {
 
@@ -103,20 +104,26 @@ TEST_F(ContainerBinding, EntityKeysComeBeforeTheMembers) {
   EXPECT_EQ(Eval("A.parent == nil and e[1] == C"), "true");
 }
 
+// On an entity and on a subclass, whose x is a member of a base class two
+// levels up.
 TEST_F(ContainerBinding, AScriptAssignmentEndsTheTrackOfThatProperty) {
-  auto* entity = Make<Entity>("e");
-  Run("e.addKeyTrack('x', 2, {0, 0, 0, 1000, 100, 0})");
-  Step(250);
-  entity->Update();
-  EXPECT_EQ(Eval("e.x"), "25.0");
-  EXPECT_EQ(entity->FindKeyTrack("x")->keys.size(), 2u) << "the track's own assignment";
-  Run("e.y = 3");
-  EXPECT_EQ(entity->FindKeyTrack("x")->keys.size(), 2u) << "another property";
-  Run("e.x = 5");
-  EXPECT_TRUE(entity->FindKeyTrack("x")->keys.empty());
-  Step(250);
-  entity->Update();
-  EXPECT_EQ(Eval("e.x"), "5.0");
+  Entity* entities[] = {Make<Entity>("e"), Make<GCore::Quad>("q")};
+  for (Entity* entity : entities) {
+    SCOPED_TRACE(entity->GetClassName());
+    SetGlobal("e", entity);
+    Run("e.addKeyTrack('x', 2, {0, 0, 0, 1000, 100, 0})");
+    Step(250);
+    entity->Update();
+    EXPECT_EQ(Eval("e.x"), "25.0");
+    EXPECT_EQ(entity->FindKeyTrack("x")->keys.size(), 2u) << "the track's own assignment";
+    Run("e.y = 3");
+    EXPECT_EQ(entity->FindKeyTrack("x")->keys.size(), 2u) << "another property";
+    Run("e.x = 5");
+    EXPECT_TRUE(entity->FindKeyTrack("x")->keys.empty());
+    Step(250);
+    entity->Update();
+    EXPECT_EQ(Eval("e.x"), "5.0");
+  }
 }
 
 TEST_F(ContainerBinding, ConstructorsMakeObjectsTheCollectorOwns) {

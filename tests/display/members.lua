@@ -99,6 +99,12 @@ local entity = {
 }
 local entityMethods = {"broadcast"}
 
+local quad = {
+  {"alignX", 127, 3, 3},
+  {"alignY", 127, 254, -2},
+}
+local quadMethods = {"setGradient"}
+
 -- The drawables of effects and grouping.
 local sprite = {
   {"active", true, false, false},
@@ -265,6 +271,13 @@ local classes = {
     members = withMethods(concat(displayObject, container, entity),
                           concat(displayObjectMethods, containerMethods, entityMethods)),
     defaults = stageDefaults,
+    strangers = concat(strangers, notOnEntity),
+  },
+  Quad = {
+    make = g.Quad,
+    members = withMethods(concat(displayObject, container, entity, quad),
+                          concat(displayObjectMethods, containerMethods, entityMethods, quadMethods)),
+    defaults = {type = "Quad"},
     strangers = concat(strangers, notOnEntity),
   },
   Sprite = {
