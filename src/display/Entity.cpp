@@ -24,10 +24,7 @@ int PushValues(lua_State* L, int table) {
 
 const ClassInfo Entity::classInfo = {"Entity", &DisplayObjectContainer::classInfo};
 
-Entity::Entity(lua_State* L) : DisplayObjectContainer(L) {
-  lua_newtable(L);
-  componentTable = luaL_ref(L, LUA_REGISTRYINDEX);
-}
+Entity::Entity(lua_State* L) : DisplayObjectContainer(L) {}
 
 Entity::~Entity() {
   if (!state) return;
@@ -44,6 +41,7 @@ void Entity::GetOwnerEntity(Retained<Entity>& out) {
 }
 
 bool Entity::HasComponents(lua_State* L) const {
+  if (componentTable == LUA_NOREF) return false;
   lua_rawgeti(L, LUA_REGISTRYINDEX, componentTable);
   lua_pushnil(L);
   const bool any = lua_next(L, -2) != 0;
@@ -140,6 +138,14 @@ void Entity::AttachComponent(lua_State* L) {
   ProtectedCall(L, 1);
 }
 
+void Entity::PushComponentTable(lua_State* L) {
+  if (componentTable == LUA_NOREF) {
+    lua_newtable(L);
+    componentTable = luaL_ref(L, LUA_REGISTRYINDEX);
+  }
+  lua_rawgeti(L, LUA_REGISTRYINDEX, componentTable);
+}
+
 void Entity::PushDataTable(lua_State* L) {
   if (dataTable <= 0) {
     lua_newtable(L);
@@ -159,8 +165,8 @@ void Entity::CopyFrom(DisplayObject* source) {
     return;
   }
   const int top = lua_gettop(L);
-  lua_rawgeti(L, LUA_REGISTRYINDEX, entity->componentTable);  // top + 1
-  lua_rawgeti(L, LUA_REGISTRYINDEX, componentTable);          // top + 2
+  entity->PushComponentTable(L);  // top + 1
+  PushComponentTable(L);          // top + 2
   lua_pushnil(L);
   while (lua_next(L, top + 1) != 0) {
     if (lua_istable(L, -1)) {

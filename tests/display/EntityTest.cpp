@@ -215,4 +215,30 @@ TEST_F(EntityTest, ACopyGetsItsOwnComponentsAndData) {
   EXPECT_EQ(Eval("com_map[copy.c_a] == copy"), "true");
 }
 
+// An entity has no component table until one is asked for; one filled
+// through its raw table is then heard like one given by key, and a copy of
+// an entity without components has none.
+TEST_F(EntityTest, ARawTableFilledLateIsHeard) {
+  auto* layer = Make<Entity>("layer");
+  auto* sprite = Make<Entity>("sprite");
+  layer->AddChild(sprite, 0);
+  stage->AddChild(layer, 0);
+  auto frame = [this, layer] {
+    stage->Update();
+    GCore::DispatchEvent(layer->ChildAt(0), "ping", nullptr);
+    return TakeLog();
+  };
+  EXPECT_EQ(frame(), "");
+  Run("local raw = sprite.c; raw.k = Recorder('sprite')");
+  EXPECT_EQ(TakeLog(), "") << "no \"init\" for a raw entry";
+  EXPECT_EQ(frame(), "sprite:update sprite:ping");
+  Run("sprite.c.k = nil; layer.c.k = Recorder('layer')");
+  EXPECT_EQ(frame(), "layer:update layer:ping");
+
+  auto* copy = Make<Entity>("copy");
+  copy->CopyFrom(Make<Entity>("bare"));
+  EXPECT_FALSE(copy->HasComponents(L));
+  EXPECT_EQ(Eval("next(copy.c) == nil and next(bare.c) == nil"), "true");
+}
+
 }  // namespace
