@@ -66,10 +66,12 @@ void Entity::CallComponents(lua_State* L, const char* method, bool recursive, in
   }
   if (!recursive) return;
   for (int32_t i = 0; i < NumChildren(); ++i) {
-    Retained<DisplayObject> child = children[static_cast<size_t>(i)];
-    if (auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, child.Get()))) {
-      entity->CallComponents(L, method, true, first, count);
-    }
+    DisplayObject* object = children[static_cast<size_t>(i)].Get();
+    auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, object));
+    // A leaf without components would run nothing: most sprites of a scene.
+    if (!entity || (entity->children.empty() && !entity->HasComponents(L))) continue;
+    Retained<DisplayObject> child(entity);
+    entity->CallComponents(L, method, true, first, count);
   }
 }
 

@@ -241,4 +241,51 @@ TEST_F(EntityTest, ARawTableFilledLateIsHeard) {
   EXPECT_EQ(Eval("next(copy.c) == nil and next(bare.c) == nil"), "true");
 }
 
+// The update walk passes silent entities by (s1, s2) in the child order, goes
+// down into a silent one whose child listens (d under s2), and goes on over
+// the list as it is after a listener removed itself or a sibling; the removed
+// entity is collected at once, while the walk may still be on it.
+TEST_F(EntityTest, TheUpdateWalkKeepsItsOrderWhileListenersRemoveEntities) {
+  const struct {
+    const char* removal;  // on "a" or "b": who it takes out of the layer
+    const char* heard;
+  } cases[] = {
+      {"", "a b d c"},
+      {"a:b", "a d c"},
+      {"b:b", "a b c"},
+      {"a:a", "a b d c"},
+      {"a:s1", "a b d c"},
+      {"a:s2", "a b c"},
+      {"b:c", "a b d"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.removal);
+    Run(std::string("removal = '") + c.removal + "'\n" + R"lua(
+      local g = require('gcore.c')
+      layer = g.Entity(); E = {}
+      for _, name in ipairs({'a', 's1', 'b', 's2', 'c', 'd'}) do E[name] = g.Entity() end
+      for _, name in ipairs({'a', 's1', 'b', 's2', 'c'}) do layer.addChild(E[name]) end
+      E.s2.addChild(E.d)
+      for _, name in ipairs({'a', 'b', 'c', 'd'}) do
+        E[name].c_u = {update = function()
+          log[#log + 1] = name
+          local who, whom = removal:match('(%w+):(%w+)')
+          if who == name then layer.removeChild(E[whom]); E[whom] = nil; collectgarbage() end
+        end}
+      end
+    )lua");
+    lua_getglobal(L, "layer");
+    auto* layer = GCore::ToObject<Entity>(L, -1);
+    lua_pop(L, 1);
+    ASSERT_NE(layer, nullptr);
+    stage->AddChild(layer, 0);
+    TakeLog();
+    stage->Update();
+    EXPECT_EQ(TakeLog(), c.heard);
+    stage->RemoveChild(layer);
+    Run("layer = nil; E = nil; collectgarbage()");
+  }
+}
+
 }  // namespace
+
