@@ -167,6 +167,19 @@ void Entity::CopyFrom(DisplayObject* source) {
     return;
   }
   const int top = lua_gettop(L);
+  if (entity->dataTable > 0) {
+    lua_rawgeti(L, LUA_REGISTRYINDEX, entity->dataTable);  // top + 1
+    PushDataTable(L);                                       // top + 2
+    lua_pushnil(L);
+    while (lua_next(L, top + 1) != 0) {
+      lua_pushvalue(L, -2);
+      lua_insert(L, -2);
+      lua_rawset(L, top + 2);
+    }
+    lua_settop(L, top);
+  }
+  // Copies of entities without components make no table.
+  if (!entity->HasComponents(L) && !HasComponents(L)) return;
   entity->PushComponentTable(L);  // top + 1
   PushComponentTable(L);          // top + 2
   lua_pushnil(L);
@@ -178,16 +191,6 @@ void Entity::CopyFrom(DisplayObject* source) {
     lua_pushvalue(L, -2);
     lua_insert(L, -2);
     lua_rawset(L, top + 2);
-  }
-  if (entity->dataTable > 0) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, entity->dataTable);  // top + 3
-    PushDataTable(L);                                       // top + 4
-    lua_pushnil(L);
-    while (lua_next(L, top + 3) != 0) {
-      lua_pushvalue(L, -2);
-      lua_insert(L, -2);
-      lua_rawset(L, top + 4);
-    }
   }
   // Every copy is attached, which gives it its "init".
   const int n = PushValues(L, top + 2);
