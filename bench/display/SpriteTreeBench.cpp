@@ -49,6 +49,8 @@ function StorePlain(n) Store(n, {x = 0}) end
 function LoadPlain(n) Load(n, {x = 0}) end
 function StoreQuad(n) Store(n, g.Quad()) end
 function LoadQuad(n) Load(n, g.Quad()) end
+function StoreSprite(n) Store(n, g.Sprite()) end
+function LoadSprite(n) Load(n, g.Sprite()) end
 function Fill(count) fill(count) end
 function Chain(levels)
   local parent = stage
@@ -146,6 +148,8 @@ void MeasureAccess() {
     const double load = time("LoadQuad");
     std::printf("quad.x = v: %.1f ns (table: %.1f ns); v = quad.x: %.1f ns (table: %.1f ns)\n",
                 store - storePlain, storePlain, load - loadPlain, loadPlain);
+    std::printf("sprite.x = v: %.1f ns; v = sprite.x: %.1f ns\n", time("StoreSprite") - storePlain,
+                time("LoadSprite") - loadPlain);
   });
 }
 
