@@ -98,9 +98,9 @@ int GetComInst(lua_State* L) {
   const int name = lua_gettop(L);
   if (lua_isnil(L, name)) return 0;
   for (int32_t i = 0; i < stage->NumChildren(); ++i) {
-    const auto* entity = static_cast<const Entity*>(CastToClass(&Entity::classInfo, stage->ChildAt(i)));
-    if (!entity || entity->state != MainState(L)) continue;
-    lua_rawgeti(L, LUA_REGISTRYINDEX, entity->componentTable);
+    auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, stage->ChildAt(i)));
+    if (!entity || entity->state != MainState(L) || !entity->HasComponents(L)) continue;
+    entity->PushComponentTable(L);
     lua_pushvalue(L, name);
     lua_rawget(L, -2);
     if (!lua_isnil(L, -1)) return 1;

@@ -215,12 +215,14 @@ float DisplayObject::GetHeight() {
 
 void DisplayObject::AddPlacement(float* x, float* y) {
   if (x) {
-    const float base = parent ? anchorMinX * parent->GetWidth() - parent->pivotX * parent->GetWidth()
+    const float parentWidth = parent ? parent->GetWidth() : 0;
+    const float base = parent ? anchorMinX * parentWidth - parent->pivotX * parentWidth
                               : anchorMinX * LogicalWidth();
     *x += GetWidth() * pivotX + base + offsetMinX;
   }
   if (y) {
-    const float base = parent ? anchorMinY * parent->GetHeight() - parent->pivotY * parent->GetHeight()
+    const float parentHeight = parent ? parent->GetHeight() : 0;
+    const float base = parent ? anchorMinY * parentHeight - parent->pivotY * parentHeight
                               : anchorMinY * LogicalHeight();
     *y += GetHeight() * pivotY + base + offsetMinY;
   }

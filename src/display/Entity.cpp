@@ -24,10 +24,7 @@ int PushValues(lua_State* L, int table) {
 
 const ClassInfo Entity::classInfo = {"Entity", &DisplayObjectContainer::classInfo};
 
-Entity::Entity(lua_State* L) : DisplayObjectContainer(L) {
-  lua_newtable(L);
-  componentTable = luaL_ref(L, LUA_REGISTRYINDEX);
-}
+Entity::Entity(lua_State* L) : DisplayObjectContainer(L) {}
 
 Entity::~Entity() {
   if (!state) return;
@@ -44,6 +41,7 @@ void Entity::GetOwnerEntity(Retained<Entity>& out) {
 }
 
 bool Entity::HasComponents(lua_State* L) const {
+  if (componentTable == LUA_NOREF) return false;
   lua_rawgeti(L, LUA_REGISTRYINDEX, componentTable);
   lua_pushnil(L);
   const bool any = lua_next(L, -2) != 0;
@@ -68,10 +66,12 @@ void Entity::CallComponents(lua_State* L, const char* method, bool recursive, in
   }
   if (!recursive) return;
   for (int32_t i = 0; i < NumChildren(); ++i) {
-    Retained<DisplayObject> child = children[static_cast<size_t>(i)];
-    if (auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, child.Get()))) {
-      entity->CallComponents(L, method, true, first, count);
-    }
+    DisplayObject* object = children[static_cast<size_t>(i)].Get();
+    auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, object));
+    // A leaf without components would run nothing: most sprites of a scene.
+    if (!entity || (entity->children.empty() && !entity->HasComponents(L))) continue;
+    Retained<DisplayObject> child(entity);
+    entity->CallComponents(L, method, true, first, count);
   }
 }
 
@@ -140,6 +140,14 @@ void Entity::AttachComponent(lua_State* L) {
   ProtectedCall(L, 1);
 }
 
+void Entity::PushComponentTable(lua_State* L) {
+  if (componentTable == LUA_NOREF) {
+    lua_newtable(L);
+    componentTable = luaL_ref(L, LUA_REGISTRYINDEX);
+  }
+  lua_rawgeti(L, LUA_REGISTRYINDEX, componentTable);
+}
+
 void Entity::PushDataTable(lua_State* L) {
   if (dataTable <= 0) {
     lua_newtable(L);
@@ -159,8 +167,21 @@ void Entity::CopyFrom(DisplayObject* source) {
     return;
   }
   const int top = lua_gettop(L);
-  lua_rawgeti(L, LUA_REGISTRYINDEX, entity->componentTable);  // top + 1
-  lua_rawgeti(L, LUA_REGISTRYINDEX, componentTable);          // top + 2
+  if (entity->dataTable > 0) {
+    lua_rawgeti(L, LUA_REGISTRYINDEX, entity->dataTable);  // top + 1
+    PushDataTable(L);                                       // top + 2
+    lua_pushnil(L);
+    while (lua_next(L, top + 1) != 0) {
+      lua_pushvalue(L, -2);
+      lua_insert(L, -2);
+      lua_rawset(L, top + 2);
+    }
+    lua_settop(L, top);
+  }
+  // Copies of entities without components make no table.
+  if (!entity->HasComponents(L) && !HasComponents(L)) return;
+  entity->PushComponentTable(L);  // top + 1
+  PushComponentTable(L);          // top + 2
   lua_pushnil(L);
   while (lua_next(L, top + 1) != 0) {
     if (lua_istable(L, -1)) {
@@ -170,16 +191,6 @@ void Entity::CopyFrom(DisplayObject* source) {
     lua_pushvalue(L, -2);
     lua_insert(L, -2);
     lua_rawset(L, top + 2);
-  }
-  if (entity->dataTable > 0) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, entity->dataTable);  // top + 3
-    PushDataTable(L);                                       // top + 4
-    lua_pushnil(L);
-    while (lua_next(L, top + 3) != 0) {
-      lua_pushvalue(L, -2);
-      lua_insert(L, -2);
-      lua_rawset(L, top + 4);
-    }
   }
   // Every copy is attached, which gives it its "init".
   const int n = PushValues(L, top + 2);

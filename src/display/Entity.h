@@ -36,7 +36,11 @@ class Entity : public DisplayObjectContainer {
   // every entity child in index order, depth first. The stack is kept.
   void CallComponents(lua_State* L, const char* method, bool recursive, int first, int count);
   // Whether the component table holds anything (in L, the entity's state).
+  // An entity whose table was never made has none, which is answered without
+  // touching the script state: most entities never get a component.
   bool HasComponents(lua_State* L) const;
+  // Pushes the component table, made on first use.
+  void PushComponentTable(lua_State* L);
   // Attaches the component on top of L's stack (left there): its entry in
   // the global table com_map, then its "init".
   void AttachComponent(lua_State* L);
@@ -53,7 +57,7 @@ class Entity : public DisplayObjectContainer {
   static int IndexOwnKey(lua_State* L, Entity* self);
   static bool NewIndexOwnKey(lua_State* L, Entity* self);
 
-  int32_t componentTable = LUA_NOREF;  // registry reference
+  int32_t componentTable = LUA_NOREF;  // registry reference, LUA_NOREF until made
   int32_t dataTable = 0;               // registry reference, 0 until made
   std::optional<std::string> templateName;  // set for instances of a template
 };

@@ -33,7 +33,7 @@ const Member<Entity> kMembers[] = {
        }
      },
      nullptr, nullptr},
-    {"c", [](lua_State* L, Entity& e) { lua_rawgeti(L, LUA_REGISTRYINDEX, e.componentTable); }, nullptr,
+    {"c", [](lua_State* L, Entity& e) { e.PushComponentTable(L); }, nullptr,
      nullptr},
     {"d", [](lua_State* L, Entity& e) { e.PushDataTable(L); }, nullptr, nullptr},
     {"broadcast", nullptr, nullptr, Broadcast},
@@ -69,7 +69,7 @@ int Entity::IndexOwnKey(lua_State* L, Entity* self) {
     return 0;
   }
   if (IsComponentKey(lua_tostring(L, 2))) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, self->componentTable);
+    self->PushComponentTable(L);
     lua_pushvalue(L, 2);
     lua_rawget(L, -2);
     if (!lua_istable(L, -1)) PrintStateTraceback(L);
@@ -101,7 +101,7 @@ bool Entity::NewIndexOwnKey(lua_State* L, Entity* self) {
   if (lua_type(L, 2) != LUA_TSTRING) return false;
   const char* key = lua_tostring(L, 2);
   if (IsComponentKey(key)) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, self->componentTable);
+    self->PushComponentTable(L);
     const int components = lua_gettop(L);
     lua_pushvalue(L, 2);
     lua_rawget(L, components);

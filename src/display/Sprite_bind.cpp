@@ -37,20 +37,24 @@ const MemberTable<Sprite>& Members() {
   return table;
 }
 
+// Its own members, then the container's and the display object's, found by
+// one lookup.
+const MemberChain<Sprite>& Chain() {
+  using Use = MemberChain<Sprite>::Use;
+  static const MemberChain<Sprite> chain = MemberChain<Sprite>()
+                                               .Add(Members(), Use::kOwn)
+                                               .Add(ContainerMembers(), Use::kOwn)
+                                               .Add(DisplayObjectMembers(), Use::kOwn);
+  return chain;
+}
+
 int SpriteIndex(lua_State* L) {
   Sprite* self = ToObject<Sprite>(L, 1);
-  if (!self) return 0;
-  int results = Members().Index(L, *self);
-  if (results < 0) results = IndexContainerMembers(L, self);
-  if (results < 0) results = IndexDisplayObjectMembers(L, self);
-  return std::max(results, 0);
+  return self ? std::max(Chain().Index(L, *self), 0) : 0;
 }
 
 int SpriteNewIndex(lua_State* L) {
-  Sprite* self = ToObject<Sprite>(L, 1);
-  if (self && !Members().NewIndex(L, *self) && !NewIndexContainerMembers(L, self)) {
-    NewIndexDisplayObjectMembers(L, self);
-  }
+  if (Sprite* self = ToObject<Sprite>(L, 1)) Chain().NewIndex(L, *self);
   return 0;
 }
 

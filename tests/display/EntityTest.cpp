@@ -215,4 +215,77 @@ TEST_F(EntityTest, ACopyGetsItsOwnComponentsAndData) {
   EXPECT_EQ(Eval("com_map[copy.c_a] == copy"), "true");
 }
 
+// An entity has no component table until one is asked for; one filled
+// through its raw table is then heard like one given by key, and a copy of
+// an entity without components has none.
+TEST_F(EntityTest, ARawTableFilledLateIsHeard) {
+  auto* layer = Make<Entity>("layer");
+  auto* sprite = Make<Entity>("sprite");
+  layer->AddChild(sprite, 0);
+  stage->AddChild(layer, 0);
+  auto frame = [this, layer] {
+    stage->Update();
+    GCore::DispatchEvent(layer->ChildAt(0), "ping", nullptr);
+    return TakeLog();
+  };
+  EXPECT_EQ(frame(), "");
+  Run("local raw = sprite.c; raw.k = Recorder('sprite')");
+  EXPECT_EQ(TakeLog(), "") << "no \"init\" for a raw entry";
+  EXPECT_EQ(frame(), "sprite:update sprite:ping");
+  Run("sprite.c.k = nil; layer.c.k = Recorder('layer')");
+  EXPECT_EQ(frame(), "layer:update layer:ping");
+
+  auto* copy = Make<Entity>("copy");
+  copy->CopyFrom(Make<Entity>("bare"));
+  EXPECT_EQ(copy->componentTable, LUA_NOREF) << "no table made for nothing";
+  EXPECT_EQ(Eval("next(copy.c) == nil and next(bare.c) == nil"), "true");
+}
+
+// The update walk passes silent entities by (s1, s2) in the child order, goes
+// down into a silent one whose child listens (d under s2), and goes on over
+// the list as it is after a listener removed itself or a sibling; the removed
+// entity is collected at once, while the walk may still be on it.
+TEST_F(EntityTest, TheUpdateWalkKeepsItsOrderWhileListenersRemoveEntities) {
+  const struct {
+    const char* removal;  // on "a" or "b": who it takes out of the layer
+    const char* heard;
+  } cases[] = {
+      {"", "a b d c"},
+      {"a:b", "a d c"},
+      {"b:b", "a b c"},
+      {"a:a", "a b d c"},
+      {"a:s1", "a b d c"},
+      {"a:s2", "a b c"},
+      {"b:c", "a b d"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.removal);
+    Run(std::string("removal = '") + c.removal + "'\n" + R"lua(
+      local g = require('gcore.c')
+      layer = g.Entity(); E = {}
+      for _, name in ipairs({'a', 's1', 'b', 's2', 'c', 'd'}) do E[name] = g.Entity() end
+      for _, name in ipairs({'a', 's1', 'b', 's2', 'c'}) do layer.addChild(E[name]) end
+      E.s2.addChild(E.d)
+      for _, name in ipairs({'a', 'b', 'c', 'd'}) do
+        E[name].c_u = {update = function()
+          log[#log + 1] = name
+          local who, whom = removal:match('(%w+):(%w+)')
+          if who == name then layer.removeChild(E[whom]); E[whom] = nil; collectgarbage() end
+        end}
+      end
+    )lua");
+    lua_getglobal(L, "layer");
+    auto* layer = GCore::ToObject<Entity>(L, -1);
+    lua_pop(L, 1);
+    ASSERT_NE(layer, nullptr);
+    stage->AddChild(layer, 0);
+    TakeLog();
+    stage->Update();
+    EXPECT_EQ(TakeLog(), c.heard);
+    stage->RemoveChild(layer);
+    Run("layer = nil; E = nil; collectgarbage()");
+  }
+}
+
 }  // namespace
+

@@ -3,6 +3,8 @@
 // alignment windows and uniform scale modes; collision boxes published to the
 // stage; the blur pass of a render-target quad; the script members and their
 // bad uses.
+#include <cstdio>
+
 #include "DisplayFixture.h"
 #include "display/AirParser.h"
 #include "render/FontStyle.h"
@@ -422,6 +424,57 @@ TEST_F(QuadTest, InvisibleQuadsDrawAndUpdateNothing) {
   quad->SetMedia(kTargetId);
   quad->Update();
   EXPECT_EQ(recorder.blurState, 0) << "no capture for an invisible quad";
+}
+
+// A quad nobody changes is drawn where it was frame after frame, and its
+// listener hears no "boundUpdated"; moving it or its parent, or fading the
+// parent, shows at the next frame, and each move is heard once.
+TEST_F(QuadTest, StillQuadsStayUntilTheyOrTheirParentChange) {
+  AddImage(kImageId, 64, 32);
+  auto* layer = Make<GCore::Entity>("layer");
+  Place(layer, 400, 300);
+  Quad* quad = MakeQuad(100, 50, kImageId, "q");
+  layer->AddChild(quad, 0);
+  Run("q.c_r = Recorder('q')");
+  TakeLog();
+  auto frame = [this, layer] {
+    layer->Update();
+    layer->Draw();
+    const std::vector<RecordedVertex> drawn = recorder.Pending();
+    Clear();
+    return drawn;
+  };
+  // The first drawn corner's place and alpha, and what was heard.
+  auto look = [&frame, this] {
+    const std::vector<RecordedVertex> drawn = frame();
+    EXPECT_EQ(drawn.size(), 6u);
+    if (drawn.empty()) return std::string("nothing drawn");
+    char text[64];
+    std::snprintf(text, sizeof(text), "%g %g %g %s", drawn[0].x, drawn[0].y, drawn[0].a,
+                  TakeLog().c_str());
+    return std::string(text);
+  };
+  const std::string first = look();
+  float x0 = 0, y0 = 0;
+  ASSERT_EQ(std::sscanf(first.c_str(), "%g %g", &x0, &y0), 2);
+  auto at = [x0, y0](float dx, float dy, const char* rest) {
+    char text[64];
+    std::snprintf(text, sizeof(text), "%g %g %s", x0 + dx, y0 + dy, rest);
+    return std::string(text);
+  };
+  EXPECT_EQ(first, at(0, 0, "1 q:boundUpdated"));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(look(), at(0, 0, "1 ")) << "still frame " << i;
+
+  Run("q.x = q.x + 10");
+  EXPECT_EQ(look(), at(10, 0, "1 q:boundUpdated")) << "moved after still frames";
+  EXPECT_EQ(look(), at(10, 0, "1 "));
+  Run("layer.x = layer.x + 5; layer.y = layer.y + 7");
+  EXPECT_EQ(look(), at(15, 7, "1 q:boundUpdated")) << "the parent moved";
+  EXPECT_EQ(look(), at(15, 7, "1 "));
+  layer->localColor.a = 51;
+  layer->Invalidate(false);
+  EXPECT_EQ(look(), at(15, 7, "0.2 ")) << "the parent faded: colour only, no bounds";
+  EXPECT_EQ(look(), at(15, 7, "0.2 "));
 }
 
 TEST_F(QuadTest, SetGradientArguments) {
