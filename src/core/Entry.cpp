@@ -1,7 +1,5 @@
 #include "core/Entry.h"
 
-#include <malloc.h>
-
 #include <clocale>
 #include <cstring>
 
@@ -61,11 +59,6 @@ void SetUtf8Locale() {
 }  // namespace
 
 int RunProgram(int argc, char** argv) {
-  // The software GL driver frees megabytes of per-frame buffers at the end of
-  // each frame; handing that top of the heap back to the system every time
-  // made the next frame fault all of it in again (about half the frame time
-  // of a 50,000-sprite scene). The heap keeps what it had; the peak is the same.
-  mallopt(M_TRIM_THRESHOLD, 512 << 20);
   // First of all: a signal during start-up closes in order like one later.
   InstallTerminationHandlers();
   if (!InstallCrashReports()) return 0;
