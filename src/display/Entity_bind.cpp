@@ -33,8 +33,12 @@ const Member<Entity> kMembers[] = {
        }
      },
      nullptr, nullptr},
-    {"c", [](lua_State* L, Entity& e) { lua_rawgeti(L, LUA_REGISTRYINDEX, e.componentTable); }, nullptr,
-     nullptr},
+    {"c",
+     [](lua_State* L, Entity& e) {
+       e.MarkListening();
+       lua_rawgeti(L, LUA_REGISTRYINDEX, e.componentTable);
+     },
+     nullptr, nullptr},
     {"d", [](lua_State* L, Entity& e) { e.PushDataTable(L); }, nullptr, nullptr},
     {"broadcast", nullptr, nullptr, Broadcast},
 };
