@@ -136,6 +136,9 @@ TEST_F(EventTest, EventsPassObjectsThatNeverListened) {
   EXPECT_EQ(chain[30]->parent, side);
   Run("e30.c_p = Pinger('30'); e10.c_p = nil");
   EXPECT_EQ(Dispatch(chain[25]), "20 4") << "the old chain has lost the moved levels only";
+  Run("e4.c_p = Pinger('4', stop)");
+  EXPECT_EQ(Dispatch(chain[25]), "20 4");
+  EXPECT_FALSE(GCore::g_settings.eventStop) << "cleared on the way to the silent levels above";
 }
 
 // "boundUpdated" leaves every container whose bounds changed, in drawing
