@@ -25,6 +25,16 @@ class EventTest : public DisplayFixture {
     TakeLog();
   }
 
+  // Pinger(tag, also): a component that hears "ping" only (no "init" or
+  // "destroy" in the log), logs its tag and then calls `also` when given.
+  void DefinePinger() {
+    Run("function Pinger(tag, also)\n"
+        "  return setmetatable({}, {ping = function()\n"
+        "    log[#log + 1] = tag; if also then also() end\n"
+        "  end})\n"
+        "end");
+  }
+
   std::string Dispatch(DisplayObject* target, const char* arg = nullptr) {
     GCore::DispatchEvent(target, "ping", arg);
     return TakeLog();
@@ -67,13 +77,8 @@ TEST_F(EventTest, TheStopFlagEndsTheBubbling) {
 // during a dispatch counts for the levels the event has not reached yet.
 TEST_F(EventTest, SilentLevelsPassEventsOnAndListenersChangeDuringDispatch) {
   MakeChain();
-  // Listeners that hear "ping" only (no "init" or "destroy" in the log).
-  Run("function Pinger(tag, also)\n"
-      "  return setmetatable({}, {ping = function()\n"
-      "    log[#log + 1] = tag; if also then also() end\n"
-      "  end})\n"
-      "end\n"
-      "a.c_r = Pinger('a'); b.c_r = nil; c.c_r = nil");
+  DefinePinger();
+  Run("a.c_r = Pinger('a'); b.c_r = nil; c.c_r = nil");
   TakeLog();
   EXPECT_EQ(Dispatch(c, "x"), "a") << "heard above two silent levels";
 
@@ -105,12 +110,8 @@ TEST_F(EventTest, EventsPassObjectsThatNeverListened) {
   SetGlobal("e10", chain[10]);
   SetGlobal("e20", chain[20]);
   SetGlobal("e30", chain[30]);
-  Run("stop = require('gcore.c').EventStop\n"
-      "function Pinger(tag, also)\n"
-      "  return setmetatable({}, {ping = function()\n"
-      "    log[#log + 1] = tag; if also then also() end\n"
-      "  end})\n"
-      "end");
+  Run("stop = require('gcore.c').EventStop");
+  DefinePinger();
   EXPECT_EQ(Dispatch(leaf), "");
 
   Run("e20.c_p = Pinger('20')");
