@@ -111,7 +111,8 @@ class DisplayObjectContainer : public DisplayObject {
 int FindSlotIndex(const Skeleton* skeleton, const char* slotName);
 
 // Hands the event to the target, then to each ancestor with the same target,
-// until a script sets the stop flag (which is then cleared).
+// until a script sets the stop flag (which is then cleared). Objects that do
+// not listen (see ListensToEvents) are passed by without a call.
 void DispatchEvent(DisplayObject* target, const char* name, const char* arg);
 
 // The "DisplayObjectContainer" class in a script state: metatable and
