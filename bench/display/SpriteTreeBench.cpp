@@ -52,10 +52,25 @@ function LoadQuad(n) Load(n, g.Quad()) end
 function StoreSprite(n) Store(n, g.Sprite()) end
 function LoadSprite(n) Load(n, g.Sprite()) end
 function Fill(count) fill(count) end
-function Chain(levels)
-  local parent = stage
+local function chain(parent, levels)
   for _ = 1, levels do local e = g.Entity(); parent.addChild(e); parent = e end
+  return parent
 end
+function Chain(levels) chain(stage, levels) end
+-- Each new entity takes the chain made so far; the whole goes on the stage.
+function ChainUp(levels)
+  local top = g.Entity()
+  for _ = 2, levels do local e = g.Entity(); e.addChild(top); top = e end
+  stage.addChild(top)
+end
+-- Two chains of half the levels on the stage; Move puts the second under
+-- the bottom of the first.
+function TwoChains(levels)
+  local half = levels // 2
+  deepest = chain(stage, half)
+  second = g.Entity(); stage.addChild(second); chain(second, levels - half - 1)
+end
+function Move() deepest.addChild(second) end
 function MoveBunnies() move(bunnies) end
 function MovePlain() move(plain) end
 )lua";
@@ -119,17 +134,30 @@ void Measure(int sprites) {
 }
 
 // A chain of `levels` entities below the stage, each the child of the one
-// before: the time to build it and to update and draw it once.
-void MeasureDeepTree(int levels) {
-  InProject([levels](lua_State* L, GCore::Stage* stage) {
+// before, built by `build` (downwards, upwards, or two halves of which one is
+// then moved under the other): the time to build it and to update and draw it
+// once.
+void MeasureDeepTree(int levels, const char* build, const char* how) {
+  InProject([levels, build, how](lua_State* L, GCore::Stage* stage) {
     const Clock::time_point buildStart = Clock::now();
-    if (!Call(L, "Chain", levels)) return;
-    const double build = Seconds(buildStart);
+    if (!Call(L, build, levels)) return;
+    const double built = Seconds(buildStart);
     const Clock::time_point drawStart = Clock::now();
     stage->Update();
     stage->Draw();
-    std::printf("tree of %d levels below the stage: build %.3f ms, update and draw %.3f ms\n", levels,
-                build * 1e3, Seconds(drawStart) * 1e3);
+    const double drawn = Seconds(drawStart);
+    std::printf("tree of %d levels below the stage, %s: build %.3f ms, update and draw %.3f ms",
+                levels, how, built * 1e3, drawn * 1e3);
+    if (std::string(build) == "TwoChains") {
+      const Clock::time_point moveStart = Clock::now();
+      if (!Call(L, "Move")) return;
+      const double moved = Seconds(moveStart);
+      const Clock::time_point redrawStart = Clock::now();
+      stage->Update();
+      stage->Draw();
+      std::printf("; move %.3f ms, update and draw %.3f ms", moved * 1e3, Seconds(redrawStart) * 1e3);
+    }
+    std::printf("\n");
   });
 }
 
@@ -168,7 +196,9 @@ int main(int argc, char** argv) {
   }
   for (int sprites : {1000, 10000, 50000}) Measure(sprites);
   // The deepest tree the display allows is 10,000 levels, the stage's included.
-  MeasureDeepTree(9999);
+  MeasureDeepTree(9999, "Chain", "top-down");
+  MeasureDeepTree(9999, "ChainUp", "bottom-up");
+  MeasureDeepTree(9999, "TwoChains", "two halves");
   MeasureAccess();
   GCore::LogClose();
   return 0;

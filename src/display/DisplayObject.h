@@ -27,6 +27,7 @@
 #include "core/Object.h"
 #include "display/DisplayTypes.h"
 #include "display/KeyTrack.h"
+#include "display/TreePlace.h"
 
 namespace GCore {
 
@@ -80,6 +81,9 @@ class DisplayObject : public Object {
   virtual void SetScriptProperty(const KeyTrack& track, double value);
   // The object's reaction to an event; the base ignores it.
   virtual bool HandleEvent(const char* name, DisplayObject* target, const char* arg);
+  // False when HandleEvent certainly does nothing, so that events may pass
+  // the object by; a change to true calls TreeChanged.
+  virtual bool ListensToEvents() const { return false; }
   // Parent first, then this object's world matrix and colour.
   virtual void UpdateWorldTransform();
   virtual void SetMedia(uint32_t id);
@@ -172,6 +176,7 @@ class DisplayObject : public Object {
   int32_t orderKey = 0;  // tie-break of the child order
   Retained<Matrix> worldMatrix;
   DisplayObjectContainer* parent = nullptr;
+  TreePlace place;  // see TreePlace.h
   int32_t depth = 0;
   float pivotX = 0.5f, pivotY = 0.5f;
   float offsetMinX = 0, offsetMinY = 0;

@@ -24,14 +24,32 @@ int32_t ToPixel(float value) {
   return std::isfinite(value) ? static_cast<int32_t>(value) : 0;
 }
 
-int32_t LevelsAbove(const DisplayObject* object) {
-  int32_t levels = 0;
-  for (const DisplayObject* up = object->parent; up; up = up->parent) ++levels;
-  return levels;
-}
-
 DisplayObjectContainer* AsContainer(DisplayObject* object) {
   return static_cast<DisplayObjectContainer*>(CastToClass(&DisplayObjectContainer::classInfo, object));
+}
+
+bool HoldsNothing(DisplayObject* object) {
+  const DisplayObjectContainer* container = AsContainer(object);
+  return !container || container->children.empty();
+}
+
+// At least the number of levels below the object, from what its tree's root
+// knows.
+int32_t LevelsBelowBound(DisplayObject* object) {
+  if (HoldsNothing(object)) return 0;
+  const TreePlace& place = PlaceOf(object);
+  return place.root->place.deepest - place.level;
+}
+
+// The child leaves its parent and becomes the root of its own tree. Its
+// levels below come from the old tree's root when its place is at hand (no
+// climb: a container emptied at depth would climb once per child); else the
+// next insertion that needs them counts them.
+void Unlink(DisplayObject* child) {
+  child->place.deepest =
+      HoldsNothing(child) || PlaceIsCurrent(child) ? LevelsBelowBound(child) : kMaxTreeDepth;
+  child->parent = nullptr;
+  TreeChanged();
 }
 
 // Levels below the object, counted with a stack of our own: the subtree may be
@@ -60,9 +78,7 @@ DisplayObjectContainer::DisplayObjectContainer(lua_State* L) : DisplayObject(L) 
 
 DisplayObjectContainer::~DisplayObjectContainer() {
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    if (DisplayObject* child = IfAlive(it->Get()); child && child->parent == this) {
-      child->parent = nullptr;
-    }
+    if (DisplayObject* child = IfAlive(it->Get()); child && child->parent == this) Unlink(child);
   }
 }
 
@@ -75,9 +91,17 @@ int FindSlotIndex(const Skeleton* skeleton, const char* slotName) {
   return -1;
 }
 
-bool DisplayObjectContainer::IsUnderCurrentStage() const {
+bool DisplayObjectContainer::IsUnderCurrentStage() {
   const Stage* stage = CurrentStage();
-  return stage && IsDescendantOf(stage);
+  if (!stage) return false;
+  if (PlaceOf(this).root == stage) return true;
+  // A stage placed inside another tree is not its root.
+  return stage->parent && IsDescendantOf(stage);
+}
+
+bool DisplayObjectContainer::WouldHoldItself(DisplayObject* child) const {
+  // Only an object with something below it can be an ancestor.
+  return child == this || (!HoldsNothing(child) && IsDescendantOf(child));
 }
 
 void DisplayObjectContainer::SortChildren() {
@@ -111,7 +135,7 @@ void DisplayObjectContainer::AddChild(DisplayObject* child, int32_t childTag) {
 void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, int32_t childDepth) {
   if (!child) return;
   // A container inside itself would make the tree a loop.
-  if (IsDescendantOf(child)) {
+  if (WouldHoldItself(child)) {
     LogPrintf("%s \"%s\" cannot hold itself or one of its ancestors\n", GetClassName(), name.c_str());
     return;
   }
@@ -125,13 +149,21 @@ void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, 
   const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), children.size());
   children.insert(children.begin() + static_cast<std::ptrdiff_t>(OrderedSlot(at, childDepth)), hold);
 
+  // The tree's root learns how deep the tree may now be.
+  const int32_t below = LevelsBelowBound(child);
+  const TreePlace& here = PlaceOf(this);
+  int32_t& deepest = here.root->place.deepest;
+  deepest = std::min(std::max(deepest, here.level + 1 + below), kMaxTreeDepth);
   // Linked before "start": a listed child without its link would let a
   // handler put this container under it, a loop no check could see.
   child->parent = this;
-  GrowLevelsBelow(child);
-  Stage* stage = CurrentStage();
-  const bool underStage = stage && IsDescendantOf(stage);
-  if (underStage && child != stage) {
+  if (HoldsNothing(child)) {
+    PlaceLinkedLeaf(child);
+  } else {
+    TreeChanged();
+  }
+  const bool underStage = IsUnderCurrentStage();
+  if (underStage && child != CurrentStage()) {
     if (auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, child))) {
       entity->CallComponents(state, "start", true, 0, 0);
       if (child->parent != this) return;  // a handler moved it on
@@ -142,12 +174,12 @@ void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, 
   if (underStage) DispatchEvent(this, "onAdd", nullptr);
 }
 
-bool DisplayObjectContainer::StillAdoptable(DisplayObject* child) const {
+bool DisplayObjectContainer::StillAdoptable(DisplayObject* child) {
   // A handler placed the child somewhere itself: that placement stands. (A
   // link to a parent that no longer lists it is the leftover of a removal
   // still under way, whose handler is adding the child here.)
   if (child->parent && child->parent->GetChildIndex(child) >= 0) return false;
-  if (IsDescendantOf(child)) {
+  if (WouldHoldItself(child)) {
     LogPrintf("%s \"%s\" was moved under the child it was taking: child not added\n",
               GetClassName(), name.c_str());
     return false;
@@ -156,21 +188,13 @@ bool DisplayObjectContainer::StillAdoptable(DisplayObject* child) const {
   return DepthAllows(child);
 }
 
-void DisplayObjectContainer::GrowLevelsBelow(DisplayObject* child) {
-  const DisplayObjectContainer* container = AsContainer(child);
-  int32_t levels = (container ? container->levelsBelow_ : 0) + 1;
-  for (DisplayObjectContainer* up = this; up && up->levelsBelow_ < levels; up = up->parent, ++levels) {
-    up->levelsBelow_ = levels;
-  }
-}
-
-bool DisplayObjectContainer::DepthAllows(DisplayObject* child) const {
-  const int32_t room = kMaxTreeDepth - LevelsAbove(this) - 1;
-  DisplayObjectContainer* container = AsContainer(child);
-  if (room >= (container ? container->levelsBelow_ : 0)) return true;
-  if (container && room >= 0) {
-    container->levelsBelow_ = ExactLevelsBelow(container);
-    if (container->levelsBelow_ <= room) return true;
+bool DisplayObjectContainer::DepthAllows(DisplayObject* child) {
+  const int32_t room = kMaxTreeDepth - PlaceOf(this).level - 1;
+  if (room >= LevelsBelowBound(child)) return true;
+  if (room >= 0 && !HoldsNothing(child)) {
+    const int32_t levels = ExactLevelsBelow(AsContainer(child));
+    if (!child->parent) child->place.deepest = levels;
+    if (levels <= room) return true;
   }
   LogPrintf("%s \"%s\" would make a tree deeper than %d levels: child not added\n", GetClassName(),
             name.c_str(), kMaxTreeDepth);
@@ -185,7 +209,7 @@ Retained<DisplayObject> DisplayObjectContainer::RemoveChildAt(int32_t index) {
   // The child is still linked here, so the event bubbles through this container.
   if (IsUnderCurrentStage()) DispatchEvent(child.Get(), "onRemove", nullptr);
   // A handler may have put it back.
-  if (child->parent == this && GetChildIndex(child.Get()) < 0) child->parent = nullptr;
+  if (child->parent == this && GetChildIndex(child.Get()) < 0) Unlink(child.Get());
   Invalidate(true);
   return child;
 }
@@ -202,11 +226,11 @@ void DisplayObjectContainer::RemoveAllChildren() {
     DisplayObject* child = it->Get();
     if (child->parent != this) continue;  // a handler moved it already
     if (underStage) DispatchEvent(child, "onRemove", nullptr);
-    if (child->parent == this) child->parent = nullptr;
+    if (child->parent == this) Unlink(child);
   }
   // Children that handlers added meanwhile leave too.
   for (const Retained<DisplayObject>& child : children) {
-    if (child->parent == this) child->parent = nullptr;
+    if (child->parent == this) Unlink(child.Get());
   }
   children.clear();
   Invalidate(true);

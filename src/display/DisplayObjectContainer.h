@@ -75,7 +75,7 @@ class DisplayObjectContainer : public DisplayObject {
   // The sibling named by the clip key's low byte, or none.
   DisplayObject* GetClipSource() const;
   // Whether this container is the current project's stage or lies beneath it.
-  bool IsUnderCurrentStage() const;
+  bool IsUnderCurrentStage();
 
   int32_t NumChildren() const { return static_cast<int32_t>(children.size()); }
   DisplayObject* ChildAt(int32_t index) const {
@@ -95,18 +95,14 @@ class DisplayObjectContainer : public DisplayObject {
   void DrawChildren();
   // After the handlers of an insertion ran: whether the child may still be
   // linked here (no container lists it, and this container is not under it).
-  bool StillAdoptable(DisplayObject* child) const;
+  bool StillAdoptable(DisplayObject* child);
   // Whether the child's subtree fits below this container within the bound
-  // (said in the log when it does not).
-  bool DepthAllows(DisplayObject* child) const;
-  // Raises the ancestors' levelsBelow_ to take in a newly linked child.
-  void GrowLevelsBelow(DisplayObject* child);
+  // (said in the log when it does not). The subtree is counted only when
+  // its place does not show that it fits, so a leaf costs no walk.
+  bool DepthAllows(DisplayObject* child);
+  // Whether linking the child here would make a loop.
+  bool WouldHoldItself(DisplayObject* child) const;
 
-  // At least the number of levels below this container: raised when a child
-  // is linked, left as it is when one leaves, so a check against it never
-  // lets a tree pass the bound and insertions cost no walk of the subtree.
-  // Only a refusal counts the levels exactly.
-  int32_t levelsBelow_ = 0;
   // Where a child of that depth inserted at `at` belongs in the order.
   size_t OrderedSlot(size_t at, int32_t childDepth) const;
 };
@@ -115,7 +111,8 @@ class DisplayObjectContainer : public DisplayObject {
 int FindSlotIndex(const Skeleton* skeleton, const char* slotName);
 
 // Hands the event to the target, then to each ancestor with the same target,
-// until a script sets the stop flag (which is then cleared).
+// until a script sets the stop flag (which is then cleared). Objects that do
+// not listen (see ListensToEvents) are passed by without a call.
 void DispatchEvent(DisplayObject* target, const char* name, const char* arg);
 
 // The "DisplayObjectContainer" class in a script state: metatable and

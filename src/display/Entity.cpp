@@ -106,7 +106,14 @@ int RunInit(lua_State* L) {
 
 }  // namespace
 
+void Entity::MarkListening() {
+  if (listening_) return;
+  listening_ = true;
+  TreeChanged();
+}
+
 void Entity::AttachComponent(lua_State* L) {
+  MarkListening();
   const int component = lua_gettop(L);
   const int type = lua_type(L, component);
   if (type == LUA_TNIL || !lua_rawequal(L, component, component)) return;  // no key: nil, NaN

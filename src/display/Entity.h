@@ -29,6 +29,11 @@ class Entity : public DisplayObjectContainer {
   // Calls each component's function of the event's name as
   // f(component, target, arg); false.
   bool HandleEvent(const char* name, DisplayObject* target, const char* arg) override;
+  // From the first component attached or the first time scripts got hold of
+  // the component table (which they may fill themselves), for good.
+  bool ListensToEvents() const override { return listening_; }
+  // Called when the component table may hold something from now on.
+  void MarkListening();
   const char* GetClassName() const override { return "Entity"; }
 
   // Calls `method` on every component with `count` values of L's stack from
@@ -60,6 +65,9 @@ class Entity : public DisplayObjectContainer {
   int32_t componentTable = LUA_NOREF;  // registry reference, LUA_NOREF until made
   int32_t dataTable = 0;               // registry reference, 0 until made
   std::optional<std::string> templateName;  // set for instances of a template
+
+ private:
+  bool listening_ = false;
 };
 
 // The "Entity" class in a script state: metatable and factory creator.

@@ -33,8 +33,12 @@ const Member<Entity> kMembers[] = {
        }
      },
      nullptr, nullptr},
-    {"c", [](lua_State* L, Entity& e) { e.PushComponentTable(L); }, nullptr,
-     nullptr},
+    {"c",
+     [](lua_State* L, Entity& e) {
+       e.MarkListening();
+       e.PushComponentTable(L);
+     },
+     nullptr, nullptr},
     {"d", [](lua_State* L, Entity& e) { e.PushDataTable(L); }, nullptr, nullptr},
     {"broadcast", nullptr, nullptr, Broadcast},
 };

@@ -8,15 +8,20 @@ void DispatchEvent(DisplayObject* target, const char* name, const char* arg) {
   if (!target || !name) return;
   // Handlers may remove the objects they run on: each is held meanwhile.
   Retained<DisplayObject> current(target);
-  target->HandleEvent(name, target, arg);
+  if (target->ListensToEvents()) target->HandleEvent(name, target, arg);
+  // Objects that do not listen are passed by: they would neither act nor
+  // raise the stop flag. The next listener is looked up after each handler,
+  // which may have moved objects or made new listeners.
   while (current->parent) {
-    current.Reset(current->parent);
     // The stop request is looked at only when an ancestor is next in line.
     if (g_settings.eventStop) {
       g_settings.eventStop = false;
       break;
     }
-    current->HandleEvent(name, target, arg);
+    DisplayObject* listener = PlaceOf(current->parent).listener;
+    if (!listener) break;
+    current.Reset(listener);
+    listener->HandleEvent(name, target, arg);
   }
 }
 

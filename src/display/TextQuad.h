@@ -63,6 +63,8 @@ class TextQuad : public Entity {
   void Update() override;
   // The entity handling, then the click callback on "click" over a link.
   bool HandleEvent(const char* name, DisplayObject* target, const char* arg) override;
+  // Link clicks are heard without components.
+  bool ListensToEvents() const override { return true; }
   const char* GetClassName() const override { return "TextQuad"; }
 
   // Text.

@@ -344,3 +344,140 @@ TEST_F(ContainerTest, TreesStopAtTheDepthBound) {
   lua_gc(L, LUA_GCCOLLECT, 0);
   lua_gc(L, LUA_GCCOLLECT, 0);
 }
+
+namespace {
+
+// Counts the refusals for depth in a captured output.
+size_t DepthRefusals(const std::string& out) {
+  size_t refusals = 0;
+  for (size_t at = out.find("deeper than 10000 levels"); at != std::string::npos;
+       at = out.find("deeper than 10000 levels", at + 1)) {
+    ++refusals;
+  }
+  return refusals;
+}
+
+// `levels` new entities, each the child of the one before, the first under
+// `top`, added from the top down; the last is returned.
+Entity* ChainDown(DisplayObjectContainer* top, int32_t levels, std::vector<Entity*>* made = nullptr) {
+  DisplayObjectContainer* parent = top;
+  for (int32_t i = 0; i < levels; ++i) {
+    GCore::Retained<Entity> entity(GCore::NewDisplayObject<Entity>(top->state));
+    parent->AddChild(entity.Get(), 0);
+    if (made) made->push_back(entity.Get());
+    parent = entity.Get();
+  }
+  return static_cast<Entity*>(parent);
+}
+
+}  // namespace
+
+// The bound holds for a tree built from the top down, for subtrees moved
+// within it or taken out of it, and for the children of a destroyed
+// container, whatever each object knew of its tree before.
+TEST_F(ContainerTest, TheDepthBoundHoldsForTreesBuiltDownwardsAndMoved) {
+  // level[k] lies k levels below the stage; the deepest allowed is the bound.
+  std::vector<Entity*> level{nullptr};
+  ChainDown(stage, GCore::kMaxTreeDepth, &level);
+  ASSERT_EQ(level.size(), static_cast<size_t>(GCore::kMaxTreeDepth) + 1);
+  Entity* deepest = level.back();
+  ASSERT_EQ(deepest->parent, level[GCore::kMaxTreeDepth - 1]);
+  const int32_t half = GCore::kMaxTreeDepth / 2;
+  Entity* branch = level[half + 1];  // its subtree reaches the bound
+
+  testing::internal::CaptureStdout();
+  deepest->AddChild(Make<DisplayObject>(), 0);
+  auto* pair = Make<DisplayObjectContainer>();
+  pair->AddChild(Make<DisplayObject>(), 0);
+  level[GCore::kMaxTreeDepth - 1]->AddChild(pair, 0);
+  // Moved higher it fits; back where it was it fits exactly; one deeper not.
+  level[1]->AddChild(branch, 0);
+  const bool movedUp = branch->parent == level[1];
+  level[half]->AddChild(branch, 0);
+  const bool movedBack = branch->parent == level[half];
+  auto* sideStep = Make<DisplayObjectContainer>();
+  level[half]->AddChild(sideStep, 0);
+  sideStep->AddChild(branch, 0);
+  // Taken out of the tree, it still knows how deep it is.
+  level[half]->RemoveChild(branch);
+  sideStep->AddChild(branch, 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(deepest->NumChildren(), 0);
+  EXPECT_EQ(pair->parent, nullptr);
+  EXPECT_TRUE(movedUp);
+  EXPECT_TRUE(movedBack);
+  EXPECT_EQ(branch->parent, nullptr);
+  EXPECT_EQ(DepthRefusals(out), 4u) << out;
+
+  // A chain built downwards below a container that is then destroyed: its
+  // first entity never was a root of a deep tree before.
+  GCore::Retained<Entity> orphan;
+  {
+    auto* doomed = GCore::NewDisplayObject<DisplayObjectContainer>(L);
+    orphan.Reset(ChainDown(doomed, 1));
+    ChainDown(orphan.Get(), half);
+    lua_gc(L, LUA_GCCOLLECT, 0);
+    lua_gc(L, LUA_GCCOLLECT, 0);
+  }
+  ASSERT_EQ(orphan->parent, nullptr);
+  testing::internal::CaptureStdout();
+  sideStep->AddChild(orphan.Get(), 0);
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(orphan->parent, nullptr);
+  EXPECT_EQ(DepthRefusals(out), 1u) << out;
+  level[2]->AddChild(orphan.Get(), 0);
+  EXPECT_EQ(orphan->parent, level[2]) << "it fits higher up";
+
+  stage->Update();
+  GCore::DrawScene(stage);
+  stage->RemoveChild(level[1]);
+  orphan.Reset();
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  lua_gc(L, LUA_GCCOLLECT, 0);
+}
+
+// Whether objects are on the stage follows every move: "start" and "onAdd"
+// come under the stage only, after a subtree came or left with its children,
+// and after the container that held it was destroyed.
+TEST_F(ContainerTest, AddingEventsFollowSubtreesInAndOutOfTheStage) {
+  auto* holder = Make<Entity>("holder");
+  stage->AddChild(holder, 0);
+  Run("holder.c_r = Recorder('holder')");
+  auto* loose = Make<DisplayObjectContainer>();
+  auto* outer = Make<DisplayObjectContainer>();
+  auto* inner = Make<DisplayObjectContainer>();
+  loose->AddChild(outer, 0);
+  outer->AddChild(inner, 0);
+  inner->AddChild(Make<DisplayObject>(), 0);
+  TakeLog();
+
+  holder->AddChild(outer, 0);
+  EXPECT_EQ(TakeLog(), "holder:onAdd");
+  inner->AddChild(Make<DisplayObject>(), 0);
+  EXPECT_EQ(TakeLog(), "holder:onAdd") << "bubbles from inner, now on the stage";
+  loose->AddChild(outer, 0);
+  EXPECT_EQ(TakeLog(), "holder:onRemove");
+  inner->AddChild(Make<DisplayObject>(), 0);
+  EXPECT_EQ(TakeLog(), "") << "off the stage again: nobody is told";
+
+  // The listener made of a destroyed container must not be asked.
+  auto* survivor = Make<DisplayObjectContainer>();
+  {
+    auto* doomed = GCore::NewDisplayObject<Entity>(L);
+    SetGlobal("doomed", doomed);
+    Run("doomed.c_r = Recorder('doomed'); doomed = nil");
+    doomed->AddChild(survivor, 0);
+    survivor->AddChild(Make<DisplayObject>(), 0);
+    TakeLog();
+    GCore::DispatchEvent(survivor->ChildAt(0), "ping", nullptr);
+    EXPECT_EQ(TakeLog(), "doomed:ping");
+    lua_gc(L, LUA_GCCOLLECT, 0);
+    lua_gc(L, LUA_GCCOLLECT, 0);
+  }
+  ASSERT_EQ(survivor->parent, nullptr);
+  GCore::DispatchEvent(survivor->ChildAt(0), "ping", nullptr);
+  EXPECT_EQ(TakeLog(), "");
+  holder->AddChild(survivor, 0);
+  survivor->AddChild(Make<DisplayObject>(), 0);
+  EXPECT_EQ(TakeLog(), "holder:onAdd holder:onAdd");
+}

@@ -25,6 +25,16 @@ class EventTest : public DisplayFixture {
     TakeLog();
   }
 
+  // Pinger(tag, also): a component that hears "ping" only (no "init" or
+  // "destroy" in the log), logs its tag and then calls `also` when given.
+  void DefinePinger() {
+    Run("function Pinger(tag, also)\n"
+        "  return setmetatable({}, {ping = function()\n"
+        "    log[#log + 1] = tag; if also then also() end\n"
+        "  end})\n"
+        "end");
+  }
+
   std::string Dispatch(DisplayObject* target, const char* arg = nullptr) {
     GCore::DispatchEvent(target, "ping", arg);
     return TakeLog();
@@ -67,13 +77,8 @@ TEST_F(EventTest, TheStopFlagEndsTheBubbling) {
 // during a dispatch counts for the levels the event has not reached yet.
 TEST_F(EventTest, SilentLevelsPassEventsOnAndListenersChangeDuringDispatch) {
   MakeChain();
-  // Listeners that hear "ping" only (no "init" or "destroy" in the log).
-  Run("function Pinger(tag, also)\n"
-      "  return setmetatable({}, {ping = function()\n"
-      "    log[#log + 1] = tag; if also then also() end\n"
-      "  end})\n"
-      "end\n"
-      "a.c_r = Pinger('a'); b.c_r = nil; c.c_r = nil");
+  DefinePinger();
+  Run("a.c_r = Pinger('a'); b.c_r = nil; c.c_r = nil");
   TakeLog();
   EXPECT_EQ(Dispatch(c, "x"), "a") << "heard above two silent levels";
 
@@ -84,6 +89,87 @@ TEST_F(EventTest, SilentLevelsPassEventsOnAndListenersChangeDuringDispatch) {
   Run("a.c_r = Pinger('a'); c.c_r = Pinger('c', stop)");
   EXPECT_EQ(Dispatch(c), "c") << "a stop holds across a silent parent";
   EXPECT_FALSE(GCore::g_settings.eventStop);
+}
+
+// Objects that never listened are passed by, yet a listener made at any time
+// (a component given, the component table filled by hand, during a dispatch
+// or between two) hears the next event that reaches it, and a handler that
+// moves its object sends the event on through the new ancestors.
+TEST_F(EventTest, EventsPassObjectsThatNeverListened) {
+  // chain[0] on the stage, chain[k] below chain[k - 1]; odd levels are plain
+  // containers, the deepest a plain object.
+  std::vector<DisplayObjectContainer*> chain;
+  for (int i = 0; i < 40; ++i) {
+    auto* next = i % 2 ? Make<DisplayObjectContainer>() : Make<Entity>();
+    (i ? chain.back() : static_cast<DisplayObjectContainer*>(stage))->AddChild(next, 0);
+    chain.push_back(next);
+  }
+  auto* leaf = Make<DisplayObject>();
+  chain.back()->AddChild(leaf, 0);
+  SetGlobal("e4", chain[4]);
+  SetGlobal("e10", chain[10]);
+  SetGlobal("e20", chain[20]);
+  SetGlobal("e30", chain[30]);
+  Run("stop = require('gcore.c').EventStop");
+  DefinePinger();
+  EXPECT_EQ(Dispatch(leaf), "");
+
+  Run("e20.c_p = Pinger('20')");
+  EXPECT_EQ(Dispatch(leaf), "20") << "a listener given between two events";
+  Run("e20.c_p = Pinger('20', function() e10.c_p = Pinger('10') end)");
+  EXPECT_EQ(Dispatch(leaf), "20 10") << "a listener given during the event, above it";
+  Run("e20.c_p = Pinger('20', function() e30.c_p = Pinger('30') end)");
+  EXPECT_EQ(Dispatch(leaf), "20 10") << "one given below is passed already";
+  EXPECT_EQ(Dispatch(leaf), "30 20 10");
+  Run("local components = e4.c; components.c_p = Pinger('4')");
+  EXPECT_EQ(Dispatch(leaf), "30 20 10 4") << "a component put in the table by hand";
+  Run("e20.c_p = Pinger('20', stop)");
+  EXPECT_EQ(Dispatch(leaf), "30 20") << "a stop holds across many silent levels";
+  EXPECT_FALSE(GCore::g_settings.eventStop);
+
+  // A handler moves its entity (with the leaf below it) under another
+  // listening entity, to one side of the chain.
+  auto* side = Make<Entity>("side");
+  chain[2]->AddChild(side, 0);
+  Run("side.c_p = Pinger('side'); e20.c_p = Pinger('20')\n"
+      "e30.c_p = Pinger('30', function() side.addChild(e30) end)");
+  EXPECT_EQ(Dispatch(leaf), "30 side") << "on from the new parent";
+  EXPECT_EQ(chain[30]->parent, side);
+  Run("e30.c_p = Pinger('30'); e10.c_p = nil");
+  EXPECT_EQ(Dispatch(chain[25]), "20 4") << "the old chain has lost the moved levels only";
+  Run("e4.c_p = Pinger('4', stop)");
+  EXPECT_EQ(Dispatch(chain[25]), "20 4");
+  EXPECT_FALSE(GCore::g_settings.eventStop) << "cleared on the way to the silent levels above";
+}
+
+// "boundUpdated" leaves every container whose bounds changed, in drawing
+// order, and climbs through its ancestors whether the levels between listen
+// or not.
+TEST_F(EventTest, BoundUpdatesBubbleInDrawingOrder) {
+  a = Make<Entity>("a");
+  b = Make<Entity>("b");
+  c = Make<Entity>("c");
+  stage->AddChild(a, 0);
+  a->AddChild(b, 0);
+  b->AddChild(c, 0);
+  Probe* leaf = MakeProbe("leaf", {0, 0, 10, 10});
+  c->AddChild(leaf, 0);
+  Run("a.c_r = Recorder('a'); c.c_r = Recorder('c')");
+  TakeLog();
+  const std::string fromEach = "a:boundUpdated a:boundUpdated c:boundUpdated a:boundUpdated";
+  stage->Draw();
+  EXPECT_EQ(TakeLog(), fromEach) << "from a, b (silent) and c";
+  stage->Draw();
+  EXPECT_EQ(TakeLog(), "") << "nothing changed";
+  leaf->SetX(3);
+  stage->Draw();
+  EXPECT_EQ(TakeLog(), fromEach) << "the leaf's move changed every container's bounds";
+  Run("b.c_r = Recorder('b')");
+  TakeLog();
+  leaf->SetX(4);
+  stage->Draw();
+  EXPECT_EQ(TakeLog(),
+            "a:boundUpdated b:boundUpdated a:boundUpdated c:boundUpdated b:boundUpdated a:boundUpdated");
 }
 
 TEST_F(EventTest, AHandlerMayRemoveTheObjectItRunsOn) {
