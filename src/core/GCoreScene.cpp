@@ -41,7 +41,7 @@ int loadUI(lua_State* L) {
 
 int IsCached(lua_State* L) {
   const Entity* entity = ToObject<Entity>(L, 1);
-  lua_pushboolean(L, entity && entity->templateName.has_value());
+  lua_pushboolean(L, entity && entity->TemplateName());
   return 1;
 }
 

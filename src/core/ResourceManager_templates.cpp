@@ -33,7 +33,7 @@ Retained<DisplayObject> Instantiate(lua_State* L, DisplayObject* templateObject,
   if (!instance) return {};
   Retained<DisplayObject> held(instance);
   instance->CopyFrom(templateObject);
-  if (auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, instance))) entity->templateName = key;
+  if (auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, instance))) entity->SetTemplateName(key);
   return held;
 }
 

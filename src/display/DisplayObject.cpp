@@ -188,7 +188,7 @@ void DisplayObject::UpdateWorldTransform() {
 void DisplayObject::SetMedia(uint32_t id) {
   if (id == mediaId) return;
   // A video plays from its start whenever its id is set anew.
-  video.reset();
+  if (extras) extras->video.reset();
   mediaId = id;
   mediaProject = static_cast<uint32_t>(CurrentProjectIndex()) & 0xFF;
   frameStart = 0;

@@ -25,6 +25,7 @@
 
 #include "core/Matrix.h"
 #include "core/Object.h"
+#include "display/DisplayExtras.h"
 #include "display/DisplayTypes.h"
 #include "display/KeyTrack.h"
 #include "display/TreePlace.h"
@@ -34,7 +35,6 @@ namespace GCore {
 class DisplayObjectContainer;
 class Entity;
 class Image;
-class VideoDecoder;
 struct AirData;
 struct AirFrame;
 struct AirFrameInfo;
@@ -153,7 +153,13 @@ class DisplayObject : public Object {
   void SetActionById(int32_t id);
   void SetActionByName(const char* name);
 
-  std::vector<std::unique_ptr<KeyTrack>> keyTracks;
+  // What few objects use (key tracks, a video, a template name); null until
+  // one of them is set. Extras() makes it.
+  std::unique_ptr<DisplayExtras> extras;
+  DisplayExtras& Extras() {
+    if (!extras) extras = std::make_unique<DisplayExtras>();
+    return *extras;
+  }
   std::string name;
   int32_t data = -1;  // kept for scripts, read by nothing else
   int32_t tag = 0;
@@ -193,9 +199,6 @@ class DisplayObject : public Object {
   uint32_t frameStart = 0;  // game time at which the current air frame began
   uint16_t actionIndex = 0;
   uint16_t frameIndex = 0;
-  // Playback of a video media, made on its first frame for the media it
-  // names; a decoder of another media is replaced.
-  std::unique_ptr<VideoDecoder> video;
   uint8_t dirty = kDirtyAll;
   bool visible = true;
 

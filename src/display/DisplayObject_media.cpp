@@ -178,6 +178,7 @@ Image* DisplayObject::GetMediaFrame(AirFrameInfo* info, int64_t time) {
 
 Image* DisplayObject::StepVideoMedia(int32_t project) {
   const auto projectByte = static_cast<uint32_t>(project);
+  std::unique_ptr<VideoDecoder>& video = Extras().video;
   if (video && (video->mediaId != mediaId || video->mediaProject != projectByte)) video.reset();
   if (!video) {
     video = std::make_unique<VideoDecoder>();

@@ -74,8 +74,8 @@ bool ValueBetween(const KeyTrack& track, const TrackKey& previous, const TrackKe
 }  // namespace
 
 KeyTrack* DisplayObject::FindKeyTrack(const char* trackName) const {
-  if (!trackName) return nullptr;
-  for (const auto& track : keyTracks) {
+  if (!trackName || !extras) return nullptr;
+  for (const auto& track : extras->keyTracks) {
     if (track && std::strcmp(track->name, trackName) == 0) return track.get();
   }
   return nullptr;
@@ -93,8 +93,9 @@ KeyTrack* TrackNamed(DisplayObject& object, const char* trackName, const char* c
   if (KeyTrack* found = object.FindKeyTrack(trackName)) return found;
   auto track = std::make_unique<KeyTrack>();
   std::strcpy(track->name, trackName);
-  object.keyTracks.push_back(std::move(track));
-  return object.keyTracks.back().get();
+  std::vector<std::unique_ptr<KeyTrack>>& tracks = object.Extras().keyTracks;
+  tracks.push_back(std::move(track));
+  return tracks.back().get();
 }
 
 // The value on top of L (popped) becomes the target of the named track in
@@ -168,7 +169,8 @@ void DisplayObject::ClearKeyTrack(const char* trackName) {
 }
 
 void DisplayObject::UpdateKeyTracks() {
-  if (keyTracks.empty()) return;
+  if (!extras || extras->keyTracks.empty()) return;
+  std::vector<std::unique_ptr<KeyTrack>>& keyTracks = extras->keyTracks;
   // Scripts run below: keep this object alive through them.
   Retained<DisplayObject> hold(this);
   const uint32_t step = g_game ? g_game->lastStep : 0;

@@ -33,11 +33,16 @@ Entity::~Entity() {
 }
 
 void Entity::GetOwnerEntity(Retained<Entity>& out) {
-  if (templateName) {
+  if (TemplateName()) {
     out.Reset(this);
     return;
   }
   DisplayObject::GetOwnerEntity(out);
+}
+
+void Entity::SetTemplateName(std::optional<std::string> templateName) {
+  if (!templateName && !extras) return;
+  Extras().templateName = std::move(templateName);
 }
 
 bool Entity::HasComponents(lua_State* L) const {
@@ -167,7 +172,8 @@ void Entity::CopyFrom(DisplayObject* source) {
   DisplayObjectContainer::CopyFrom(source);
   auto* entity = static_cast<Entity*>(CastToClass(&Entity::classInfo, source));
   if (!entity || entity == this) return;
-  templateName = entity->templateName;
+  const std::string* sourceTemplate = entity->TemplateName();
+  SetTemplateName(sourceTemplate ? std::optional<std::string>(*sourceTemplate) : std::nullopt);
   lua_State* L = state;
   if (!L || entity->state != L) {
     LogWrite("Entity copy: components of another project are not copied\n");

@@ -64,7 +64,12 @@ class Entity : public DisplayObjectContainer {
 
   int32_t componentTable = LUA_NOREF;  // registry reference, LUA_NOREF until made
   int32_t dataTable = 0;               // registry reference, 0 until made
-  std::optional<std::string> templateName;  // set for instances of a template
+
+  // The template this entity is an instance of; null for any other.
+  const std::string* TemplateName() const {
+    return extras && extras->templateName ? &*extras->templateName : nullptr;
+  }
+  void SetTemplateName(std::optional<std::string> templateName);
 
  private:
   bool listening_ = false;

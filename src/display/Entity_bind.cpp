@@ -26,8 +26,8 @@ int Broadcast(lua_State* L) {
 const Member<Entity> kMembers[] = {
     {"b",
      [](lua_State* L, Entity& e) {
-       if (e.templateName) {
-         lua_pushstring(L, e.templateName->c_str());
+       if (const std::string* templateName = e.TemplateName()) {
+         lua_pushstring(L, templateName->c_str());
        } else {
          lua_pushnil(L);
        }

@@ -1,9 +1,8 @@
 #include "platform/SteamBridge.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <climits>
+#include "platform/ProgramFolder.h"
 
 namespace GCore {
 namespace {
@@ -27,13 +26,8 @@ class Library {
 }  // namespace
 
 std::string SteamLibraryPath() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (length <= 0) return "steam_tool.so";
-  std::string folder(path, static_cast<size_t>(length));
-  const size_t slash = folder.rfind('/');
-  folder.resize(slash == std::string::npos ? 0 : slash);
-  return folder + "/steam_tool.so";
+  const std::string folder = ProgramFolder();
+  return folder.empty() ? "steam_tool.so" : folder + "/steam_tool.so";
 }
 
 std::optional<int> SteamGetAccount() { return SteamGetAccount(SteamLibraryPath()); }

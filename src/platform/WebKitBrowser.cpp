@@ -1,4 +1,4 @@
-// Web views on Linux: a WebKitGTK browser in an undecorated GTK popup window
+// Web views on Linux, the web-view module (platform/WebViewModule.h): a WebKitGTK browser in an undecorated GTK popup window
 // that is moved into the game window (X11 reparenting). Inside the game
 // window a view moves with it, is clipped by it and goes with it when it is
 // minimised, as a child window does on the desktop the game was made for.
@@ -8,7 +8,7 @@
 // still takes the view for a top-level window; the coordinates it sends for
 // moves are read by the server relative to the real parent, which is what
 // Place means.
-#include "platform/WebBrowser.h"
+#include "platform/WebViewModule.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -17,13 +17,16 @@
 #include <EGL/egl.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
-
-#include "base/Log.h"
-#include "platform/Window.h"
 
 namespace GCore {
 namespace {
+
+// The engine's log, given by the program that loaded the module.
+WebViewLog g_log = nullptr;
+
+void Log(const std::string& text) { g_log(text.c_str()); }
 
 // The browser engine checks what the display can do with EGL contexts of its
 // own, and that leaves the thread without the game's context: every call
@@ -64,7 +67,7 @@ bool StartToolkit(const std::string& displayName) {
     int count = 3;
     char** vector = arguments.data();
     const bool ok = gtk_init_check(&count, &vector);
-    if (!ok) LogPrintf("webview: GTK cannot start on the display \"%s\"\n", displayName.c_str());
+    if (!ok) Log("webview: GTK cannot start on the display \"" + displayName + "\"\n");
     return ok;
   }();
   return started;
@@ -100,7 +103,7 @@ class WebKitView : public BrowserView {
     KeepCurrentContext keep;
     const std::string url = LocationUrl(location);
     if (url.empty()) {
-      LogPrintf("webview: \"%s\" is no location\n", location.c_str());
+      Log("webview: \"" + location + "\" is no location\n");
       return false;
     }
     webkit_web_view_load_uri(browser_, url.c_str());
@@ -151,7 +154,7 @@ class WebKitHost : public BrowserHost {
     gtk_widget_realize(window);
     GdkWindow* gdkWindow = gtk_widget_get_window(window);
     if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow)) {
-      LogWrite("webview: the browser window has no X11 window\n");
+      Log("webview: the browser window has no X11 window\n");
       gtk_widget_destroy(window);
       return nullptr;
     }
@@ -176,12 +179,10 @@ class WebKitHost : public BrowserHost {
 };
 
 }  // namespace
-
-std::unique_ptr<BrowserHost> CreateWebKitHost() {
-  std::string displayName;
-  unsigned long window = 0;
-  if (!GetAppWindowX11(displayName, window)) return nullptr;
-  return std::make_unique<WebKitHost>(std::move(displayName), window);
-}
-
 }  // namespace GCore
+
+extern "C" __attribute__((visibility("default"))) GCore::BrowserHost* quarvelin_webview_host(
+    const char* displayName, unsigned long window, GCore::WebViewLog log) {
+  GCore::g_log = log;
+  return new GCore::WebKitHost(displayName, window);
+}

@@ -121,8 +121,10 @@ TEST_F(EntityTest, ChildrenByNumber) {
 TEST_F(EntityTest, TemplateComponentAndDataKeys) {
   auto* entity = Make<Entity>("e");
   EXPECT_EQ(Eval("e.b"), "nil");
-  entity->templateName = "c_hero";
+  EXPECT_EQ(Eval("require('gcore.c').IsCached(e)"), "false");
+  entity->SetTemplateName("c_hero");
   EXPECT_EQ(Eval("e.b"), "c_hero");
+  EXPECT_EQ(Eval("require('gcore.c').IsCached(e)"), "true");
   EXPECT_EQ(Eval("type(e.c)"), "table");
   EXPECT_EQ(entity->dataTable, 0) << "made on first read";
   Run("e.d.score = 7");
@@ -140,9 +142,29 @@ TEST_F(EntityTest, TemplateComponentAndDataKeys) {
   entity->AddChild(child, 0);
   child->GetOwnerEntity(owner);
   EXPECT_EQ(owner.Get(), entity) << "the nearest templated entity";
-  entity->templateName.reset();
+  entity->SetTemplateName(std::nullopt);
   child->GetOwnerEntity(owner);
   EXPECT_FALSE(owner);
+  EXPECT_EQ(Eval("e.b"), "nil");
+  EXPECT_EQ(Eval("require('gcore.c').IsCached(e)"), "false");
+}
+
+// Key tracks, a video and a template name live in a record made on first
+// use: an entity that only reads them, copies a plain one or updates makes
+// none.
+TEST_F(EntityTest, ObjectsThatUseNoRareStateMakeNoRecordForIt) {
+  auto* entity = Make<Entity>("e");
+  auto* plain = Make<Entity>("plain");
+  EXPECT_EQ(Eval("e.b"), "nil");
+  EXPECT_EQ(entity->FindKeyTrack("x"), nullptr);
+  entity->ClearKeyTrack("x");
+  entity->UpdateKeyTracks();
+  entity->SetMedia(0xA1060001);
+  entity->SetTemplateName(std::nullopt);
+  entity->CopyFrom(plain);
+  entity->Update();
+  EXPECT_FALSE(entity->extras);
+  EXPECT_EQ(entity->TemplateName(), nullptr);
 }
 
 TEST_F(EntityTest, StartWalksDownThroughEntitiesOnly) {
@@ -197,7 +219,7 @@ TEST_F(EntityTest, AFailingComponentIsReportedAndTheOthersRun) {
 
 TEST_F(EntityTest, ACopyGetsItsOwnComponentsAndData) {
   auto* source = Make<Entity>("source");
-  source->templateName = "c_hero";
+  source->SetTemplateName("c_hero");
   Run("local class = { __index = {} }\n"
       "class.__index.init = function(self) log[#log + 1] = 'init:' .. self.n end\n"
       "source.c_a = setmetatable({ n = 'a' }, class)\n"
@@ -206,7 +228,8 @@ TEST_F(EntityTest, ACopyGetsItsOwnComponentsAndData) {
   auto* copy = Make<Entity>("copy");
   copy->CopyFrom(source);
   EXPECT_EQ(TakeLog(), "init:a");
-  EXPECT_EQ(copy->templateName, "c_hero");
+  ASSERT_NE(copy->TemplateName(), nullptr);
+  EXPECT_EQ(*copy->TemplateName(), "c_hero");
   EXPECT_EQ(Eval("copy.c_a ~= source.c_a and copy.c_a.n == 'a'"), "true");
   EXPECT_EQ(Eval("getmetatable(copy.c_a) == getmetatable(source.c_a)"), "true");
   EXPECT_EQ(Eval("copy.d.hp"), "10");

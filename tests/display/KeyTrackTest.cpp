@@ -86,7 +86,8 @@ TEST_F(KeyTrackTest, DurationRestartsAndTheTrackRecord) {
   testing::internal::CaptureStdout();
   AddTrack(object, "'averyveryverylongname', 1, {0, 1, 0}");
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(object->keyTracks.size(), 2u) << "no track for a name the record cannot hold";
+  ASSERT_TRUE(object->extras);
+  EXPECT_EQ(object->extras->keyTracks.size(), 2u) << "no track for a name the record cannot hold";
   EXPECT_NE(out.find("a track needs a property name of 1 to 15 bytes"), std::string::npos);
 
   testing::internal::CaptureStdout();

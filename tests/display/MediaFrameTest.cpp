@@ -239,16 +239,16 @@ TEST_F(MediaFrameTest, VideoPicturesReachTheImageAndTheEndIsReportedOnce) {
   entity->SetMedia(kOtherVideoId);
   Step(40);
   image = entity->GetMediaFrame(nullptr, -1);
-  ASSERT_TRUE(entity->video);
-  EXPECT_EQ(entity->video->mediaId, kOtherVideoId) << "a new decoder for the new media";
+  ASSERT_TRUE(entity->extras && entity->extras->video);
+  EXPECT_EQ(entity->extras->video->mediaId, kOtherVideoId) << "a new decoder for the new media";
   EXPECT_FLOAT_EQ(image->width, 48);
 
   entity->SetMedia(kVideoId);
   entity->SetMedia(kOtherVideoId);
-  EXPECT_FALSE(entity->video) << "setting the id anew starts over, even between two frames";
+  EXPECT_FALSE(entity->extras->video) << "setting the id anew starts over, even between two frames";
   Step(40);
   entity->GetMediaFrame(nullptr, -1);
-  EXPECT_EQ(entity->video->width, 48) << "the first picture again";
+  EXPECT_EQ(entity->extras->video->width, 48) << "the first picture again";
 
   entity->SetMedia(0xA1060003);
   testing::internal::CaptureStdout();

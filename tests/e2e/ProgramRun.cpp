@@ -109,12 +109,21 @@ const std::string& DisplayError() { return g_displayError; }
 
 GameRoot::GameRoot() : GameRoot(QUARVELIN_BINARY) {}
 
+namespace {
+
+// A hard link where the file system allows one, else a copy.
+void Place(const std::string& from, const std::string& to) {
+  if (link(from.c_str(), to.c_str()) != 0) std::filesystem::copy_file(from, to);
+}
+
+}  // namespace
+
 GameRoot::GameRoot(const std::string& program) {
   Write("build/bin/.keep", "");
-  const std::string target = Path("build/bin/quarvelin");
-  if (link(program.c_str(), target.c_str()) != 0) {
-    std::filesystem::copy_file(program, target);
-  }
+  Place(program, Path("build/bin/quarvelin"));
+  // The web-view module goes with the program it was built beside.
+  const std::filesystem::path module = std::filesystem::path(program).parent_path() / "quarvelin_webview.so";
+  if (std::filesystem::exists(module)) Place(module, Path("build/bin/quarvelin_webview.so"));
 }
 
 RunResult Run(const GameRoot& root, const std::vector<std::string>& args, int timeLimitSeconds,

@@ -1,7 +1,7 @@
 // The web-view slots as scripts see them through "webview.c", over a host
 // that records what the views are told: slot use, the geometry that fits the
-// design area into the window, the refusals. The real browser is the
-// business of WebViewXvfbTest.cpp.
+// design area into the window, the refusals; and a browser module that cannot
+// be loaded. The real browser is the business of WebViewXvfbTest.cpp.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "core/GameIF.h"
+#include "core/TempRoot.h"
 #include "core/WindowProc.h"
 #include "net/WebViewManager.h"
 #include "net/WebViewScript.h"
 #include "platform/Messages.h"
 #include "platform/WebBrowser.h"
+#include "platform/WebViewModule.h"
 
 namespace {
 
@@ -223,6 +225,38 @@ TEST_F(WebViewSlots, WithoutAWindowEveryCallIsRefused) {
   EXPECT_EQ(Eval("webview.removeWebView(0)"), "false");
   G::WndProc(G::WM_SIZE, 0, G::MakeLParam(1600, 900));
   G::WndProc(G::WM_PAINT, 0, 0);
+}
+
+// The browser module is loaded on the first view; one that cannot be used
+// makes every view fail with the reason printed, never a crash, and is not
+// tried again.
+TEST_F(WebViewSlots, AModuleThatCannotBeLoadedMakesNoViewAndSaysWhy) {
+  TempRoot root;
+  root.Write("not-a-library.so", "text");
+  struct Case {
+    std::string path;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {root.Path("missing.so"), "cannot be loaded"},
+      {root.Path("not-a-library.so"), "cannot be loaded"},
+      {QUARVELIN_LIBRARY_WITHOUT_ENTRY, "has no \"quarvelin_webview_host\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    G::WebViewManager::GetInstance().Init(G::CreateModuleHost(c.path, ":0", 1), 800, 600);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      testing::internal::CaptureStdout();
+      EXPECT_EQ(Eval("webview.addWebView()"), "nil");
+      const std::string printed = testing::internal::GetCapturedStdout();
+      EXPECT_NE(printed.find("webview: no web view can be made: the module \"" + c.path + "\" " + c.reason),
+                std::string::npos)
+          << printed;
+    }
+    EXPECT_EQ(Eval("webview.showWebView(0, true)"), "false");
+    G::WndProc(G::WM_PAINT, 0, 0);  // pumps a host that has no module
+    G::WebViewManager::Destroy();
+  }
 }
 
 }  // namespace
