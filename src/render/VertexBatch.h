@@ -1,5 +1,7 @@
 #pragma once
-// A batch of textured, coloured vertices drawn with one draw call. The block
+// A batch of free textured, coloured vertices drawn with one draw call in any
+// primitive mode: a shape's own geometry, which scripts write and read back
+// vertex by vertex (the renderer's own batch is a QuadBatch). The block
 // holds three planes one after another (not interleaved): capacity x 3 floats
 // of position, then capacity x 2 of texture coordinates, then capacity x 4 of
 // colour. It grows by doubling and never shrinks.
@@ -12,7 +14,7 @@ class Texture;
 
 // Display geometry sits at this depth.
 constexpr float kQuadDepth = -0.1f;
-// The largest vertex count a batch may hold (about 600 MB of planes).
+// The largest vertex count a batch may hold (about 600 MB of planes here).
 constexpr uint32_t kMaxBatchVertices = 1u << 24;
 
 struct VertexBatch {

@@ -172,7 +172,8 @@ TEST_F(FlushRules, FilterAndTransformChangesFlush) {
 
 TEST_F(FlushRules, EmptyFlushIssuesNothing) {
   renderer.Flush(nullptr);
-  renderer.Flush(renderer.CurrentBatch());
+  GCore::VertexBatch empty;
+  renderer.Flush(&empty);
   EXPECT_TRUE(renderer.calls.empty());
   EXPECT_EQ(renderer.drawCalls, 0);
 }
@@ -282,8 +283,8 @@ TEST_F(Skeleton, RegionCornersGoThroughTheBoneWithTheSlotColour) {
     EXPECT_EQ(v[i].y, expected[i][1]) << i;
     EXPECT_EQ(v[i].u, expected[i][2]) << i;
     EXPECT_EQ(v[i].v, expected[i][3]) << i;
-    EXPECT_EQ(v[i].r, 0.5f);
-    EXPECT_EQ(v[i].a, 0.5f);
+    EXPECT_EQ(v[i].r, Stored(0.5f));
+    EXPECT_EQ(v[i].a, Stored(0.5f));
   }
 }
 
@@ -292,38 +293,42 @@ void ScaledWorldVertices(const GCore::VertexAttachment* attachment, const GCore:
   for (int32_t i = 0; i < count; ++i) out[offset + i] = attachment->vertices[start + i] * 10;
 }
 
-TEST_F(Skeleton, MeshVerticesFollowTheTriangleListAndSkipBadIndices) {
+TEST_F(Skeleton, MeshVerticesFollowTheTriangleListAndSkipBadTriangles) {
   static const GCore::SpineRuntime runtime = {nullptr, nullptr, nullptr, nullptr,
                                               nullptr, nullptr, ScaledWorldVertices};
   GCore::g_spineRuntime = &runtime;
   float vertices[6] = {0, 0, 1, 0, 0, 1};
   float uvs[6] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f};
-  uint16_t triangles[6] = {0, 1, 2, 2, 1, 7};
+  uint16_t triangles[9] = {0, 1, 2, 2, 1, 7, 2, 1, 0};
   GCore::MeshAttachment mesh;
   mesh.type = GCore::kAttachmentMesh;
   mesh.vertices = vertices;
   mesh.worldVerticesLength = 6;
   mesh.uvs = uvs;
   mesh.triangles = triangles;
-  mesh.trianglesCount = 6;
+  mesh.trianglesCount = 9;
   mesh.rendererObject = &atlasRegion;
   const float colour[4] = {0.25f, 1, 1, 1};
   renderer.DrawSkeletonAttachment(&mesh, &slot, colour);
   const auto v = renderer.Pending();
-  ASSERT_EQ(v.size(), 5u) << "index 7 lies past the three vertices";
+  // Index 7 lies past the three vertices: its triangle goes, and the one
+  // after it keeps its own corners.
+  ASSERT_EQ(v.size(), 6u);
   EXPECT_EQ(v[1].x, 10);
   EXPECT_EQ(v[2].y, 10);
   EXPECT_EQ(v[3].u, 0.5f);
   EXPECT_EQ(v[4].v, 0.4f);
-  EXPECT_EQ(v[0].r, 0.25f) << "the slot colour is not applied to meshes";
+  EXPECT_EQ(v[5].x, 0);
+  EXPECT_EQ(v[5].u, 0.1f);
+  EXPECT_EQ(v[0].r, Stored(0.25f)) << "the slot colour is not applied to meshes";
 
   mesh.worldVerticesLength = 1002;
   renderer.DrawSkeletonAttachment(&mesh, &slot, colour);
-  EXPECT_EQ(renderer.Pending().size(), 5u) << "meshes above 1000 floats are not drawn";
+  EXPECT_EQ(renderer.Pending().size(), 6u) << "meshes above 1000 floats are not drawn";
   GCore::g_spineRuntime = nullptr;
   mesh.worldVerticesLength = 6;
   renderer.DrawSkeletonAttachment(&mesh, &slot, colour);
-  EXPECT_EQ(renderer.Pending().size(), 5u) << "without the runtime meshes are not drawn";
+  EXPECT_EQ(renderer.Pending().size(), 6u) << "without the runtime meshes are not drawn";
 }
 
 TEST_F(Skeleton, OtherAttachmentTypesDrawNothing) {
