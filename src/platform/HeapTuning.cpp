@@ -2,8 +2,6 @@
 
 #include <malloc.h>
 
-#include "base/Log.h"
-
 namespace GCore {
 
 namespace {
@@ -15,10 +13,10 @@ constexpr int kLargestHeapBlock = 32 << 20;
 }  // namespace
 
 void KeepFrameMemory() {
-  if (mallopt(M_TRIM_THRESHOLD, kKeptHeapTop) != 1 ||
-      mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock) != 1) {
-    LogWrite("heap settings refused: frames may return and refault their memory\n");
-  }
+  // Only speed depends on these: an allocator that takes no such settings
+  // (a sanitizer's, for one) refuses them, and nothing is wrong then.
+  mallopt(M_TRIM_THRESHOLD, kKeptHeapTop);
+  mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock);
 }
 
 }  // namespace GCore

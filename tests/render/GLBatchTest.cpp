@@ -68,14 +68,14 @@ TEST_F(GLBatch, ABatchBeyondSixteenBitIndicesIsDrawnWholeInOneFlush) {
 
 TEST_F(GLBatch, LoneTrianglesDrawOnlyThemselvesBesideQuads) {
   GCore::Texture* white = White();
-  const float red[4] = {1, 0, 0, 1};
+  const float red[7] = {1, 0, 0, 1, 1, 0, 0};  // the rim's colour too
   const float green[4] = {0, 1, 0, 1};
   Frame([&] {
     Fill(white, 0, 0, 20, 20, green);
     // An ellipse is eighteen lone triangles; its bounding box's corners stay
     // outside it.
     Image image(0, 0, white, 0, 0, 1, 1);
-    renderer->DrawImage(&image, nullptr, red, GCore::kPlaceRect | (5u << 16) | (80u << 16),
+    renderer->DrawImage(&image, nullptr, red, GCore::kPlaceRect | (80u << 16),
                         Rect(100, 0, 100, 100));
     Fill(white, 30, 0, 20, 20, green);
   });
@@ -83,7 +83,8 @@ TEST_F(GLBatch, LoneTrianglesDrawOnlyThemselvesBesideQuads) {
   EXPECT_TRUE(Near(At(10, 10), {0, 255, 0, 255}));
   EXPECT_TRUE(Near(At(40, 10), {0, 255, 0, 255})) << "a quad after the triangles";
   EXPECT_TRUE(Near(At(25, 10), kBlack));
-  EXPECT_TRUE(Near(At(150, 50), {255, 0, 0, 255}, 40)) << "the centre";
+  EXPECT_TRUE(Near(At(150, 50), {255, 0, 0, 255})) << "the centre";
+  EXPECT_TRUE(Near(At(197, 50), {255, 0, 0, 255})) << "near the rim";
   EXPECT_TRUE(Near(At(103, 3), kBlack)) << "a corner of the box";
   EXPECT_TRUE(Near(At(196, 96), kBlack)) << "the opposite corner";
 }
