@@ -31,23 +31,6 @@ struct VertexBatch {
   float* Positions() const { return planes.get(); }
   float* TexCoords() const { return planes.get() + 3 * static_cast<size_t>(capacity); }
   float* Colours() const { return planes.get() + 5 * static_cast<size_t>(capacity); }
-
-  // Writes vertex `count` and advances; room must have been reserved.
-  void Append(float x, float y, float u, float v, const float* rgba) {
-    const size_t i = count++;
-    float* p = Positions() + 3 * i;
-    p[0] = x;
-    p[1] = y;
-    p[2] = kQuadDepth;
-    float* t = TexCoords() + 2 * i;
-    t[0] = u;
-    t[1] = v;
-    float* c = Colours() + 4 * i;
-    c[0] = rgba[0];
-    c[1] = rgba[1];
-    c[2] = rgba[2];
-    c[3] = rgba[3];
-  }
 };
 
 }  // namespace GCore
