@@ -29,9 +29,9 @@ class CountingRenderer : public GCore::RendererGLES2 {
   uint64_t vertices = 0;
 
  protected:
-  void SubmitBatch(GCore::VertexBatch& batch) override {
+  void SubmitQuads(GCore::QuadBatch& batch) override {
     vertices += batch.count;
-    RendererGLES2::SubmitBatch(batch);
+    RendererGLES2::SubmitQuads(batch);
   }
 };
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/Log.h"
+#include "platform/HeapTuning.h"
 #include "platform/MessagePump.h"
 #include "platform/SdlEvents.h"
 #include "platform/SystemInput.h"
@@ -86,6 +87,7 @@ bool CreateEGLContext(SDL_Window* window, void** displayOut, void** contextOut, 
   Display* x11Display = nullptr;
   ::Window x11Window = 0;
   if (!window || !GetX11Handles(window, x11Display, x11Window)) return false;
+  KeepFrameMemory();
 
   EGLDisplay display = eglGetDisplay(reinterpret_cast<EGLNativeDisplayType>(x11Display));
   if (display == EGL_NO_DISPLAY) return false;

@@ -18,7 +18,7 @@ StageFitFunction g_fitStages = nullptr;
 Renderer* g_renderer = nullptr;
 
 Renderer::Renderer()
-    : worldVertices(new float[kWorldVertexFloats]()), batch_(std::make_unique<VertexBatch>()) {
+    : worldVertices(new float[kWorldVertexFloats]()), batch_(std::make_unique<QuadBatch>()) {
   g_renderer = this;
 }
 
@@ -31,22 +31,23 @@ void Renderer::RenderFrame(DisplayObject* object) {
   drawCalls = 0;
   BeginFrame();
   if (g_drawScene) g_drawScene(object);
-  Flush(batch_.get());
+  Flush(nullptr);
   EndFrame();
 }
 
 void Renderer::Flush(VertexBatch* target) {
-  VertexBatch* current = batch_.get();
-  if (!target) target = current;
-  if (target != current) Flush(current);
-  if (target->count == 0) return;
-  SubmitBatch(*target);
-  // Another batch (a shape's own geometry) keeps its vertices for next time.
-  if (target == current) {
-    target->texture = nullptr;
-    target->count = 0;
+  QuadBatch& own = *batch_;
+  if (own.count > 0) {
+    SubmitQuads(own);
+    own.texture = nullptr;
+    own.count = 0;
+    ++drawCalls;
   }
-  ++drawCalls;
+  // A shape's own geometry keeps its vertices for next time.
+  if (target && target->count > 0) {
+    SubmitBatch(*target);
+    ++drawCalls;
+  }
 }
 
 void Renderer::PushScissor(int32_t x, int32_t y, int32_t width, int32_t height) {
@@ -82,14 +83,14 @@ void Renderer::SetViewFrom(const Affine& transform) {
 }
 
 void Renderer::PushTransform(const Matrix& matrix) {
-  Flush(batch_.get());
+  Flush(nullptr);
   const Affine composed = Compose(AffineOf(baseViewTransform.Get()), AffineOf(&matrix));
   StoreAffine(composed, CurrentTransform);
   SetViewFrom(composed);
 }
 
 void Renderer::ResetTransform() {
-  Flush(batch_.get());
+  Flush(nullptr);
   SetViewFrom(AffineOf(baseViewTransform.Get()));
 }
 
@@ -132,25 +133,25 @@ void Renderer::Resize(int32_t width, int32_t height) {
 void Renderer::SetBlendMode(int8_t mode) {
   if (mode == blendMode) return;
   blendMode = mode;
-  Flush(batch_.get());
+  Flush(nullptr);
   ApplyBlendMode(mode);
 }
 
 void Renderer::SetTextureFilter(int8_t filter) {
   if (filter == textureFilter) return;
-  Flush(batch_.get());
+  Flush(nullptr);
   textureFilter = filter;
 }
 
 bool Renderer::PrepareBatch(Texture* texture, uint32_t n) {
-  VertexBatch& b = *batch_;
+  QuadBatch& b = *batch_;
   if (texture != b.texture) {
-    Flush(&b);
+    Flush(nullptr);
     b.texture = texture;
   }
   if (n > kMaxBatchVertices - b.count) {
     // More than one batch can hold: draw what is there and try an empty one.
-    Flush(&b);
+    Flush(nullptr);
     b.texture = texture;
     if (n > kMaxBatchVertices) return false;
   }

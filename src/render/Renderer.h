@@ -21,6 +21,7 @@
 #include "core/Matrix.h"
 #include "core/Object.h"
 #include "render/RenderMath.h"
+#include "render/QuadBatch.h"
 #include "render/VertexBatch.h"
 
 namespace GCore {
@@ -92,8 +93,8 @@ class Renderer {
   // Frame: mask level reset, draw calls 0, BeginFrame, the scene, a flush of
   // the current batch, EndFrame.
   virtual void RenderFrame(DisplayObject* object);
-  // Draws the batch (null = the current one); the current batch is flushed
-  // first when another is given. An empty batch issues nothing.
+  // Draws the current batch, then the given one (a shape's own geometry;
+  // null for none). An empty batch issues nothing.
   virtual void Flush(VertexBatch* target);
   virtual void PushTransform(const Matrix& matrix);
   virtual void ResetTransform();
@@ -145,7 +146,7 @@ class Renderer {
 
   // The base view transform (design to window), held by the renderer.
   void SetBaseViewTransform(Matrix* matrix) { baseViewTransform.Reset(matrix); }
-  VertexBatch* CurrentBatch() const { return batch_.get(); }
+  QuadBatch* CurrentBatch() const { return batch_.get(); }
 
   float offsetX = 0, offsetY = 0;
   float scaleX = 1.0f, scaleY = 1.0f;
@@ -163,7 +164,9 @@ class Renderer {
   static constexpr int32_t kWorldVertexFloats = 1000;
 
  protected:
-  // Back-end hooks: draw one non-empty batch; set GL blend factors.
+  // Back-end hooks: draw the non-empty current batch, or a non-empty shape
+  // batch; set GL blend factors.
+  virtual void SubmitQuads(QuadBatch&) {}
   virtual void SubmitBatch(VertexBatch&) {}
   virtual void ApplyBlendMode(int8_t) {}
   // Makes the box the clip box; null switches clipping off.
@@ -191,7 +194,7 @@ class Renderer {
   void DrawRegion(const struct RegionAttachment& region, const Slot& slot, const float colour[4]);
   void DrawMesh(const struct MeshAttachment& mesh, const Slot& slot, const float colour[4]);
 
-  std::unique_ptr<VertexBatch> batch_;
+  std::unique_ptr<QuadBatch> batch_;
   std::vector<ScissorBox> scissors_;  // innermost last
 };
 

@@ -2,8 +2,10 @@
 
 #include <GLES2/gl2.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "render/GShader.h"
 #include "render/Texture.h"
@@ -48,6 +50,7 @@ int RendererGL1::Init() {
   // "OpenGL ES 3.x" and later make mipmaps of any size.
   const bool es3 = version && std::strncmp(version, "OpenGL ES ", 10) == 0 && version[10] >= '3';
   npotMipmaps_ = es3 || HasExtension("GL_OES_texture_npot");
+  uintIndices_ = es3 || HasExtension("GL_OES_element_index_uint");
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
   return 0;
 }
@@ -76,13 +79,79 @@ void RendererGL1::ApplyBlendMode(int8_t mode) {
   glBlendFunc(kBlendFactors[mode][0], kBlendFactors[mode][1]);
 }
 
-void RendererGL1::SubmitBatch(VertexBatch& batch) {
-  const uint32_t name = PrepareTexture(batch.texture);
+RendererGL1::~RendererGL1() {
+  // The name is only made with a context current; GL ignores it without one.
+  if (indexBuffer_) glDeleteBuffers(1, &indexBuffer_);
+}
+
+void RendererGL1::BindBatchTexture(Texture* texture) {
+  const uint32_t name = PrepareTexture(texture);
   if (name) glBindTexture(GL_TEXTURE_2D, name);
-  ApplyTextureFilter(batch.texture, name);
+  ApplyTextureFilter(texture, name);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
 
+bool RendererGL1::BindQuadIndices(uint32_t quads) {
+  if (!indexBuffer_) glGenBuffers(1, &indexBuffer_);
+  if (!indexBuffer_) return false;
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
+  if (quads <= indexedQuads_) return true;
+  uint32_t grown = std::max<uint32_t>(indexedQuads_, 1024);
+  while (grown < quads) grown *= 2;
+  const size_t count = 6 * static_cast<size_t>(grown);
+  auto fill = [grown](auto* indices) {
+    for (uint32_t q = 0; q < grown; ++q, indices += 6) {
+      const uint32_t first = 4 * q;
+      indices[0] = first, indices[1] = first + 1, indices[2] = first + 2;
+      indices[3] = first, indices[4] = first + 2, indices[5] = first + 3;
+    }
+  };
+  if (uintIndices_) {
+    std::vector<GLuint> indices(count);
+    fill(indices.data());
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(GLuint)),
+                 indices.data(), GL_STATIC_DRAW);
+  } else {
+    std::vector<GLushort> indices(count);
+    fill(indices.data());
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(GLushort)),
+                 indices.data(), GL_STATIC_DRAW);
+  }
+  indexedQuads_ = grown;
+  return true;
+}
+
+void RendererGL1::SubmitQuads(QuadBatch& batch) {
+  // 16-bit indices reach the first 65,536 vertices from where the attributes
+  // point, so longer batches are drawn in pieces of that many.
+  constexpr uint32_t kShortIndexQuads = 65536 / 4;
+  const uint32_t quads = batch.count / 4;
+  const uint32_t piece = uintIndices_ ? quads : std::min(quads, kShortIndexQuads);
+  if (quads == 0 || !BindQuadIndices(piece)) return;
+  BindBatchTexture(batch.texture);
+
+  EnableVertexAttrib(kAttribPosition, true);
+  EnableVertexAttrib(kAttribTexCoords, true);
+  EnableVertexAttrib(kAttribColor, true);
+  constexpr int kStride = sizeof(QuadVertex);
+  for (uint32_t first = 0; first < quads; first += piece) {
+    const QuadVertex* from = batch.vertices.get() + 4 * size_t{first};
+    SetVertexAttribPointer(kAttribPosition, 2, GL_FLOAT, false, kStride, &from->x);
+    SetVertexAttribPointer(kAttribTexCoords, 2, GL_FLOAT, false, kStride, &from->u);
+    SetVertexAttribPointer(kAttribColor, 4, GL_UNSIGNED_BYTE, true, kStride, &from->rgba);
+    const uint32_t n = std::min(piece, quads - first);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(6 * n),
+                   uintIndices_ ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, nullptr);
+  }
+  EnableVertexAttrib(kAttribPosition, false);
+  EnableVertexAttrib(kAttribTexCoords, false);
+  EnableVertexAttrib(kAttribColor, false);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+void RendererGL1::SubmitBatch(VertexBatch& batch) {
+  BindBatchTexture(batch.texture);
   EnableVertexAttrib(kAttribPosition, true);
   EnableVertexAttrib(kAttribTexCoords, true);
   EnableVertexAttrib(kAttribColor, true);

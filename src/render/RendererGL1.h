@@ -16,6 +16,7 @@ namespace GCore {
 class RendererGL1 : public Renderer {
  public:
   RendererGL1() = default;
+  ~RendererGL1() override;
 
   int Init() override;
   void SetProjection(float left, float right, float bottom, float top, float near, float far,
@@ -40,11 +41,21 @@ class RendererGL1 : public Renderer {
   std::array<int32_t, 4> viewport{};
 
  protected:
+  void SubmitQuads(QuadBatch& batch) override;
   void SubmitBatch(VertexBatch& batch) override;
   void ApplyBlendMode(int8_t mode) override;
   void ApplyScissor(const ScissorBox* box) override;
 
+  // Whether indices may be 32-bit (GL ES 3, or ES 2 with
+  // OES_element_index_uint); without them a batch beyond 65,536 vertices is
+  // drawn in pieces that 16-bit indices reach.
+  bool uintIndices_ = false;
+
  private:
+  void BindBatchTexture(Texture* texture);
+  // Binds the shared quad index buffer, grown to cover `quads` quads; false
+  // when it cannot be made.
+  bool BindQuadIndices(uint32_t quads);
   void ApplyTextureFilter(Texture* texture, uint32_t name);
   void Upload(Texture& texture, bool fresh);
 
@@ -52,6 +63,12 @@ class RendererGL1 : public Renderer {
   // powers of two (GL ES 3, or ES 2 with OES_texture_npot).
   bool npotMipmaps_ = false;
   int32_t maxTextureSize_ = 0;
+  // The index pattern of quads (0, 1, 2, 0, 2, 3 from each quad's first
+  // vertex), made once for as many quads as a batch has needed. The vertices
+  // stay in client memory: on a software driver a buffer object re-specified
+  // every frame measured slower than the driver's own upload of client arrays.
+  uint32_t indexBuffer_ = 0;
+  uint32_t indexedQuads_ = 0;
 };
 
 }  // namespace GCore

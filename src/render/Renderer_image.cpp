@@ -2,6 +2,7 @@
 // and second colours, ellipses, nine-slice cells and collision boxes.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "core/AirData.h"
@@ -126,37 +127,48 @@ void Renderer::DrawImage(const Image* image, const AirFrameInfo* frame, const fl
 
 void Renderer::AppendQuad(const Image& image, const float c[8], const float colours[16],
                           uint8_t flip) {
-  if (!PrepareBatch(image.texture, 6)) return;
+  if (!PrepareBatch(image.texture, 4)) return;
   float u = image.u, du = image.du, v = image.v, dv = image.dv;
   if (flip & kFlipHorizontal) u += du, du = -du;
   if (flip & kFlipVertical) v += dv, dv = -dv;
   // The image's first pixel row is at the top (P2, P3).
   const float tu[4] = {u, u + du, u + du, u};
   const float tv[4] = {v + dv, v + dv, v, v};
-  VertexBatch& b = *CurrentBatch();
-  for (int i : {0, 1, 2, 0, 2, 3}) b.Append(c[2 * i], c[2 * i + 1], tu[i], tv[i], colours + 4 * i);
+  QuadVertex* q = CurrentBatch()->NextQuad();
+  uint32_t packed = PackColour(colours);
+  for (int i = 0; i < 4; ++i) {
+    // Corners mostly share one colour: pack only where it changes.
+    if (i > 0 && std::memcmp(colours + 4 * i, colours + 4 * (i - 1), 4 * sizeof(float)) != 0) {
+      packed = PackColour(colours + 4 * i);
+    }
+    q[i] = {c[2 * i], c[2 * i + 1], tu[i], tv[i], packed};
+  }
 }
 
 void Renderer::AppendEllipse(const Image& image, const float c[8], const float* colour,
                              uint32_t mode) {
   static const EllipseTable table;
-  if (!PrepareBatch(image.texture, 3 * kEllipseTriangles)) return;
+  if (!PrepareBatch(image.texture, 4 * kEllipseTriangles)) return;
   const uint32_t fade = (mode >> 16) & 0x0F;
   const uint32_t second = (mode >> 16) & 0xF0;
   const float cx = (c[0] + c[2] + c[4] + c[6]) * 0.25f;
   const float cy = (c[1] + c[3] + c[5] + c[7]) * 0.25f;
   const float rx = std::fabs(c[0] - cx);
   const float ry = std::fabs(c[1] - cy);
-  const float centre[4] = {colour[0], colour[1], colour[2],
-                           fade == kEllipseCentreClear ? 0.0f : colour[3]};
+  const float centreColour[4] = {colour[0], colour[1], colour[2],
+                                 fade == kEllipseCentreClear ? 0.0f : colour[3]};
   const float* rimRgb = second == kEllipseRimColour ? colour + 4 : colour;
-  const float rim[4] = {rimRgb[0], rimRgb[1], rimRgb[2], fade == kEllipseRimClear ? 0.0f : colour[3]};
+  const float rimColour[4] = {rimRgb[0], rimRgb[1], rimRgb[2],
+                              fade == kEllipseRimClear ? 0.0f : colour[3]};
+  const uint32_t centre = PackColour(centreColour), rim = PackColour(rimColour);
   const float u = image.u, v = image.v, du = image.du, dv = image.dv;
-  VertexBatch& b = *CurrentBatch();
+  QuadBatch& b = *CurrentBatch();
   for (int k = 1; k <= kEllipseTriangles; ++k) {
-    b.Append(cx, cy, u, v + dv, centre);
-    b.Append(cx + rx * table.cosine[k - 1], cy + ry * table.sine[k - 1], u + du, v, rim);
-    b.Append(cx + rx * table.cosine[k], cy + ry * table.sine[k], u, v, rim);
+    // A rim point takes other texture coordinates as the previous point of
+    // one triangle than as the next point of the one before.
+    b.AppendTriangle({cx, cy, u, v + dv, centre},
+                     {cx + rx * table.cosine[k - 1], cy + ry * table.sine[k - 1], u + du, v, rim},
+                     {cx + rx * table.cosine[k], cy + ry * table.sine[k], u, v, rim});
   }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
-// A batch of textured, coloured vertices drawn with one draw call. The block
+// A batch of free textured, coloured vertices drawn with one draw call in any
+// primitive mode: a shape's own geometry, which scripts write and read back
+// vertex by vertex (the renderer's own batch is a QuadBatch). The block
 // holds three planes one after another (not interleaved): capacity x 3 floats
 // of position, then capacity x 2 of texture coordinates, then capacity x 4 of
 // colour. It grows by doubling and never shrinks.
@@ -12,7 +14,7 @@ class Texture;
 
 // Display geometry sits at this depth.
 constexpr float kQuadDepth = -0.1f;
-// The largest vertex count a batch may hold (about 600 MB of planes).
+// The largest vertex count a batch may hold (about 600 MB of planes here).
 constexpr uint32_t kMaxBatchVertices = 1u << 24;
 
 struct VertexBatch {
@@ -29,23 +31,6 @@ struct VertexBatch {
   float* Positions() const { return planes.get(); }
   float* TexCoords() const { return planes.get() + 3 * static_cast<size_t>(capacity); }
   float* Colours() const { return planes.get() + 5 * static_cast<size_t>(capacity); }
-
-  // Writes vertex `count` and advances; room must have been reserved.
-  void Append(float x, float y, float u, float v, const float* rgba) {
-    const size_t i = count++;
-    float* p = Positions() + 3 * i;
-    p[0] = x;
-    p[1] = y;
-    p[2] = kQuadDepth;
-    float* t = TexCoords() + 2 * i;
-    t[0] = u;
-    t[1] = v;
-    float* c = Colours() + 4 * i;
-    c[0] = rgba[0];
-    c[1] = rgba[1];
-    c[2] = rgba[2];
-    c[3] = rgba[3];
-  }
 };
 
 }  // namespace GCore

@@ -1,6 +1,7 @@
 #pragma once
 // A renderer that draws nothing and records what it is asked to do: every
 // submitted batch (texture and vertices) and every back-end state call.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ struct RecordedBatch {
   std::vector<RecordedVertex> vertices;
 };
 
+// A colour channel as the batch keeps it: the nearest of 256 steps.
+inline float Stored(float channel) {
+  return static_cast<float>(static_cast<int>(channel * 255.0f + 0.5f)) / 255.0f;
+}
+
 class RecordingRenderer : public GCore::Renderer {
  public:
   std::vector<RecordedBatch> batches;
@@ -28,6 +34,26 @@ class RecordingRenderer : public GCore::Renderer {
   // The vertices appended so far and not yet flushed.
   std::vector<RecordedVertex> Pending() const { return Snapshot(*CurrentBatch()); }
 
+  // The current batch as the triangles it draws: each quad's corners
+  // (0, 1, 2, 0, 2, 3), without the second triangle of a lone triangle (its
+  // last corner repeated), colours as the 0-1 values the bytes stand for.
+  static std::vector<RecordedVertex> Snapshot(const GCore::QuadBatch& batch) {
+    std::vector<RecordedVertex> out;
+    for (uint32_t q = 0; q + 4 <= batch.count; q += 4) {
+      const bool lone = std::memcmp(&batch.vertices[q + 2], &batch.vertices[q + 3],
+                                    sizeof(GCore::QuadVertex)) == 0;
+      static const uint32_t kOrder[6] = {0, 1, 2, 0, 2, 3};
+      for (int i = 0; i < (lone ? 3 : 6); ++i) {
+        const GCore::QuadVertex& v = batch.vertices[q + kOrder[i]];
+        uint8_t c[4];
+        std::memcpy(c, &v.rgba, sizeof c);
+        out.push_back({v.x, v.y, GCore::kQuadDepth, v.u, v.v, c[0] / 255.0f, c[1] / 255.0f,
+                       c[2] / 255.0f, c[3] / 255.0f});
+      }
+    }
+    return out;
+  }
+
   static std::vector<RecordedVertex> Snapshot(const GCore::VertexBatch& batch) {
     std::vector<RecordedVertex> out;
     for (uint32_t i = 0; i < batch.count; ++i) {
@@ -40,6 +66,10 @@ class RecordingRenderer : public GCore::Renderer {
   }
 
  protected:
+  void SubmitQuads(GCore::QuadBatch& batch) override {
+    batches.push_back({batch.texture, Snapshot(batch)});
+    calls.push_back("draw " + std::to_string(batches.back().vertices.size()));
+  }
   void SubmitBatch(GCore::VertexBatch& batch) override {
     batches.push_back({batch.texture, Snapshot(batch)});
     calls.push_back("draw " + std::to_string(batch.count));

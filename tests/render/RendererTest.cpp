@@ -3,6 +3,8 @@
 // attachments, observed through a recording renderer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/GameSettings.h"
@@ -20,6 +22,16 @@ using Calls = std::vector<std::string>;
 
 const float kWhite[8] = {1, 1, 1, 1, 1, 1, 1, 1};
 
+// Writes vertex `count` of a shape batch and advances; room must be reserved.
+void Append(GCore::VertexBatch& batch, float x, float y, float u, float v, const float* rgba) {
+  const size_t i = batch.count++;
+  const float position[3] = {x, y, GCore::kQuadDepth};
+  const float uv[2] = {u, v};
+  std::copy(position, position + 3, batch.Positions() + 3 * i);
+  std::copy(uv, uv + 2, batch.TexCoords() + 2 * i);
+  std::copy(rgba, rgba + 4, batch.Colours() + 4 * i);
+}
+
 TEST(VertexBatch, ReserveDoublesAndKeepsEveryPlane) {
   struct Case {
     uint32_t start, request, capacity;
@@ -31,7 +43,7 @@ TEST(VertexBatch, ReserveDoublesAndKeepsEveryPlane) {
     }
     for (uint32_t i = 0; i < c.start; ++i) {
       const float rgba[4] = {i + 0.1f, i + 0.2f, i + 0.3f, i + 0.4f};
-      batch.Append(float(i), float(i) * 2, float(i) * 3, float(i) * 4, rgba);
+      Append(batch, float(i), float(i) * 2, float(i) * 3, float(i) * 4, rgba);
     }
     ASSERT_TRUE(batch.Reserve(c.request));
     EXPECT_EQ(batch.capacity, c.capacity) << c.start << " -> " << c.request;
@@ -45,6 +57,39 @@ TEST(VertexBatch, ReserveDoublesAndKeepsEveryPlane) {
   GCore::VertexBatch batch;
   EXPECT_FALSE(batch.Reserve(GCore::kMaxBatchVertices + 1));
   EXPECT_EQ(batch.planes, nullptr);
+}
+
+TEST(QuadBatch, ReserveDoublesAndKeepsTheVerticesWritten) {
+  GCore::QuadBatch batch;
+  ASSERT_TRUE(batch.Reserve(8));
+  for (float i = 0; i < 2; ++i) {
+    GCore::QuadVertex* q = batch.NextQuad();
+    for (int c = 0; c < 4; ++c) q[c] = {i, float(c), 0, 0, GCore::PackColour(kWhite)};
+  }
+  ASSERT_TRUE(batch.Reserve(9));
+  EXPECT_EQ(batch.capacity, 16u);
+  EXPECT_EQ(batch.vertices[7].x, 1);
+  EXPECT_EQ(batch.vertices[7].y, 3);
+  EXPECT_EQ(batch.vertices[7].rgba, 0xFFFFFFFFu);
+  EXPECT_FALSE(batch.Reserve(GCore::kMaxBatchVertices + 1));
+  EXPECT_EQ(batch.capacity, 16u);
+}
+
+TEST(QuadBatch, ColoursPackToTheNearestByteClamped) {
+  struct Case {
+    float channel;
+    uint8_t byte;
+  } cases[] = {{0, 0}, {1, 255}, {0.5f, 128}, {0.3f, 77}, {64 / 255.0f, 64}, {-2, 0}, {7, 255}, {NAN, 0}};
+  for (const Case& c : cases) {
+    const float rgba[4] = {c.channel, 0, 1, c.channel};
+    const uint32_t packed = GCore::PackColour(rgba);
+    uint8_t bytes[4];
+    std::memcpy(bytes, &packed, sizeof bytes);
+    EXPECT_EQ(bytes[0], c.byte) << c.channel;
+    EXPECT_EQ(bytes[1], 0);
+    EXPECT_EQ(bytes[2], 255);
+    EXPECT_EQ(bytes[3], c.byte) << c.channel;
+  }
 }
 
 class Fitting : public testing::Test {
@@ -172,7 +217,8 @@ TEST_F(FlushRules, FilterAndTransformChangesFlush) {
 
 TEST_F(FlushRules, EmptyFlushIssuesNothing) {
   renderer.Flush(nullptr);
-  renderer.Flush(renderer.CurrentBatch());
+  GCore::VertexBatch empty;
+  renderer.Flush(&empty);
   EXPECT_TRUE(renderer.calls.empty());
   EXPECT_EQ(renderer.drawCalls, 0);
 }
@@ -181,7 +227,7 @@ TEST_F(FlushRules, AnotherBatchDrawsAfterTheCurrentOneAndKeepsItsVertices) {
   GCore::VertexBatch shape;
   shape.texture = &b;
   ASSERT_TRUE(shape.Reserve(3));
-  for (int i = 0; i < 3; ++i) shape.Append(float(i), 0, 0, 0, kWhite);
+  for (int i = 0; i < 3; ++i) Append(shape, float(i), 0, 0, 0, kWhite);
   Draw(*imageA);
   renderer.Flush(&shape);
   renderer.Flush(&shape);
@@ -282,8 +328,8 @@ TEST_F(Skeleton, RegionCornersGoThroughTheBoneWithTheSlotColour) {
     EXPECT_EQ(v[i].y, expected[i][1]) << i;
     EXPECT_EQ(v[i].u, expected[i][2]) << i;
     EXPECT_EQ(v[i].v, expected[i][3]) << i;
-    EXPECT_EQ(v[i].r, 0.5f);
-    EXPECT_EQ(v[i].a, 0.5f);
+    EXPECT_EQ(v[i].r, Stored(0.5f));
+    EXPECT_EQ(v[i].a, Stored(0.5f));
   }
 }
 
@@ -292,38 +338,42 @@ void ScaledWorldVertices(const GCore::VertexAttachment* attachment, const GCore:
   for (int32_t i = 0; i < count; ++i) out[offset + i] = attachment->vertices[start + i] * 10;
 }
 
-TEST_F(Skeleton, MeshVerticesFollowTheTriangleListAndSkipBadIndices) {
+TEST_F(Skeleton, MeshVerticesFollowTheTriangleListAndSkipBadTriangles) {
   static const GCore::SpineRuntime runtime = {nullptr, nullptr, nullptr, nullptr,
                                               nullptr, nullptr, ScaledWorldVertices};
   GCore::g_spineRuntime = &runtime;
   float vertices[6] = {0, 0, 1, 0, 0, 1};
   float uvs[6] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f};
-  uint16_t triangles[6] = {0, 1, 2, 2, 1, 7};
+  uint16_t triangles[9] = {0, 1, 2, 2, 1, 7, 2, 1, 0};
   GCore::MeshAttachment mesh;
   mesh.type = GCore::kAttachmentMesh;
   mesh.vertices = vertices;
   mesh.worldVerticesLength = 6;
   mesh.uvs = uvs;
   mesh.triangles = triangles;
-  mesh.trianglesCount = 6;
+  mesh.trianglesCount = 9;
   mesh.rendererObject = &atlasRegion;
   const float colour[4] = {0.25f, 1, 1, 1};
   renderer.DrawSkeletonAttachment(&mesh, &slot, colour);
   const auto v = renderer.Pending();
-  ASSERT_EQ(v.size(), 5u) << "index 7 lies past the three vertices";
+  // Index 7 lies past the three vertices: its triangle goes, and the one
+  // after it keeps its own corners.
+  ASSERT_EQ(v.size(), 6u);
   EXPECT_EQ(v[1].x, 10);
   EXPECT_EQ(v[2].y, 10);
   EXPECT_EQ(v[3].u, 0.5f);
   EXPECT_EQ(v[4].v, 0.4f);
-  EXPECT_EQ(v[0].r, 0.25f) << "the slot colour is not applied to meshes";
+  EXPECT_EQ(v[5].x, 0);
+  EXPECT_EQ(v[5].u, 0.1f);
+  EXPECT_EQ(v[0].r, Stored(0.25f)) << "the slot colour is not applied to meshes";
 
   mesh.worldVerticesLength = 1002;
   renderer.DrawSkeletonAttachment(&mesh, &slot, colour);
-  EXPECT_EQ(renderer.Pending().size(), 5u) << "meshes above 1000 floats are not drawn";
+  EXPECT_EQ(renderer.Pending().size(), 6u) << "meshes above 1000 floats are not drawn";
   GCore::g_spineRuntime = nullptr;
   mesh.worldVerticesLength = 6;
   renderer.DrawSkeletonAttachment(&mesh, &slot, colour);
-  EXPECT_EQ(renderer.Pending().size(), 5u) << "without the runtime meshes are not drawn";
+  EXPECT_EQ(renderer.Pending().size(), 6u) << "without the runtime meshes are not drawn";
 }
 
 TEST_F(Skeleton, OtherAttachmentTypesDrawNothing) {
