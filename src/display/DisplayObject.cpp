@@ -52,7 +52,7 @@ void CopyMatrixContents(const Matrix& from, Matrix& to) {
 const ClassInfo DisplayObject::classInfo = {"DisplayObject", &Object::classInfo};
 
 DisplayObject::DisplayObject(lua_State* L)
-    : worldMatrix(NewMatrix(L)), localMatrix(NewMatrix(L)) {
+    : worldMatrix(NewMatrix(L)) {
   state = L;
 }
 
@@ -87,7 +87,7 @@ void DisplayObject::CopyFrom(DisplayObject* source) {
   scaleMode = source->scaleMode;
   shaderId = source->shaderId;
   std::memcpy(textStyle, source->textStyle, sizeof(textStyle));
-  CopyMatrixContents(*source->localMatrix.Get(), *localMatrix.Get());
+  CopyMatrixContents(source->localMatrix, localMatrix);
   localColor = source->localColor;
   mediaProject = source->mediaProject;
   mediaId = source->mediaId;
@@ -99,7 +99,7 @@ void DisplayObject::UpdateOwnTransform() {
     float x = 0;
     float y = 0;
     AddPlacement(&x, &y);
-    Matrix& local = *localMatrix.Get();
+    Matrix& local = localMatrix;
     local.tx = x;
     local.ty = y;
     Matrix& world = *worldMatrix.Get();

@@ -194,7 +194,8 @@ class DisplayObject : public Object {
   uint8_t textStyle[4] = {0, 0, 0, 0};
   ColorTransform localColor;
   ColorTransform worldColor;
-  Retained<Matrix> localMatrix;
+  // Never handed to scripts, so it needs no script object of its own.
+  Matrix localMatrix;
   Rectangle bounds;  // world space, filled while drawing
   uint32_t frameStart = 0;  // game time at which the current air frame began
   uint16_t actionIndex = 0;

@@ -221,28 +221,28 @@ const M kMembers[] = {
      [](lua_State* L, DO& o) { StorePlacement(L, o, &DO::anchorMaxY); }, nullptr},
     {"anchors", [](lua_State* L, DO& o) { lua_pushinteger(L, o.GetAnchorsPacked()); },
      [](lua_State* L, DO& o) { o.SetAnchorsPacked(UnsignedValue(L, 3)); }, nullptr},
-    {"rotation", [](lua_State* L, DO& o) { lua_pushnumber(L, o.localMatrix->GetRotation()); },
+    {"rotation", [](lua_State* L, DO& o) { lua_pushnumber(L, o.localMatrix.GetRotation()); },
      [](lua_State* L, DO& o) {
-       if (o.localMatrix->SetRotation(FloatValue(L, 3))) o.Invalidate(true);
+       if (o.localMatrix.SetRotation(FloatValue(L, 3))) o.Invalidate(true);
      },
      nullptr},
     {"scaleX",
      [](lua_State* L, DO& o) {
-       const Matrix& m = *o.localMatrix.Get();
+       const Matrix& m = o.localMatrix;
        lua_pushnumber(L, ScaleOf(m.a, m.b, m.flipX));
      },
      [](lua_State* L, DO& o) {
-       Matrix& m = *o.localMatrix.Get();
+       Matrix& m = o.localMatrix;
        SetScale(o, FloatValue(L, 3), m.a, m.b, m.flipX);
      },
      nullptr},
     {"scaleY",
      [](lua_State* L, DO& o) {
-       const Matrix& m = *o.localMatrix.Get();
+       const Matrix& m = o.localMatrix;
        lua_pushnumber(L, ScaleOf(m.c, m.d, m.flipY));
      },
      [](lua_State* L, DO& o) {
-       Matrix& m = *o.localMatrix.Get();
+       Matrix& m = o.localMatrix;
        SetScale(o, FloatValue(L, 3), m.c, m.d, m.flipY);
      },
      nullptr},

@@ -47,7 +47,7 @@ TEST_F(DisplayObjectBinding, PlacementMovesAroundThePivot) {
 }
 
 TEST_F(DisplayObjectBinding, ScaleKeepsItsSignInTheFlips) {
-  const Matrix& m = *object->localMatrix.Get();
+  const Matrix& m = object->localMatrix;
   Run("o.scaleX = 0; o.scaleY = 0.0005");
   EXPECT_EQ(m.a, 1) << "a scale near 0 is refused";
   EXPECT_EQ(m.d, 1);

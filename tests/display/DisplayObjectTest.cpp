@@ -42,10 +42,10 @@ TEST_F(DisplayObjectTest, PlacementAndAnchors) {
     child->Invalidate(true);
     child->UpdateWorldTransform();
     EXPECT_FLOAT_EQ(child->GetWidth(), c.width);
-    EXPECT_FLOAT_EQ(child->localMatrix->tx, c.tx);
+    EXPECT_FLOAT_EQ(child->localMatrix.tx, c.tx);
     EXPECT_FLOAT_EQ(child->GetHeight(), 100) << "the y axis keeps its defaults";
     if (c.withParent) {
-      EXPECT_FLOAT_EQ(child->localMatrix->ty, 50) << "50 + (0.5 * 100 - 0.5 * 100)";
+      EXPECT_FLOAT_EQ(child->localMatrix.ty, 50) << "50 + (0.5 * 100 - 0.5 * 100)";
     }
   }
 }
@@ -56,8 +56,8 @@ TEST_F(DisplayObjectTest, WorldMatrixChainsThroughTheAncestors) {
   auto* leaf = Make<DisplayObject>();
   root->AddChild(middle, 0);
   middle->AddChild(leaf, 0);
-  root->localMatrix->SetValues(2, 0, 0, 2, 0, 0);
-  middle->localMatrix->SetValues(0, 1, -1, 0, 0, 0);  // a quarter turn
+  root->localMatrix.SetValues(2, 0, 0, 2, 0, 0);
+  middle->localMatrix.SetValues(0, 1, -1, 0, 0, 0);  // a quarter turn
   leaf->UpdateWorldTransform();
 
   // root at (450, 350) scaled by 2; middle at (50, 50) in it; leaf at (50, 50) in middle.
@@ -168,8 +168,8 @@ TEST_F(DisplayObjectTest, CopyTakesTheStateButNotTheWorld) {
   parent->AddChild(source, 0);
   source->tag = 7, source->data = 9, source->mask = 3, source->depth = -2, source->group = 4;
   source->anchorMinX = 0.1f, source->offsetMaxY = 33, source->pivotX = 0.25f;
-  source->localMatrix->SetValues(2, 0, 0, 3, 0, 0);
-  source->localMatrix->flipX = true;
+  source->localMatrix.SetValues(2, 0, 0, 3, 0, 0);
+  source->localMatrix.flipX = true;
   source->localColor.g = 12;
   source->mediaId = 0x50000010;
   source->actionIndex = 2;
@@ -187,9 +187,9 @@ TEST_F(DisplayObjectTest, CopyTakesTheStateButNotTheWorld) {
   EXPECT_FLOAT_EQ(copy->anchorMinX, 0.1f);
   EXPECT_FLOAT_EQ(copy->offsetMaxY, 33);
   EXPECT_FLOAT_EQ(copy->pivotX, 0.25f);
-  EXPECT_FLOAT_EQ(copy->localMatrix->d, 3);
-  EXPECT_TRUE(copy->localMatrix->flipX);
-  EXPECT_NE(copy->localMatrix.Get(), source->localMatrix.Get()) << "contents, not the matrix";
+  EXPECT_FLOAT_EQ(copy->localMatrix.d, 3);
+  EXPECT_TRUE(copy->localMatrix.flipX);
+  EXPECT_NE(&copy->localMatrix, &source->localMatrix) << "contents, not the matrix";
   EXPECT_EQ(copy->localColor.g, 12);
   EXPECT_EQ(copy->mediaId, 0x50000010u);
   EXPECT_EQ(copy->actionIndex, 2);

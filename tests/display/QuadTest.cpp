@@ -359,7 +359,7 @@ TEST_F(QuadTest, CollisionBoxesOfTheFrameJoinTheStageGroup) {
     Quad* quad = MakeQuad(128, 96, kAirId);
     stage->AddChild(quad, 0);
     Place(quad, 128, 96);
-    quad->localMatrix->a = c.a;
+    quad->localMatrix.a = c.a;
     quad->group = 3;
     for (int frame = 0; frame < 2; ++frame) {
       stage->Draw();

@@ -62,7 +62,7 @@ class StageTest : public DisplayFixture {
     boxer->pivotX = boxer->pivotY = 0;
     boxer->anchorMinX = boxer->anchorMaxX = boxer->anchorMinY = boxer->anchorMaxY = 0;
     boxer->offsetMinX = boxer->offsetMinY = 0;
-    boxer->localMatrix->SetValues(scale, 0, 0, scale, 0, 0);
+    boxer->localMatrix.SetValues(scale, 0, 0, scale, 0, 0);
     boxer->Invalidate(true);
     boxer->group = boxGroup;
     boxer->boxes = std::move(boxes);

@@ -363,7 +363,7 @@ TEST_F(SpineQuadEvents, DegenerateSkeletonsAndMatricesPoseWithoutInfinities) {
     quadfix::WriteSkeleton(root, "p", kOtherSkeletonId, c.model);
     Run("gcore.UnloadResource(0x81050002, 0x81050002)");
     SpineQuad* q = MakeQuad("q", kOtherSkeletonId);
-    q->localMatrix->d = c.matrixD;
+    q->localMatrix.d = c.matrixD;
     q->Invalidate(true);
     Run("q.setAnimation('walk', true, 0)");
     DrawAfter(q, 100);
