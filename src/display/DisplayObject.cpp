@@ -51,10 +51,7 @@ void CopyMatrixContents(const Matrix& from, Matrix& to) {
 
 const ClassInfo DisplayObject::classInfo = {"DisplayObject", &Object::classInfo};
 
-DisplayObject::DisplayObject(lua_State* L)
-    : worldMatrix(NewMatrix(L)) {
-  state = L;
-}
+DisplayObject::DisplayObject(lua_State* L) { state = L; }
 
 DisplayObject::~DisplayObject() = default;
 

@@ -29,6 +29,7 @@
 #include "display/DisplayTypes.h"
 #include "display/KeyTrack.h"
 #include "display/TreePlace.h"
+#include "display/WorldMatrix.h"
 
 namespace GCore {
 
@@ -180,7 +181,7 @@ class DisplayObject : public Object {
   // row above it.
   int32_t slotLink = 0;
   int32_t orderKey = 0;  // tie-break of the child order
-  Retained<Matrix> worldMatrix;
+  WorldMatrix worldMatrix;
   DisplayObjectContainer* parent = nullptr;
   TreePlace place;  // see TreePlace.h
   int32_t depth = 0;

@@ -127,8 +127,7 @@ void SpineQuad::Advance(float dt) {
   Skeleton& skeleton = *instance->skeleton;
   const SkeletonData& data = *skeleton.data;
   FitToContent(data.width, data.height);
-  const Retained<Matrix> held = worldMatrix;
-  const Matrix& m = *held.Get();
+  const Matrix& m = *worldMatrix.Get();
   skeleton.x = m.tx;
   skeleton.y = m.ty;
   // A skeleton without bones has no root to place.

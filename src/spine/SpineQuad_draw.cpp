@@ -26,7 +26,6 @@ void SpineQuad::Draw() {
 }
 
 void SpineQuad::DrawPosed(const std::shared_ptr<SpineInstance>& instance) {
-  const Retained<Matrix> held = worldMatrix;
   const SkeletonData& data = *instance->record->skeletonData;
   if (dirty & kDirtyBounds) {
     FitToContent(data.width, data.height);
@@ -46,7 +45,7 @@ void SpineQuad::DrawPosed(const std::shared_ptr<SpineInstance>& instance) {
                          static_cast<float>(worldColor.b) * kChannelScale,
                          static_cast<float>(worldColor.a) * kChannelScale};
   const Skeleton& skeleton = *instance->skeleton;
-  worldMatrix = boneMatrix_;
+  worldMatrix.Borrow(boneMatrix_.Get());
   bool interrupted = false;
   for (int32_t i = 0; i < skeleton.slotCount && !interrupted; ++i) {
     Slot* slot = skeleton.drawOrder[i];
@@ -65,7 +64,7 @@ void SpineQuad::DrawPosed(const std::shared_ptr<SpineInstance>& instance) {
     interrupted = !DrawLinkedChildren(link + 1, *instance);
   }
   if (!IfAlive(this)) return;
-  worldMatrix = held;
+  worldMatrix.Restore();
   worldColor = heldColour;
   if (interrupted) return;
 

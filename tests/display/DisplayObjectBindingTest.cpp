@@ -187,6 +187,32 @@ TEST_F(DisplayObjectBinding, PointsThroughTheWorldMatrix) {
   EXPECT_EQ(Eval("n.a"), "7.0") << "no parent: the matrix is left alone";
 }
 
+TEST_F(DisplayObjectBinding, TheWorldMatrixAScriptHoldsIsTheObjectsOwn) {
+  object->worldMatrix->SetValues(2, 0, 0, 4, 10, 20);
+  object->worldMatrix->flipX = true;
+  Run("m = o.worldMatrix");
+  EXPECT_EQ(Eval("m.a .. ' ' .. m.d .. ' ' .. m.tx .. ' ' .. m.ty"), "2.0 4.0 10.0 20.0")
+      << "made from the values the object had";
+  lua_getglobal(L, "m");
+  EXPECT_TRUE(GCore::ToObject<Matrix>(L, -1)->flipX);
+  lua_settop(L, 0);
+  EXPECT_EQ(Eval("rawequal(m, o.worldMatrix)"), "true") << "one object, asked for again";
+
+  Run("o.x = 60; o.updateTransform()");
+  EXPECT_NE(object->worldMatrix->tx, 10);
+  EXPECT_EQ(Eval("m.tx"), Eval(std::to_string(object->worldMatrix->tx) + " + 0.0")) << "it follows the object";
+  Run("m.tx = 500");
+  EXPECT_FLOAT_EQ(object->worldMatrix->tx, 500) << "what the script writes is the object's";
+
+  // A skeleton draws through its bones' matrices for a while.
+  Matrix bone;
+  object->worldMatrix.Borrow(&bone);
+  EXPECT_EQ(object->worldMatrix.Get(), &bone);
+  object->worldMatrix.Restore();
+  EXPECT_EQ(Eval("rawequal(m, o.worldMatrix)"), "true") << "back to the matrix the script holds";
+  EXPECT_FLOAT_EQ(object->worldMatrix->tx, 500);
+}
+
 TEST_F(DisplayObjectBinding, UpdateTransformPlacesTheObjectInItsParent) {
   auto* parent = Make<DisplayObjectContainer>("p");
   parent->offsetMaxX = 200;
