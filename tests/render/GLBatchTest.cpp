@@ -23,12 +23,6 @@ class ShortIndexRenderer : public GCore::RendererGLES2 {
   }
 };
 
-DrawPlacement Rect(double x, double y, double w, double h) {
-  DrawPlacement p;
-  p.x = x, p.y = y, p.width = w, p.height = h;
-  return p;
-}
-
 class GLBatch : public GLFixture {
  protected:
   void UseShortIndices() {
@@ -36,10 +30,6 @@ class GLBatch : public GLFixture {
     renderer->SetBaseViewTransform(&baseView);
     renderer->Init();
     renderer->Resize(kWidth, kHeight);
-  }
-  void Fill(GCore::Texture* texture, double x, double y, double w, double h, const float rgba[4]) {
-    Image image(0, 0, texture, 0, 0, float(texture->width), float(texture->height));
-    renderer->DrawImage(&image, nullptr, rgba, GCore::kPlaceRect, Rect(x, y, w, h));
   }
 };
 

@@ -13,12 +13,19 @@
 #include "core/Matrix.h"
 #include "platform/HeadlessGL.h"
 #include "render/GShader.h"
+#include "render/Image.h"
 #include "render/RendererGLES2.h"
 #include "render/Texture.h"
 
 struct Rgba {
   int r, g, b, a;
 };
+
+inline GCore::DrawPlacement Rect(double x, double y, double w, double h) {
+  GCore::DrawPlacement p;
+  p.x = x, p.y = y, p.width = w, p.height = h;
+  return p;
+}
 
 class GLFixture : public testing::Test {
  protected:
@@ -84,6 +91,12 @@ class GLFixture : public testing::Test {
     return textures.back().get();
   }
   GCore::Texture* White() { return MakeTexture(1, 1, {255, 255, 255, 255}); }
+
+  // Draws the whole texture over the rectangle, tinted by rgba.
+  void Fill(GCore::Texture* texture, double x, double y, double w, double h, const float rgba[4]) {
+    GCore::Image image(0, 0, texture, 0, 0, float(texture->width), float(texture->height));
+    renderer->DrawImage(&image, nullptr, rgba, GCore::kPlaceRect, Rect(x, y, w, h));
+  }
 
   static inline std::unique_ptr<GCore::HeadlessGL> gl;
   static inline std::string glError;

@@ -16,19 +16,7 @@ using GCore::Image;
 constexpr Rgba kBlack{0, 0, 0, 255};
 constexpr Rgba kWhite{255, 255, 255, 255};
 
-DrawPlacement Rect(double x, double y, double w, double h) {
-  DrawPlacement p;
-  p.x = x, p.y = y, p.width = w, p.height = h;
-  return p;
-}
-
-class GLRenderer : public GLFixture {
- protected:
-  void Fill(GCore::Texture* texture, double x, double y, double w, double h, const float rgba[4]) {
-    Image image(0, 0, texture, 0, 0, float(texture->width), float(texture->height));
-    renderer->DrawImage(&image, nullptr, rgba, GCore::kPlaceRect, Rect(x, y, w, h));
-  }
-};
+class GLRenderer : public GLFixture {};
 
 TEST_F(GLRenderer, BlendModesCombineAsTheirFactorsSay) {
   struct Case {
