@@ -1,7 +1,8 @@
-// Web views on Linux, the web-view module (platform/WebViewModule.h): a WebKitGTK browser in an undecorated GTK popup window
-// that is moved into the game window (X11 reparenting). Inside the game
-// window a view moves with it, is clipped by it and goes with it when it is
-// minimised, as a child window does on the desktop the game was made for.
+// Web views on Linux, the web-view module (platform/WebViewModule.h): a
+// WebKitGTK browser in an undecorated GTK popup window that is moved into the
+// game window (X11 reparenting). Inside the game window a view moves with it,
+// is clipped by it and goes with it when it is minimised, as a child window
+// does on the desktop the game was made for.
 //
 // GDK talks to the X server over a connection of its own; window ids are the
 // server's, so a GDK window can be given an SDL window as its parent. GDK
