@@ -3,34 +3,38 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <utility>
 
 namespace GCore {
 
-ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)) {}
+ReplacingFile::ReplacingFile(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  folder_ = FileDescriptor(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  name_ = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+ReplacingFile::ReplacingFile(int folder, std::string name)
+    : folder_(fcntl(folder, F_DUPFD_CLOEXEC, 0)), name_(std::move(name)) {}
 
 ReplacingFile::~ReplacingFile() { Discard(); }
 
 bool ReplacingFile::Open() {
   Discard();
-  static unsigned counter = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary_ = path_ + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(++counter);
-    // Created with the permissions a plain fopen would give the file.
-    const int fd = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      break;
-    }
-    file_ = fdopen(fd, "wb");
-    if (file_) return true;
-    close(fd);
-    break;
+  if (!folder_.IsOpen() || name_.empty()) return false;
+  // Created with the permissions a plain fopen would give the file.
+  FileDescriptor fd = CreateTemporaryAt(folder_.Get(), name_ + ".tmp", temporary_);
+  if (!fd.IsOpen()) {
+    temporary_.clear();  // not ours: never removed
+    return false;
   }
-  if (!temporary_.empty()) unlink(temporary_.c_str());
-  temporary_.clear();
+  file_ = fdopen(fd.Get(), "wb");
+  if (file_) {
+    fd.Release();
+    return true;
+  }
+  Discard();
   return false;
 }
 
@@ -43,7 +47,7 @@ bool ReplacingFile::Commit() {
   const bool written = !std::ferror(file_) && std::fflush(file_) == 0 && fsync(fileno(file_)) == 0;
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  if (!written || !closed || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+  if (!written || !closed || renameat(folder_.Get(), temporary_.c_str(), folder_.Get(), name_.c_str()) != 0) {
     Discard();
     return false;
   }
@@ -54,7 +58,7 @@ bool ReplacingFile::Commit() {
 void ReplacingFile::Discard() {
   if (file_) std::fclose(file_);
   file_ = nullptr;
-  if (!temporary_.empty()) unlink(temporary_.c_str());
+  if (!temporary_.empty()) unlinkat(folder_.Get(), temporary_.c_str(), 0);
   temporary_.clear();
 }
 

@@ -3,14 +3,21 @@
 // bytes go to a temporary file beside it, which takes the file's place (an
 // atomic rename) only when every byte has been written. A writer destroyed
 // before Commit removes its temporary file and leaves the old file alone.
+// Neither the temporary file nor the file's own name is followed when it is
+// a symbolic link: the rename replaces the link itself.
 #include <cstdio>
 #include <string>
+
+#include "base/PathBelow.h"
 
 namespace GCore {
 
 class ReplacingFile {
  public:
-  explicit ReplacingFile(std::string path);
+  // The file at `path`, whose folder is reached as the path says.
+  explicit ReplacingFile(const std::string& path);
+  // The file `name` in the open folder `folder` (the descriptor is copied).
+  ReplacingFile(int folder, std::string name);
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
   ~ReplacingFile();
@@ -27,7 +34,8 @@ class ReplacingFile {
  private:
   void Discard();
 
-  std::string path_;
+  FileDescriptor folder_;
+  std::string name_;
   std::string temporary_;
   FILE* file_ = nullptr;
 };
