@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "base/PathBelow.h"
 #include "core/FileStream.h"
 #include "core/GCoreApi.h"
 #include "core/GameIF.h"
@@ -65,6 +68,27 @@ bool RemoveEntries(int folder, const std::string& path) {
     if (emptied) unlinkat(folder, name.c_str(), AT_REMOVEDIR);
   }
   return true;
+}
+
+// A check deletes only what it checked: a regular file, opened without
+// following a link and still in its place. A link, a FIFO or a device
+// fails the check and stays.
+bool CheckPlainFile(const char* path, int& openError) {
+  const FileDescriptor file = OpenRegularAt(AT_FDCWD, path, O_RDONLY);
+  openError = file.IsOpen() ? 0 : errno;
+  if (!file.IsOpen()) return false;
+  std::string bytes;
+  if (ReadWholeDescriptor(file.Get(), bytes, INT32_MAX) &&
+      HasDigestPrefix(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
+    return true;
+  }
+  struct stat opened;
+  struct stat named;
+  if (fstat(file.Get(), &opened) == 0 && lstat(path, &named) == 0 && opened.st_dev == named.st_dev &&
+      opened.st_ino == named.st_ino) {
+    unlink(path);
+  }
+  return false;
 }
 
 }  // namespace
@@ -140,17 +164,13 @@ int MakeDir(lua_State* L) {
 
 int CheckMD5(lua_State* L) {
   const char* path = TextArg(L, 1);
-  bool verified = false;
-  if (GCore::IsFileExist(path)) {
+  int openError = ENOENT;
+  bool verified = path && CheckPlainFile(path, openError);
+  if (!verified && path && openError == ENOENT && g_game && g_game->IsRepositoryMode()) {
+    // No plain file: the path may name a blob of the repository, which is
+    // checked but is no file to delete.
     FileStream stream;
-    if (stream.Open(path, kStreamRead)) {
-      verified = stream.Impl()->Verify();
-      // Only a plain file may be deleted: in repository mode the path names
-      // a blob of the repository, which is not a file at all.
-      const bool plainFile = dynamic_cast<FileStream_Default*>(stream.Impl()) != nullptr;
-      stream.Close();
-      if (!verified && plainFile) unlink(path);
-    }
+    verified = stream.Open(path, kStreamRead) && stream.Impl()->Verify();
   }
   lua_pushboolean(L, verified);
   return 1;

@@ -147,6 +147,28 @@ test("CheckMD5 deletes a plain file that fails", function()
   clean(base)
 end)
 
+test("CheckMD5 leaves alone what is no plain file", function()
+  local lfs = require "lfs.c"
+  local base = folder()
+  write(base .. "/target", "some bytes that fail the check")
+  -- A FIFO must not block the check, and a device must not be deleted (a
+  -- device node can be made only by root; the null device's numbers).
+  shell('cd "' .. base .. '" && ln -s target link && ln -s nowhere dangling && mkfifo fifo && ' ..
+        '{ mknod null c 1 3 2>/dev/null || true; }')
+  local kinds = {link = "link", dangling = "link", fifo = "named pipe", null = "char device"}
+  for name, kind in pairs(kinds) do
+    local path = base .. "/" .. name
+    if lfs.symlinkattributes(path, "mode") then
+      assert(not g.CheckMD5(path), name)
+      assert(lfs.symlinkattributes(path, "mode") == kind, name .. " is still there")
+    else
+      assert(name == "null", name)
+    end
+  end
+  assert(read(base .. "/target"), "a link's target stays too")
+  clean(base)
+end)
+
 test("RemoveFolder", function()
   local base = folder()
   local function tree(path)
