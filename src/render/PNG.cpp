@@ -9,6 +9,7 @@
 #include <png.h>
 
 #include "base/Log.h"
+#include "core/ReplacingFile.h"
 
 // libpng reports errors by longjmp back to the setjmp of the calling frame.
 // Every function here that calls setjmp holds only trivially destructible
@@ -111,13 +112,6 @@ bool WriteRows(WriteJob& job, FILE* file, const uint8_t* pixels, int32_t width, 
   return true;
 }
 
-// Closes the file and removes it, so that a failed write leaves nothing behind.
-int Abandon(FILE* file, const char* path) {
-  std::fclose(file);
-  std::remove(path);
-  return 1;
-}
-
 }  // namespace
 
 bool PngReadFromMemory(void* io, uint8_t* buffer, size_t length) {
@@ -163,8 +157,11 @@ int WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t hei
     LogErrorPrintf("No pixels to write to %s\n", path);
     return 1;
   }
-  FILE* file = std::fopen(path, "wb");
-  if (!file) {
+  // Written beside the path and renamed over it when whole: a failed write
+  // keeps the old picture, and a link or a FIFO at the path is replaced,
+  // never written through (or waited on).
+  ReplacingFile file(path);
+  if (!file.Open()) {
     LogErrorPrintf("Could not open file %s for writing\n", path);
     return 1;
   }
@@ -172,20 +169,15 @@ int WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t hei
   job.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (!job.png) {
     LogErrorPrintf("Could not allocate write struct\n");
-    return Abandon(file, path);
+    return 1;
   }
   job.info = png_create_info_struct(job.png);
   if (!job.info) {
     LogErrorPrintf("Could not allocate info struct\n");
-    return Abandon(file, path);
+    return 1;
   }
-  if (!WriteRows(job, file, pixels, width, height)) {
+  if (!WriteRows(job, file.File(), pixels, width, height) || !file.Commit()) {
     LogErrorPrintf("Error during png creation\n");
-    return Abandon(file, path);
-  }
-  if (std::fclose(file) != 0) {
-    LogErrorPrintf("Error during png creation\n");
-    std::remove(path);
     return 1;
   }
   return 0;

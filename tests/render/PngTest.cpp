@@ -6,10 +6,12 @@
 #include <png.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -212,6 +214,35 @@ TEST_F(PngFile, WrittenPixelsDecodeToTheSameBytes) {
   EXPECT_EQ(Pixels(image), one);
 }
 
+TEST_F(PngFile, LinksAndFifosAtThePathAreReplacedNotWrittenThrough) {
+  const std::string victim = folder_ + "/victim";
+  std::ofstream(victim) << "not a picture";
+  const Bytes one = {10, 20, 30, 40};
+  GCore::PngImage image;
+  const struct {
+    const char* what;
+    bool (*plant)(const std::string& path, const std::string& victim);
+  } cases[] = {
+      {"a link", [](const std::string& path, const std::string& to) { return symlink(to.c_str(), path.c_str()) == 0; }},
+      // Without a reader, writing a FIFO would wait for ever.
+      {"a FIFO", [](const std::string& path, const std::string&) { return mkfifo(path.c_str(), 0644) == 0; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(c.plant(Path(), victim));
+    ASSERT_EQ(GCore::WritePng(Path().c_str(), one.data(), 1, 1), 0);
+    struct stat info;
+    ASSERT_EQ(lstat(Path().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    ASSERT_TRUE(Decode(ReadBack(), image));
+    EXPECT_EQ(Pixels(image), one);
+    std::remove(Path().c_str());
+  }
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not a picture");
+  std::remove(victim.c_str());
+}
+
 TEST_F(PngFile, RefusedWritesReportAndLeaveNoFile) {
   const Bytes one = {1, 2, 3, 4};
   const std::string missing = folder_ + "/no/such/folder.png";
@@ -245,7 +276,7 @@ int WriteUnderSizeLimit(const std::string& path, const std::string& messages, co
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST_F(PngFile, FailedWritesReportAndLeaveNoFile) {
+TEST_F(PngFile, FailedWritesReportAndKeepTheOldFile) {
   const struct {
     const char* what;
     int side;
@@ -262,8 +293,13 @@ TEST_F(PngFile, FailedWritesReportAndLeaveNoFile) {
     Bytes rgba(static_cast<size_t>(c.side) * c.side * 4);
     uint32_t state = 12345;
     for (uint8_t& b : rgba) b = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+    const std::string old = "the old picture";
+    std::ofstream(Path()) << old;
     EXPECT_EQ(WriteUnderSizeLimit(Path(), messages, rgba, c.side, c.limit), 1) << c.what;
-    EXPECT_NE(access(Path().c_str(), F_OK), 0) << c.what << ": a partial file was left";
+    EXPECT_EQ(ReadBack(), Bytes(old.begin(), old.end()))
+        << c.what << ": the old file is kept whole";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), std::filesystem::directory_iterator()), 2)
+        << c.what << ": a partial file was left beside it";
     std::ifstream in(messages);
     const std::string printed((std::istreambuf_iterator<char>(in)), {});
     // libpng names the failed write first, when it saw it.
