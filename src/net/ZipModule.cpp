@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "net/ZipEntryInfo.h"
+
 namespace {
 
 constexpr unsigned kPieceSize = 65536;
@@ -82,13 +84,21 @@ int Read(lua_State* L) {
   if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
     return luaL_error(L, "Can't open %s", name);
   }
+  if (!GCore::IsReadableZipMethod(info.compression_method)) {
+    return luaL_error(L, "Can't read %s: its compression method %I is not supported (only stored and deflate are)",
+                      name, static_cast<lua_Integer>(info.compression_method));
+  }
+  ZPOS64_T declared = 0;
+  if (!GCore::CurrentZipEntrySize(zip, info, declared)) {
+    return luaL_error(L, "Can't read %s: its zip64 header gives no size", name);
+  }
   // The size is the archive's word, not a fact: never allocate on it blindly.
-  if (info.uncompressed_size > GCore::kLargestZipEntry) {
+  if (declared > GCore::kLargestZipEntry) {
     return luaL_error(L, "Can't read %s: its size of %I bytes is over the limit of %I bytes", name,
-                      static_cast<lua_Integer>(std::min<ZPOS64_T>(info.uncompressed_size, LUA_MAXINTEGER)),
+                      static_cast<lua_Integer>(std::min<ZPOS64_T>(declared, LUA_MAXINTEGER)),
                       static_cast<lua_Integer>(GCore::kLargestZipEntry));
   }
-  const size_t size = static_cast<size_t>(info.uncompressed_size);
+  const size_t size = static_cast<size_t>(declared);
   auto* buffer = static_cast<char*>(lua_newuserdata(L, size));
   if (unzOpenCurrentFile(zip) != UNZ_OK) return luaL_error(L, "Can't open %s", name);
   for (size_t done = 0; done < size;) {
@@ -100,8 +110,11 @@ int Read(lua_State* L) {
     done += piece;
   }
   // Closing an entry read to its end checks its CRC: damaged content is an
-  // error, not a result.
-  if (unzCloseCurrentFile(zip) != UNZ_OK) return luaL_error(L, "Can't read %s", name);
+  // error, not a result. The library knows the end only by the size of the
+  // central header, so the CRC is checked here too for a zip64 size.
+  if (unzCloseCurrentFile(zip) != UNZ_OK || crc32_z(0, reinterpret_cast<const Bytef*>(buffer), size) != info.crc) {
+    return luaL_error(L, "Can't read %s", name);
+  }
   lua_pushlstring(L, buffer, size);
   return 1;
 }

@@ -11,7 +11,11 @@ four times, "empty"), empty.zip (no entries), many.zip (300 entries
 "e000" ... "e299" holding their own names), lying-huge.zip (an entry that
 claims 4 GiB), lying-long.zip (claims 1000 bytes, holds 10), lying-short.zip
 (claims 3 bytes, holds 10), damaged.zip (a stored entry with a changed byte),
-truncated.zip (the first half of deflated.zip).
+truncated.zip (the first half of deflated.zip), bzip2.zip and lzma.zip
+(ENTRIES compressed with methods other than stored and deflate), zip64.zip
+(ENTRIES as Info-ZIP's "zip -fz" writes them: every uncompressed size in the
+headers 0xFFFFFFFF, the real one in a zip64 extra field), zip64-damaged.zip
+(zip64.zip with a changed content byte).
 """
 import os
 import struct
@@ -39,6 +43,28 @@ def patch_size(path, size):
     open(path, "wb").write(bytes(data))
 
 
+def write_forced_zip64(path, entries):
+    out = bytearray()
+    central = bytearray()
+    for name, data in entries:
+        name = name.encode()
+        crc = zlib.crc32(data)
+        # Info-ZIP puts its time block before the zip64 one.
+        times = struct.pack("<HHBI", 0x5455, 5, 3, 0)
+        local_extra = times + struct.pack("<HHQQ", 1, 16, len(data), len(data))
+        offset = len(out)
+        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, 45, 0, 0, 0, 0, crc, 0xFFFFFFFF, 0xFFFFFFFF,
+                           len(name), len(local_extra)) + name + local_extra + data
+        central_extra = times + struct.pack("<HHQ", 1, 8, len(data))
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 0x031E, 45, 0, 0, 0, 0, crc, len(data),
+                               0xFFFFFFFF, len(name), len(central_extra), 0, 0, 0, 0o100644 << 16,
+                               offset) + name + central_extra
+    start = len(out)
+    out += central
+    out += struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), start, 0)
+    open(path, "wb").write(bytes(out))
+
+
 def make(folder):
     p = lambda name: os.path.join(folder, name)
     write(p("stored.zip"), ENTRIES, zipfile.ZIP_STORED)
@@ -54,6 +80,12 @@ def make(folder):
     open(p("damaged.zip"), "wb").write(bytes(data))
     whole = open(p("deflated.zip"), "rb").read()
     open(p("truncated.zip"), "wb").write(whole[: len(whole) // 2])
+    write(p("bzip2.zip"), ENTRIES, zipfile.ZIP_BZIP2)
+    write(p("lzma.zip"), ENTRIES, zipfile.ZIP_LZMA)
+    write_forced_zip64(p("zip64.zip"), ENTRIES)
+    data = bytearray(open(p("zip64.zip"), "rb").read())
+    data[data.find(b"hello, zip") + 1] ^= 0x20
+    open(p("zip64-damaged.zip"), "wb").write(bytes(data))
 
 
 def read(path):
