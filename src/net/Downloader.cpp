@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/Log.h"
+#include "base/PathBelow.h"
 
 namespace GCore {
 namespace {
@@ -32,14 +33,16 @@ void Downloader::StartThread() {
   state_ = kDownloaderIdle;
 }
 
-bool Downloader::AddJob(const char* url, const char* path) {
-  if (!url || !path || !*path || std::strlen(path) >= kPathLimit) return false;
-  return AddJob(DownloadJob{url, path, nullptr, nullptr});
+bool Downloader::AddJob(const char* url, const char* path) { return AddJob(url, AT_FDCWD, path); }
+
+bool Downloader::AddJob(const char* url, int folder, const char* name) {
+  if (!url || !name || !*name || std::strlen(name) >= kPathLimit) return false;
+  return AddJob(DownloadJob{url, name, folder, nullptr, nullptr});
 }
 
 bool Downloader::AddJob(const char* url, HttpSink sink, void* sinkContext) {
   if (!url || !sink) return false;
-  return AddJob(DownloadJob{url, std::string(), sink, sinkContext});
+  return AddJob(DownloadJob{url, std::string(), AT_FDCWD, sink, sinkContext});
 }
 
 bool Downloader::AddJob(DownloadJob job) {
@@ -146,16 +149,22 @@ Downloader::Attempt Downloader::Fetch(const DownloadJob& job) {
 
 Downloader::Attempt Downloader::FetchIntoFile(const DownloadJob& job) {
   const std::string temporary = job.path + ".t";
-  int file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (file < 0) return Attempt::kFatal;
+  // A link or a FIFO planted at the temporary name must not take the body.
+  int file = OpenRegularAt(job.folder, temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644).Release();
+  if (file < 0) {
+    LogPrintf("download: %s cannot be written: %s\n", temporary.c_str(), BelowFailureText(errno));
+    return Attempt::kFatal;
+  }
   StoppableCall call{&stopping_, WriteToFile, &file};
   bool written = HttpFetcher_Get(job.url.c_str(), StoppableSink, &call, 1) >= 0;
   // The bytes must be on the disk before the old file is replaced: a write
   // error can show only here. Devices that cannot sync say EINVAL.
   if (written && fsync(file) != 0 && errno != EINVAL) written = false;
   if (close(file) != 0) written = false;
-  if (written && std::rename(temporary.c_str(), job.path.c_str()) == 0) return Attempt::kSucceeded;
-  unlink(temporary.c_str());
+  if (written && renameat(job.folder, temporary.c_str(), job.folder, job.path.c_str()) == 0) {
+    return Attempt::kSucceeded;
+  }
+  unlinkat(job.folder, temporary.c_str(), 0);
   LogPrintf("Unable to download file: %s", job.url.c_str());
   return Attempt::kFailed;
 }

@@ -6,11 +6,14 @@
 // worker. A file job writes a temporary file beside its target (the target's
 // path followed by ".t") and renames it over the target only once the whole
 // body is written and flushed; a failed attempt removes it and leaves the
-// target as it was.
+// target as it was. The temporary file is never followed when it is a
+// symbolic link, nor opened when it is no regular file.
 //
 // Shared with the worker under the downloader's mutex: the state, the
 // progress and the job list (which only the idle worker lets the owner
 // change). Sinks run on the worker thread.
+#include <fcntl.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -36,6 +39,7 @@ using DownloadCallback = void (*)(int progress, int total, void* context, int st
 struct DownloadJob {
   std::string url;
   std::string path;  // empty for a sink job
+  int folder = AT_FDCWD;  // the path is relative to it; the owner keeps it open
   HttpSink sink = nullptr;
   void* sinkContext = nullptr;
 };
@@ -60,6 +64,9 @@ class Downloader {
   // nothing added, unless idle with fewer than 128 jobs, and for a URL or
   // path at or over its limit.
   bool AddJob(const char* url, const char* path);
+  // A job into the file `name` of the open folder `folder`, which stays open
+  // until the job has ended.
+  bool AddJob(const char* url, int folder, const char* name);
   bool AddJob(const char* url, HttpSink sink, void* sinkContext);
 
   // Runs the jobs added so far; the callback hears of them through Poll.

@@ -3,15 +3,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <thread>
 
 #include "base/Log.h"
+#include "base/PathBelow.h"
 #include "core/MD5.h"
+#include "core/ReplacingFile.h"
 #include "net/Downloader.h"
 #include "net/HttpFetcher.h"
 #include "net/ZipExtractor.h"
@@ -30,26 +30,6 @@ void PrintLine(const char* text) {
   std::fputs(text, stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
-}
-
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
-// Writes the text to a temporary file beside the path, flushed to the disk,
-// and renames it over the path: the old file stays whole until then.
-bool ReplaceFile(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".t";
-  const int file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (file < 0) return false;
-  bool written = write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(file) == 0;
-  if (close(file) != 0) written = false;
-  if (written && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  unlink(temporary.c_str());
-  return false;
 }
 
 // The result of a blocking download, written by its callback inside Poll on
@@ -127,30 +107,67 @@ bool FileUpdateActions::Aborted() {
 
 void FileUpdateActions::Pause() { Sleep(kLineDelayMs); }
 
+std::optional<std::string_view> FileUpdateActions::Below(const std::string& path) const {
+  if (path.size() <= root_.size() || path.compare(0, root_.size(), root_) != 0 || path[root_.size()] != '/') {
+    return std::nullopt;
+  }
+  return std::string_view(path).substr(root_.size() + 1);
+}
+
+FileDescriptor FileUpdateActions::OpenRoot() const {
+  // The root's own path is the installation's and is taken as it stands.
+  return FileDescriptor(open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+FileDescriptor FileUpdateActions::OpenBelowRoot(const std::string& path, int flags) const {
+  const std::optional<std::string_view> relative = Below(path);
+  const FileDescriptor root = OpenRoot();
+  if (!relative || !root.IsOpen()) return FileDescriptor();
+  return OpenFileBelow(root.Get(), *relative, flags);
+}
+
+void FileUpdateActions::Refuse(const std::string& path, int error) const {
+  LogPrintf("update: %s is refused: %s; the update stops\n", path.c_str(), BelowFailureText(error));
+}
+
 bool FileUpdateActions::IsVersionCurrent(const std::string& version) {
-  std::ifstream in(VersionPath(), std::ios::binary);
-  if (!in) return false;
+  const FileDescriptor file = OpenBelowRoot(VersionPath(), O_RDONLY);
   std::string installed;
-  std::getline(in, installed, '\n');
-  return installed == version;
+  if (!file.IsOpen() || !ReadWholeDescriptor(file.Get(), installed, kUpdateTextLimit)) return false;
+  return installed.substr(0, installed.find('\n')) == version;
 }
 
 bool FileUpdateActions::CheckFileMD5(const std::string& path, const std::string& hex) {
+  const FileDescriptor file = OpenBelowRoot(path, O_RDONLY);
   std::string bytes;
-  return ReadWholeFile(path, bytes) && MD5Hex(bytes.data(), bytes.size()) == hex;
+  return file.IsOpen() && ReadWholeDescriptor(file.Get(), bytes, bytes.max_size()) &&
+         MD5Hex(bytes.data(), bytes.size()) == hex;
 }
 
 bool FileUpdateActions::Exec(const std::string& path) {
+  // Only a program that lies inside the root, reached without a link.
+  if (!OpenBelowRoot(path, O_RDONLY).IsOpen()) {
+    Refuse(path, errno);
+    return false;
+  }
   if (StartProgram(path.c_str())) return true;
   LogPrintf("update: %s could not be started\n", path.c_str());
   return false;
 }
 
 bool FileUpdateActions::Download(const std::string& url, const std::string& path) {
+  const std::optional<std::string_view> relative = Below(path);
+  const FileDescriptor root = OpenRoot();
+  FileDescriptor folder;
+  std::string name;
+  if (!relative || !root.IsOpen() || !OpenParentBelow(root.Get(), *relative, false, folder, name)) {
+    Refuse(path, errno);
+    return false;
+  }
   int result = 0;  // outlives the downloader, whose callback writes it
-  Downloader downloader;
+  Downloader downloader;  // ends before the folder it writes in is closed
   downloader.StartThread();
-  if (!downloader.AddJob(url.c_str(), path.c_str())) {
+  if (!downloader.AddJob(url.c_str(), folder.Get(), name.c_str())) {
     LogPrintf("update: %s cannot be downloaded to %s\n", url.c_str(), path.c_str());
     return false;
   }
@@ -164,15 +181,39 @@ bool FileUpdateActions::Download(const std::string& url, const std::string& path
 }
 
 bool FileUpdateActions::Unzip(const std::string& zip, const std::string& folder) {
-  return UnzipToFolder(zip, folder);
+  const std::optional<std::string_view> archive = Below(zip);
+  // The folder may be the root itself.
+  const std::optional<std::string_view> target = folder == root_ ? std::string_view() : Below(folder);
+  const FileDescriptor root = OpenRoot();
+  if (!archive || !target || !root.IsOpen()) {
+    Refuse(archive ? folder : zip, EPERM);
+    return false;
+  }
+  return UnzipToFolder(root.Get(), *archive, *target);
 }
 
-void FileUpdateActions::Delete(const std::string& path) { std::remove(path.c_str()); }
+bool FileUpdateActions::Delete(const std::string& path) {
+  const std::optional<std::string_view> relative = Below(path);
+  const FileDescriptor root = OpenRoot();
+  if (relative && root.IsOpen() && RemoveFileBelow(root.Get(), *relative)) return true;
+  const int error = relative ? errno : EPERM;
+  // Nothing to delete is no failure; a link or a folder in the way is.
+  if (error == ENOENT || error == ENOTDIR) return true;
+  Refuse(path, error);
+  return false;
+}
 
 void FileUpdateActions::WriteInstalledVersion(const std::string& version) {
-  std::error_code ignored;
-  std::filesystem::create_directories(root_ + "/write", ignored);
-  if (!ReplaceFile(VersionPath(), version)) LogPrintf("update: %s could not be written\n", VersionPath().c_str());
+  const FileDescriptor root = OpenRoot();
+  const FileDescriptor folder = root.IsOpen() ? OpenFolderBelow(root.Get(), "write", true) : FileDescriptor();
+  if (!folder.IsOpen()) {
+    Refuse(VersionPath(), errno);
+    return;
+  }
+  ReplacingFile file(folder.Get(), "version");
+  if (!file.Open() || !file.Write(version.data(), version.size()) || !file.Commit()) {
+    LogPrintf("update: %s could not be written\n", VersionPath().c_str());
+  }
 }
 
 }  // namespace GCore

@@ -7,9 +7,12 @@
 // is copied when it starts. Its two closing lines go to standard output only.
 // StartUpdateThread and StopUpdateThread are called on the main thread.
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "base/PathBelow.h"
 #include "net/UpdateScript.h"
 
 namespace GCore {
@@ -26,8 +29,11 @@ void StartUpdateThread(const std::string& rootFolder, std::vector<std::string> u
 // next look of a download, and joins the thread. Nothing when none runs.
 void StopUpdateThread();
 
-// What the commands do, on the files under the root folder. `abort` is read
-// under its mutex at every look.
+// What the commands do, on the files under the root folder. Every path is
+// followed from the root's folder without following a symbolic link below
+// it, and only regular files are read, written or deleted: a link or a
+// special file on the way refuses the command, which stops the update.
+// `abort` is read under its mutex at every look.
 class FileUpdateActions : public UpdateActions {
  public:
   explicit FileUpdateActions(std::string root) : root_(std::move(root)) {}
@@ -41,11 +47,16 @@ class FileUpdateActions : public UpdateActions {
   // every 100 ms until it ends or the run is aborted.
   bool Download(const std::string& url, const std::string& path) override;
   bool Unzip(const std::string& zip, const std::string& folder) override;
-  void Delete(const std::string& path) override;
+  bool Delete(const std::string& path) override;
   void WriteInstalledVersion(const std::string& version) override;
 
  private:
   std::string VersionPath() const { return root_ + "/write/version"; }
+  // The path below the root (paths arrive as the root, '/' and the rest).
+  std::optional<std::string_view> Below(const std::string& path) const;
+  FileDescriptor OpenRoot() const;
+  FileDescriptor OpenBelowRoot(const std::string& path, int flags) const;
+  void Refuse(const std::string& path, int error) const;
 
   std::string root_;
   std::mutex abortMutex_;

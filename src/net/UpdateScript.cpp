@@ -54,9 +54,7 @@ bool Unzip(Run& run, const Words& words) {
 
 bool Delete(Run& run, const Words& words) {
   const std::optional<std::string> path = run.Path(words[1]);
-  if (!path) return false;
-  run.actions.Delete(*path);  // a missing file is no failure
-  return true;
+  return path && run.actions.Delete(*path);
 }
 
 bool End(Run& run, const Words&) {

@@ -10,7 +10,7 @@
 // word a line is: "update" VERSION [checkmd5 PATH HEX ...], "exec" PATH,
 // "download" URL PATH, "unzip" ZIP FOLDER, "delete" PATH or "end"; other
 // lines are ignored. A line with too few words, a refused path and a failed
-// exec, download or unzip end the run; so does an installation found current.
+// exec, download, unzip or delete end the run; so does an installation found current.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -46,7 +46,8 @@ class UpdateActions {
   virtual bool Exec(const std::string& path) = 0;
   virtual bool Download(const std::string& url, const std::string& path) = 0;
   virtual bool Unzip(const std::string& zip, const std::string& folder) = 0;
-  virtual void Delete(const std::string& path) = 0;
+  // False when the path was refused (a missing file is no failure).
+  virtual bool Delete(const std::string& path) = 0;
   virtual void WriteInstalledVersion(const std::string& version) = 0;
 };
 

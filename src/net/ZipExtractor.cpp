@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "base/Log.h"
+#include "base/PathBelow.h"
+#include "core/ReplacingFile.h"
+#include "net/ZipEntryInfo.h"
 
 namespace GCore {
 namespace {
@@ -71,6 +75,11 @@ bool ListEntries(unzFile zip, std::vector<Entry>& entries) {
       LogPrintf("unzip: the entry %s would leave the folder; nothing is extracted\n", name);
       return false;
     }
+    if (!IsReadableZipMethod(info.compression_method)) {
+      LogPrintf("unzip: the entry %s is compressed with method %lu, which cannot be read; nothing is extracted\n",
+                name, static_cast<unsigned long>(info.compression_method));
+      return false;
+    }
     Entry entry;
     entry.path = *path;
     const std::string text(name);
@@ -81,12 +90,10 @@ bool ListEntries(unzFile zip, std::vector<Entry>& entries) {
   return status == UNZ_END_OF_LIST_OF_FILE;
 }
 
-// The current entry into `target`, through a temporary file beside it.
-bool ExtractFile(unzFile zip, const std::string& target, mode_t mode) {
-  std::string temporary = target + ".XXXXXX";
-  const int file = mkostemp(temporary.data(), O_CLOEXEC);
-  if (file < 0) return false;
-  bool written = unzOpenCurrentFile(zip) == UNZ_OK;
+// The current entry into the file `name` of the open folder `folder`.
+bool ExtractFile(unzFile zip, int folder, const std::string& name, mode_t mode) {
+  ReplacingFile file(folder, name);
+  bool written = file.Open() && unzOpenCurrentFile(zip) == UNZ_OK;
   std::vector<char> piece(kPieceSize);
   while (written) {
     const int read = unzReadCurrentFile(zip, piece.data(), static_cast<unsigned>(piece.size()));
@@ -94,41 +101,63 @@ bool ExtractFile(unzFile zip, const std::string& target, mode_t mode) {
       written = read == 0;
       break;
     }
-    written = write(file, piece.data(), static_cast<size_t>(read)) == read;
+    written = file.Write(piece.data(), static_cast<size_t>(read));
   }
   // Closing the entry checks its CRC once it was read to its end.
   if (unzCloseCurrentFile(zip) != UNZ_OK) written = false;
-  if (written && (fchmod(file, mode) != 0 || fsync(file) != 0)) written = false;
-  if (close(file) != 0) written = false;
-  if (written && std::rename(temporary.c_str(), target.c_str()) == 0) return true;
-  unlink(temporary.c_str());
-  return false;
+  return written && fchmod(fileno(file.File()), mode) == 0 && file.Commit();
+}
+
+// The archive is read through a descriptor opened below the base folder;
+// the library's own file functions do the rest on the stream made of it.
+voidpf OpenDescriptor(voidpf, const void* descriptor, int) {
+  const int fd = fcntl(*static_cast<const int*>(descriptor), F_DUPFD_CLOEXEC, 0);
+  FILE* file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+  if (!file && fd >= 0) close(fd);
+  return file;
 }
 
 }  // namespace
 
-bool UnzipToFolder(const std::string& zip, const std::string& folder) {
-  ZipArchive archive{unzOpen64(zip.c_str())};
+bool UnzipToFolder(int base, std::string_view zip, std::string_view folder) {
+  const std::string zipName(zip);
+  const FileDescriptor zipFile = OpenFileBelow(base, zip, O_RDONLY);
+  if (!zipFile.IsOpen()) {
+    LogPrintf("unzip: %s cannot be opened: %s\n", zipName.c_str(), BelowFailureText(errno));
+    return false;
+  }
+  zlib_filefunc64_def functions;
+  fill_fopen64_filefunc(&functions);
+  functions.zopen64_file = OpenDescriptor;
+  const int zipFd = zipFile.Get();
+  ZipArchive archive{unzOpen2_64(&zipFd, &functions)};
   if (!archive.file) {
-    LogPrintf("unzip: %s is not a readable zip archive\n", zip.c_str());
+    LogPrintf("unzip: %s is not a readable zip archive\n", zipName.c_str());
     return false;
   }
   std::vector<Entry> entries;
   if (!ListEntries(archive.file, entries)) return false;
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
+  const FileDescriptor target = OpenFolderBelow(base, folder, true);
+  if (!target.IsOpen()) {
+    LogPrintf("unzip: the folder %s cannot be used: %s\n", std::string(folder).c_str(), BelowFailureText(errno));
+    return false;
+  }
   int status = unzGoToFirstFile(archive.file);
   for (const Entry& entry : entries) {
     if (status != UNZ_OK) return false;
-    const std::filesystem::path target = std::filesystem::path(folder) / entry.path;
-    if (entry.folder || entry.path.empty()) {
-      std::filesystem::create_directories(target, error);
-    } else {
-      std::filesystem::create_directories(target.parent_path(), error);
-      if (!ExtractFile(archive.file, target.string(), entry.mode)) {
-        LogPrintf("unzip: %s could not be extracted from %s\n", entry.path.c_str(), zip.c_str());
-        return false;
-      }
+    FileDescriptor place;
+    std::string name;
+    const bool placed = entry.folder || entry.path.empty()
+                            ? (place = OpenFolderBelow(target.Get(), entry.path, true)).IsOpen()
+                            : OpenParentBelow(target.Get(), entry.path, true, place, name);
+    if (!placed) {
+      LogPrintf("unzip: %s cannot be extracted from %s: %s\n", entry.path.c_str(), zipName.c_str(),
+                BelowFailureText(errno));
+      return false;
+    }
+    if (!name.empty() && !ExtractFile(archive.file, place.Get(), name, entry.mode)) {
+      LogPrintf("unzip: %s could not be extracted from %s\n", entry.path.c_str(), zipName.c_str());
+      return false;
     }
     status = unzGoToNextFile(archive.file);
   }

@@ -2,6 +2,7 @@
 // off the network, extracted into a fresh folder. Whatever it holds, nothing
 // may appear outside that folder, and no link may be made inside it.
 // Built and run by tests/fuzz/CMakeLists.txt; seeds: tests/net/fuzz_seeds.py.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -32,7 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, file);
     std::fclose(file);
   }
-  GCore::UnzipToFolder(archive.string(), (Work() / "out").string());
+  const int work = open(Work().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  GCore::UnzipToFolder(work, "archive.zip", "out");
+  close(work);
   for (const fs::directory_entry& entry : fs::directory_iterator(Work())) {
     if (entry.path() != archive && entry.path() != Work() / "out") __builtin_trap();
   }

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -90,6 +91,25 @@ TEST_F(Downloads, FailedJobKeepsItsTargetAndEndsTheRun) {
   EXPECT_EQ(root.Read("second.bin"), "old second");
   EXPECT_FALSE(std::filesystem::exists(root.Path("third.bin"))) << "jobs behind a failure are not tried";
   EXPECT_FALSE(std::filesystem::exists(root.Path("second.bin.t")));
+}
+
+TEST_F(Downloads, ALinkOrFifoAtTheTemporaryNameTakesNoBody) {
+  TempRoot outside;
+  outside.Write("victim", "outside");
+  ASSERT_EQ(symlink(outside.Path("victim").c_str(), root.Path("linked.bin.t").c_str()), 0);
+  ASSERT_EQ(mkfifo(root.Path("fifo.bin.t").c_str(), 0644), 0);
+  for (const char* name : {"linked.bin", "fifo.bin"}) {
+    SCOPED_TRACE(name);
+    Downloader downloader;
+    downloader.StartThread();
+    ASSERT_TRUE(downloader.AddJob(server->Url("/bytes/3000").c_str(), root.Path(name).c_str()));
+    const std::vector<Report> reports = RunToEnd(downloader);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back().state, GCore::kDownloaderFailed);
+    EXPECT_FALSE(std::filesystem::exists(root.Path(name)));
+  }
+  EXPECT_EQ(outside.Read("victim"), "outside");
+  EXPECT_TRUE(std::filesystem::is_symlink(root.Path("linked.bin.t"))) << "not ours to remove";
 }
 
 TEST_F(Downloads, FinishedRunIsReportedOnceAndTheWorkerTakesNewJobs) {

@@ -37,7 +37,10 @@ class Recorder : public GCore::UpdateActions {
     calls.push_back("unzip " + zip + " " + folder);
     return succeed;
   }
-  void Delete(const std::string& path) override { calls.push_back("delete " + path); }
+  bool Delete(const std::string& path) override {
+    calls.push_back("delete " + path);
+    return succeed;
+  }
   void WriteInstalledVersion(const std::string& version) override { calls.push_back("version " + version); }
 
   std::string installed = "1.0";
@@ -112,7 +115,8 @@ TEST(UpdateScript, CommandsRunInOrderUntilOneStops) {
       {"a failed download stops", "download http://h/a a\r\nend", failing, {"download http://h/a " + kRoot + "/a"}},
       {"a failed exec stops", "exec a\r\nend", failing, {"exec " + kRoot + "/a"}},
       {"a failed unzip stops", "unzip a.zip .\r\nend", failing, {"unzip " + kRoot + "/a.zip " + kRoot}},
-      {"delete goes on whatever", "delete a\r\nend", failing, {"delete " + kRoot + "/a", "version 1.0"}},
+      {"delete goes on past a missing file", "delete a\r\nend", Recorder(), {"delete " + kRoot + "/a", "version 1.0"}},
+      {"a refused delete stops", "delete a\r\nend", failing, {"delete " + kRoot + "/a"}},
       {"too few words stop", "download http://h/a\r\nend", Recorder(), {}},
       {"exec alone stops", "exec\r\nend", Recorder(), {}},
       {"other words are ignored", "# note\r\nUpdate 9\r\n\r\nend", Recorder(), {"version 1.0"}},
