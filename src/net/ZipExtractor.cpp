@@ -36,6 +36,7 @@ struct Entry {
   std::string path;  // relative to the folder, '/'-separated
   bool folder = false;
   mode_t mode = 0644;
+  uLong crc = 0;
 };
 
 // The entry's name as a path inside the folder; none when it would leave it.
@@ -84,6 +85,7 @@ bool ListEntries(unzFile zip, std::vector<Entry>& entries) {
     entry.path = *path;
     const std::string text(name);
     entry.folder = !text.empty() && (text.back() == '/' || text.back() == '\\');
+    entry.crc = info.crc;
     if ((info.version >> 8) == kMadeOnUnix && ((info.external_fa >> 16) & 0100)) entry.mode = 0755;
     entries.push_back(std::move(entry));
   }
@@ -91,21 +93,25 @@ bool ListEntries(unzFile zip, std::vector<Entry>& entries) {
 }
 
 // The current entry into the file `name` of the open folder `folder`.
-bool ExtractFile(unzFile zip, int folder, const std::string& name, mode_t mode) {
+bool ExtractFile(unzFile zip, int folder, const std::string& name, const Entry& entry) {
   ReplacingFile file(folder, name);
   bool written = file.Open() && unzOpenCurrentFile(zip) == UNZ_OK;
   std::vector<char> piece(kPieceSize);
+  uLong crc = crc32(0, nullptr, 0);
   while (written) {
     const int read = unzReadCurrentFile(zip, piece.data(), static_cast<unsigned>(piece.size()));
     if (read <= 0) {
       written = read == 0;
       break;
     }
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(read));
     written = file.Write(piece.data(), static_cast<size_t>(read));
   }
-  // Closing the entry checks its CRC once it was read to its end.
-  if (unzCloseCurrentFile(zip) != UNZ_OK) written = false;
-  return written && fchmod(fileno(file.File()), mode) == 0 && file.Commit();
+  // Closing the entry checks its CRC once it was read to the end that the
+  // central header gives; an entry whose size is left to the zip64 extra
+  // field has none there, so the CRC is checked here as well.
+  if (unzCloseCurrentFile(zip) != UNZ_OK || crc != entry.crc) written = false;
+  return written && fchmod(fileno(file.File()), entry.mode) == 0 && file.Commit();
 }
 
 // The archive is read through a descriptor opened below the base folder;
@@ -155,7 +161,7 @@ bool UnzipToFolder(int base, std::string_view zip, std::string_view folder) {
                 BelowFailureText(errno));
       return false;
     }
-    if (!name.empty() && !ExtractFile(archive.file, place.Get(), name, entry.mode)) {
+    if (!name.empty() && !ExtractFile(archive.file, place.Get(), name, entry)) {
       LogPrintf("unzip: %s could not be extracted from %s\n", entry.path.c_str(), zipName.c_str());
       return false;
     }

@@ -161,6 +161,17 @@ TEST(Unzip, EntriesOfOtherMethodsRefuseTheArchive) {
   }
 }
 
+TEST(Unzip, ForcedZip64ArchivesExtractAndAreChecked) {
+  TempRoot root;
+  ASSERT_EQ(std::system(("/usr/bin/python3 " ZIP_FIXTURES " " + root.Path()).c_str()), 0);
+  ASSERT_TRUE(Unzip(root, "zip64.zip", "out"));
+  EXPECT_EQ(root.Read("out/a.txt"), "hello, zip");
+  EXPECT_EQ(root.Read("out/dir/b.bin").size(), 1024u);
+  root.Write("bad/a.txt", "old");
+  EXPECT_FALSE(Unzip(root, "zip64-damaged.zip", "bad")) << "the CRC is checked without the header's size";
+  EXPECT_EQ(root.Read("bad/a.txt"), "old");
+}
+
 // A root with links planted below it that lead out of it, and what every
 // command does with paths through them: refused, with nothing outside
 // written, read or deleted.
