@@ -1,8 +1,12 @@
 #include "base/Log.h"
 
+#include <fcntl.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+
+#include "base/PathBelow.h"
 
 namespace GCore {
 
@@ -38,7 +42,11 @@ void WriteWithLogFile(FILE* console, std::string_view text) {
 bool LogOpen(const std::string& path) {
   std::lock_guard lock(g_logMutex);
   if (g_logFile) std::fclose(g_logFile);
-  g_logFile = std::fopen(path.c_str(), "wb");
+  // The log lies in the game's folder: a link or a FIFO planted at its name
+  // is neither written through nor waited on.
+  FileDescriptor file = OpenRegularAt(AT_FDCWD, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
+  g_logFile = file.IsOpen() ? fdopen(file.Get(), "wb") : nullptr;
+  if (g_logFile) file.Release();
   return g_logFile != nullptr;
 }
 

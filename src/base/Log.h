@@ -9,6 +9,7 @@
 namespace GCore {
 
 // Opens (truncating) the log file; a previously open one is closed first.
+// False, and no log file, when the path names a link or no regular file.
 bool LogOpen(const std::string& path);
 void LogClose();
 
