@@ -171,7 +171,9 @@ void WriteReport(int signal, const siginfo_t* info, const void* context) {
   path.AddNumber(static_cast<unsigned long long>(getpid()), 10);
   path.Add(".txt");
 
-  const int fd = open(path.data, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A fresh file only: a link or anything else already at the name is
+  // never written through.
+  const int fd = open(path.data, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   Text notice;
   notice.Add("fatal ");
   notice.Add(SignalName(signal));

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -187,6 +188,34 @@ class CrashReporter : public ::testing::Test {
  protected:
   static void TearDownTestSuite() { fs::remove_all(TestFolder()); }
 };
+
+TEST_F(CrashReporter, ALinkAtTheReportsNameIsNotWrittenThrough) {
+  const fs::path folder = FreshFolder("linked");
+  fs::create_directories(folder);
+  const fs::path victim = TestFolder() / "victim";
+  std::ofstream(victim) << "untouched";
+  const pid_t child = fork();
+  if (child == 0) {
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    // The report's name is its time and the process id: links for the
+    // seconds to come.
+    const time_t now = time(nullptr);
+    for (time_t second = now; second < now + 30; ++second) {
+      const fs::path name = folder / ("crash-" + std::to_string(second) + "-" + std::to_string(getpid()) + ".txt");
+      if (symlink(victim.c_str(), name.c_str()) != 0) _exit(3);
+    }
+    if (GCore::InstallCrashReporter(Info(folder)) != 0) _exit(2);
+    _exit(CrashProbeCaller(Crash::Null, folder));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "child ended with status " << status;
+  std::ifstream in(victim);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "untouched");
+}
 
 TEST_F(CrashReporter, ReportsNameTheFaultingFunctionAndItsCallers) {
   const struct {
