@@ -108,6 +108,23 @@ TEST_F(Updater, ZipThatWouldWriteOutsideItsFolderIsRefused) {
   EXPECT_NE(run.log.find("would leave the folder"), std::string::npos) << run.log;
 }
 
+// A link already under the root that leads out of it is never written
+// through, and the run stops before it records its version.
+TEST_F(Updater, PlantedLinkUnderTheRootIsRefused) {
+  ASSERT_TRUE(nettest::MakeZip(served.Path("pack.zip"), {{"pre/x.txt", "x"}}));
+  Serve("update 3.1\r\ndownload " + Url("pack.zip") + " write/pack.zip\r\nunzip write/pack.zip write/out\r\nend\r\n");
+  e2e::GameRoot root(QUARVELIN_UPDATE_PROGRAM);
+  TempRoot outside;
+  root.Write("write/out/.keep", "");
+  ASSERT_EQ(symlink(outside.Path().c_str(), root.Path("write/out/pre").c_str()), 0);
+  const e2e::RunResult run = RunUntilUpdated(root);
+  EXPECT_FALSE(fs::exists(outside.Path("x.txt")));
+  EXPECT_FALSE(fs::exists(root.Path("write/version"))) << "the run stopped at the unzip";
+  EXPECT_NE(run.log.find("pre/x.txt cannot be extracted from write/pack.zip: a symbolic link is in the way"),
+            std::string::npos)
+      << run.log;
+}
+
 TEST_F(Updater, FullDiskKeepsTheOldFiles) {
   served.Write("big.bin", nettest::Pattern(5 * 1024 * 1024));
   Serve("update 4.0\r\ndownload " + Url("big.bin") + " res/data/a.bin\r\nend\r\n");
