@@ -145,8 +145,9 @@ bool FileUpdateActions::CheckFileMD5(const std::string& path, const std::string&
 }
 
 bool FileUpdateActions::Exec(const std::string& path) {
-  // Only a program that lies inside the root, reached without a link.
-  if (!OpenBelowRoot(path, O_RDONLY).IsOpen()) {
+  // Only a program that lies inside the root, reached without a link; a
+  // missing one is left to fail to start.
+  if (!OpenBelowRoot(path, O_RDONLY).IsOpen() && errno != ENOENT) {
     Refuse(path, errno);
     return false;
   }
