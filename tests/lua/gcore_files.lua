@@ -147,6 +147,20 @@ test("CheckMD5 deletes a plain file that fails", function()
   clean(base)
 end)
 
+test("WriteFile replaces a link or a FIFO at its path, never writes through it", function()
+  local lfs = require "lfs.c"
+  local base = folder()
+  write(base .. "/target", "kept")
+  shell('cd "' .. base .. '" && ln -s target link && mkfifo fifo')
+  for _, name in ipairs {"link", "fifo"} do
+    g.WriteFile(base .. "/" .. name, "saved")
+    assert(lfs.symlinkattributes(base .. "/" .. name, "mode") == "file", name)
+    assert(read(base .. "/" .. name) == "saved", name)
+  end
+  assert(read(base .. "/target") == "kept")
+  clean(base)
+end)
+
 test("CheckMD5 leaves alone what is no plain file", function()
   local lfs = require "lfs.c"
   local base = folder()
