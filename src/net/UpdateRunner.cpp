@@ -185,9 +185,13 @@ bool FileUpdateActions::Unzip(const std::string& zip, const std::string& folder)
   const std::optional<std::string_view> archive = Below(zip);
   // The folder may be the root itself.
   const std::optional<std::string_view> target = folder == root_ ? std::string_view() : Below(folder);
-  const FileDescriptor root = OpenRoot();
-  if (!archive || !target || !root.IsOpen()) {
+  if (!archive || !target) {
     Refuse(archive ? folder : zip, EPERM);
+    return false;
+  }
+  const FileDescriptor root = OpenRoot();
+  if (!root.IsOpen()) {
+    Refuse(root_, errno);
     return false;
   }
   return UnzipToFolder(root.Get(), *archive, *target);
