@@ -2,6 +2,7 @@
 -- packets. Every test works in a fresh folder under the system's temporary
 -- folder.
 local g = require "gcore.c"
+local lfs = require "lfs.c"
 
 local function folder()
   local path = os.tmpname()
@@ -148,7 +149,6 @@ test("CheckMD5 deletes a plain file that fails", function()
 end)
 
 test("WriteFile replaces a link or a FIFO at its path, never writes through it", function()
-  local lfs = require "lfs.c"
   local base = folder()
   write(base .. "/target", "kept")
   shell('cd "' .. base .. '" && ln -s target link && mkfifo fifo')
@@ -162,7 +162,6 @@ test("WriteFile replaces a link or a FIFO at its path, never writes through it",
 end)
 
 test("CheckMD5 leaves alone what is no plain file", function()
-  local lfs = require "lfs.c"
   local base = folder()
   write(base .. "/target", "some bytes that fail the check")
   -- A FIFO must not block the check, and a device must not be deleted (a
