@@ -38,6 +38,11 @@ int LoadField(lua_State* L) {
   const int32_t height = Api::IntArg(L, 3);
   if (width <= 0 || height <= 0 || width > INT16_MAX || height > INT16_MAX || !lua_istable(L, 1)) {
     LogPrintf("loadField: needs a table of cells and sizes from 1 to %d, not %d x %d\n", INT16_MAX, width, height);
+  } else if (int64_t{width} * height > kMaxPathCells) {
+    // Sizes a script passes on may come from anywhere: every search would
+    // allocate and visit all of these cells.
+    LogPrintf("loadField: a field of %d x %d cells is more than the %lld cells allowed\n", width, height,
+              static_cast<long long>(kMaxPathCells));
   } else {
     const auto count = static_cast<size_t>(width) * static_cast<size_t>(height);
     std::vector<uint8_t> cells(count, 0);

@@ -196,7 +196,7 @@ GridPath Search::BuildPath() const {
 bool Accepts(const PathGrid& grid, int32_t start, int32_t goal) {
   if (!grid.cells || grid.width <= 0 || grid.height <= 0) return false;
   const int64_t cells = int64_t{grid.width} * grid.height;
-  return start >= 0 && goal >= 0 && start < cells && goal < cells;
+  return cells <= kMaxPathCells && start >= 0 && goal >= 0 && start < cells && goal < cells;
 }
 
 }  // namespace

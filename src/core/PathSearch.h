@@ -8,12 +8,17 @@
 // The result runs from the goal back to the cell after the start, every cell
 // on the way listed (also between two jump points); it is empty when start
 // and goal are the same cell, and absent when there is no path or the start
-// or goal lies outside the grid. Each search allocates its own arrays.
+// or goal lies outside the grid, or the grid has more than kMaxPathCells
+// cells. Each search allocates its own arrays.
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 namespace GCore {
+
+// The most cells a grid may have (2048 x 2048): a search allocates 13 bytes
+// a cell and may visit every one of them.
+constexpr int64_t kMaxPathCells = int64_t{1} << 22;
 
 struct PathGrid {
   const uint8_t* cells = nullptr;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/Log.h"
 #include "core/AirData.h"
 #include "core/GameIF.h"
 #include "render/Image.h"
@@ -61,6 +62,11 @@ void ParticleSystem::CopyFrom(DisplayObject* source) {
 
 void ParticleSystem::Restart(uint32_t maxParticles) {
   particles_.clear();
+  if (maxParticles > kMaxParticles) {
+    LogPrintf("maxParticles: %u particles asked for, %u kept alive at most\n", maxParticles,
+              kMaxParticles);
+    maxParticles = kMaxParticles;
+  }
   settings.maxParticles = maxParticles;
   emitting = true;
 }

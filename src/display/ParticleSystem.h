@@ -9,6 +9,9 @@
 //    the display list. Children of an emitter are not drawn.
 //  - A particle keeps the emitter's world matrix of its birth, so moving the
 //    emitter leaves the particles already out where they are.
+//  - At most kMaxParticles particles live in one emitter, whatever count a
+//    script asks for: the births of one advance then never exceed the room
+//    left under it, however high the emission rate.
 //  - Each particle draws its random numbers from a sequence of its own,
 //    started by one call of the C library's rand(): srand makes a run
 //    repeatable.
@@ -70,6 +73,8 @@ struct Particle {
 class ParticleSystem : public Entity {
  public:
   static const ClassInfo classInfo;
+  // The most particles one emitter keeps alive (100 bytes each).
+  static constexpr uint32_t kMaxParticles = 1 << 16;
 
   explicit ParticleSystem(lua_State* L);
   const ClassInfo* GetClassInfo() const override { return &classInfo; }
@@ -81,8 +86,9 @@ class ParticleSystem : public Entity {
   void Draw() override;
   const char* GetClassName() const override { return "ParticleSystem"; }
 
-  // Removes every particle, stores the count and starts emitting (the
-  // elapsed time stays).
+  // Removes every particle, stores the count (at most kMaxParticles, with a
+  // message when more was asked for) and starts emitting (the elapsed time
+  // stays).
   void Restart(uint32_t maxParticles);
   // One step of `dt` seconds: emission, then every particle moved and drawn.
   void Advance(float dt);

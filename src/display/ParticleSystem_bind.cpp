@@ -2,6 +2,8 @@
 // setting (no methods); every other key goes on to the members of entities.
 // The settings that the two emitter modes read differently answer to one
 // name for each mode: both names read and write the same value.
+#include <cmath>
+#include <limits>
 #include <type_traits>
 
 #include "display/MemberBinding.h"
@@ -37,6 +39,21 @@ void SetSetting(lua_State* L, PS& p) {
   }
 }
 
+// A count or rate assigned as T: math.huge asks for the most T holds (the
+// emitter caps what it keeps); any other value is truncated as the other
+// integer settings are, NaN giving 0.
+template <typename T>
+T CountValue(lua_State* L) {
+  return lua_tonumberx(L, 3, nullptr) == HUGE_VAL ? std::numeric_limits<T>::max()
+                                                  : static_cast<T>(UnsignedValue(L, 3));
+}
+
+template <auto Field>
+void SetCount(lua_State* L, PS& p) {
+  auto& field = p.settings.*Field;
+  field = CountValue<std::remove_reference_t<decltype(field)>>(L);
+}
+
 // One channel (red, green, blue, alpha) of a colour variance, 16 bits.
 template <auto Variances, int Channel>
 void GetVariance(lua_State* L, PS& p) {
@@ -62,9 +79,9 @@ using S = ParticleSettings;
 
 const M kMembers[] = {
     {"maxParticles", [](lua_State* L, PS& p) { lua_pushinteger(L, p.settings.maxParticles); },
-     [](lua_State* L, PS& p) { p.Restart(UnsignedValue(L, 3)); }, nullptr},
+     [](lua_State* L, PS& p) { p.Restart(CountValue<uint32_t>(L)); }, nullptr},
     {"duration", GetSetting<&S::duration>, SetSetting<&S::duration>, nullptr},
-    {"emissionRate", GetSetting<&S::emissionRate>, SetSetting<&S::emissionRate>, nullptr},
+    {"emissionRate", GetSetting<&S::emissionRate>, SetCount<&S::emissionRate>, nullptr},
     {"angle", GetSetting<&S::angle>, SetSetting<&S::angle>, nullptr},
     {"angleVar", GetSetting<&S::angleVar>, SetSetting<&S::angleVar>, nullptr},
     {"spareValue", GetSetting<&S::spareValue>, SetSetting<&S::spareValue>, nullptr},

@@ -19,9 +19,15 @@ constexpr int kDrainCalls = 8;
 // RGBA.
 constexpr size_t kBytesPerPixel = 4;
 
-void ReportRefusedSize(int32_t width, int32_t height) {
-  LogErrorPrintf("Refused frame size %dx%d (at most %dx%d)\n", width, height, kVideoMaxSide,
-                 kVideoMaxSide);
+constexpr VideoSizeLimits kLimits{kVideoMaxSide, kVideoMaxPixels};
+
+void ReportRefusedSize(int32_t width, int32_t height, SizeRefusal refusal) {
+  if (refusal == SizeRefusal::kStreamTooShort) {
+    LogErrorPrintf("Refused frame size %dx%d: the stream holds less than one picture of it\n", width, height);
+  } else {
+    LogErrorPrintf("Refused frame size %dx%d (at most %dx%d and %lld pixels)\n", width, height, kVideoMaxSide,
+                   kVideoMaxSide, static_cast<long long>(kVideoMaxPixels));
+  }
 }
 
 }  // namespace
@@ -70,8 +76,9 @@ void VideoDecoder::Release() {
 }
 
 bool VideoDecoder::AdoptSize(int32_t newWidth, int32_t newHeight) {
-  if (newWidth <= 0 || newHeight <= 0 || newWidth > kVideoMaxSide || newHeight > kVideoMaxSide) {
-    ReportRefusedSize(newWidth, newHeight);
+  const SizeRefusal refusal = JudgeAnnouncedSize(newWidth, newHeight, kLimits);
+  if (refusal != SizeRefusal::kNone) {
+    ReportRefusedSize(newWidth, newHeight, refusal);
     return false;
   }
   // The codec writes pictures of the announced size with a stride of the
@@ -110,12 +117,13 @@ void VideoDecoder::RefillWindow() {
 void VideoDecoder::CutBeforeOversizedHeader() {
   if (bytesLeft_ <= 0) return;
   AnnouncedSize found;
-  if (!FindOversizedHeader(window_.get() + cursor_, static_cast<size_t>(bytesLeft_), kVideoMaxSide, found)) {
+  if (!FindRefusedHeader(window_.get() + cursor_, static_cast<size_t>(bytesLeft_), kLimits,
+                         std::feof(file_.get()) != 0, found)) {
     return;
   }
   // The codec would set itself up for the size before saying it: the
   // stream ends where the header begins.
-  ReportRefusedSize(found.width, found.height);
+  ReportRefusedSize(found.width, found.height, found.refusal);
   bytesLeft_ = static_cast<int64_t>(found.offset);
   inputCut_ = true;
 }

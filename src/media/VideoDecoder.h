@@ -5,9 +5,12 @@
 // into one RGBA frame buffer and paced by game time at 40 ms a picture.
 // Rules:
 //  - Every size the stream announces is adopted; the frame buffer only
-//    grows. Sizes above kVideoMaxSide on either axis end the stream: read
-//    from the headers before the codec sees them where they can be, and
-//    from what the codec reports otherwise.
+//    grows. Sizes above kVideoMaxSide on either axis or of more than
+//    kVideoMaxPixels pixels end the stream, and so do sizes announced with
+//    less stream behind them than one picture of that size takes: read from
+//    the headers before the codec sees them (the codec sets itself up for a
+//    size as it reads it) where they can be, and from what the codec
+//    reports otherwise.
 //  - Advance hands out a fresh copy of the current picture that the caller
 //    owns, so the texture may keep it while the next one is decoded.
 //  - A video plays once: made -> opened (decoding) -> draining at the end of
@@ -25,6 +28,8 @@ constexpr size_t kVideoWindowBytes = 0x200000;
 // The window moves its unread bytes to the front once the cursor passes this.
 constexpr size_t kVideoRefillMark = 0x100000;
 constexpr int32_t kVideoMaxSide = 4096;
+// 2048 x 2048: 1440p fits. The codec takes some 28 bytes a pixel.
+constexpr int64_t kVideoMaxPixels = int64_t{1} << 22;
 constexpr int32_t kVideoFramePeriod = 40;
 // The frame timer before the first picture.
 constexpr int32_t kVideoNotStarted = -1000;
@@ -75,7 +80,7 @@ class VideoDecoder {
   // Moves the unread bytes to the window's start and reads behind them.
   void RefillWindow();
   // Ends the input before the first header in the window whose size would
-  // be refused.
+  // be refused (also for the stream left behind it once the file is read).
   void CutBeforeOversizedHeader();
   // The file is read to its end, or cut.
   bool InputEnded() const;

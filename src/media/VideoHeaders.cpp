@@ -15,6 +15,8 @@ constexpr uint32_t kShapeGreyscale = 3;
 class BitReader {
  public:
   BitReader(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
+  // Whole bytes read so far (a byte begun counts).
+  size_t BytesRead() const { return (position_ + 7) / 8; }
   uint32_t Read(int count) {
     uint32_t value = 0;
     for (int i = 0; i < count; ++i) {
@@ -80,15 +82,30 @@ bool ReadLayerSize(BitReader& in, int32_t& width, int32_t& height) {
 
 }  // namespace
 
-bool FindOversizedHeader(const uint8_t* bytes, size_t size, int32_t maxSide, AnnouncedSize& found) {
+SizeRefusal JudgeAnnouncedSize(int32_t width, int32_t height, const VideoSizeLimits& limits,
+                               size_t bytesAfter) {
+  if (width <= 0 || height <= 0 || width > limits.maxSide || height > limits.maxSide ||
+      int64_t{width} * height > limits.maxPixels) {
+    return SizeRefusal::kOutOfLimits;
+  }
+  const size_t macroblocks = static_cast<size_t>((width + 15) / 16) * static_cast<size_t>((height + 15) / 16);
+  if (bytesAfter != kStreamGoesOn && bytesAfter < (macroblocks + 7) / 8) return SizeRefusal::kStreamTooShort;
+  return SizeRefusal::kNone;
+}
+
+bool FindRefusedHeader(const uint8_t* bytes, size_t size, const VideoSizeLimits& limits, bool streamEnds,
+                       AnnouncedSize& found) {
   for (size_t at = 0; at + 4 <= size; ++at) {
     if (bytes[at] != 0 || bytes[at + 1] != 0 || bytes[at + 2] != 1) continue;
     if (bytes[at + 3] < kLayerCodeFirst || bytes[at + 3] > kLayerCodeLast) continue;
     BitReader in(bytes + at + 4, size - at - 4);
     int32_t width = 0;
     int32_t height = 0;
-    if (ReadLayerSize(in, width, height) && (width > maxSide || height > maxSide)) {
-      found = AnnouncedSize{at, width, height};
+    if (!ReadLayerSize(in, width, height)) continue;
+    const size_t after = streamEnds ? size - at - 4 - in.BytesRead() : kStreamGoesOn;
+    const SizeRefusal refusal = JudgeAnnouncedSize(width, height, limits, after);
+    if (refusal != SizeRefusal::kNone) {
+      found = AnnouncedSize{at, width, height, refusal};
       return true;
     }
   }

@@ -8,15 +8,39 @@
 
 namespace GCore {
 
+// The sizes a stream may announce.
+struct VideoSizeLimits {
+  int32_t maxSide = 0;    // on either axis
+  int64_t maxPixels = 0;  // width x height
+};
+
+enum class SizeRefusal {
+  kNone,
+  kOutOfLimits,     // a side of 0 or past its limit, or too many pixels
+  kStreamTooShort,  // less left after the header than any picture of the size takes
+};
+
+// Bytes after a header, when more may come.
+constexpr size_t kStreamGoesOn = SIZE_MAX;
+
+// Judges a size announced with `bytesAfter` bytes of stream behind it: every
+// coded picture takes at least one bit a macroblock (16 x 16 pixels), so a
+// stream that holds fewer can show no picture of that size.
+SizeRefusal JudgeAnnouncedSize(int32_t width, int32_t height, const VideoSizeLimits& limits,
+                               size_t bytesAfter = kStreamGoesOn);
+
 struct AnnouncedSize {
   size_t offset = 0;  // of the header's start code
   int32_t width = 0;
   int32_t height = 0;
+  SizeRefusal refusal = SizeRefusal::kNone;
 };
 
-// The first header in bytes [0, size) that announces a width or height above
-// `maxSide`, or null when there is none. Headers cut off by the end of the
-// bytes or not of a rectangular shape announce nothing here.
-bool FindOversizedHeader(const uint8_t* bytes, size_t size, int32_t maxSide, AnnouncedSize& found);
+// The first header in bytes [0, size) whose size JudgeAnnouncedSize refuses,
+// or false when there is none. With `streamEnds` the bytes are all that is
+// left of the stream; otherwise more may follow them. Headers cut off by the
+// end of the bytes or not of a rectangular shape announce nothing here.
+bool FindRefusedHeader(const uint8_t* bytes, size_t size, const VideoSizeLimits& limits, bool streamEnds,
+                       AnnouncedSize& found);
 
 }  // namespace GCore

@@ -33,8 +33,10 @@ constexpr int kMaxLabel = 255;
 constexpr int kMaxTreeNodes = 1 << 25;
 constexpr int kMaxCodeSize = 1 << 26;
 // Nesting allowed to the recursive tree walks and to capture evaluation.
+// A pattern is refused when it is built deeper than the walks may go.
 constexpr int kMaxTreeDepth = 2000;
 constexpr int kMaxCaptureDepth = 4000;
+constexpr const char* kTooComplex = "pattern too complex";
 
 enum Tag : uint8_t {
   kChar, kSet, kAny, kTrue, kFalse, kRep, kSeq, kChoice, kNot, kAnd,
@@ -109,6 +111,12 @@ struct Pattern {
   Instruction* code;
   int32_t codeSize;
   int32_t treeSize;
+  // The tree's depth as TreeDepth counts it (0 until known), and the depth
+  // the elements of its top chain of sequences or choices would give as
+  // left children of a longer chain, which a join makes of them: kept so
+  // that joining patterns needs no walk to refuse one too deep.
+  int32_t depth;
+  int32_t chainDepth;
   PatternNode* Tree() { return reinterpret_cast<PatternNode*>(this + 1); }
   const PatternNode* Tree() const { return reinterpret_cast<const PatternNode*>(this + 1); }
 };
@@ -142,6 +150,11 @@ FirstSet GetFirst(lua_State* L, const PatternNode* t);
 bool HeadFail(lua_State* L, const PatternNode* t);
 bool HasCaptures(lua_State* L, const PatternNode* t);
 bool NeedFollow(const PatternNode* t);
+// Levels of recursion that generating code for the tree takes: one for the
+// node, one more for each left child of a sequence, each alternative of a
+// choice and each only child. A Lua error ("pattern too complex") past
+// kMaxTreeDepth.
+int TreeDepth(lua_State* L, const PatternNode* t);
 // Refuses left recursion and loops whose body may match the empty string in
 // the grammar tree `g` of the pattern at stack index `idx`.
 void VerifyGrammar(lua_State* L, int idx, const PatternNode* g);

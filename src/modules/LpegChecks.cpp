@@ -21,7 +21,7 @@ thread_local int captureDepth = 0;
 RecursionLevel::RecursionLevel(lua_State* L, Kind kind) : depth_(kind == kTree ? treeDepth : captureDepth) {
   if (++depth_ > (kind == kTree ? kMaxTreeDepth : kMaxCaptureDepth)) {
     --depth_;
-    luaL_error(L, kind == kTree ? "pattern too complex" : "captures nested too deeply");
+    luaL_error(L, kind == kTree ? kTooComplex : "captures nested too deeply");
   }
 }
 
@@ -411,6 +411,38 @@ bool NeedFollow(const PatternNode* t) {
         break;
       default:
         return false;
+    }
+  }
+}
+
+int TreeDepth(lua_State* L, const PatternNode* t) {
+  RecursionLevel level(L, RecursionLevel::kTree);
+  int deepest = 1;
+  for (;;) {
+    switch (t->tag) {
+      case kSeq:
+        deepest = std::max(deepest, 1 + TreeDepth(L, Child1(t)));
+        t = Child2(t);
+        break;
+      case kChoice:
+        deepest = std::max(deepest, 1 + TreeDepth(L, Child1(t)));
+        t = Child2(t);
+        // The last alternative is generated one level down, as the others.
+        if (t->tag != kChoice) return std::max(deepest, 1 + TreeDepth(L, t));
+        break;
+      case kRecovery:
+        return std::max({deepest, 1 + TreeDepth(L, Child1(t)), 1 + TreeDepth(L, Child2(t))});
+      case kRep: case kNot: case kAnd: case kBehind: case kCapture: case kRunTime:
+        return std::max(deepest, 1 + TreeDepth(L, Child1(t)));
+      case kGrammar: {
+        int rules = 0;
+        for (const PatternNode* rule = Child1(t); rule->tag == kRule; rule = Child2(rule)) {
+          rules = std::max(rules, TreeDepth(L, Child1(rule)));
+        }
+        return std::max(deepest, 1 + rules);
+      }
+      default:  // leaves, and calls, which go no deeper here
+        return deepest;
     }
   }
 }

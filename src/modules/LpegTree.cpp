@@ -1,6 +1,7 @@
 // Pattern values: the userdata, key tables, the builders that join trees while
 // keeping sequence and choice chains right-leaning, conversion of Lua values to
 // patterns and grammars from tables.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -14,7 +15,25 @@ void CheckTreeSize(lua_State* L, int64_t nodes) {
   if (nodes > kMaxTreeNodes) luaL_error(L, "pattern too big");
 }
 
+// Refused when built rather than when first matched: every join copies its
+// operands, so a loop that deepens a pattern would otherwise grow without
+// bound in memory before any match could say no.
+void CheckTreeDepth(lua_State* L, int64_t depth) {
+  if (depth > kMaxTreeDepth) luaL_error(L, kTooComplex);
+}
+
 int Size(const Pattern* p) { return p->treeSize; }
+
+// The depth p gives as the elements of a `tag` chain it joins.
+int ElementDepth(lua_State* L, Pattern* p, Tag tag) {
+  const int depth = PatternDepth(L, p);
+  return p->Tree()->tag == tag ? p->chainDepth : depth + 1;
+}
+
+void SetDepth(Pattern* r, int depth, int chainDepth) {
+  r->depth = depth;
+  r->chainDepth = chainDepth;
+}
 
 // Index of the last element of the chain of `tag` nodes rooted at t[0].
 int ChainTail(const PatternNode* t, Tag tag) {
@@ -69,6 +88,14 @@ Charset Charset::Full() {
   return cs;
 }
 
+int PatternDepth(lua_State* L, Pattern* p) {
+  if (p->depth == 0) {
+    p->depth = TreeDepth(L, p->Tree());
+    p->chainDepth = p->Tree()->tag == kChoice ? p->depth : p->depth + 1;
+  }
+  return p->depth;
+}
+
 Pattern* NewPattern(lua_State* L, int64_t nodes) {
   CheckTreeSize(L, nodes);
   const size_t bytes = sizeof(Pattern) + static_cast<size_t>(nodes) * sizeof(PatternNode);
@@ -76,6 +103,7 @@ Pattern* NewPattern(lua_State* L, int64_t nodes) {
   p->code = nullptr;
   p->codeSize = 0;
   p->treeSize = static_cast<int32_t>(nodes);
+  p->depth = p->chainDepth = 0;
   luaL_setmetatable(L, kPatternMeta);
   return p;
 }
@@ -157,9 +185,16 @@ void CopyTree(PatternNode* dst, const PatternNode* src, int n, int shift) {
 Pattern* NewJoin(lua_State* L, Tag tag, int idx1, int idx2) {
   Pattern* p1 = ToPattern(L, idx1);
   Pattern* p2 = ToPattern(L, idx2);
+  const int left = ElementDepth(L, p1, tag);
+  const int right = ElementDepth(L, p2, tag);
+  // A sequence's last element stays on the level of the sequence; a
+  // choice's goes one down, as its other alternatives.
+  const int depth = tag == kChoice ? right : PatternDepth(L, p2);
+  CheckTreeDepth(L, std::max(left, depth));
   const int n1 = Size(p1);
   const int n2 = Size(p2);
   Pattern* r = NewPattern(L, int64_t{n1} + n2 + 1);
+  SetDepth(r, std::max(left, depth), std::max(left, right));
   const int shift = JoinKtables(L, idx1, idx2, -1);
   WriteHead(r->Tree(), tag, p1->Tree(), n1, 0);
   CopyTree(r->Tree() + n1 + 1, p2->Tree(), n2, shift);
@@ -176,8 +211,11 @@ Pattern* NewDifference(lua_State* L, int idx1, int idx2) {
 
 Pattern* NewUnary(lua_State* L, Tag tag, int idx, int u) {
   Pattern* p = ToPattern(L, idx);
+  const int depth = PatternDepth(L, p) + 1;
+  CheckTreeDepth(L, depth);
   const int n = Size(p);
   Pattern* r = NewPattern(L, int64_t{n} + 1);
+  SetDepth(r, depth, depth + 1);
   CopyKtable(L, idx, -1);
   r->Tree()[0] = PatternNode{tag, 0, 0, u};
   CopyTree(r->Tree() + 1, p->Tree(), n, 0);
@@ -236,6 +274,7 @@ Pattern* NewRepetition(lua_State* L, int idx, lua_Integer n) {
     for (lua_Integer i = 0; i < n; ++i, out += np + 1) WriteHead(out, kSeq, t, np, 0);
     out[0] = PatternNode{kRep, 0, 0, 0};
     CopyTree(out + 1, t, np, 0);
+    PatternDepth(L, r);
     return r;
   }
   // At most -n: opt(p opt(p ... opt(p))), each opt(x) a choice of x and true.
@@ -253,6 +292,7 @@ Pattern* NewRepetition(lua_State* L, int idx, lua_Integer n) {
   WriteHead(out, kChoice, t, np, 0);
   out += np + 1;
   for (lua_Integer k = 0; k < levels; ++k) out[k] = PatternNode{kTrue, 0, 0, 0};
+  PatternDepth(L, r);
   return r;
 }
 
@@ -435,6 +475,7 @@ Pattern* NewGrammar(lua_State* L, int t) {
     lua_pop(L, 1);
   }
   VerifyGrammar(L, gidx, tree);
+  PatternDepth(L, g);
   lua_copy(L, gidx, top + 1);
   lua_settop(L, top + 1);
   return g;

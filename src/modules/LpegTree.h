@@ -8,6 +8,11 @@
 namespace GCore::Peg {
 
 Pattern* ToPattern(lua_State* L, int idx);
+// The depth of p's tree (TreeDepth), walked the first time it is asked for
+// and then kept in p; raises "pattern too complex" past kMaxTreeDepth. The
+// builders that join patterns work it out from their operands' and refuse a
+// result too deep before making it; the others call this on what they made.
+int PatternDepth(lua_State* L, Pattern* p);
 Pattern* NewLeaf(lua_State* L, Tag tag, int32_t u = 0);
 Pattern* NewSet(lua_State* L, const Charset& cs);
 // tag(p1, p2) for kSeq or kChoice.

@@ -99,6 +99,7 @@ int Rec(lua_State* L) {
   memcpy(t + 1, labels.bits, kSetBytes);
   CopyTree(t + 1 + kSetNodes, p1->Tree(), n1, 0);
   CopyTree(t + 1 + kSetNodes + n1, p2->Tree(), n2, shift);
+  PatternDepth(L, r);
   return 1;
 }
 

@@ -1,10 +1,10 @@
 #include "render/PNG.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <vector>
 
 #include <png.h>
 
@@ -28,6 +28,7 @@ struct ReadJob {
   PngReadFunction read = nullptr;
   void* io = nullptr;
   bool interlaced = false;
+  int passes = 1;
 
   ReadJob(PngReadFunction readFunction, void* readState) : read(readFunction), io(readState) {}
   ReadJob(const ReadJob&) = delete;
@@ -68,17 +69,57 @@ bool RequestRgba(ReadJob& job) {
   png_set_scale_16(job.png);
   png_set_gray_to_rgb(job.png);
   png_set_filler(job.png, 0xFF, PNG_FILLER_AFTER);
-  png_set_interlace_handling(job.png);
+  job.passes = png_set_interlace_handling(job.png);
   png_read_update_info(job.png, job.info);
   return png_get_rowbytes(job.png, job.info) == static_cast<size_t>(job.width) * 4;
 }
 
-bool ReadRows(ReadJob& job, png_bytepp rows) {
+// One row of the current pass into `row`, which holds what the earlier
+// passes put there.
+bool ReadRow(ReadJob& job, png_bytep row) {
   if (setjmp(png_jmpbuf(job.png))) return false;
-  png_read_image(job.png, rows);
+  png_read_row(job.png, row, nullptr);
+  return true;
+}
+
+bool ReadEnd(ReadJob& job) {
+  if (setjmp(png_jmpbuf(job.png))) return false;
   png_read_end(job.png, nullptr);
   return true;
 }
+
+// The picture's rows, allocated only as far as the decoding has reached and
+// doubled as it goes on, so that a file declaring a large picture but holding
+// little of it never costs the whole picture.
+class GrowingRows {
+ public:
+  GrowingRows(size_t stride, size_t height) : stride_(stride), height_(height) {}
+
+  // Row y, zeroed when new; null when no memory is left for it.
+  uint8_t* Row(size_t y) {
+    if (y >= rows_ && !Grow(y + 1)) return nullptr;
+    return bytes_.get() + stride_ * y;
+  }
+
+  // The whole picture, once its last row has been asked for.
+  std::unique_ptr<uint8_t[]> Release() { return std::move(bytes_); }
+
+ private:
+  bool Grow(size_t atLeast) {
+    const size_t rows = std::min(height_, std::max(atLeast, rows_ * 2));
+    std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[stride_ * rows]());
+    if (!grown) return false;
+    if (bytes_) std::memcpy(grown.get(), bytes_.get(), stride_ * rows_);
+    bytes_ = std::move(grown);
+    rows_ = rows;
+    return true;
+  }
+
+  size_t stride_;
+  size_t height_;
+  size_t rows_ = 0;
+  std::unique_ptr<uint8_t[]> bytes_;
+};
 
 void MakeGrey(uint8_t* pixels, size_t count) {
   for (size_t i = 0; i < count; ++i, pixels += 4) {
@@ -134,14 +175,23 @@ bool ReadPngHeader(PngReadFunction read, void* io, int32_t& width, int32_t& heig
 bool DecodePng(PngReadFunction read, void* io, bool grey, PngImage& image) {
   image = PngImage{};
   ReadJob job(read, io);
-  if (!CreateReader(job) || !ReadInfo(job) || !RequestRgba(job)) return false;
+  if (!CreateReader(job) || !ReadInfo(job)) return false;
+  if (uint64_t{job.width} * job.height > kMaxPngPixels) {
+    LogPrintf("PNG of %u x %u pixels refused: more than the %llu pixels allowed\n", job.width,
+              job.height, static_cast<unsigned long long>(kMaxPngPixels));
+    return false;
+  }
+  if (!RequestRgba(job)) return false;
 
-  const size_t stride = static_cast<size_t>(job.width) * 4;
-  std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[stride * job.height]);
-  if (!pixels) return false;
-  std::vector<png_bytep> rows(job.height);
-  for (png_uint_32 y = 0; y < job.height; ++y) rows[y] = pixels.get() + stride * y;
-  if (!ReadRows(job, rows.data())) return false;
+  GrowingRows rows(static_cast<size_t>(job.width) * 4, job.height);
+  for (int pass = 0; pass < job.passes; ++pass) {
+    for (png_uint_32 y = 0; y < job.height; ++y) {
+      uint8_t* row = rows.Row(y);
+      if (!row || !ReadRow(job, row)) return false;
+    }
+  }
+  if (!ReadEnd(job)) return false;
+  std::unique_ptr<uint8_t[]> pixels = rows.Release();
 
   // The grey variant turns the rows of a plain file grey; an interlaced
   // file keeps its colours.

@@ -13,6 +13,9 @@ namespace GCore {
 
 // The largest width or height accepted, in pixels.
 constexpr uint32_t kMaxPngSide = 16384;
+// The most pixels one decoded picture may hold (8192 x 8192, 256 MiB as
+// RGBA): a file a thousand times smaller can declare that many.
+constexpr uint64_t kMaxPngPixels = uint64_t{8192} * 8192;
 
 struct PngImage {
   int32_t width = 0;
@@ -40,7 +43,9 @@ bool ReadPngHeader(PngReadFunction read, void* io, int32_t& width, int32_t& heig
 
 // Decodes the whole image to RGBA. With `grey`, red, green and blue each become
 // their integer mean, in files that are not interlaced. False (and an empty
-// image) on any failure.
+// image) on any failure; a picture of more than kMaxPngPixels is refused with
+// a message in the log before any row is decoded. The picture's memory grows
+// with the rows decoded, so a file cut short costs what it holds.
 bool DecodePng(PngReadFunction read, void* io, bool grey, PngImage& image);
 
 // Writes RGBA pixels as an 8-bit RGBA PNG file. 0 on success, 1 on failure

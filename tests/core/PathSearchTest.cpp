@@ -108,4 +108,20 @@ TEST(PathSearch, StartAndGoalOutsideTheGridFindNothing) {
   EXPECT_TRUE(GCore::FindPathJump(View(grid), 5, 5)->empty());
 }
 
+TEST(PathSearch, GridsOfTooManyCellsAreRefusedBeforeAnyAllocation) {
+  // The grid's own bytes are few: a search that took the sizes at their word
+  // would read far past them (and allocate 13 bytes for each claimed cell).
+  const std::vector<uint8_t> cells(16, 1);
+  const struct {
+    int32_t width, height;
+  } sizes[] = {{2049, 2048}, {2048, 2049}, {32767, 32767}, {INT32_MAX, 2}};
+  for (const auto& s : sizes) {
+    SCOPED_TRACE(std::to_string(s.width) + " x " + std::to_string(s.height));
+    ASSERT_GT(int64_t{s.width} * s.height, GCore::kMaxPathCells);
+    const GCore::PathGrid grid{cells.data(), s.width, s.height};
+    EXPECT_FALSE(GCore::FindPathAStar(grid, 0, 1));
+    EXPECT_FALSE(GCore::FindPathJump(grid, 0, 1));
+  }
+}
+
 }  // namespace

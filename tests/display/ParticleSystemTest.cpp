@@ -92,6 +92,43 @@ TEST_F(ParticleSystemTest, NeverMoreThanTheMaximumAlive) {
   EXPECT_EQ(Eval("e.maxParticles"), "2");
 }
 
+TEST_F(ParticleSystemTest, ScriptCountsAndRatesAreBounded) {
+  ParticleSystem* emitter = MakeEmitter(1);
+  const std::string cap = std::to_string(ParticleSystem::kMaxParticles);
+  const struct {
+    const char* value;
+    std::string particles;  // maxParticles read back
+    const char* rate;       // emissionRate read back
+  } cases[] = {
+      {"300", "300", "300"},
+      {"-1", cap, "-1"},
+      {"4294967295", cap, "-1"},
+      {"math.huge", cap, "2147483647"},
+      {"2147483647", cap, "2147483647"},
+      {"0/0", "0", "0"},
+      {"-math.huge", "0", "0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    testing::internal::CaptureStdout();
+    Run(std::string("e.maxParticles = ") + c.value + "; e.emissionRate = " + c.value);
+    const std::string said = testing::internal::GetCapturedStdout();
+    // Checked before any advance: an uncapped count would take all memory.
+    ASSERT_EQ(Eval("e.maxParticles"), c.particles);
+    EXPECT_EQ(Eval("e.emissionRate"), c.rate);
+    EXPECT_EQ(said.find("kept alive at most") != std::string::npos, c.particles == cap) << said;
+  }
+
+  // The fastest rate with the most particles: each advance births no more
+  // than the room left under the cap, and the store stays within it.
+  Run("e.maxParticles = -1; e.emissionRate = 2147483647");
+  for (int advance = 0; advance < 3; ++advance) {
+    emitter->Advance(0.016f);
+    ASSERT_EQ(Count(emitter), ParticleSystem::kMaxParticles);
+  }
+  EXPECT_LE(emitter->Particles().capacity(), size_t{ParticleSystem::kMaxParticles} * 2);
+}
+
 TEST_F(ParticleSystemTest, DurationStopsTheEmissionAndStaysSpent) {
   ParticleSystem* emitter = MakeEmitter(1000);
   emitter->settings.duration = 2;

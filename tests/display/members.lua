@@ -115,7 +115,7 @@ local sprite = {
 local spriteMethods = {"noop", "noopArgs"}
 
 local particleSystem = {
-  {"maxParticles", 0, -1, 4294967295},
+  {"maxParticles", 0, -1, 65536},  -- 4294967295, capped
   {"duration", -1, 2.5, 2.5},
   {"emissionRate", 100, 12.9, 12},
   {"angle", 0, 45, 45},

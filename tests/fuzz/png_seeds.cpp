@@ -1,6 +1,7 @@
 // Seeds of the PNG fuzzer: every colour type and bit depth the decoder
 // expands, palettes with and without transparency, and interlaced images,
-// made by the tests' own PNG encoder.
+// made by the tests' own PNG encoder, and files that declare far more than
+// they hold.
 #include <png.h>
 
 #include <vector>
@@ -43,6 +44,11 @@ int main(int argc, char** argv) {
       seeds.Write(testpng::Encode(spec, samples));
     }
   }
+  // Hostile files: large declared pictures of which only the first row is
+  // there, one beyond the pixel budget and two within it.
+  seeds.Write(testpng::CutShort(16384, 16384, 1));
+  seeds.Write(testpng::CutShort(8192, 8192, 1));
+  seeds.Write(testpng::CutShort(8192, 8192, 1, true));
   seeds.Write(testpng::RedOverGreen(8));
   seeds.Write(testpng::EncodeRgba(13, 11, testpng::Pattern(13, 11), true));
   return 0;

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!picture) continue;
     pictureBytes += static_cast<size_t>(decoder.width) * decoder.height * 4;
     if (decoder.width <= 0 || decoder.height <= 0 || decoder.width > GCore::kVideoMaxSide ||
-        decoder.height > GCore::kVideoMaxSide) {
+        decoder.height > GCore::kVideoMaxSide || int64_t{decoder.width} * decoder.height > GCore::kVideoMaxPixels) {
       __builtin_trap();
     }
     // Reads the whole picture: a short one shows under the sanitizer.

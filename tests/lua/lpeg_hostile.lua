@@ -44,10 +44,57 @@ test("nesting beyond the walk limit is an error", function()
     for _ = 1, 3000 do alternating = (alternating + "x") * "b" end
   end)
   local captures = P"a"
-  for _ = 1, 3000 do captures = C(captures) end
-  raises("pattern too complex", lpeg.match, captures, "a")
-  raises("pattern too complex", lpeg.match, P"a"^-100000, "aaa")
+  raises("pattern too complex", function()
+    for _ = 1, 3000 do captures = C(captures) end
+  end)
+  raises("pattern too complex", function() return P"a"^-100000 end)
   assert(lpeg.match(P"a"^-1000, string.rep("a", 2000)) == 1001)
+end)
+
+test("a pattern is refused as it is built past the depth a match allows", function()
+  -- Every step copies the pattern so far one level deeper: unchecked, the
+  -- loop would run all its steps, each copy longer than the last.
+  local built = {}
+  local ok, err = pcall(function()
+    local p = P"a"
+    for i = 1, 200000 do
+      p = P"b" * p + P"c"
+      built[i] = p
+      if i > 2100 then error("built " .. i .. " levels deep") end
+    end
+  end)
+  assert(not ok and err:find("pattern too complex", 1, true), tostring(err))
+  local steps = #built
+  assert(steps > 1900 and steps <= 2000, steps)
+  -- A match takes what was built, but for the last level or two: generating
+  -- code looks into a subtree while it stands in its parent.
+  local p = built[steps - 2]
+  assert(p:match(string.rep("b", steps - 2) .. "a") == steps)
+  assert(p:match("c") == 2)
+  -- The same for every builder that nests its operand.
+  local builders = {
+    {"capture", function(q) return C(q) end},
+    {"not", function(q) return -q end},
+    {"and", function(q) return #q end},
+    {"loop", function(q) return (q * "x")^0 end},
+    {"match-time", function(q) return Cmt(q, function(_, i) return i end) end},
+    {"recovery", function(q) return lpeg.Rec(q, P"r", 1) end},
+    {"grammar", function(q) return P{"s", s = q * "z"} end},
+  }
+  for _, builder in ipairs(builders) do
+    local name, build = builder[1], builder[2]
+    local q, n = P"a", 0
+    ok, err = pcall(function()
+      for i = 1, 10000 do
+        q = build(q)
+        n = i
+      end
+    end)
+    assert(not ok and err:find("pattern too complex", 1, true), name .. ": " .. tostring(err))
+    assert(n < 2000, name .. ": " .. n)
+    ok, err = withMaxStack(100000, lpeg.match, q, "a")
+    assert(ok, name .. ": the deepest one built matches: " .. tostring(err))
+  end
 end)
 
 test("captures nested a million deep", function()

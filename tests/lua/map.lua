@@ -92,6 +92,24 @@ test("loadField refuses bad sizes and walls missing cells", function()
   assert(map.loadField() == nil)
 end)
 
+test("loadField refuses fields of more cells than a search may take", function()
+  field {"111", "111"}
+  -- Each size fits 16 bits but their product passes the bound: the old grid
+  -- stays, and not one cell is read (nor its room allocated).
+  local reads = 0
+  local counted = setmetatable({}, {__index = function() reads = reads + 1 return "1" end})
+  for _, size in ipairs({{2049, 2048}, {4097, 1024}, {32767, 32767}}) do
+    reads = 0
+    assert(map.loadField(counted, size[1], size[2]) == size[2])
+    assert(reads == 0, string.format("%d x %d: %d cells read", size[1], size[2], reads))
+    assert(#map.pathfind(0, 0, 2, 1) == 3, "the old grid stays")
+  end
+  -- The largest field allowed loads, all walls here.
+  assert(map.loadField({}, 2048, 2048) == 2048)
+  assert(#map.pathfind(0, 0, 2, 1) == 0)
+  assert(#map.pathfind(0, 0, 2047, 2047, true) == 0)
+end)
+
 test("the gcore.c self-test entry returns nothing", function()
   assert(select("#", g.Pathfind()) == 0)
 end)

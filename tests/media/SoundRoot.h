@@ -9,16 +9,10 @@
 #include <string>
 #include <utility>
 
-#include <malloc.h>
-
 #include "SoundFixtures.h"
+#include "core/AllocatedBytes.h"
 #include "core/ScriptHostFixture.h"
 #include "media/AudioManager.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-// From the sanitizer runtime (gcc ships no header for it).
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
 
 namespace audio_test {
 
@@ -62,13 +56,6 @@ class SoundRoot : public ScriptHostFixture {
   lua_State* L = nullptr;
 };
 
-// Bytes the process has allocated and not freed.
-inline size_t AllocatedBytes() {
-#if defined(__SANITIZE_ADDRESS__)
-  return __sanitizer_get_current_allocated_bytes();
-#else
-  return mallinfo2().uordblks;
-#endif
-}
+using testmemory::AllocatedBytes;
 
 }  // namespace audio_test

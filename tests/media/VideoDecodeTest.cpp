@@ -8,6 +8,7 @@
 
 #include "Mp3Fixtures.h"
 #include "VideoFixtures.h"
+#include "core/AllocatedBytes.h"
 #include "core/TempRoot.h"
 #include "media/VideoDecoder.h"
 #include "media/VideoHeaders.h"
@@ -179,7 +180,7 @@ TEST_F(VideoDecodeTest, EveryAnnouncedSizeIsTakenAndTheBufferOnlyGrows) {
 
 TEST_F(VideoDecodeTest, SizesBeyondTheLimitEndTheStream) {
   const std::pair<uint32_t, uint32_t> refused[] = {
-      {65536, 65536}, {4097, 16}, {16, 4097}, {0, 16}, {0x80000000u, 2}};
+      {65536, 65536}, {4097, 16}, {16, 4097}, {0, 16}, {0x80000000u, 2}, {2049, 2048}, {4096, 4096}};
   for (const auto& [width, height] : refused) {
     SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
     testing::internal::CaptureStderr();
@@ -191,6 +192,8 @@ TEST_F(VideoDecodeTest, SizesBeyondTheLimitEndTheStream) {
   }
   auto largest = Scripted(ScriptedCodec::Size(4096, 1) + ScriptedCodec::Picture());
   EXPECT_TRUE(largest->Advance(0)) << "4096 is allowed";
+  auto most = Scripted(ScriptedCodec::Size(2048, 2048) + ScriptedCodec::Picture());
+  EXPECT_TRUE(most->Advance(0)) << "2048 x 2048 pixels are allowed";
 }
 
 TEST_F(VideoDecodeTest, TheWindowRefillsAcrossALongStream) {
@@ -221,13 +224,55 @@ TEST_F(VideoDecodeTest, HeadersAnnounceTheirSizeBeforeTheCodecSeesThem) {
     const std::string bytes = mp3::ReadFile(root.Path("sized.m4v"));
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     GCore::AnnouncedSize found;
-    ASSERT_TRUE(GCore::FindOversizedHeader(data, bytes.size(), 15, found));
+    const GCore::VideoSizeLimits tiny{15, GCore::kVideoMaxPixels};
+    ASSERT_TRUE(GCore::FindRefusedHeader(data, bytes.size(), tiny, false, found));
     EXPECT_EQ(found.width, c.width);
     EXPECT_EQ(found.height, c.height);
     EXPECT_EQ(bytes.compare(found.offset, 3, std::string("\0\0\1", 3)), 0) << "at the start code";
-    EXPECT_EQ(GCore::FindOversizedHeader(data, bytes.size(), GCore::kVideoMaxSide, found),
-              c.width > GCore::kVideoMaxSide || c.height > GCore::kVideoMaxSide);
-    EXPECT_FALSE(GCore::FindOversizedHeader(data, found.offset + 12, 15, found)) << "a cut header";
+    const GCore::VideoSizeLimits limits{GCore::kVideoMaxSide, GCore::kVideoMaxPixels};
+    EXPECT_EQ(GCore::FindRefusedHeader(data, bytes.size(), limits, true, found),
+              c.width > GCore::kVideoMaxSide || c.height > GCore::kVideoMaxSide)
+        << "a whole picture follows";
+    EXPECT_FALSE(GCore::FindRefusedHeader(data, found.offset + 12, tiny, false, found)) << "a cut header";
+  }
+}
+
+TEST_F(VideoDecodeTest, AnnouncedPicturesCostNoMoreThanTheStreamHolds) {
+  const struct {
+    const char* what;
+    int width, height;
+    const char* said;
+  } cases[] = {
+      {"a picture within the limits, none of it there", 1920, 1080, "the stream holds less than one picture"},
+      {"a picture past the pixel budget", 2064, 2048, "and 4194304 pixels"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = root.Path("announced.m4v");
+    ASSERT_TRUE(video::EncodeHeadersOnly(path, c.width, c.height));
+    ASSERT_LT(mp3::ReadFile(path).size(), 100u);
+    testing::internal::CaptureStderr();
+    const size_t before = testmemory::AllocatedBytes();
+    size_t most = 0;
+    int pictures = 0;
+    {
+      VideoDecoder decoder;
+      ASSERT_EQ(decoder.Open(path.c_str()), 0);
+      for (int step = 0; step < 20 && decoder.status != GCore::kVideoFinished; ++step) {
+        if (decoder.Advance(step == 0 ? 0 : 40)) ++pictures;
+        const size_t now = testmemory::AllocatedBytes();
+        if (now > before) most = std::max(most, now - before);
+      }
+      EXPECT_EQ(decoder.status, GCore::kVideoFinished);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(pictures, 0);
+    // The input window's 2 MiB and the codec's own set-up; a frame of either
+    // size would take more than this on its own.
+    EXPECT_LT(most, size_t{6} << 20);
+    const std::string refusal = "Refused frame size " + std::to_string(c.width) + "x" + std::to_string(c.height);
+    EXPECT_NE(said.find(refusal), std::string::npos) << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
   }
 }
 

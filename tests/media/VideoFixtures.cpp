@@ -19,6 +19,15 @@ bool EncodeClip(const std::string& path, int width, int height, int count, const
                           "-frames:v", std::to_string(count), "-c:v", encoder, "-q:v", "2", "-f", "m4v", path});
 }
 
+bool EncodeHeadersOnly(const std::string& path, int width, int height) {
+  if (!EncodeClip(path, width, height, 1)) return false;
+  const std::string bytes = mp3::ReadFile(path);
+  const size_t picture = bytes.find(std::string("\0\0\1\xB6", 4));
+  if (picture == std::string::npos || picture + 8 > bytes.size()) return false;
+  mp3::WriteFile(path, bytes.substr(0, picture + 8));
+  return true;
+}
+
 bool MakeClip(const std::string& path, int width, int height, int count, Clip& clip,
               const std::string& encoder) {
   if (!EncodeClip(path, width, height, count, encoder)) return false;

@@ -20,6 +20,11 @@ struct Clip {
 // (mpeg4 or libxvid) into `path` (its folder is made). False when ffmpeg failed.
 bool EncodeClip(const std::string& path, int width, int height, int count, const std::string& encoder = "mpeg4");
 
+// EncodeClip of one picture, then the file cut 8 bytes into that picture: a
+// stream of a few dozen bytes whose headers announce a picture it does not
+// hold. False when ffmpeg failed.
+bool EncodeHeadersOnly(const std::string& path, int width, int height);
+
 // EncodeClip, then ffmpeg's decoding of the clip for the reference.
 bool MakeClip(const std::string& path, int width, int height, int count, Clip& clip,
               const std::string& encoder = "mpeg4");

@@ -29,5 +29,14 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // Hostile streams: headers announcing a large picture that is not there,
+  // one within the size limits and one past the pixel budget.
+  const Seed headersOnly[] = {{"announced-hd", 1920, 1080, 1, "mpeg4"}, {"announced-huge", 2064, 2048, 1, "mpeg4"}};
+  for (const Seed& seed : headersOnly) {
+    if (!video::EncodeHeadersOnly(folder + "/" + seed.name + ".m4v", seed.width, seed.height)) {
+      std::fprintf(stderr, "ffmpeg could not make %s\n", seed.name);
+      return 1;
+    }
+  }
   return 0;
 }

@@ -1,9 +1,11 @@
 #include "render/PngFixtures.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <stdexcept>
+#include <string>
 
 namespace testpng {
 
@@ -52,7 +54,50 @@ bool WriteAll(png_structp png, png_infop info, const Spec& spec, const std::vect
   return true;
 }
 
+void AppendWord(std::vector<uint8_t>& out, uint32_t word) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(word >> shift));
+}
+
+void AppendChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
+  AppendWord(out, static_cast<uint32_t>(data.size()));
+  const size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  AppendWord(out, static_cast<uint32_t>(crc32(0, &out[start], static_cast<uInt>(out.size() - start))));
+}
+
+// Compressed and flushed, but not ended: the reader waits for more.
+std::vector<uint8_t> DeflateUnended(const std::vector<uint8_t>& raw) {
+  z_stream z{};
+  if (deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK) throw std::runtime_error("deflateInit failed");
+  std::vector<uint8_t> out(deflateBound(&z, raw.size()) + 16);
+  z.next_in = const_cast<Bytef*>(raw.data());
+  z.avail_in = static_cast<uInt>(raw.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&z, Z_SYNC_FLUSH);
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  if (result != Z_OK || z.avail_in != 0) throw std::runtime_error("deflate failed");
+  return out;
+}
+
 }  // namespace
+
+std::vector<uint8_t> CutShort(int width, int height, int rows, bool interlaced) {
+  // The rows of the first Adam7 pass hold every eighth pixel.
+  const size_t rowBytes = static_cast<size_t>(interlaced ? (width + 7) / 8 : width) * 4;
+  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<uint8_t> header;
+  AppendWord(header, static_cast<uint32_t>(width));
+  AppendWord(header, static_cast<uint32_t>(height));
+  header.insert(header.end(), {8, PNG_COLOR_TYPE_RGB_ALPHA, 0, 0, static_cast<uint8_t>(interlaced ? 1 : 0)});
+  AppendChunk(out, "IHDR", header);
+  // Each row: filter type 0, then transparent black.
+  const size_t rowCount = rows > 0 ? static_cast<size_t>(rows) : 0;
+  AppendChunk(out, "IDAT", DeflateUnended(std::vector<uint8_t>((rowBytes + 1) * rowCount, 0)));
+  return out;
+}
 
 std::vector<uint8_t> Encode(const Spec& spec, const std::vector<uint8_t>& rows) {
   std::vector<uint8_t> out;

@@ -19,6 +19,11 @@ struct Spec {
 // (16-bit samples big-endian, sub-byte samples packed high bits first).
 std::vector<uint8_t> Encode(const Spec& spec, const std::vector<uint8_t>& rows);
 
+// An 8-bit RGBA file that declares width x height transparent black pixels
+// but stops after its first `rows` rows (of the first pass when interlaced):
+// their data is complete, then the file ends without the rest or an end.
+std::vector<uint8_t> CutShort(int width, int height, int rows, bool interlaced = false);
+
 // An 8-bit RGBA file of the given pixels.
 std::vector<uint8_t> EncodeRgba(int width, int height, const std::vector<uint8_t>& rgba,
                                 bool interlaced = false);

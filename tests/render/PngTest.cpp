@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "core/AllocatedBytes.h"
 #include "render/PNG.h"
 #include "render/PngFixtures.h"
 
@@ -178,6 +180,56 @@ TEST(Png, DamagedFilesFail) {
   testing::internal::CaptureStderr();
   EXPECT_FALSE(Decode(testpng::EncodeRgba(wide, 1, Bytes(static_cast<size_t>(wide) * 4, 9)), image));
   testing::internal::GetCapturedStderr();
+}
+
+// The most heap the decoder holds at any read of the file: sampled by the
+// read callback, which libpng calls before every chunk and between rows.
+struct MeasuredSource {
+  GCore::PngMemorySource source;
+  size_t before = testmemory::AllocatedBytes();
+  size_t most = 0;
+
+  static bool Read(void* io, uint8_t* buffer, size_t length) {
+    auto* self = static_cast<MeasuredSource*>(io);
+    const size_t now = testmemory::AllocatedBytes();
+    if (now > self->before) self->most = std::max(self->most, now - self->before);
+    return GCore::PngReadFromMemory(&self->source, buffer, length);
+  }
+};
+
+TEST(Png, DeclaredSizesCostNoMoreThanTheFileHolds) {
+  constexpr size_t kBound = 8 << 20;  // a few rows of 64 KiB, far below any whole picture here
+  const struct {
+    const char* name;
+    int width, height;
+    bool interlaced;
+    bool refused;  // by its pixel count, before any row
+  } cases[] = {
+      {"one row of the largest picture allowed", 8192, 8192, false, false},
+      {"one row of its first interlaced pass", 8192, 8192, true, false},
+      {"the largest sides, each allowed", 16384, 16384, false, true},
+      {"one row past the pixel budget", 16384, 4097, false, true},
+      {"interlaced past the budget", 16384, 16384, true, true},
+  };
+  ASSERT_EQ(uint64_t{8192} * 8192, GCore::kMaxPngPixels);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes file = testpng::CutShort(c.width, c.height, 1, c.interlaced);
+    MeasuredSource measured{{file.data(), file.size(), 0}};
+    GCore::PngImage image;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(GCore::DecodePng(MeasuredSource::Read, &measured, false, image));
+    const std::string said = testing::internal::GetCapturedStdout();
+    const std::string complained = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_LT(measured.most, kBound);
+    const std::string refusal = "PNG of " + std::to_string(c.width) + " x " + std::to_string(c.height) +
+                                " pixels refused: more than the 67108864 pixels allowed";
+    EXPECT_EQ(said.find(refusal) != std::string::npos, c.refused) << said;
+    // The others fail where their rows run out.
+    EXPECT_EQ(complained.find("Read Error") != std::string::npos, !c.refused) << complained;
+  }
 }
 
 class PngFile : public testing::Test {
