@@ -39,6 +39,10 @@ bool HttpGetToMemory(const char* url) {
 
 int AppendFetched(void* context, const char* bytes, int length, const char* header) {
   GameIF& game = *static_cast<GameIF*>(context);
+  if (static_cast<size_t>(length) > kFetchedTextLimit - game.fetchedText.size()) {
+    LogPrintf("HttpGet: %s sent more than 64 MiB; a fetch into memory stops there\n", game.downloadUrl.c_str());
+    return -1;
+  }
   game.fetchedText.append(bytes, static_cast<size_t>(length));
   game.fetchedExtraText = header;
   return 0;

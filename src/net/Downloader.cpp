@@ -89,6 +89,7 @@ void Downloader::Poll() {
 
 void Downloader::Stop() {
   stopping_ = true;
+  cancel_.Raise();
   {
     std::lock_guard lock(mutex_);
     state_ = kDownloaderQuit;
@@ -98,6 +99,7 @@ void Downloader::Stop() {
 }
 
 void Downloader::ThreadMain() {
+  HttpFetcher_SetCancel(&cancel_);
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return state_ == kDownloaderRunning || state_ == kDownloaderQuit; });

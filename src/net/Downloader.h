@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "net/HttpFetcher.h"
+#include "net/SocketWait.h"
 
 namespace GCore {
 
@@ -70,8 +71,8 @@ class Downloader {
   // the downloader becomes idle with no jobs. Nothing before StartThread.
   void Poll();
 
-  // The worker ends after the fetch under way (which a stop cuts short at its
-  // next piece of data) and is joined. The state is then 5 for good.
+  // The fetch under way is cancelled at once, the worker ends and is
+  // joined. The state is then 5 for good.
   void Stop();
 
   // The file job's sink: writes the piece to the open file descriptor the
@@ -98,6 +99,7 @@ class Downloader {
   DownloadCallback callback_ = nullptr;
   int state_ = kDownloaderMade;
   std::atomic<bool> stopping_{false};
+  WaitCancel cancel_;  // the worker's fetches watch it
 };
 
 }  // namespace GCore

@@ -14,6 +14,7 @@
 #include "core/MD5.h"
 #include "net/Downloader.h"
 #include "net/HttpFetcher.h"
+#include "net/SocketWait.h"
 #include "net/ZipExtractor.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
@@ -66,6 +67,7 @@ class Runner {
       : root_(root), urls_(std::move(urls)), actions_(std::move(root)), thread_(&Runner::checkupdates, this) {}
   ~Runner() {
     actions_.Abort();
+    cancel_.Raise();
     thread_.join();
   }
   Runner(const Runner&) = delete;
@@ -73,6 +75,8 @@ class Runner {
 
  private:
   void checkupdates() {
+    // A fetch under way when the program closes is cut short.
+    HttpFetcher_SetCancel(&cancel_);
     // The first wait ends early when the program closes meanwhile.
     for (uint32_t waited = 0; waited < kStartDelayMs; waited += kPollMs) {
       if (actions_.Aborted()) return;
@@ -91,6 +95,7 @@ class Runner {
   const std::string root_;
   const std::vector<std::string> urls_;
   FileUpdateActions actions_;
+  WaitCancel cancel_;
   std::thread thread_;  // last: it starts once the rest is made
 };
 
