@@ -176,8 +176,11 @@ HangGuard::HangGuard(int seconds, std::string what)
     : watcher_([this, seconds, what = std::move(what)] {
         std::unique_lock lock(mutex_);
         if (done_.wait_for(lock, std::chrono::seconds(seconds), [this] { return finished_; })) return;
-        std::fprintf(stderr, "HANG: %s did not end within %d s\n", what.c_str(), seconds);
-        std::fflush(stderr);
+        // Both streams: a test may be capturing either.
+        for (std::FILE* stream : {stdout, stderr}) {
+          std::fprintf(stream, "HANG: %s did not end within %d s\n", what.c_str(), seconds);
+          std::fflush(stream);
+        }
         std::_Exit(1);
       }) {}
 
