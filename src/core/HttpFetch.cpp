@@ -31,10 +31,15 @@ bool HttpGetToFile(const char* url, const char* path) {
 
 bool HttpGetToMemory(const char* url) {
   return StartFetch(url, [&](Downloader& worker) {
-    g_game->fetchedText.clear();
-    g_game->fetchedExtraText.clear();
-    return worker.AddJob(url, AppendFetched, g_game);
+    ForgetFetched(g_game);
+    return worker.AddJob(url, AppendFetched, g_game, ForgetFetched);
   });
+}
+
+void ForgetFetched(void* context) {
+  GameIF& game = *static_cast<GameIF*>(context);
+  game.fetchedText.clear();
+  game.fetchedExtraText.clear();
 }
 
 int AppendFetched(void* context, const char* bytes, int length, const char* header) {

@@ -29,5 +29,8 @@ void OnDownloadEvent(int progress, int total, void* context, int state);
 // extra text. A body past kFetchedTextLimit ends the fetch, which fails
 // (logged).
 int AppendFetched(void* context, const char* bytes, int length, const char* header);
+// Empties those texts: before each attempt, so that what a failed attempt
+// received never comes before the body of the next.
+void ForgetFetched(void* context);
 
 }  // namespace GCore

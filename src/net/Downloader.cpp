@@ -34,12 +34,12 @@ void Downloader::StartThread() {
 
 bool Downloader::AddJob(const char* url, const char* path) {
   if (!url || !path || !*path || std::strlen(path) >= kPathLimit) return false;
-  return AddJob(DownloadJob{url, path, nullptr, nullptr});
+  return AddJob(DownloadJob{url, path, nullptr, nullptr, nullptr});
 }
 
-bool Downloader::AddJob(const char* url, HttpSink sink, void* sinkContext) {
+bool Downloader::AddJob(const char* url, HttpSink sink, void* sinkContext, SinkRestart restart) {
   if (!url || !sink) return false;
-  return AddJob(DownloadJob{url, std::string(), sink, sinkContext});
+  return AddJob(DownloadJob{url, std::string(), sink, sinkContext, restart});
 }
 
 bool Downloader::AddJob(DownloadJob job) {
@@ -142,6 +142,7 @@ int Downloader::StoppableSink(void* context, const char* bytes, int count, const
 
 Downloader::Attempt Downloader::Fetch(const DownloadJob& job) {
   if (!job.sink) return FetchIntoFile(job);
+  if (job.restart) job.restart(job.sinkContext);
   StoppableCall call{&stopping_, job.sink, job.sinkContext};
   return HttpFetcher_Get(job.url.c_str(), StoppableSink, &call, 0) >= 0 ? Attempt::kSucceeded : Attempt::kFailed;
 }

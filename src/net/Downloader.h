@@ -33,12 +33,16 @@ enum DownloaderState : int {
 };
 
 using DownloadCallback = void (*)(int progress, int total, void* context, int state);
+// Called with a sink's context before each attempt of its job: a sink that
+// keeps what it received forgets what a failed attempt left.
+using SinkRestart = void (*)(void* context);
 
 struct DownloadJob {
   std::string url;
   std::string path;  // empty for a sink job
   HttpSink sink = nullptr;
   void* sinkContext = nullptr;
+  SinkRestart restart = nullptr;
 };
 
 class Downloader {
@@ -57,11 +61,12 @@ class Downloader {
   // Starts the worker thread; the downloader is then idle.
   void StartThread();
 
-  // A job into a file, or into a sink called with `sinkContext`. False, with
+  // A job into a file, or into a sink called with `sinkContext` (and
+  // `restart` with it before each attempt, when given). False, with
   // nothing added, unless idle with fewer than 128 jobs, and for a URL or
   // path at or over its limit.
   bool AddJob(const char* url, const char* path);
-  bool AddJob(const char* url, HttpSink sink, void* sinkContext);
+  bool AddJob(const char* url, HttpSink sink, void* sinkContext, SinkRestart restart = nullptr);
 
   // Runs the jobs added so far; the callback hears of them through Poll.
   void Start(void* context, DownloadCallback callback);

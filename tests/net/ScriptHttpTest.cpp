@@ -115,6 +115,18 @@ TEST_F(ScriptHttp, RequestStartedInsideTheCallbackIsRefused) {
   EXPECT_EQ(Eval(L, "return tostring(started)"), "nil") << "the finished worker is still held";
 }
 
+// A try cut short is tried again: the body is that of the try that
+// succeeded, nothing of the failed one before it.
+TEST_F(ScriptHttp, RetriedFetchIntoMemoryHoldsOnlyTheLastTry) {
+  nettest::ScriptedServer cut({{{{"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nfirs"}}, true},
+                               {{{"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nwholeone"}}, true}});
+  lua_State* L = StartLoader();
+  EXPECT_EQ(Eval(L, "return g.HttpGet('" + cut.Url("/") + "', record)"), "true");
+  ASSERT_TRUE(RunUntilCalled(L, 1));
+  EXPECT_EQ(Eval(L, "return calls[1].body"), "wholeone");
+  EXPECT_EQ(cut.Connections(), 2);
+}
+
 // A server that never stops sending: a fetch into memory keeps no more than
 // its cap and fails with a message; a fetch into a file has no such cap.
 TEST_F(ScriptHttp, FetchIntoMemoryIsCapped) {
