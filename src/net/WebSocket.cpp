@@ -184,7 +184,7 @@ struct Opening {
   bool timedOut = false;
   bool interrupted = false;
 
-  explicit Opening(const Deadline& deadline) { bounds = WaitBounds{-1, deadline, nullptr, TerminationRequested}; }
+  explicit Opening(const Deadline& deadline) : bounds{-1, deadline, nullptr, TerminationRequested} {}
 
   // After a would-block: true once the socket is ready for `events`.
   bool Wait(short events) {
