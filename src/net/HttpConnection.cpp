@@ -49,7 +49,7 @@ std::unique_ptr<HttpConnection> HttpConnection::Open(const std::string& name, in
   AddressList addresses;
   if (getaddrinfo(name.c_str(), std::to_string(port).c_str(), &hints, &addresses.first) != 0) return nullptr;
   for (const addrinfo* address = addresses.first; address; address = address->ai_next) {
-    if (bounds.deadline.Passed() || (bounds.cancel && bounds.cancel->Raised())) return nullptr;
+    if (bounds.Over()) return nullptr;
     const int socket = ConnectTo(*address, bounds);
     if (socket < 0) continue;
     std::unique_ptr<HttpConnection> connection(new HttpConnection(socket, bounds));
@@ -81,13 +81,9 @@ bool HttpConnection::Handshake() {
   }
 }
 
-bool HttpConnection::Over() const {
-  return bounds_.deadline.Passed() || (bounds_.cancel && bounds_.cancel->Raised());
-}
-
 bool HttpConnection::SendAll(const char* data, size_t size) {
   while (size > 0) {
-    if (Over()) return false;
+    if (bounds_.Over()) return false;
     ssize_t sent;
     if (tls_) {
       const int result = tls_->Write(data, size);
@@ -114,7 +110,7 @@ bool HttpConnection::SendAll(const char* data, size_t size) {
 int HttpConnection::Receive(char* buffer, size_t size) {
   for (;;) {
     // A server that sends without pause never makes a wait time out.
-    if (Over()) return kTimedOut;
+    if (bounds_.Over()) return kTimedOut;
     if (tls_) {
       const int result = tls_->Read(buffer, size);
       if (result >= 0) return result;

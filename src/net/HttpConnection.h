@@ -37,8 +37,6 @@ class HttpConnection : public ByteSource {
   // Waits until the socket is readable (or writable); false on a time-out,
   // a cancel or an error.
   bool Wait(bool forWriting) const;
-  // True once the deadline has passed or the cancel was raised.
-  bool Over() const;
   // The TLS handshake through its waits; false when it fails or times out.
   bool Handshake();
 

@@ -47,6 +47,8 @@ bool WaitCancel::Raised() const {
   return poll(&entry, 1, 0) > 0;
 }
 
+bool WaitBounds::Over() const { return deadline.Passed() || (cancel && cancel->Raised()); }
+
 WaitResult WaitForSocket(int socket, short events, const WaitBounds& bounds) {
   const Deadline own = Deadline::In(bounds.waitMs);
   for (;;) {

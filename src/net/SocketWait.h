@@ -49,6 +49,9 @@ struct WaitBounds {
   Deadline deadline;                   // the operation's end
   const WaitCancel* cancel = nullptr;  // none when null
   bool (*interrupted)() = nullptr;     // asked after a signal; true ends the wait
+
+  // True once the deadline has passed or the cancel was raised.
+  bool Over() const;
 };
 
 // Waits until `socket` is ready for `events` (poll's POLLIN, POLLOUT).
