@@ -13,11 +13,9 @@
 #include "core/FileStream.h"
 #include "core/GameIF.h"
 #include "core/GitRepositoryOpen.h"
+#include "core/GitTreeMap.h"
 
 namespace {
-
-// Deeper trees are left out of the map rather than risking the stack.
-constexpr int kMaxTreeDepth = 256;
 
 // Ordered: the remote's master is what a game ships; a local master serves a
 // repository that was never fetched.
@@ -53,29 +51,43 @@ uint32_t NormaliseMode(uint32_t mode) {
   return 0100644;
 }
 
-void BuildGitTreeMap(git_repository* repository, const git_tree* tree, const std::string& prefix,
-                     int depth) {
-  auto& map = Resources().treeMap;
+struct TreeWalk {
+  git_repository* repository;
+  std::map<std::string, git_oid>& map;
+  size_t entriesLeft = GCore::kMaxGitTreeEntries;
+  bool told = false;
+};
+
+void BuildGitTreeMap(TreeWalk& walk, const git_tree* tree, const std::string& prefix, int depth) {
   const size_t count = git_tree_entrycount(tree);
   for (size_t i = 0; i < count; ++i) {
+    if (walk.entriesLeft == 0) {
+      if (!walk.told) {
+        GCore::LogPrintf("git tree of more than %zu entries: the rest is left out\n", GCore::kMaxGitTreeEntries);
+      }
+      walk.told = true;
+      return;
+    }
+    --walk.entriesLeft;
     const git_tree_entry* entry = git_tree_entry_byindex(tree, i);
     const std::string path = prefix + "/" + git_tree_entry_name(entry);
     const uint32_t mode = NormaliseMode(git_tree_entry_filemode_raw(entry));
     if (mode == 0100644) {
-      map[path] = *git_tree_entry_id(entry);
+      walk.map[path] = *git_tree_entry_id(entry);
     } else if (mode == 0x4000) {
-      if (depth >= kMaxTreeDepth) {
-        GCore::LogPrintf("git tree deeper than %d levels left out: %s\n", kMaxTreeDepth,
+      // Deeper trees are left out of the map rather than risking the stack.
+      if (depth >= GCore::kMaxGitTreeDepth) {
+        GCore::LogPrintf("git tree deeper than %d levels left out: %s\n", GCore::kMaxGitTreeDepth,
                          path.c_str());
         continue;
       }
       git_tree* raw = nullptr;
-      if (git_tree_lookup(&raw, repository, git_tree_entry_id(entry)) != 0) {
+      if (git_tree_lookup(&raw, walk.repository, git_tree_entry_id(entry)) != 0) {
         GCore::LogPrintf("git tree missing: %s\n", path.c_str());
         continue;
       }
       GitPtr<git_tree> subtree(raw);
-      BuildGitTreeMap(repository, subtree.get(), path, depth + 1);
+      BuildGitTreeMap(walk, subtree.get(), path, depth + 1);
     }
     // Executables, symbolic links and submodules cannot be opened as resources.
   }
@@ -90,6 +102,11 @@ bool FindMasterCommit(git_repository* repository, git_oid* commit) {
 }
 
 }  // namespace
+
+void GCore::MapGitTree(git_repository* repository, const git_tree* tree, std::map<std::string, git_oid>& map) {
+  TreeWalk walk{repository, map};
+  BuildGitTreeMap(walk, tree, "", 0);
+}
 
 bool OpenGitResources() {
   GitResources& resources = Resources();
@@ -117,7 +134,7 @@ bool OpenGitResources() {
   }
   GitPtr<git_object> tree(rawTree);
 
-  BuildGitTreeMap(repository.get(), reinterpret_cast<git_tree*>(tree.get()), "", 0);
+  GCore::MapGitTree(repository.get(), reinterpret_cast<git_tree*>(tree.get()), resources.treeMap);
   resources.repository = repository.release();
   return true;
 }

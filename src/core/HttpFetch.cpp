@@ -31,14 +31,23 @@ bool HttpGetToFile(const char* url, const char* path) {
 
 bool HttpGetToMemory(const char* url) {
   return StartFetch(url, [&](Downloader& worker) {
-    g_game->fetchedText.clear();
-    g_game->fetchedExtraText.clear();
-    return worker.AddJob(url, AppendFetched, g_game);
+    ForgetFetched(g_game);
+    return worker.AddJob(url, AppendFetched, g_game, ForgetFetched);
   });
+}
+
+void ForgetFetched(void* context) {
+  GameIF& game = *static_cast<GameIF*>(context);
+  game.fetchedText.clear();
+  game.fetchedExtraText.clear();
 }
 
 int AppendFetched(void* context, const char* bytes, int length, const char* header) {
   GameIF& game = *static_cast<GameIF*>(context);
+  if (static_cast<size_t>(length) > kFetchedTextLimit - game.fetchedText.size()) {
+    LogPrintf("HttpGet: %s sent more than 64 MiB; a fetch into memory stops there\n", game.downloadUrl.c_str());
+    return -1;
+  }
   game.fetchedText.append(bytes, static_cast<size_t>(length));
   game.fetchedExtraText = header;
   return 0;

@@ -6,7 +6,13 @@
 // worker is released after the poll that reports its end, done or failed.
 // Main thread only; the in-memory sink runs on the worker, which hands the
 // texts over through its state.
+#include <cstddef>
+
 namespace GCore {
+
+// The most a fetch into memory keeps, as for a WebSocket message: a server
+// cannot make the program hold more than this.
+constexpr size_t kFetchedTextLimit = size_t{64} << 20;
 
 // False when a fetch is held already or the job is refused (a URL or path
 // too long); else the worker runs and true.
@@ -20,7 +26,11 @@ void OnDownloadEvent(int progress, int total, void* context, int state);
 
 // The in-memory sink: appends the bytes to the fetched text of the game
 // object that `context` is, and keeps the response header as its fetched
-// extra text.
+// extra text. A body past kFetchedTextLimit ends the fetch, which fails
+// (logged).
 int AppendFetched(void* context, const char* bytes, int length, const char* header);
+// Empties those texts: before each attempt, so that what a failed attempt
+// received never comes before the body of the next.
+void ForgetFetched(void* context);
 
 }  // namespace GCore

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <sys/un.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -38,11 +39,13 @@ bool InetText(const sockaddr* address, char (&text)[INET6_ADDRSTRLEN], int& port
 }
 
 // An abstract-namespace name ("@name") keeps its "@" as the leading zero byte.
+// A length past the path's field (the size of a whole address store) reads
+// no further than the field.
 std::string UnixPathText(const sockaddr* address, socklen_t length) {
   const auto* un = reinterpret_cast<const sockaddr_un*>(address);
   const size_t offset = offsetof(sockaddr_un, sun_path);
   if (length <= offset) return std::string();
-  std::string path(un->sun_path, length - offset);
+  std::string path(un->sun_path, std::min<size_t>(length - offset, sizeof un->sun_path));
   if (!path.empty() && path[0] == '\0') {
     path[0] = '@';
   } else {

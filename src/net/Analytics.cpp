@@ -10,6 +10,7 @@
 #include "core/DeviceInfo.h"
 #include "core/GameSettings.h"
 #include "net/HttpFetcher.h"
+#include "net/SocketWait.h"
 #include "platform/Clock.h"
 #include "platform/SteamBridge.h"
 
@@ -27,6 +28,7 @@ class AnalyticsThread {
       std::lock_guard lock(mutex_);
       quit_ = true;
     }
+    cancel_.Raise();
     thread_.join();
   }
   AnalyticsThread(const AnalyticsThread&) = delete;
@@ -40,6 +42,8 @@ class AnalyticsThread {
 
   // AnalyticsStartThread: the start event, once.
   void Run() {
+    // The post under way when the program closes is cut short.
+    HttpFetcher_SetCancel(&cancel_);
     for (int step = 0; step < kWaitSteps; ++step) {
       Sleep(kWaitStepMs);
       if (Quitting()) return;
@@ -54,6 +58,7 @@ class AnalyticsThread {
   const std::string url_;
   std::mutex mutex_;
   bool quit_ = false;
+  WaitCancel cancel_;
   std::thread thread_;  // last: it starts once the rest is made
 };
 

@@ -37,12 +37,12 @@ bool Downloader::AddJob(const char* url, const char* path) { return AddJob(url, 
 
 bool Downloader::AddJob(const char* url, int folder, const char* name) {
   if (!url || !name || !*name || std::strlen(name) >= kPathLimit) return false;
-  return AddJob(DownloadJob{url, name, folder, nullptr, nullptr});
+  return AddJob(DownloadJob{url, name, folder, nullptr, nullptr, nullptr});
 }
 
-bool Downloader::AddJob(const char* url, HttpSink sink, void* sinkContext) {
+bool Downloader::AddJob(const char* url, HttpSink sink, void* sinkContext, SinkRestart restart) {
   if (!url || !sink) return false;
-  return AddJob(DownloadJob{url, std::string(), AT_FDCWD, sink, sinkContext});
+  return AddJob(DownloadJob{url, std::string(), AT_FDCWD, sink, sinkContext, restart});
 }
 
 bool Downloader::AddJob(DownloadJob job) {
@@ -92,6 +92,7 @@ void Downloader::Poll() {
 
 void Downloader::Stop() {
   stopping_ = true;
+  cancel_.Raise();
   {
     std::lock_guard lock(mutex_);
     state_ = kDownloaderQuit;
@@ -101,6 +102,7 @@ void Downloader::Stop() {
 }
 
 void Downloader::ThreadMain() {
+  HttpFetcher_SetCancel(&cancel_);
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return state_ == kDownloaderRunning || state_ == kDownloaderQuit; });
@@ -143,6 +145,7 @@ int Downloader::StoppableSink(void* context, const char* bytes, int count, const
 
 Downloader::Attempt Downloader::Fetch(const DownloadJob& job) {
   if (!job.sink) return FetchIntoFile(job);
+  if (job.restart) job.restart(job.sinkContext);
   StoppableCall call{&stopping_, job.sink, job.sinkContext};
   return HttpFetcher_Get(job.url.c_str(), StoppableSink, &call, 0) >= 0 ? Attempt::kSucceeded : Attempt::kFailed;
 }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "net/HttpFetcher.h"
+#include "net/SocketWait.h"
 
 namespace GCore {
 
@@ -35,6 +36,9 @@ enum DownloaderState : int {
 };
 
 using DownloadCallback = void (*)(int progress, int total, void* context, int state);
+// Called with a sink's context before each attempt of its job: a sink that
+// keeps what it received forgets what a failed attempt left.
+using SinkRestart = void (*)(void* context);
 
 struct DownloadJob {
   std::string url;
@@ -42,6 +46,7 @@ struct DownloadJob {
   int folder = AT_FDCWD;  // the path is relative to it; the owner keeps it open
   HttpSink sink = nullptr;
   void* sinkContext = nullptr;
+  SinkRestart restart = nullptr;
 };
 
 class Downloader {
@@ -60,14 +65,15 @@ class Downloader {
   // Starts the worker thread; the downloader is then idle.
   void StartThread();
 
-  // A job into a file, or into a sink called with `sinkContext`. False, with
+  // A job into a file, or into a sink called with `sinkContext` (and
+  // `restart` with it before each attempt, when given). False, with
   // nothing added, unless idle with fewer than 128 jobs, and for a URL or
   // path at or over its limit.
   bool AddJob(const char* url, const char* path);
   // A job into the file `name` of the open folder `folder`, which stays open
   // until the job has ended.
   bool AddJob(const char* url, int folder, const char* name);
-  bool AddJob(const char* url, HttpSink sink, void* sinkContext);
+  bool AddJob(const char* url, HttpSink sink, void* sinkContext, SinkRestart restart = nullptr);
 
   // Runs the jobs added so far; the callback hears of them through Poll.
   void Start(void* context, DownloadCallback callback);
@@ -77,8 +83,8 @@ class Downloader {
   // the downloader becomes idle with no jobs. Nothing before StartThread.
   void Poll();
 
-  // The worker ends after the fetch under way (which a stop cuts short at its
-  // next piece of data) and is joined. The state is then 5 for good.
+  // The fetch under way is cancelled at once, the worker ends and is
+  // joined. The state is then 5 for good.
   void Stop();
 
   // The file job's sink: writes the piece to the open file descriptor the
@@ -105,6 +111,7 @@ class Downloader {
   DownloadCallback callback_ = nullptr;
   int state_ = kDownloaderMade;
   std::atomic<bool> stopping_{false};
+  WaitCancel cancel_;  // the worker's fetches watch it
 };
 
 }  // namespace GCore

@@ -14,24 +14,15 @@ namespace {
 
 bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
-// poll() of one socket, again after a signal; true when it is ready.
-bool PollSocket(int socket, short events, int waitMs) {
-  pollfd entry{socket, events, 0};
-  for (;;) {
-    const int ready = poll(&entry, 1, waitMs < 0 ? -1 : waitMs);
-    if (ready > 0) return true;
-    if (ready == 0 || errno != EINTR) return false;
-  }
-}
-
 // A connected non-blocking socket to the address, or -1.
-int ConnectTo(const addrinfo& address, int waitMs) {
+int ConnectTo(const addrinfo& address, const WaitBounds& bounds) {
   const int socket =
       ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
   if (socket < 0) return -1;
   if (connect(socket, address.ai_addr, address.ai_addrlen) == 0) return socket;
   int error = errno;
-  if (error == EINPROGRESS && PollSocket(socket, POLLOUT, waitMs)) {
+  // Interrupted by a signal, the connection is still made in the background.
+  if ((error == EINPROGRESS || error == EINTR) && WaitForSocket(socket, POLLOUT, bounds) == WaitResult::kReady) {
     socklen_t length = sizeof(error);
     if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
     if (error == 0) return socket;
@@ -49,7 +40,8 @@ struct AddressList {
 
 }  // namespace
 
-std::unique_ptr<HttpConnection> HttpConnection::Open(const std::string& name, int port, bool tls, int waitMs) {
+std::unique_ptr<HttpConnection> HttpConnection::Open(const std::string& name, int port, bool tls,
+                                                     const WaitBounds& bounds) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -57,9 +49,10 @@ std::unique_ptr<HttpConnection> HttpConnection::Open(const std::string& name, in
   AddressList addresses;
   if (getaddrinfo(name.c_str(), std::to_string(port).c_str(), &hints, &addresses.first) != 0) return nullptr;
   for (const addrinfo* address = addresses.first; address; address = address->ai_next) {
-    const int socket = ConnectTo(*address, waitMs);
+    if (bounds.Over()) return nullptr;
+    const int socket = ConnectTo(*address, bounds);
     if (socket < 0) continue;
-    std::unique_ptr<HttpConnection> connection(new HttpConnection(socket, waitMs));
+    std::unique_ptr<HttpConnection> connection(new HttpConnection(socket, bounds));
     if (!tls) return connection;
     connection->tls_ = TlsChannel::Create(socket, name);
     if (connection->tls_ && connection->Handshake()) return connection;
@@ -68,7 +61,7 @@ std::unique_ptr<HttpConnection> HttpConnection::Open(const std::string& name, in
   return nullptr;
 }
 
-HttpConnection::HttpConnection(int socket, int waitMs) : socket_(socket), waitMs_(waitMs) {}
+HttpConnection::HttpConnection(int socket, const WaitBounds& bounds) : socket_(socket), bounds_(bounds) {}
 
 HttpConnection::~HttpConnection() {
   tls_.reset();
@@ -76,7 +69,7 @@ HttpConnection::~HttpConnection() {
 }
 
 bool HttpConnection::Wait(bool forWriting) const {
-  return PollSocket(socket_, forWriting ? POLLOUT : POLLIN, waitMs_);
+  return WaitForSocket(socket_, forWriting ? POLLOUT : POLLIN, bounds_) == WaitResult::kReady;
 }
 
 bool HttpConnection::Handshake() {
@@ -90,6 +83,7 @@ bool HttpConnection::Handshake() {
 
 bool HttpConnection::SendAll(const char* data, size_t size) {
   while (size > 0) {
+    if (bounds_.Over()) return false;
     ssize_t sent;
     if (tls_) {
       const int result = tls_->Write(data, size);
@@ -115,6 +109,8 @@ bool HttpConnection::SendAll(const char* data, size_t size) {
 
 int HttpConnection::Receive(char* buffer, size_t size) {
   for (;;) {
+    // A server that sends without pause never makes a wait time out.
+    if (bounds_.Over()) return kTimedOut;
     if (tls_) {
       const int result = tls_->Read(buffer, size);
       if (result >= 0) return result;

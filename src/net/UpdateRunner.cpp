@@ -14,6 +14,7 @@
 #include "core/ReplacingFile.h"
 #include "net/Downloader.h"
 #include "net/HttpFetcher.h"
+#include "net/SocketWait.h"
 #include "net/ZipExtractor.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
@@ -46,6 +47,7 @@ class Runner {
       : root_(root), urls_(std::move(urls)), actions_(std::move(root)), thread_(&Runner::checkupdates, this) {}
   ~Runner() {
     actions_.Abort();
+    cancel_.Raise();
     thread_.join();
   }
   Runner(const Runner&) = delete;
@@ -53,6 +55,8 @@ class Runner {
 
  private:
   void checkupdates() {
+    // A fetch under way when the program closes is cut short.
+    HttpFetcher_SetCancel(&cancel_);
     // The first wait ends early when the program closes meanwhile.
     for (uint32_t waited = 0; waited < kStartDelayMs; waited += kPollMs) {
       if (actions_.Aborted()) return;
@@ -71,6 +75,7 @@ class Runner {
   const std::string root_;
   const std::vector<std::string> urls_;
   FileUpdateActions actions_;
+  WaitCancel cancel_;
   std::thread thread_;  // last: it starts once the rest is made
 };
 

@@ -1,9 +1,9 @@
 #include "net/WebSocket.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,7 +12,10 @@
 #include <cstdio>
 #include <ctime>
 
+#include "net/SocketWait.h"
+#include "net/WebSocketHandshake.h"
 #include "net/WebSocketFrame.h"
+#include "platform/TerminationSignals.h"
 
 namespace GCore::easywsclient {
 namespace {
@@ -23,11 +26,14 @@ constexpr const char* kHandshakeKey = "pT7wKc2RmZ9vLq4sXb1NhA==";
 // Every frame the client sends is masked with this one key.
 constexpr uint8_t kMaskKey[4] = {0x3A, 0x9C, 0x51, 0xE7};
 constexpr size_t kReceiveStep = 1500;
-constexpr size_t kLongestHandshakeLine = 255;
-constexpr size_t kLongestUrl = 128;
 constexpr size_t kLongestOrigin = 200;
 // More than this is never buffered: it holds the largest frame whole.
 constexpr size_t kLargestReceiveBuffer = kLargestWebSocketMessage + kLongestWebSocketHeader;
+// Frames queued and not yet taken by the socket: past this a send is
+// refused, so a peer that stops reading cannot make the client grow.
+constexpr size_t kLargestSendBuffer = kLargestWebSocketMessage + kLongestWebSocketHeader;
+// Connecting and the opening handshake together, which block the game.
+constexpr int kOpenTimeoutMs = 5000;
 
 bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS; }
 
@@ -100,6 +106,13 @@ class RealWebSocket final : public WebSocket {
  private:
   void Queue(uint8_t opcode, std::string_view payload) {
     if (readyState_ == CLOSING || readyState_ == CLOSED) return;
+    if (payload.size() + kLongestWebSocketHeader > kLargestSendBuffer - sendBuffer_.size()) {
+      std::fprintf(stderr,
+                   "ERROR: WebSocket send of %zu bytes refused: %zu bytes are still waiting to be sent (64 MiB at "
+                   "most).\n",
+                   payload.size(), sendBuffer_.size());
+      return;
+    }
     AppendWebSocketFrame(sendBuffer_, opcode, payload, kMaskKey);
   }
 
@@ -162,32 +175,56 @@ class RealWebSocket final : public WebSocket {
   std::vector<uint8_t> sendBuffer_;
 };
 
-bool SendText(int socket, const std::string& text) {
+// The opening's socket and the bounds of its waits. The socket is
+// non-blocking from the start, so that no wait goes past the deadline; a
+// signal that asks the program to close ends the opening.
+struct Opening {
+  int socket = -1;
+  WaitBounds bounds;
+  bool timedOut = false;
+  bool interrupted = false;
+
+  explicit Opening(const Deadline& deadline) : bounds{-1, deadline, nullptr, TerminationRequested} {}
+
+  // After a would-block: true once the socket is ready for `events`.
+  bool Wait(short events) {
+    switch (WaitForSocket(socket, events, bounds)) {
+      case WaitResult::kReady:
+        return true;
+      case WaitResult::kTimedOut:
+        timedOut = true;
+        return false;
+      case WaitResult::kCancelled:
+        interrupted = true;
+        return false;
+      case WaitResult::kFailed:
+        return false;
+    }
+    return false;
+  }
+};
+
+bool WouldWait() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
+
+bool SendText(Opening& opening, const std::string& text) {
   size_t sent = 0;
   while (sent < text.size()) {
-    const ssize_t result = send(socket, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-    if (result < 0 && errno == EINTR) continue;
+    const ssize_t result = send(opening.socket, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+    if (result < 0 && WouldWait() && opening.Wait(POLLOUT)) continue;
     if (result <= 0) return false;
     sent += static_cast<size_t>(result);
   }
   return true;
 }
 
-enum class LineRead { kLine, kTooLong, kLost };
-
-// One handshake line through "\r\n", byte by byte, so that nothing of the
-// frames behind the handshake is read here.
-LineRead ReadLine(int socket, std::string& line) {
-  line.clear();
-  while (line.size() < kLongestHandshakeLine) {
-    char c = 0;
-    const ssize_t got = recv(socket, &c, 1, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return LineRead::kLost;
-    line.push_back(c);
-    if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return LineRead::kLine;
+// The next byte of the handshake reply, waiting within the opening's bounds.
+bool NextByte(Opening& opening, char& c) {
+  for (;;) {
+    const ssize_t got = recv(opening.socket, &c, 1, 0);
+    if (got == 1) return true;
+    if (got < 0 && WouldWait() && opening.Wait(POLLIN)) continue;
+    return false;
   }
-  return LineRead::kTooLong;
 }
 
 std::string Format(const char* format, const std::string& text, int number) {
@@ -197,7 +234,7 @@ std::string Format(const char* format, const std::string& text, int number) {
 }
 
 // The opening handshake on a connected socket; false when it fails (printed).
-bool Handshake(int socket, const std::string& url, const std::string& host, int port, const std::string& path,
+bool Handshake(Opening& opening, const std::string& url, const std::string& host, int port, const std::string& path,
                const std::string& origin, const std::string& protocol) {
   const std::string lines[] = {
       "GET /" + path + " HTTP/1.1\r\n",
@@ -211,56 +248,27 @@ bool Handshake(int socket, const std::string& url, const std::string& host, int 
       "\r\n",
   };
   for (const std::string& line : lines) {
-    if (!line.empty() && !SendText(socket, line)) return false;
+    if (!line.empty() && !SendText(opening, line)) return false;
   }
-  std::string line;
-  const LineRead status = ReadLine(socket, line);
-  if (status == LineRead::kTooLong) {
-    std::fprintf(stderr, "ERROR: Got invalid status line connecting to: %s\n", url.c_str());
-    return false;
-  }
-  if (status == LineRead::kLost) return false;
-  int code = 0;
-  if (std::sscanf(line.c_str(), "HTTP/1.1 %d", &code) != 1 || code != 101) {
-    std::fprintf(stderr, "ERROR: Got bad status connecting to %s: %s", url.c_str(), line.c_str());
-    return false;
-  }
-  // The headers say nothing the client acts on; a long one is read in pieces.
-  for (;;) {
-    const LineRead header = ReadLine(socket, line);
-    if (header == LineRead::kLost) return false;
-    if (header == LineRead::kLine && line == "\r\n") return true;
-  }
-}
-
-struct ParsedUrl {
-  std::string host;
-  int port = 80;
-  std::string path;
-};
-
-// The first form whose every field converts: host, port and path; host and
-// path; host and port; host alone.
-bool ParseUrl(const std::string& url, ParsedUrl& parsed) {
-  char host[kLongestUrl] = {};
-  char path[kLongestUrl] = {};
-  int port = 80;
-  const char* text = url.c_str();
-  if (std::sscanf(text, "ws://%127[^:/]:%d/%127s", host, &port, path) == 3 ||
-      std::sscanf(text, "ws://%127[^:/]/%127s", host, path) == 2 ||
-      (path[0] = 0, std::sscanf(text, "ws://%127[^:/]:%d", host, &port) == 2) ||
-      (port = 80, std::sscanf(text, "ws://%127[^:/]", host) == 1)) {
-    parsed.host = host;
-    parsed.port = port;
-    parsed.path = path;
-    return true;
+  std::string status;
+  switch (ReadHandshakeReply([&opening](char& c) { return NextByte(opening, c); }, status)) {
+    case HandshakeReply::kAccepted:
+      return true;
+    case HandshakeReply::kInvalidStatusLine:
+      std::fprintf(stderr, "ERROR: Got invalid status line connecting to: %s\n", url.c_str());
+      return false;
+    case HandshakeReply::kBadStatus:
+      std::fprintf(stderr, "ERROR: Got bad status connecting to %s: %s", url.c_str(), status.c_str());
+      return false;
+    case HandshakeReply::kLost:
+      return false;
   }
   return false;
 }
 
-}  // namespace
-
-int WebSocket::ConnectHost(const std::string& host, int port) {
+// A non-blocking socket connected to the host and port within the opening's
+// bounds, or -1.
+int ConnectWithin(const std::string& host, int port, Opening& opening) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -271,23 +279,52 @@ int WebSocket::ConnectHost(const std::string& host, int port) {
     std::fprintf(stderr, "getaddrinfo: %s\n", gai_strerror(status));
     return -1;
   }
-  int connected = -1;
-  for (const addrinfo* address = addresses; address && connected < 0; address = address->ai_next) {
-    const int socket = ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC, address->ai_protocol);
-    if (socket < 0) continue;
-    if (connect(socket, address->ai_addr, address->ai_addrlen) == 0) {
-      connected = socket;
-    } else {
-      ::close(socket);
+  for (const addrinfo* address = addresses; address && opening.socket < 0; address = address->ai_next) {
+    opening.socket =
+        ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address->ai_protocol);
+    if (opening.socket < 0) continue;
+    int error = 0;
+    if (connect(opening.socket, address->ai_addr, address->ai_addrlen) != 0) {
+      error = errno;
+      // Interrupted by a signal, the connection is still made in the background.
+      if ((error == EINPROGRESS || error == EINTR) && opening.Wait(POLLOUT)) {
+        socklen_t length = sizeof(error);
+        if (getsockopt(opening.socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+      }
+    }
+    if (error != 0) {
+      ::close(opening.socket);
+      opening.socket = -1;
+      if (opening.timedOut || opening.interrupted) break;
     }
   }
   freeaddrinfo(addresses);
-  return connected;
+  return opening.socket;
+}
+
+// Why an opening that ran out of time or was interrupted gave up.
+void SayWhyGivenUp(const Opening& opening, const std::string& host, int port) {
+  if (opening.timedOut) {
+    std::fprintf(stderr, "ERROR: no answer from %s:%d within %d s; WebSocket not opened\n", host.c_str(), port,
+                 kOpenTimeoutMs / 1000);
+  } else if (opening.interrupted) {
+    std::fprintf(stderr, "ERROR: WebSocket opening with %s:%d given up: the program is closing\n", host.c_str(),
+                 port);
+  }
+}
+
+}  // namespace
+
+int WebSocket::ConnectHost(const std::string& host, int port) {
+  Opening opening(Deadline::In(kOpenTimeoutMs));
+  const int socket = ConnectWithin(host, port, opening);
+  SayWhyGivenUp(opening, host, port);
+  return socket;
 }
 
 std::unique_ptr<WebSocket> WebSocket::FromUrl(const std::string& url, const std::string& origin,
                                               const std::string& protocol) {
-  if (url.size() >= kLongestUrl) {
+  if (url.size() >= kLongestWebSocketUrl) {
     std::fprintf(stderr, "ERROR: url size limit exceeded: %s\n", url.c_str());
     return nullptr;
   }
@@ -295,25 +332,28 @@ std::unique_ptr<WebSocket> WebSocket::FromUrl(const std::string& url, const std:
     std::fprintf(stderr, "ERROR: origin size limit exceeded: %s\n", origin.c_str());
     return nullptr;
   }
-  ParsedUrl parsed;
-  if (!ParseUrl(url, parsed)) {
+  WebSocketUrl parsed;
+  if (!ParseWebSocketUrl(url, parsed)) {
     std::fprintf(stderr, "ERROR: Could not parse WebSocket url: %s\n", url.c_str());
     return nullptr;
   }
   std::fprintf(stderr, "easywsclient: connecting: host=%s port=%d path=/%s\n", parsed.host.c_str(), parsed.port,
                parsed.path.c_str());
-  const int socket = ConnectHost(parsed.host, parsed.port);
+  // One deadline for connecting and the handshake: the game waits meanwhile.
+  Opening opening(Deadline::In(kOpenTimeoutMs));
+  const int socket = ConnectWithin(parsed.host, parsed.port, opening);
   if (socket < 0) {
+    SayWhyGivenUp(opening, parsed.host, parsed.port);
     std::fprintf(stderr, "Unable to connect to %s:%d\n", parsed.host.c_str(), parsed.port);
     return nullptr;
   }
-  if (!Handshake(socket, url, parsed.host, parsed.port, parsed.path, origin, protocol)) {
+  if (!Handshake(opening, url, parsed.host, parsed.port, parsed.path, origin, protocol)) {
+    SayWhyGivenUp(opening, parsed.host, parsed.port);
     ::close(socket);
     return nullptr;
   }
   const int on = 1;
   setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
-  fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
   std::fprintf(stderr, "Connected to: %s\n", url.c_str());
   return std::make_unique<RealWebSocket>(socket);
 }

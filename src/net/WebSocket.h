@@ -1,10 +1,12 @@
 #pragma once
 // A WebSocket client for scripts: "ws://" URLs only, no TLS. FromUrl
-// connects and performs the opening handshake, blocking; after it the socket
-// is non-blocking, and the owner calls Poll to send what was queued and
-// receive what arrived, then Dispatch to hand over each complete message.
-// Nothing is sent before the next Poll. Messages and frames over 64 MiB
-// close the connection. Main thread only. Messages go to standard error.
+// connects and performs the opening handshake, blocking for 5 s at most (a
+// signal that asks the program to close ends it sooner); then the owner
+// calls Poll to send what was queued and receive what arrived, and Dispatch
+// to hand over each complete message. Nothing is sent before the next Poll.
+// Messages and frames over 64 MiB close the connection; a send that would
+// leave more than 64 MiB waiting to be sent is refused. Main thread only.
+// Messages go to standard error.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,16 +23,18 @@ class WebSocket {
   enum ReadyState { CLOSING = 0, CLOSED = 1, CONNECTING = 2, OPEN = 3 };
   using Callback = std::function<void(WebSocket& client, std::string_view message)>;
 
-  // Null on a bad or too long URL or origin, an unreachable host or a
-  // refused handshake (each printed).
+  // Null on a bad or too long URL or origin, an unreachable host, a refused
+  // handshake or one that does not end in time (each printed).
   static std::unique_ptr<WebSocket> FromUrl(const std::string& url, const std::string& origin,
                                             const std::string& protocol);
-  // A connected blocking socket to the host and port, or -1.
+  // A connected non-blocking socket to the host and port within 5 s, or -1.
   static int ConnectHost(const std::string& host, int port);
 
   virtual ~WebSocket() = default;
   // timeout: 0 returns at once, a negative value waits without limit.
   virtual void Poll(int timeoutMs) = 0;
+  // Sends queue a frame; over the send buffer's bound they are refused
+  // (printed) and nothing is queued.
   virtual void Send(std::string_view text) = 0;
   virtual void SendBinary(const std::vector<uint8_t>& bytes) = 0;
   virtual void SendBinary(std::string_view bytes) = 0;

@@ -8,13 +8,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
+#include "MemoryRepository.h"
 #include "StreamTestFiles.h"
 #include "core/FileStream.h"
 #include "core/GCoreApi.h"
 #include "core/GameIF.h"
+#include "core/GitTreeMap.h"
 
 namespace {
 
@@ -236,3 +239,30 @@ TEST_F(FileStreamGitTest, CheckMD5DeletesOnlyPlainFiles) {
 }
 
 }  // namespace
+
+// A tree whose folders each hold the folder below twice: 2^40 places in a
+// few objects. The walk ends at its bound with a message instead of running
+// for ever; what came before the bound is mapped.
+TEST(GitTreeMap, SharedSubtreesAreWalkedWithinTheBound) {
+  using gittest::MemoryRepository;
+  MemoryRepository repository;
+  const git_oid blob = repository.Write(GIT_OBJECT_BLOB, "x");
+  // A link at the bottom: no resource, so the map stays small.
+  git_oid tree = repository.Write(GIT_OBJECT_TREE, MemoryRepository::TreeEntry("120000", "link", blob));
+  for (int level = 0; level < 40; ++level) {
+    tree = repository.Write(GIT_OBJECT_TREE, MemoryRepository::TreeEntry("40000", "a", tree) +
+                                                 MemoryRepository::TreeEntry("40000", "b", tree));
+  }
+  tree = repository.Write(GIT_OBJECT_TREE, MemoryRepository::TreeEntry("100644", "file", blob) +
+                                               MemoryRepository::TreeEntry("40000", "shared", tree));
+  git_tree* root = nullptr;
+  ASSERT_EQ(git_tree_lookup(&root, repository.Get(), &tree), 0);
+  std::map<std::string, git_oid> map;
+  testing::internal::CaptureStdout();
+  GCore::MapGitTree(repository.Get(), root, map);
+  const std::string printed = testing::internal::GetCapturedStdout();
+  git_tree_free(root);
+  EXPECT_EQ(map.size(), 1u);
+  EXPECT_EQ(map.count("/file"), 1u);
+  EXPECT_EQ(printed, "git tree of more than 1048576 entries: the rest is left out\n");
+}

@@ -182,4 +182,21 @@ TEST(Loopback, DefaultBuildTriesNoAddressButLoopback) {
   EXPECT_GE(connections, 3);
 }
 
+// A script's fetch from a server that sends a byte now and then never times
+// out by itself; quitting cuts it short instead of waiting for it.
+TEST(Quit, QuittingDuringAFetchEndsTheProgram) {
+  if (!e2e::EnsureDisplay()) GTEST_SKIP() << "Xvfb is not available";
+  nettest::PythonHttpServer server;
+  ASSERT_NE(server.Port(), 0);
+  e2e::GameRoot root;
+  root.Write("loader/script/gamestart.lua",
+             "local g = require('gcore.c')\n"
+             "g.clog('fetch ' .. tostring(g.HttpGet('" + server.Url("/trickle/2000") + "', print)) .. '\\n')\n"
+             "g.SetMainloop(function(t) if t >= 1000 and not quitting then quitting = true g.QuitGame() end end)\n");
+  const e2e::RunResult run = e2e::Run(root, {}, 45);
+  ASSERT_FALSE(run.timedOut) << run.output;
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NE(run.log.find("fetch true"), std::string::npos) << run.log;
+}
+
 }  // namespace

@@ -5,13 +5,16 @@
 // for, seen through the state's allocator.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/un.h>
 
 #include <csignal>
 #include <cstdlib>
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
+#include "modules/LSocket.h"
 #include "modules/StdLibs.h"
 
 namespace {
@@ -128,6 +131,27 @@ TEST(LSocket, ReceivingWithAHugeSizeAllocatesLittle) {
     assert(a:recvfrom(0xFFFFFFFF) == "def")
   )";
   EXPECT_EQ(luaL_dostring(L, script), LUA_OK) << lua_tostring(L, -1);
+}
+
+// A unix address handed over with the length of a whole address store (as
+// the fuzzer found): its text stops at the end of the path's field.
+TEST(LSocket, UnixAddressTextStaysWithinThePathField) {
+  std::unique_ptr<lua_State, LuaCloser> state(luaL_newstate());
+  lua_State* L = state.get();
+  for (const char first : {'\0', '/'}) {
+    SCOPED_TRACE(first == '\0' ? "abstract" : "path");
+    sockaddr_storage storage{};
+    auto* un = reinterpret_cast<sockaddr_un*>(&storage);
+    un->sun_family = AF_UNIX;
+    std::fill(reinterpret_cast<char*>(un->sun_path), reinterpret_cast<char*>(&storage + 1), 'x');
+    un->sun_path[0] = first;
+    GCore::LSocket::PushAddressTable(L, reinterpret_cast<sockaddr*>(&storage), sizeof storage);
+    lua_getfield(L, -1, "addr");
+    size_t length = 0;
+    const char* text = lua_tolstring(L, -1, &length);
+    EXPECT_EQ(std::string(text, length), (first == '\0' ? "@" : "/") + std::string(sizeof un->sun_path - 1, 'x'));
+    lua_settop(L, 0);
+  }
 }
 
 }  // namespace

@@ -60,6 +60,16 @@ TEST_F(StartEvent, CollectorReceivesValidJsonWhateverTheValues) {
   EXPECT_NE(output.find("HTTP_POST [{\"log_type\""), std::string::npos);
 }
 
+// A collector that sends a byte now and then never lets the post time out;
+// the program's exit cuts it short instead of waiting for it.
+TEST_F(StartEvent, StoppingCutsAPostUnderWayShort) {
+  GCore::SetLogInfo("slow collector");
+  GCore::StartAnalyticsThread(server.Url("/trickle/2000"));
+  ASSERT_TRUE(nettest::WaitUntil([&] { return Collected().find("POST /trickle") != std::string::npos; }));
+  const nettest::HangGuard guard(15, "stopping the analytics thread");
+  GCore::StopAnalyticsThread();
+}
+
 TEST_F(StartEvent, NothingIsSentWithoutLogInfoOrAfterAnEarlyQuit) {
   GCore::StartAnalyticsThread(server.Url("/"));
   // Its 50 waits have passed; stopping now ends it wherever it is.

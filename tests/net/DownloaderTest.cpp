@@ -206,4 +206,24 @@ TEST_F(Downloads, SinkJobsAndStoppingWhileIdle) {
   EXPECT_FALSE(downloader.AddJob(server->Url("/bytes/1").c_str(), IntoString, &body)) << "stopped for good";
 }
 
+// A server that sends a byte now and then holds every wait short of its
+// time-out; stopping the worker (as quitting does) must not wait for it.
+TEST_F(Downloads, StopCutsARunningFetchShort) {
+  for (const bool intoFile : {false, true}) {
+    SCOPED_TRACE(intoFile ? "into a file" : "into a sink");
+    std::string body;
+    Downloader downloader;
+    downloader.StartThread();
+    const std::string url = server->Url("/trickle/2000");
+    ASSERT_TRUE(intoFile ? downloader.AddJob(url.c_str(), root.Path("slow.bin").c_str())
+                         : downloader.AddJob(url.c_str(), IntoString, &body));
+    downloader.Start(nullptr, nullptr);
+    usleep(500000);  // the fetch is under way
+    const nettest::HangGuard guard(15, "stopping a downloader");
+    downloader.Stop();
+  }
+  EXPECT_FALSE(std::filesystem::exists(root.Path("slow.bin")));
+  EXPECT_FALSE(std::filesystem::exists(root.Path("slow.bin.t")));
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 // server over TLS with a certificate the test made and trusts through
 // SSL_CERT_FILE (and one it does not trust).
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/time.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include "LoopbackServers.h"
 #include "TestCertificate.h"
 #include "net/HttpFetcher.h"
+#include "net/SocketWait.h"
 
 namespace {
 
@@ -78,7 +81,11 @@ class HttpFetcher : public ::testing::Test {
     GCore::HttpFetcher_CloseCachedSocket();
     GCore::HttpFetcher_SetTimeout(10);
   }
-  void TearDown() override { GCore::HttpFetcher_SetTimeout(GCore::kHttpDefaultTimeoutSeconds); }
+  void TearDown() override {
+    GCore::HttpFetcher_SetTimeout(GCore::kHttpDefaultTimeoutSeconds);
+    GCore::HttpFetcher_SetDeadline(GCore::kHttpDefaultDeadlineSeconds);
+    GCore::HttpFetcher_SetCancel(nullptr);
+  }
 
   std::string Url(const std::string& path) const { return g_servers->plain->Url(path); }
 };
@@ -167,6 +174,74 @@ TEST_F(HttpFetcher, EveryWaitIsBoundedByTheThreadsTimeOut) {
   int other = 0;
   std::thread([&] { other = GCore::HttpFetcher_GetTimeout(); }).join();
   EXPECT_EQ(other, GCore::kHttpDefaultTimeoutSeconds);
+}
+
+// A byte now and then keeps every wait short of its time-out: the fetch's
+// own deadline ends it, and a server that keeps sending fast is held to it
+// as well. The time-out stays longer than the pauses between the bytes.
+TEST_F(HttpFetcher, EveryFetchEndsByItsDeadline) {
+  GCore::HttpFetcher_SetTimeout(5);
+  GCore::HttpFetcher_SetDeadline(3);
+  const auto count = [](void* context, const char*, int bytes, const char*) {
+    *static_cast<int64_t*>(context) += bytes;
+    return 0;
+  };
+  for (const char* path : {"/trickle/500", "/endless"}) {
+    SCOPED_TRACE(path);
+    const nettest::HangGuard guard(30, std::string("a fetch of ") + path);
+    int64_t received = 0;
+    EXPECT_EQ(GCore::HttpFetcher_Get(Url(path).c_str(), count, &received, 1), -1);
+  }
+  // The deadline belongs to the thread that sets it.
+  int other = 0;
+  std::thread([&] { other = GCore::HttpFetcher_GetDeadline(); }).join();
+  EXPECT_EQ(other, GCore::kHttpDefaultDeadlineSeconds);
+}
+
+// A signal that interrupts a wait (handlers installed without SA_RESTART, as
+// the program's own are) neither fails the fetch nor starts its time-out
+// over: with one every 50 ms, a stalled server still times out, and a slow
+// one that keeps sending still arrives whole.
+TEST_F(HttpFetcher, SignalsNeitherEndNorStretchAWait) {
+  struct sigaction action {};
+  action.sa_handler = [](int) {};
+  sigemptyset(&action.sa_mask);
+  struct sigaction previous {};
+  sigaction(SIGALRM, &action, &previous);
+  const itimerval every50ms{{0, 50000}, {0, 50000}};
+  setitimer(ITIMER_REAL, &every50ms, nullptr);
+  GCore::HttpFetcher_SetTimeout(2);
+  Received slow;
+  EXPECT_EQ(Get(Url("/slow/100000"), slow, 1), 100000);
+  {
+    const nettest::HangGuard guard(15, "a stalled fetch under signals");
+    Received stalled;
+    EXPECT_EQ(Get(Url("/stall"), stalled, 1), -1);
+  }
+  const itimerval off{};
+  setitimer(ITIMER_REAL, &off, nullptr);
+  sigaction(SIGALRM, &previous, nullptr);
+}
+
+// Raised from another thread, the cancel ends the fetch under way at its
+// next wait, and every later fetch before it connects.
+TEST_F(HttpFetcher, CancelEndsTheFetchAtOnce) {
+  GCore::WaitCancel cancel;
+  GCore::HttpFetcher_SetCancel(&cancel);
+  std::thread raiser([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    cancel.Raise();
+  });
+  Received received;
+  {
+    const nettest::HangGuard guard(30, "a cancelled fetch");
+    EXPECT_EQ(Get(Url("/trickle/5000"), received, 1), -1);
+  }
+  raiser.join();
+  ScriptedServer server({{{{"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}}, true}});
+  Received later;
+  EXPECT_EQ(Get(server.Url("/"), later, 0), -1);
+  EXPECT_EQ(server.Connections(), 0);
 }
 
 TEST_F(HttpFetcher, BrokenRepliesFail) {

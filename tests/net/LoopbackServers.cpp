@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -168,6 +170,27 @@ std::string Pattern(size_t size) {
   std::string bytes(size, '\0');
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
   return bytes;
+}
+
+HangGuard::HangGuard(int seconds, std::string what)
+    : watcher_([this, seconds, what = std::move(what)] {
+        std::unique_lock lock(mutex_);
+        if (done_.wait_for(lock, std::chrono::seconds(seconds), [this] { return finished_; })) return;
+        // Both streams: a test may be capturing either.
+        for (std::FILE* stream : {stdout, stderr}) {
+          std::fprintf(stream, "HANG: %s did not end within %d s\n", what.c_str(), seconds);
+          std::fflush(stream);
+        }
+        std::_Exit(1);
+      }) {}
+
+HangGuard::~HangGuard() {
+  {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+  }
+  done_.notify_all();
+  watcher_.join();
 }
 
 bool WaitUntil(const std::function<bool()>& test, int waitMs) {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -91,6 +92,23 @@ std::string Pattern(size_t size);
 
 // Waits up to `waitMs` for `test` to hold; true when it does.
 bool WaitUntil(const std::function<bool()>& test, int waitMs = 10000);
+
+// Ends the whole test program with a message when it is not destroyed
+// within `seconds`: a call that should end by its own deadline and does not
+// fails the test at once instead of holding it for ever.
+class HangGuard {
+ public:
+  HangGuard(int seconds, std::string what);
+  ~HangGuard();
+  HangGuard(const HangGuard&) = delete;
+  HangGuard& operator=(const HangGuard&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool finished_ = false;
+  std::thread watcher_;
+};
 
 // The contents of a file, empty when it cannot be read.
 std::string ReadFile(const std::string& path);

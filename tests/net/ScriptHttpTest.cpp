@@ -1,12 +1,14 @@
 // The script call HttpGet through frames of the game object: into memory and
 // into a file, done and failed callbacks, one request at a time, and refused
 // starts that leave nothing pending.
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "../core/ScriptHostFixture.h"
 #include "LoopbackServers.h"
 #include "core/GCoreApi.h"
+#include "core/HttpFetch.h"
 
 namespace {
 
@@ -38,11 +40,11 @@ class ScriptHttp : public ScriptHostFixture {
   }
 
   // Runs frames until the script has seen `count` callbacks.
-  bool RunUntilCalled(lua_State* L, int count) {
+  bool RunUntilCalled(lua_State* L, int count, int waitMs = 10000) {
     return nettest::WaitUntil([&] {
       game->Update(16);
       return Eval(L, "return #calls") == std::to_string(count);
-    });
+    }, waitMs);
   }
 
   static std::string Requested() { return nettest::ReadFile(requests->Path("requests.txt")); }
@@ -111,6 +113,36 @@ TEST_F(ScriptHttp, RequestStartedInsideTheCallbackIsRefused) {
   EXPECT_EQ(Eval(L, "return g.HttpGet(base .. '/redirect/0', chain)"), "true");
   ASSERT_TRUE(RunUntilCalled(L, 1));
   EXPECT_EQ(Eval(L, "return tostring(started)"), "nil") << "the finished worker is still held";
+}
+
+// A try cut short is tried again: the body is that of the try that
+// succeeded, nothing of the failed one before it.
+TEST_F(ScriptHttp, RetriedFetchIntoMemoryHoldsOnlyTheLastTry) {
+  nettest::ScriptedServer cut({{{{"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nfirs"}}, true},
+                               {{{"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nwholeone"}}, true}});
+  lua_State* L = StartLoader();
+  EXPECT_EQ(Eval(L, "return g.HttpGet('" + cut.Url("/") + "', record)"), "true");
+  ASSERT_TRUE(RunUntilCalled(L, 1));
+  EXPECT_EQ(Eval(L, "return calls[1].body"), "wholeone");
+  EXPECT_EQ(cut.Connections(), 2);
+}
+
+// A server that never stops sending: a fetch into memory keeps no more than
+// its cap and fails with a message; a fetch into a file has no such cap.
+TEST_F(ScriptHttp, FetchIntoMemoryIsCapped) {
+  lua_State* L = StartLoader();
+  EXPECT_EQ(Eval(L, "return g.HttpGet(base .. '/endless', record)"), "true");
+  ASSERT_TRUE(RunUntilCalled(L, 1, 30000));
+  EXPECT_EQ(Eval(L, "return tostring(calls[1].body) .. ' ' .. tostring(calls[1].extra)"), "nil nil");
+  EXPECT_LE(game->fetchedText.size(), GCore::kFetchedTextLimit);
+  EXPECT_NE(Log().find("HttpGet: " + server->Url("/endless") + " sent more than 64 MiB"), std::string::npos)
+      << Log().substr(0, 2000);
+  const std::string path = root.Path("large.bin");
+  const size_t large = GCore::kFetchedTextLimit + 1000;
+  EXPECT_EQ(Eval(L, "return g.HttpGet(base .. '/bytes/" + std::to_string(large) + "', '" + path + "', record)"),
+            "true");
+  ASSERT_TRUE(RunUntilCalled(L, 2, 30000));
+  EXPECT_EQ(std::filesystem::file_size(path), large);
 }
 
 }  // namespace

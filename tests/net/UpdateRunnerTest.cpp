@@ -331,4 +331,15 @@ TEST_F(Runner, TextOverItsLimitIsNotRun) {
   EXPECT_FALSE(fs::exists(root.Path("write/version")));
 }
 
+// A server that sends a byte now and then never lets the command fetch time
+// out; the program's exit cuts it short instead of waiting for it.
+TEST_F(Runner, StoppingCutsTheCommandFetchShort) {
+  nettest::PythonHttpServer server({"--log", served.Path("requests.txt")});
+  ASSERT_NE(server.Port(), 0);
+  GCore::StartUpdateThread(root.Path(), {server.Url("/trickle/2000")});
+  ASSERT_TRUE(nettest::WaitUntil([&] { return !served.Read("requests.txt").empty(); }));
+  const nettest::HangGuard guard(15, "stopping the update runner");
+  GCore::StopUpdateThread();
+}
+
 }  // namespace

@@ -2,16 +2,25 @@
 // protocol (text and binary both ways, fragments, ping, the closing
 // handshake, a dropped connection) and scripted raw servers for handshakes
 // and frames no proper server sends (refusals, a 2^63 length).
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LoopbackServers.h"
 #include "core/TempRoot.h"
 #include "core/ScriptVM.h"
+#include "platform/TerminationSignals.h"
 
 namespace {
 
@@ -19,6 +28,44 @@ using nettest::Reply;
 using nettest::ScriptedServer;
 
 constexpr const char* kSwitching = "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n\r\n";
+
+// A peer that reads nothing: a listener on 127.0.0.1 whose connections
+// complete in the kernel and are never accepted, or, with `switching`, are
+// accepted and answered with the switch and then never read.
+class DeafPeer {
+ public:
+  explicit DeafPeer(bool switching) {
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
+    listen(listener_, 4);
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    if (!switching) return;
+    thread_ = std::thread([this] {
+      pollfd entry{listener_, POLLIN, 0};
+      if (poll(&entry, 1, 10000) != 1) return;
+      accepted_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      send(accepted_, kSwitching, std::strlen(kSwitching), MSG_NOSIGNAL);
+    });
+  }
+  ~DeafPeer() {
+    if (thread_.joinable()) thread_.join();
+    if (accepted_ >= 0) close(accepted_);
+    close(listener_);
+  }
+  std::string Url() const { return "ws://127.0.0.1:" + std::to_string(port_) + "/"; }
+  int Port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int accepted_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
 
 class WebSocketScripts : public ::testing::Test {
  protected:
@@ -289,6 +336,57 @@ TEST_F(WebSocketScripts, ClientsAreCheckedNotTrusted) {
                             "ws.open('ws://127.0.0.1:1/', {})"}) {
     EXPECT_NE(Eval(chunk).find("bad argument"), std::string::npos) << chunk;
   }
+}
+
+// A peer that takes the connection and never answers, or answers half of
+// the handshake: open gives up within its bound, saying with whom.
+TEST_F(WebSocketScripts, OpeningGivesUpOnASilentServer) {
+  DeafPeer deaf(false);
+  ScriptedServer halfway({Reply{{{"HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n", 0}}, false}});
+  for (const int port : {deaf.Port(), halfway.Port()}) {
+    const std::string url = "ws://127.0.0.1:" + std::to_string(port) + "/x";
+    testing::internal::CaptureStderr();
+    {
+      const nettest::HangGuard guard(30, "opening " + url);
+      EXPECT_EQ(Eval("return ws.open('" + url + "')"), "nil") << url;
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("no answer from 127.0.0.1:" + std::to_string(port) + " within 5 s"), std::string::npos)
+        << err;
+  }
+}
+
+// A close asked for by a signal (the program's own handlers) while open
+// waits: open gives up at once instead of holding the program.
+TEST_F(WebSocketScripts, OpeningEndsWhenTheProgramIsAskedToClose) {
+  GCore::InstallTerminationHandlers();
+  DeafPeer deaf(false);
+  const pthread_t opener = pthread_self();
+  std::thread asker([opener] {
+    usleep(300000);
+    pthread_kill(opener, SIGTERM);
+  });
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Eval("return ws.open('" + deaf.Url() + "')"), "nil");
+  const std::string err = testing::internal::GetCapturedStderr();
+  asker.join();
+  EXPECT_TRUE(GCore::TakeTerminationRequest());
+  EXPECT_NE(err.find("given up: the program is closing"), std::string::npos) << err;
+  signal(SIGTERM, SIG_DFL);
+  signal(SIGINT, SIG_DFL);
+}
+
+// A peer that stops reading: what waits to be sent stays under its bound,
+// and the sends past it are refused with a message.
+TEST_F(WebSocketScripts, SendsPastTheSendBufferBoundAreRefused) {
+  DeafPeer deaf(true);
+  ASSERT_EQ(Eval("c = ws.open('" + deaf.Url() + "') return c ~= nil"), "true");
+  testing::internal::CaptureStderr();
+  Run("big = string.rep('x', 30 << 20)\n"
+      "for i = 1, 4 do ws.send(c, big) ws.update(c) end\n"
+      "ws.sendbinary(c, big) ws.update(c)");
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("ERROR: WebSocket send of 31457280 bytes refused"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seeds of one network fuzz target into FOLDER: KIND "http" (the
-replies the tests use, each after the size of its pieces), "update" (command
-texts) or "zip" (archives). Usage: fuzz_seeds.py FOLDER KIND"""
+replies the tests use, each after the size of its pieces), "url" (a URL and
+a redirect's header), "websocket" (a WebSocket URL and a handshake reply),
+"update" (command texts) or "zip" (archives). Usage: fuzz_seeds.py FOLDER KIND"""
 import io
 import os
 import sys
@@ -19,6 +20,26 @@ HTTP = [
     b"HTTP/1.1 200 OK\r\nX-Big: " + b"a" * 1100 + b"\r\n\r\nok",
     b"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nshort",
     b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nhello\r\n0\r\n\r\n",
+]
+
+# The URLs of the client's tests, each before a redirect's header.
+URL = [
+    b"http://127.0.0.1:8000/a/b?c=d\nHTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:{PORT}/b\r\n",
+    b"127.0.0.1:8080\nHTTP/1.1 301 Moved\r\nLocation:   /relative here\r\n",
+    b"HTTPS://host/x\nHTTP/1.1 307 Temporary\r\nlocation: https://h:443\r\n",
+    b"http://127.0.0.1:99999/\nHTTP/1.1 302 Found\r\nLocation: \r\n",
+    b"http:///path\nHTTP/1.1 302 Found\r\nLocation: http://a:8o/\r\n",
+    b"http://127.0.0.1/a\r\nX-Injected: 1\nHTTP/1.1 302 Found\r\nLocation: x://[::1]:80/\r\n",
+]
+
+# WebSocket URLs of the client's tests, each before a server's handshake reply.
+WEBSOCKET = [
+    b"ws://127.0.0.1:9000/chat\nHTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n\r\n\x81\x02hi",
+    b"ws://localhost\nHTTP/1.1 404 Not Found\r\n\r\n",
+    b"ws://h:80/a/b?c\nHTTP/1.1 101 " + b"x" * 300,
+    b"ws://h/x\nHTTP/1.1 101 Switching\r\nUpgrade: websocket\r\n",
+    b"ws://h:-1\nHTTP/1.0 101\r\n" + b"X: " + b"y" * 600 + b"\r\n\r\n",
+    b"http://127.0.0.1/\n\r\n",
 ]
 
 UPDATE = [
@@ -58,13 +79,18 @@ ZIP = [
 ]
 
 
-def main():
-    folder, kind = sys.argv[1], sys.argv[2]
-    seeds = {"http": [bytes([7]) + seed for seed in HTTP], "update": UPDATE, "zip": ZIP}[kind]
+def write_seeds(folder, seeds):
+    """Writes each seed into FOLDER as a file of its own."""
     os.makedirs(folder, exist_ok=True)
     for i, seed in enumerate(seeds):
         with open(os.path.join(folder, "seed%02d" % i), "wb") as f:
             f.write(seed)
+
+
+def main():
+    folder, kind = sys.argv[1], sys.argv[2]
+    write_seeds(folder, {"http": [bytes([7]) + seed for seed in HTTP], "url": URL, "websocket": WEBSOCKET,
+                         "update": UPDATE, "zip": ZIP}[kind])
 
 
 if __name__ == "__main__":

@@ -16,9 +16,14 @@ Paths:
   /conn                   the number of this connection (1 for the first)
   /slow/N                 N bytes with a length, in 10 pieces 100 ms apart
   /stall                  a length of 10, 3 bytes, then nothing for 30 s
+  /trickle/MS             a status line, then one byte of a header field
+                          every MS milliseconds while the client stays
+  /endless                no length, the byte pattern without end while the
+                          client stays
   /file/NAME              the file NAME of FOLDER, or 404
   POST anything           the body is appended to FILE as one line, then
-                          "json ok" or "json bad"; the answer is "ok"
+                          "json ok" or "json bad"; the answer is "ok", or
+                          for POST /trickle/MS that of GET /trickle/MS
 Every request line is appended to FILE too, as "GET /path".
 """
 import argparse
@@ -39,7 +44,7 @@ connections_lock = threading.Lock()
 
 
 def pattern(n):
-    return bytes(i % 251 for i in range(n))
+    return (bytes(range(251)) * (n // 251 + 1))[:n]
 
 
 def log(line):
@@ -80,8 +85,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
             log(b"json ok")
         except ValueError:
             log(b"json bad")
+        if self.path.startswith("/trickle/"):
+            self.trickle(int(self.path.split("/")[2]))
+            return
         self.answer(200, b"ok", [("Connection", "close")])
         self.close_connection = True
+
+    def trickle(self, pause_ms):
+        self.close_connection = True
+        try:
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nX-Slow: ")
+            self.wfile.flush()
+            while True:
+                time.sleep(pause_ms / 1000)
+                self.wfile.write(b"t")
+                self.wfile.flush()
+        except OSError:
+            pass
 
     def do_GET(self):
         log(b"GET " + self.path.encode())
@@ -139,6 +159,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             time.sleep(30)
             self.close_connection = True
+        elif kind == "trickle":
+            self.trickle(int(arg))
+        elif kind == "endless":
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            data = pattern(251 * 4096)
+            try:
+                while True:
+                    self.wfile.write(data)
+            except OSError:
+                pass
         elif kind == "file":
             path = os.path.join(args.dir or ".", arg)
             if args.dir and os.path.isfile(path):
