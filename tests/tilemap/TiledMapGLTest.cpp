@@ -6,6 +6,8 @@
 // every pixel is exact within the tolerance of Near.
 #include "render/ResourceGLFixture.h"
 
+#include <cmath>
+
 #include "core/GCoreApi.h"
 #include "core/LuaManager.h"
 #include "display/ScriptCalls.h"
@@ -120,6 +122,46 @@ TEST_F(TiledMapOnScreen, TwoLayersFromATilesetImageAndACollection) {
   EXPECT_TRUE(Near(At(55, 25), kRed));
   EXPECT_TRUE(Near(At(45, 25), kBlack)) << "a cell alpha of 0 hides that tile only";
   EXPECT_TRUE(Near(At(25, 35), kRed));
+}
+
+TEST_F(TiledMapOnScreen, AScaledMapOfOneColourShowsNoSeams) {
+  // Tiles from the atlas (two collection images and the tileset's first
+  // tile) and one from its tileset image, all one colour, sampled linearly
+  // at scales that put tile edges between pixels.
+  game.WriteImage("game", 0x10, Solid(32, 16, kGreen, kGreen));
+  game.WriteImage("game", 0x11, Solid(16, 16, kGreen, kGreen));
+  game.WriteImage("game", 0x12, Solid(16, 16, kGreen, kGreen));
+  std::vector<uint32_t> gids;
+  for (int cell = 0; cell < 8 * 5; ++cell) gids.push_back(static_cast<uint32_t>(cell * 7 % 4 + 1));
+  const std::string text = maptest::MapXml(
+      "orthogonal", 8, 5, 16, 16,
+      maptest::ImageTileset(1, "0010.png", 32, 16, 16, 16) +
+          maptest::InlineCollection(3, {{0, "0011.png", 16, 16}, {1, "0012.png", 16, 16}}, 16, 16, 2) +
+          maptest::TileLayer("ground", 8, 5, gids));
+  GCore::TiledMap* map = Map(1, text, 36, 90);
+  map->textureFilter = GCore::kFilterLinear;
+  ASSERT_EQ(map->data.tiles[3].imageKey, 0xC1050001u) << "a collection tile is in the atlas";
+  ASSERT_TRUE(GCore::PushScriptObject(L, map));
+  lua_setglobal(L, "map");
+  for (double scale : {0.73, 1.37, 1.5, 2.3}) {
+    SCOPED_TRACE(scale);
+    ASSERT_EQ(luaL_dostring(L, ("map.scaleX = " + std::to_string(scale) + "; map.scaleY = map.scaleX").c_str()),
+              LUA_OK);
+    DrawScene();
+    // The map is scaled about its centre, (100, 50); one pixel in from its
+    // outer edge, which blends with the black around it.
+    const int left = std::max(0, static_cast<int>(std::ceil(100 - 64 * scale)) + 1);
+    const int right = std::min(kWidth, static_cast<int>(100 + 64 * scale) - 1);
+    const int bottom = std::max(0, static_cast<int>(std::ceil(50 - 40 * scale)) + 1);
+    const int top = std::min(kHeight, static_cast<int>(50 + 40 * scale) - 1);
+    int seams = 0;
+    for (int y = bottom; y < top; ++y) {
+      for (int x = left; x < right; ++x) {
+        if (!Near(At(x, y), kGreen) && seams++ < 5) ADD_FAILURE() << "pixel " << x << ", " << y << ": " << Near(At(x, y), kGreen).message();
+      }
+    }
+    EXPECT_EQ(seams, 0);
+  }
 }
 
 TEST_F(TiledMapOnScreen, IsometricDiagonalsFromTheTopCorner) {
