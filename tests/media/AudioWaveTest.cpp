@@ -63,6 +63,14 @@ class AudioWave : public audio_test::SoundRoot {
     return wave.samples;
   }
 
+  // Plays the sound on channel 0 and waits until the channel has ended it
+  // (its last buffers are still queued then).
+  static void PlayToEnd(GCore::ALAudioManager& manager, uint32_t id) {
+    ASSERT_TRUE(manager.Play(id, 0, 1.0f, 0, false, 0));
+    for (int waited = 0; waited < 2000 && manager.GetChannelState(0) == 0; waited += 5) Wait(5);
+    for (int waited = 0; waited < 5000 && manager.GetChannelState(0) != 0; waited += 20) Wait(20);
+  }
+
   // First sample louder than the threshold.
   static size_t Onset(const std::vector<float>& samples, float threshold = 20) {
     size_t at = 0;
@@ -250,9 +258,7 @@ TEST_F(AudioWave, EveryRateAndBitRateComesOutAtItsFrequency) {
     SCOPED_TRACE(fixture);
     const uint32_t id = AddSound(fixture, 1);
     const std::vector<float> samples = WithoutStarvedGaps(Record([&](GCore::ALAudioManager& manager) {
-      ASSERT_TRUE(manager.Play(id, 0, 1.0f, 0, false, 0));
-      for (int waited = 0; waited < 2000 && manager.GetChannelState(0) == 0; waited += 5) Wait(5);
-      for (int waited = 0; waited < 5000 && manager.GetChannelState(0) != 0; waited += 20) Wait(20);
+      PlayToEnd(manager, id);
       // Three queued buffers hold up to 0.9 s at 8 kHz.
       Wait(1000);
     }));
@@ -280,16 +286,11 @@ TEST_F(AudioWave, RatesChangingOnOneChannelPlayInFull) {
   const uint32_t changing = AddSound("tone44k22k", 1);
   const uint32_t low = AddSound("rate22k", 2);
   const uint32_t high = AddSound("tone", 3);
-  auto playToEnd = [](GCore::ALAudioManager& manager, uint32_t id) {
-    ASSERT_TRUE(manager.Play(id, 0, 1.0f, 0, false, 0));
-    for (int waited = 0; waited < 2000 && manager.GetChannelState(0) == 0; waited += 5) Wait(5);
-    for (int waited = 0; waited < 5000 && manager.GetChannelState(0) != 0; waited += 20) Wait(20);
-  };
   const std::vector<float> samples = WithoutStarvedGaps(Record([&](GCore::ALAudioManager& manager) {
-    playToEnd(manager, changing);
+    PlayToEnd(manager, changing);
     Wait(400);
-    playToEnd(manager, low);
-    playToEnd(manager, high);
+    PlayToEnd(manager, low);
+    PlayToEnd(manager, high);
     Wait(1000);
   }));
   // Seconds of 1000 Hz tone, in 10 ms windows.

@@ -157,7 +157,8 @@ TEST_F(TiledMapOnScreen, AScaledMapOfOneColourShowsNoSeams) {
     int seams = 0;
     for (int y = bottom; y < top; ++y) {
       for (int x = left; x < right; ++x) {
-        if (!Near(At(x, y), kGreen) && seams++ < 5) ADD_FAILURE() << "pixel " << x << ", " << y << ": " << Near(At(x, y), kGreen).message();
+        const testing::AssertionResult near = Near(At(x, y), kGreen);
+        if (!near && seams++ < 5) ADD_FAILURE() << "pixel " << x << ", " << y << ": " << near.message();
       }
     }
     EXPECT_EQ(seams, 0);
