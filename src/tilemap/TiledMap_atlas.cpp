@@ -146,6 +146,7 @@ void TiledMap::BuildAtlas() {
     }
     TiledMapTile& tile = data.tiles[static_cast<size_t>(rect.index)];
     tile.imageKey = mapId;
+    tile.fromTilesetImage = false;
     // Inside its frame of edge pixels.
     tile.u = static_cast<float>(rect.node->x + 1);
     tile.v = static_cast<float>(rect.node->y + 1);

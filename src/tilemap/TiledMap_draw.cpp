@@ -177,8 +177,15 @@ void TiledMap::DrawCell(DrawState& state, uint32_t layer, uint64_t col, uint64_t
   if (texture->width <= 0 || texture->height <= 0) return;
 
   // A window on the image of its own: the cached image may be shown by
-  // others and keeps its rectangle.
-  const Image piece(state.image->ownerVariant, state.image->ownerId, texture, tile.u, tile.v, tile.w, tile.h);
+  // others and keeps its rectangle. A tile drawn larger or smaller than its
+  // size samples up to half a texel beyond its rectangle; in a tileset image
+  // that reaches the neighbouring tiles or the transparent spacing, which
+  // shows as lines between tiles, so such a tile samples half a texel in
+  // from each side. Tiles in the atlas are framed by their own edge pixels.
+  const float insetX = tile.fromTilesetImage ? std::min(0.5f, tile.w * 0.5f) : 0.0f;
+  const float insetY = tile.fromTilesetImage ? std::min(0.5f, tile.h * 0.5f) : 0.0f;
+  const Image piece(state.image->ownerVariant, state.image->ownerId, texture, tile.u + insetX, tile.v + insetY,
+                    tile.w - 2 * insetX, tile.h - 2 * insetY);
   if (!state.renderStateSet) {
     ApplyRenderState(state);
     state.renderStateSet = true;

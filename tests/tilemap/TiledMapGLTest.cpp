@@ -3,7 +3,8 @@
 // isometric map, a scrolled and scaled map culling its off-screen cells, a
 // cell changed by a script, and children drawn between the rows of their
 // layer. Tiles are solid colours, sampled nearest, so
-// every pixel is exact within the tolerance of Near.
+// every pixel is exact within the tolerance of Near; maps of one colour,
+// scaled and sampled linearly, show no seams between their tiles.
 #include "render/ResourceGLFixture.h"
 
 #include <cmath>
@@ -24,17 +25,35 @@ using maptest::Encoding;
 constexpr Rgba kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255}, kGreen{0, 255, 0, 255}, kYellow{255, 255, 0, 255};
 constexpr Rgba kBlack{0, 0, 0, 255};
 
+void Paint(std::vector<uint8_t>& rgba, size_t width, size_t x, size_t y, const Rgba& c) {
+  uint8_t* p = &rgba[(y * width + x) * 4];
+  p[0] = uint8_t(c.r), p[1] = uint8_t(c.g), p[2] = uint8_t(c.b), p[3] = uint8_t(c.a);
+}
+
 // Width x height pixels of one colour, with `right` filling the right half.
 std::vector<uint8_t> Solid(int width, int height, Rgba colour, Rgba right) {
   std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const Rgba& c = x < width / 2 ? colour : right;
-      uint8_t* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
-      p[0] = uint8_t(c.r), p[1] = uint8_t(c.g), p[2] = uint8_t(c.b), p[3] = uint8_t(c.a);
-    }
+    for (int x = 0; x < width; ++x) Paint(rgba, width, x, y, x < width / 2 ? colour : right);
   }
   return testpng::EncodeRgba(width, height, rgba);
+}
+
+// A tileset image of three by three 16 x 16 tiles, each of its own colour
+// (green in the middle), with transparent margin and spacing.
+std::vector<uint8_t> Sheet(unsigned spacing, unsigned margin) {
+  const Rgba colours[9] = {kRed,  kBlue, kYellow, {255, 0, 255, 255}, kGreen, {0, 255, 255, 255},
+                           kBlack, kRed, kBlue};
+  const unsigned side = 3 * 16 + 2 * spacing + 2 * margin;
+  std::vector<uint8_t> rgba(static_cast<size_t>(side) * side * 4);
+  for (unsigned tile = 0; tile < 9; ++tile) {
+    const unsigned left = margin + tile % 3 * (16 + spacing);
+    const unsigned top = margin + tile / 3 * (16 + spacing);
+    for (unsigned y = top; y < top + 16; ++y) {
+      for (unsigned x = left; x < left + 16; ++x) Paint(rgba, side, x, y, colours[tile]);
+    }
+  }
+  return testpng::EncodeRgba(static_cast<int>(side), static_cast<int>(side), rgba);
 }
 
 class TiledMapOnScreen : public ResourceGLFixture {
@@ -71,6 +90,36 @@ class TiledMapOnScreen : public ResourceGLFixture {
     map->SetX(left + map->pixelWidth * 0.5f);
     map->SetY(top - map->pixelHeight * 0.5f);
     return map;
+  }
+
+  // Draws the map, sampled linearly, at scales that put tile edges between
+  // pixels, and expects every pixel inside it to be of one colour. The map
+  // has 8 x 5 tiles of 16 x 16 with its top-left corner at (36, 90).
+  void ExpectOneColourAtScales(GCore::TiledMap* map, Rgba colour) {
+    map->textureFilter = GCore::kFilterLinear;
+    ASSERT_TRUE(GCore::PushScriptObject(L, map));
+    lua_setglobal(L, "map");
+    for (double scale : {0.73, 1.37, 1.5, 2.3}) {
+      SCOPED_TRACE(scale);
+      ASSERT_EQ(luaL_dostring(L, ("map.scaleX = " + std::to_string(scale) + "; map.scaleY = map.scaleX").c_str()),
+                LUA_OK);
+      DrawScene();
+      // The map is scaled about its centre, (100, 50); one pixel in from its
+      // outer edge, which blends with the black around it.
+      const int left = std::max(0, static_cast<int>(std::ceil(100 - 64 * scale)) + 1);
+      const int right = std::min(kWidth, static_cast<int>(100 + 64 * scale) - 1);
+      const int bottom = std::max(0, static_cast<int>(std::ceil(50 - 40 * scale)) + 1);
+      const int top = std::min(kHeight, static_cast<int>(50 + 40 * scale) - 1);
+      int seams = 0;
+      for (int y = bottom; y < top; ++y) {
+        for (int x = left; x < right; ++x) {
+          if (!Near(At(x, y), colour) && seams++ < 5) {
+            ADD_FAILURE() << "pixel " << x << ", " << y << ": " << Near(At(x, y), colour).message();
+          }
+        }
+      }
+      EXPECT_EQ(seams, 0);
+    }
   }
 
   lua_State* L = nullptr;
@@ -111,6 +160,8 @@ TEST_F(TiledMapOnScreen, TwoLayersFromATilesetImageAndACollection) {
   EXPECT_EQ(map->data.tiles[1].imageKey, 0xC1050001u);
   EXPECT_EQ(map->data.tiles[3].imageKey, 0xC1050001u);
   EXPECT_EQ(map->data.tiles[2].imageKey, TestGame::Id(0x10)) << "other tiles keep the tileset image";
+  EXPECT_TRUE(map->data.tiles[2].fromTilesetImage) << "sampled half a texel in";
+  EXPECT_FALSE(map->data.tiles[1].fromTilesetImage) << "framed in the atlas, sampled to its edges";
   EXPECT_EQ(resources->FindImage(GCore::OwnerPair{1, TestGame::Id(0x11)}), nullptr);
 
   // A script changes one cell; the next frame shows it.
@@ -126,8 +177,7 @@ TEST_F(TiledMapOnScreen, TwoLayersFromATilesetImageAndACollection) {
 
 TEST_F(TiledMapOnScreen, AScaledMapOfOneColourShowsNoSeams) {
   // Tiles from the atlas (two collection images and the tileset's first
-  // tile) and one from its tileset image, all one colour, sampled linearly
-  // at scales that put tile edges between pixels.
+  // tile) and one from its tileset image, all one colour.
   game.WriteImage("game", 0x10, Solid(32, 16, kGreen, kGreen));
   game.WriteImage("game", 0x11, Solid(16, 16, kGreen, kGreen));
   game.WriteImage("game", 0x12, Solid(16, 16, kGreen, kGreen));
@@ -139,29 +189,33 @@ TEST_F(TiledMapOnScreen, AScaledMapOfOneColourShowsNoSeams) {
           maptest::InlineCollection(3, {{0, "0011.png", 16, 16}, {1, "0012.png", 16, 16}}, 16, 16, 2) +
           maptest::TileLayer("ground", 8, 5, gids));
   GCore::TiledMap* map = Map(1, text, 36, 90);
-  map->textureFilter = GCore::kFilterLinear;
   ASSERT_EQ(map->data.tiles[3].imageKey, 0xC1050001u) << "a collection tile is in the atlas";
-  ASSERT_TRUE(GCore::PushScriptObject(L, map));
-  lua_setglobal(L, "map");
-  for (double scale : {0.73, 1.37, 1.5, 2.3}) {
-    SCOPED_TRACE(scale);
-    ASSERT_EQ(luaL_dostring(L, ("map.scaleX = " + std::to_string(scale) + "; map.scaleY = map.scaleX").c_str()),
-              LUA_OK);
-    DrawScene();
-    // The map is scaled about its centre, (100, 50); one pixel in from its
-    // outer edge, which blends with the black around it.
-    const int left = std::max(0, static_cast<int>(std::ceil(100 - 64 * scale)) + 1);
-    const int right = std::min(kWidth, static_cast<int>(100 + 64 * scale) - 1);
-    const int bottom = std::max(0, static_cast<int>(std::ceil(50 - 40 * scale)) + 1);
-    const int top = std::min(kHeight, static_cast<int>(50 + 40 * scale) - 1);
-    int seams = 0;
-    for (int y = bottom; y < top; ++y) {
-      for (int x = left; x < right; ++x) {
-        const testing::AssertionResult near = Near(At(x, y), kGreen);
-        if (!near && seams++ < 5) ADD_FAILURE() << "pixel " << x << ", " << y << ": " << near.message();
-      }
-    }
-    EXPECT_EQ(seams, 0);
+  ExpectOneColourAtScales(map, kGreen);
+}
+
+TEST_F(TiledMapOnScreen, AScaledMapFromATilesetImageShowsNoSeams) {
+  // Only the green tile in the middle of a three by three sheet is drawn;
+  // every tile around it in the image has another colour, and the margin
+  // and spacing (where there are any) are transparent.
+  const struct {
+    unsigned spacing, margin;
+  } sheets[] = {{0, 0}, {2, 1}, {1, 3}};
+  uint32_t n = 0x30;
+  for (const auto& sheet : sheets) {
+    SCOPED_TRACE(testing::Message() << "spacing " << sheet.spacing << ", margin " << sheet.margin);
+    const unsigned side = 3 * 16 + 2 * sheet.spacing + 2 * sheet.margin;
+    game.WriteImage("game", n, Sheet(sheet.spacing, sheet.margin));
+    char image[16];
+    std::snprintf(image, sizeof image, "%04x.png", n);
+    const std::string text =
+        maptest::MapXml("orthogonal", 8, 5, 16, 16,
+                        maptest::ImageTileset(1, image, side, side, 16, 16, sheet.spacing, sheet.margin) +
+                            maptest::TileLayer("ground", 8, 5, std::vector<uint32_t>(8 * 5, 5)));
+    GCore::TiledMap* map = Map(n, text, 36, 90);
+    ASSERT_EQ(map->data.tiles[5].imageKey, TestGame::Id(n)) << "the tile is drawn from the tileset image";
+    ExpectOneColourAtScales(map, kGreen);
+    scene->RemoveChild(map);
+    ++n;
   }
 }
 
