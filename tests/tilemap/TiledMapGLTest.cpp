@@ -4,10 +4,13 @@
 // cell changed by a script, and children drawn between the rows of their
 // layer. Tiles are solid colours, sampled nearest, so
 // every pixel is exact within the tolerance of Near; maps of one colour,
-// scaled and sampled linearly, show no seams between their tiles.
+// scaled and sampled linearly, show no seams between their tiles, and a
+// framed tile where texels meet pixels shows every texel as it is.
 #include "render/ResourceGLFixture.h"
 
 #include <cmath>
+#include <functional>
+#include <optional>
 
 #include "core/GCoreApi.h"
 #include "core/LuaManager.h"
@@ -40,8 +43,9 @@ std::vector<uint8_t> Solid(int width, int height, Rgba colour, Rgba right) {
 }
 
 // A tileset image of three by three 16 x 16 tiles, each of its own colour
-// (green in the middle), with transparent margin and spacing.
-std::vector<uint8_t> Sheet(unsigned spacing, unsigned margin) {
+// (green in the middle, framed by one texel of `middleEdge`), with
+// transparent margin and spacing.
+std::vector<uint8_t> Sheet(unsigned spacing, unsigned margin, Rgba middleEdge = kGreen) {
   const Rgba colours[9] = {kRed,  kBlue, kYellow, {255, 0, 255, 255}, kGreen, {0, 255, 255, 255},
                            kBlack, kRed, kBlue};
   const unsigned side = 3 * 16 + 2 * spacing + 2 * margin;
@@ -50,7 +54,10 @@ std::vector<uint8_t> Sheet(unsigned spacing, unsigned margin) {
     const unsigned left = margin + tile % 3 * (16 + spacing);
     const unsigned top = margin + tile / 3 * (16 + spacing);
     for (unsigned y = top; y < top + 16; ++y) {
-      for (unsigned x = left; x < left + 16; ++x) Paint(rgba, side, x, y, colours[tile]);
+      for (unsigned x = left; x < left + 16; ++x) {
+        const bool edge = x == left || x == left + 15 || y == top || y == top + 15;
+        Paint(rgba, side, x, y, tile == 4 && edge ? middleEdge : colours[tile]);
+      }
     }
   }
   return testpng::EncodeRgba(static_cast<int>(side), static_cast<int>(side), rgba);
@@ -110,16 +117,26 @@ class TiledMapOnScreen : public ResourceGLFixture {
       const int right = std::min(kWidth, static_cast<int>(100 + 64 * scale) - 1);
       const int bottom = std::max(0, static_cast<int>(std::ceil(50 - 40 * scale)) + 1);
       const int top = std::min(kHeight, static_cast<int>(50 + 40 * scale) - 1);
-      int seams = 0;
-      for (int y = bottom; y < top; ++y) {
-        for (int x = left; x < right; ++x) {
-          if (!Near(At(x, y), colour) && seams++ < 5) {
-            ADD_FAILURE() << "pixel " << x << ", " << y << ": " << Near(At(x, y), colour).message();
-          }
-        }
-      }
-      EXPECT_EQ(seams, 0);
+      ExpectPixels([&](int x, int y) -> std::optional<Rgba> {
+        if (x < left || x >= right || y < bottom || y >= top) return std::nullopt;
+        return colour;
+      });
     }
+  }
+
+  // Expects every pixel of the window that `expected` gives a colour for to
+  // show that colour; reports the first few that do not.
+  void ExpectPixels(const std::function<std::optional<Rgba>(int x, int y)>& expected) {
+    int wrong = 0;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const std::optional<Rgba> colour = expected(x, y);
+        if (!colour) continue;
+        const testing::AssertionResult near = Near(At(x, y), *colour);
+        if (!near && wrong++ < 5) ADD_FAILURE() << "pixel " << x << ", " << y << ": " << near.message();
+      }
+    }
+    EXPECT_EQ(wrong, 0);
   }
 
   lua_State* L = nullptr;
@@ -328,6 +345,52 @@ TEST_F(TiledMapOnScreen, ChildrenStandBetweenTheRowsOfTheirLayer) {
     if (c.slotLow < 3) {
       EXPECT_EQ(child->slotLink, 1 << 8 | c.slotLow) << "the depth row above the layer";
     }
+  }
+}
+
+TEST_F(TiledMapOnScreen, AMapFromATilesetImageShowsEveryTexelWhereTexelsMeetPixels) {
+  // Every cell is the middle tile of the sheet: green framed by white, with
+  // other colours and transparent spacing around it in the image. Drawn at
+  // whole pixels, one texel to a pixel (mirrored or not) or sampled nearest
+  // at twice the size, each pixel shows its texel, frame included.
+  constexpr Rgba kWhite{255, 255, 255, 255};
+  game.WriteImage("game", 0x40, Sheet(2, 1, kWhite));
+  const std::string text =
+      maptest::MapXml("orthogonal", 8, 5, 16, 16,
+                      maptest::ImageTileset(1, "0040.png", 54, 54, 16, 16, 2, 1) +
+                          maptest::TileLayer("ground", 8, 5, std::vector<uint32_t>(8 * 5, 5)));
+  GCore::TiledMap* map = Map(0x40, text, 36, 90);
+  ASSERT_EQ(map->data.tiles[5].imageKey, TestGame::Id(0x40)) << "the tile is drawn from the tileset image";
+  ASSERT_TRUE(GCore::PushScriptObject(L, map));
+  lua_setglobal(L, "map");
+  const struct {
+    uint8_t filter;
+    int scaleX, scaleY;
+  } rows[] = {
+      {GCore::kFilterLinear, 1, 1},
+      {GCore::kFilterLinear, -1, 1},
+      {GCore::kFilterNearest, 1, 1},
+      {GCore::kFilterNearest, 2, 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "filter " << int(row.filter) << ", scale " << row.scaleX << " x "
+                                    << row.scaleY);
+    map->textureFilter = row.filter;
+    ASSERT_EQ(luaL_dostring(L, ("map.scaleX = " + std::to_string(row.scaleX) +
+                                "; map.scaleY = " + std::to_string(row.scaleY))
+                                   .c_str()),
+              LUA_OK);
+    DrawScene();
+    // Scaled about the map's centre, (100, 50); the frame is symmetric, so
+    // a mirrored map shows the same picture.
+    const double scale = std::abs(row.scaleX);
+    const double left = 100 - 64 * scale, top = 50 + 40 * scale;
+    ExpectPixels([&](int x, int y) -> std::optional<Rgba> {
+      const double u = (x + 0.5 - left) / scale, v = (top - y - 0.5) / scale;
+      if (u < 0 || u >= 128 || v < 0 || v >= 80) return std::nullopt;
+      const int tx = static_cast<int>(u) % 16, ty = static_cast<int>(v) % 16;
+      return tx == 0 || tx == 15 || ty == 0 || ty == 15 ? kWhite : kGreen;
+    });
   }
 }
 
