@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the sound example's MP3 files: PCM made here with the standard library,
-encoded by lame at 44,100 Hz and 128 kbit/s constant bit rate, the format the
-engine plays."""
+encoded by lame at 44,100 Hz and 128 kbit/s constant bit rate (the engine
+plays every MP3 rate; this one is the common choice)."""
 import math
 import os
 import struct

@@ -41,9 +41,9 @@ double DecodeOnce(const std::string& bytes) {
   player.PlayAtPosition(1.0f);
   player.Load(command);
   uint32_t bytesOut = 0;
-  double samples = 0;
-  while (player.Decode(bytesOut)) samples += bytesOut / 4.0;
-  return samples / GCore::AudioPlayer::kOutputRate;
+  double seconds = 0;
+  while (player.Decode(bytesOut)) seconds += bytesOut / 4.0 / player.OutputRate();
+  return seconds;
 }
 
 void DecodeSpeed(const std::string& path, const std::string& shortPath) {

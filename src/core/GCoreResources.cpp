@@ -142,7 +142,10 @@ int MarkImageChange(lua_State* L) {
     if (g_renderer) g_renderer->blurState = 0;
     return 0;
   }
-  if (Image* image = ImageOf(id); image && image->texture) image->texture->dirty = true;
+  if (Image* image = ImageOf(id); image && image->texture) {
+    image->texture->dirty = true;
+    image->texture->RetryDecode();
+  }
   return 0;
 }
 

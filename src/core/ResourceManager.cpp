@@ -165,6 +165,7 @@ void ResourceManager::EvictTexture(Texture* texture) {
   }
   texture->ReleasePixels();
   texture->Release();
+  texture->RetryDecode();
 }
 
 Image* ResourceManager::GetImage(OwnerPair pair) {

@@ -10,8 +10,6 @@
 namespace GCore {
 namespace {
 
-constexpr uint32_t kHandOutRate = 44100;
-constexpr uint32_t kHandOutBitRate = 128000;
 // Just above the quietest gain of the curve, where a fade-in starts.
 constexpr uint32_t kFadeInStartBits = 0x3B000004;
 
@@ -143,10 +141,8 @@ const uint8_t* AudioPlayer::Decode(uint32_t& outBytes) {
         FeedInput();
         break;
       case MadStep::BufferFull:
-        // Only the one format the engine streams is handed out; other frames
-        // are decoded over.
-        if (decoder_.SampleRate() != kHandOutRate || decoder_.BitRate() != kHandOutBitRate) break;
         handedOutThisPass_ = true;
+        outputRate_ = decoder_.BufferRate();
         ApplyGain();
         outBytes = feed_.pcmBytes;
         return pcm_.data();

@@ -16,9 +16,10 @@ namespace GCore {
 
 class AudioPlayer {
  public:
-  static constexpr uint32_t kOutputRate = 44100;
   // A looping sound starts again this far into its data.
   static constexpr uint32_t kLoopRestartByte = 9216;
+  // Rate of the silence a paused player hands out before it has decoded anything.
+  static constexpr uint32_t kSilenceRate = 44100;
 
   AudioPlayer() = default;
   virtual ~AudioPlayer();
@@ -32,8 +33,11 @@ class AudioPlayer {
   // Streams what the back end has room for; 1 when it streamed.
   virtual int32_t Update() { return 1; }
 
-  // One buffer of output, or null when there is nothing to play.
+  // One buffer of output, or null when there is nothing to play. Each buffer
+  // plays at the rate of the frames it came from (OutputRate), which may change
+  // from one buffer to the next.
   const uint8_t* Decode(uint32_t& outBytes);
+  uint32_t OutputRate() const { return outputRate_; }
   void ReleaseDecoder();
   bool HasDecoder() const { return decoding_; }
 
@@ -64,6 +68,7 @@ class AudioPlayer {
   uint32_t size_ = 0;
   bool decoding_ = false;
   bool handedOutThisPass_ = false;
+  uint32_t outputRate_ = kSilenceRate;
 
   std::array<uint8_t, kPcmBufferBytes> silence_{};
   MadDecoder decoder_;

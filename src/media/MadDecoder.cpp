@@ -18,7 +18,6 @@ struct MadDecoder::Libmad {
 
 namespace {
 
-constexpr uint32_t kFrameSamples = 1152;
 constexpr uint32_t kDitherSeed = 0xA8B9FF7E;
 
 void Say(MadFeed& feed, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -69,6 +68,9 @@ void MadDecoder::Begin() {
   mad_synth_init(&mad_->synth);
   mad_->active = true;
   writePosition_ = 0;
+  fillingRate_ = 0;
+  handedOutRate_ = 0;
+  framePending_ = false;
 }
 
 void MadDecoder::Finish() {
@@ -78,15 +80,36 @@ void MadDecoder::Finish() {
   mad_->active = false;
 }
 
-uint32_t MadDecoder::SampleRate() const { return mad_->frame.header.samplerate; }
-
-uint32_t MadDecoder::BitRate() const { return static_cast<uint32_t>(mad_->frame.header.bitrate); }
+// Full when a frame of the same length would no longer fit: two MPEG-1
+// frames, four MPEG-2 ones.
+MadStep MadDecoder::WriteFrame(uint8_t* pcm, MadFeed& feed) {
+  const mad_pcm& frame = mad_->synth.pcm;
+  fillingRate_ = frame.samplerate;
+  uint8_t* out = pcm + writePosition_;
+  Dither dither;
+  const bool mono = mad_->frame.header.mode == MAD_MODE_SINGLE_CHANNEL;
+  for (uint32_t i = 0; i < frame.length; ++i) {
+    const int16_t left = dither(frame.samples[0][i]);
+    out = PutSample(out, left);
+    out = PutSample(out, mono ? left : dither(frame.samples[1][i]));
+  }
+  writePosition_ = static_cast<uint32_t>(out - pcm);
+  feed.pcmBytes = writePosition_;
+  if (kPcmBufferBytes - writePosition_ >= frame.length * 4u) return MadStep::GoOn;
+  writePosition_ = 0;
+  handedOutRate_ = fillingRate_;
+  return MadStep::BufferFull;
+}
 
 MadStep MadDecodeStep(uint8_t* input, uint8_t* pcm, MadDecoder& decoder, MadFeed& feed) {
   MadDecoder::Libmad& mad = *decoder.mad_;
   feed.message[0] = '\0';
   feed.target = nullptr;
 
+  if (decoder.framePending_) {
+    decoder.framePending_ = false;
+    return decoder.WriteFrame(pcm, feed);
+  }
   if (feed.endOfInput && feed.wanted == 0) {
     Say(feed, "End of input stream");
     return MadStep::EndOfInput;
@@ -132,24 +155,18 @@ MadStep MadDecodeStep(uint8_t* input, uint8_t* pcm, MadDecoder& decoder, MadFeed
 
   mad_synth_frame(&mad.synth, &mad.frame);
   const mad_pcm& frame = mad.synth.pcm;
-  // A frame holds at most 1152 samples and the buffer is emptied whenever
-  // fewer than that many bytes are left, so a frame always fits.
-  uint8_t* out = pcm + decoder.writePosition_;
-  Dither dither;
-  const bool mono = mad.frame.header.mode == MAD_MODE_SINGLE_CHANNEL;
-  for (uint32_t i = 0; i < frame.length; ++i) {
-    const int16_t left = dither(frame.samples[0][i]);
-    out = PutSample(out, left);
-    out = PutSample(out, mono ? left : dither(frame.samples[1][i]));
-  }
-  decoder.writePosition_ = static_cast<uint32_t>(out - pcm);
-
-  feed.pcmBytes = decoder.writePosition_;
-  if (frame.length < kFrameSamples || kPcmBufferBytes - decoder.writePosition_ < kFrameSamples) {
+  // libmad never synthesises more than 1152 samples, a buffer's worth of
+  // bytes is room for two such frames, and a buffer is handed out whenever
+  // the next frame might not fit, so a frame always fits an empty buffer.
+  const bool fits = kPcmBufferBytes - decoder.writePosition_ >= frame.length * 4u;
+  if (decoder.writePosition_ > 0 && (!fits || frame.samplerate != decoder.fillingRate_)) {
+    decoder.framePending_ = true;
+    feed.pcmBytes = decoder.writePosition_;
+    decoder.handedOutRate_ = decoder.fillingRate_;
     decoder.writePosition_ = 0;
     return MadStep::BufferFull;
   }
-  return MadStep::GoOn;
+  return decoder.WriteFrame(pcm, feed);
 }
 
 }  // namespace GCore

@@ -5,6 +5,9 @@
 // After SDL_syswm.h: EGL's platform header then sees the same Xlib types.
 #include <EGL/egl.h>
 
+#include <X11/Xatom.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -71,6 +74,21 @@ bool PointerMappingSwapped(SDL_Window* window) {
   unsigned char map[256];
   const int count = XGetPointerMapping(display, map, static_cast<int>(sizeof(map)));
   return count >= 3 && map[0] == 3;
+}
+
+// SDL writes WM_NAME in the encoding of the process's locale, typed with
+// that encoding's name: under a UTF-8 locale the type is "UTF-8", which
+// desktop tools (xprop, xdotool, window lists) do not read. ASCII goes out as
+// STRING and everything else as UTF8_STRING, the types they expect.
+void SetX11WindowName(SDL_Window* window, const std::string& title) {
+  Display* display = nullptr;
+  ::Window x11Window = 0;
+  if (!GetX11Handles(window, display, x11Window)) return;
+  const bool ascii = std::all_of(title.begin(), title.end(), [](char c) { return (c & 0x80) == 0; });
+  const Atom type = ascii ? XA_STRING : XInternAtom(display, "UTF8_STRING", False);
+  XChangeProperty(display, x11Window, XA_WM_NAME, type, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(title.data()), static_cast<int>(title.size()));
+  XFlush(display);
 }
 
 bool ChooseConfig(EGLDisplay display, const EGLint* attributes, EGLConfig& config) {
@@ -169,6 +187,7 @@ bool CreateAppWindow(const char* title, int width, int height) {
     return false;
   }
   g_record.window = window;
+  SetX11WindowName(window, title ? title : "");
   SetMouseButtonsSwapped(PointerMappingSwapped(window));
   SDL_StartTextInput();
   SetEventSource(&g_sdlSource);

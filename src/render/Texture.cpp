@@ -83,7 +83,7 @@ bool Texture::EnsurePixels() {
     }
     case kKindImage:
     case kKindSkeletonImage:
-      return LoadPNG();
+      return !decodeFailed_ && LoadPNG();
     default:
       return true;
   }
@@ -103,8 +103,10 @@ bool Texture::LoadPNG() {
     // Said once per load: the renderer then uploads the texture empty and
     // does not ask again until the texture is evicted or marked changed.
     LogPrintf("image 0x%08x: %s does not decode as a PNG file\n", id, path.c_str());
+    decodeFailed_ = true;
     return false;
   }
+  decodeFailed_ = false;
   width = image.width;
   height = image.height;
   pixels = std::move(image.pixels);

@@ -40,8 +40,13 @@ class Texture {
   bool IsGreyVariant() const { return ((id >> 12) & 0xF) == 0xB; }
 
   // Makes the pixels exist for the texture's kind; false when a decode fails.
+  // A file that failed to decode is not decoded again (nor its failure logged
+  // again) until RetryDecode: readers of single pixels would otherwise decode
+  // it once per pixel.
   bool EnsurePixels();
   bool LoadPNG();
+  // Forgets a failed decode: the texture was evicted or marked changed.
+  void RetryDecode() { decodeFailed_ = false; }
   // Learns width and height without decoding.
   bool ReadPNGSize();
   // The id whose file holds the pixels: the id with the grey bits cleared.
@@ -93,6 +98,8 @@ class Texture {
 
  private:
   bool MakeMask(bool paint);
+
+  bool decodeFailed_ = false;
 };
 
 }  // namespace GCore

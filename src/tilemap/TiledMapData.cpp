@@ -56,6 +56,7 @@ class TilesetRecords {
       tile.v = static_cast<float>((uint64_t{size.y} + tileset_.getSpacing()) * row + tileset_.getMargin());
       tile.w = static_cast<float>(size.x);
       tile.h = static_cast<float>(size.y);
+      tile.fromTilesetImage = true;
       path = tileset_.getImagePath();
     } else {
       const auto found = byId_.find(local);

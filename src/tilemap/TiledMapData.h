@@ -37,6 +37,9 @@ struct TiledMapTile {
   float offsetX = 0, offsetY = 0;
   uint32_t imageKey = 0;   // the image drawn from (the atlas once packed)
   uint32_t sourceKey = 0;  // the tile's own image, kept when packed
+  // A rectangle cut from a tileset image and drawn from that image, not
+  // from the atlas: its neighbours in the image lie right beside it.
+  bool fromTilesetImage = false;
 };
 
 struct TiledMapCell {

@@ -34,9 +34,12 @@ int32_t PackedSide(float size) {
   return static_cast<int32_t>(std::clamp(size, 0.0f, kLargestPackedSide)) + 2;
 }
 
-// Copies the rectangle's image into the atlas at its node, the source
-// clamped to the image. The two columns right of it and the two rows below
-// stay transparent, so that filtering never reaches a neighbour.
+// Copies the rectangle's image into the atlas one pixel in from its node's
+// corner, framed by a one-pixel copy of its own edge pixels: a tile drawn
+// larger or smaller than its size samples up to half a texel beyond its
+// rectangle, which must find the tile's own colours there rather than a
+// neighbour's (or transparency, which shows as a dark seam between tiles).
+// The source is clamped to the image.
 void CopyInto(uint8_t* atlas, int32_t side, const RectPacker::Rect& rect) {
   Image* image = g_resourceManager->GetImage(OwnerPair{0, rect.imageKey});
   Texture* texture = image ? image->texture : nullptr;
@@ -44,11 +47,13 @@ void CopyInto(uint8_t* atlas, int32_t side, const RectPacker::Rect& rect) {
   if (!texture->pixels) texture->EnsurePixels();
   if (!texture->pixels || texture->width <= 0 || texture->height <= 0) return;
   const uint8_t* source = texture->pixels.get();
-  for (int32_t j = 0; j < rect.height - 2; ++j) {
-    const int32_t sy = std::clamp(rect.sourceY + j, 0, texture->height - 1);
+  const int32_t lastColumn = std::min(rect.sourceX + rect.width - 3, texture->width - 1);
+  const int32_t lastRow = std::min(rect.sourceY + rect.height - 3, texture->height - 1);
+  for (int32_t j = 0; j < rect.height; ++j) {
+    const int32_t sy = std::clamp(rect.sourceY + j - 1, 0, std::max(lastRow, 0));
     uint8_t* row = atlas + (static_cast<size_t>(rect.node->y + j) * side + rect.node->x) * 4;
-    for (int32_t i = 0; i < rect.width - 2; ++i) {
-      const int32_t sx = std::clamp(rect.sourceX + i, 0, texture->width - 1);
+    for (int32_t i = 0; i < rect.width; ++i) {
+      const int32_t sx = std::clamp(rect.sourceX + i - 1, 0, std::max(lastColumn, 0));
       std::memcpy(row + static_cast<size_t>(i) * 4, source + (static_cast<size_t>(sy) * texture->width + sx) * 4, 4);
     }
   }
@@ -141,8 +146,10 @@ void TiledMap::BuildAtlas() {
     }
     TiledMapTile& tile = data.tiles[static_cast<size_t>(rect.index)];
     tile.imageKey = mapId;
-    tile.u = static_cast<float>(rect.node->x);
-    tile.v = static_cast<float>(rect.node->y);
+    tile.fromTilesetImage = false;
+    // Inside its frame of edge pixels.
+    tile.u = static_cast<float>(rect.node->x + 1);
+    tile.v = static_cast<float>(rect.node->y + 1);
   }
 }
 

@@ -27,6 +27,7 @@ struct TiledMap::DrawState {
   uint32_t imageKey = 0;
   Image* image = nullptr;
   bool renderStateSet = false;
+  bool insetImageTiles = false;  // tiles drawn from a tileset image sample inside their rectangle
   float colour[4] = {1, 1, 1, 1};
   std::vector<Waiting> children;  // by (layer, row), child order within
   size_t nextChild = 0;
@@ -37,6 +38,15 @@ namespace {
 template <class T>
 T Clamped(int64_t value, T low, T high) {
   return static_cast<T>(std::clamp<int64_t>(value, static_cast<int64_t>(low), static_cast<int64_t>(high)));
+}
+
+// Each texel lands on exactly one pixel: no scale but a mirror, no turn.
+// Scales that cancel through a chain of parents multiply out to within a
+// hair of 1 in floats, which still lands every texel on its pixel.
+bool OneTexelPerPixel(const Affine& m) {
+  constexpr float kHair = 1e-5f;
+  return std::fabs(std::fabs(m.a) - 1) < kHair && std::fabs(std::fabs(m.d) - 1) < kHair && std::fabs(m.b) < kHair &&
+         std::fabs(m.c) < kHair;
 }
 
 }  // namespace
@@ -58,6 +68,10 @@ void TiledMap::Draw() {
   state.colour[1] = static_cast<float>(worldColor.g) * kChannelScale;
   state.colour[2] = static_cast<float>(worldColor.b) * kChannelScale;
   state.colour[3] = static_cast<float>(worldColor.a) * kChannelScale;
+  if (g_renderer && textureFilter != kFilterNearest) {
+    state.insetImageTiles = !OneTexelPerPixel(
+        Compose(AffineOf(g_renderer->baseViewTransform.Get()), AffineOf(worldMatrix.Get())));
+  }
   AssignDepthRows(state, data.LayerCount());
   if (state.isometric) {
     DrawIsometric(state);
@@ -177,8 +191,21 @@ void TiledMap::DrawCell(DrawState& state, uint32_t layer, uint64_t col, uint64_t
   if (texture->width <= 0 || texture->height <= 0) return;
 
   // A window on the image of its own: the cached image may be shown by
-  // others and keeps its rectangle.
-  const Image piece(state.image->ownerVariant, state.image->ownerId, texture, tile.u, tile.v, tile.w, tile.h);
+  // others and keeps its rectangle. A tile drawn larger, smaller or turned,
+  // sampled linearly, samples up to half a texel beyond its rectangle; in a
+  // tileset image that reaches the neighbouring tiles or the transparent
+  // spacing, which shows as lines between tiles, so such a tile samples half
+  // a texel in from each side. That squeezes the picture by a texel, so at
+  // one texel per pixel the rectangle is kept and every pixel shows its own
+  // texel (at a fraction of a pixel off the grid the edges blend with the
+  // neighbours, as any image drawn there does). Sampled nearest, every
+  // sample falls inside the rectangle at any scale.
+  // Tiles in the atlas are framed by their own edge pixels.
+  const bool inset = state.insetImageTiles && tile.fromTilesetImage;
+  const float insetX = inset ? std::min(0.5f, tile.w * 0.5f) : 0.0f;
+  const float insetY = inset ? std::min(0.5f, tile.h * 0.5f) : 0.0f;
+  const Image piece(state.image->ownerVariant, state.image->ownerId, texture, tile.u + insetX, tile.v + insetY,
+                    tile.w - 2 * insetX, tile.h - 2 * insetY);
   if (!state.renderStateSet) {
     ApplyRenderState(state);
     state.renderStateSet = true;

@@ -1,5 +1,6 @@
 // "gcore.c" on the resource manager: images and their grids, pixels, brush
 // masks and air data, with PNG files made by the test in a project folder.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -107,6 +108,31 @@ TEST_F(GCoreResources, PixelsAreReadClampedAndMissingPixelsReadZero) {
       {"g.GetPixelColor(0x71000001, 0, 0)", "0"},        // a kind without pixels, size 0
   };
   for (const Case& c : cases) EXPECT_EQ(Eval(c.call), c.value) << c.call;
+}
+
+TEST_F(GCoreResources, AFileThatDoesNotDecodeIsTriedOnceUntilMarkedChanged) {
+  // 64 x 48 pixels whose header reads and whose image data stops short.
+  std::vector<uint8_t> cut = testpng::EncodeRgba(64, 48, std::vector<uint8_t>(64 * 48 * 4, 7));
+  const std::string idat = "IDAT";
+  const auto data = std::search(cut.begin(), cut.end(), idat.begin(), idat.end());
+  ASSERT_NE(data, cut.end());
+  cut.resize(static_cast<size_t>(data - cut.begin()) + 8);
+  WriteImage("0003", cut);
+  EXPECT_EQ(Eval("table.concat({g.imageSize(0x51050003)}, ' ')"), "64 48") << "the header reads";
+  ASSERT_TRUE(GCore::LogOpen(root.Path("decode-log.txt")));
+  auto failures = [&] {
+    const std::string log = root.Read("decode-log.txt");
+    size_t count = 0;
+    for (size_t at = log.find("does not decode"); at != std::string::npos; at = log.find("does not decode", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  Run("for y = 0, 47 do for x = 0, 63 do g.GetPixelColor(0x51050003, x, y) g.GetPixelAlpha(0x51050003, x, y) end end");
+  EXPECT_EQ(failures(), 1u) << "6144 reads, one decode";
+  Run("g.MarkImageChange(0x51050003)");
+  Run("g.GetPixelColor(0x51050003, 0, 0) g.GetPixelColor(0x51050003, 1, 0)");
+  EXPECT_EQ(failures(), 2u) << "a texture marked changed is decoded again, once";
 }
 
 TEST_F(GCoreResources, MarkImageChangeAndSavePNG) {

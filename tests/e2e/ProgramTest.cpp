@@ -72,6 +72,7 @@ TEST_F(Program, DesignSizeSetsTheClientAreaAndClosingTheWindowExits) {
   int width = 0;
   int height = 0;
   unsigned long window = 0;
+  bool foundByTitle = false;
   const e2e::RunResult run = e2e::Run(root, {}, 60, [&](pid_t program) {
     window = e2e::FindWindow("e2e size", 30000);
     if (!window) {
@@ -79,6 +80,8 @@ TEST_F(Program, DesignSizeSetsTheClientAreaAndClosingTheWindowExits) {
       return;
     }
     e2e::WindowSize(window, width, height);
+    // Desktop tools read the title from WM_NAME.
+    foundByTitle = e2e::RunCommand({"xdotool", "search", "--name", "e2e size"});
     e2e::RequestClose(window);
   });
   ASSERT_NE(window, 0u) << run.output;
@@ -86,6 +89,7 @@ TEST_F(Program, DesignSizeSetsTheClientAreaAndClosingTheWindowExits) {
   EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(width, 1024);
   EXPECT_EQ(height, 768);
+  EXPECT_TRUE(foundByTitle) << "xdotool search --name finds the window";
   EXPECT_EQ(e2e::LinesWith(run.log, "closed by window").size(), 1u) << run.log;
 }
 

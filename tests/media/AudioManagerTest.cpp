@@ -330,7 +330,7 @@ TEST_F(AudioManagerTest, APlayForAChannelWithoutAPlayerIsDropped) {
 
 TEST(AudioThreadPeriod, QueuedSoundOutlastsALateTurn) {
   // Three buffers are queued; when a turn comes the oldest may be all but played.
-  const double bufferMs = 1000.0 * GCore::kPcmBufferBytes / 4 / GCore::AudioPlayer::kOutputRate;
+  const double bufferMs = 1000.0 * GCore::kPcmBufferBytes / 4 / 44100;
   const double leastQueuedMs = 2 * bufferMs;
   EXPECT_GE(leastQueuedMs - GCore::AudioManager::kThreadPeriodMs, 50.0)
       << "a turn 50 ms late must still find sound queued";

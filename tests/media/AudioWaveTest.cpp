@@ -7,6 +7,7 @@
 #include <functional>
 #include <thread>
 
+#include "RecordingAudio.h"
 #include "SoundRoot.h"
 #include "WaveFile.h"
 #include "media/ALAudioManager.h"
@@ -60,6 +61,14 @@ class AudioWave : public audio_test::SoundRoot {
     EXPECT_EQ(wave.rate, static_cast<uint32_t>(kRate));
     EXPECT_EQ(wave.channels, 1);
     return wave.samples;
+  }
+
+  // Plays the sound on channel 0 and waits until the channel has ended it
+  // (its last buffers are still queued then).
+  static void PlayToEnd(GCore::ALAudioManager& manager, uint32_t id) {
+    ASSERT_TRUE(manager.Play(id, 0, 1.0f, 0, false, 0));
+    for (int waited = 0; waited < 2000 && manager.GetChannelState(0) == 0; waited += 5) Wait(5);
+    for (int waited = 0; waited < 5000 && manager.GetChannelState(0) != 0; waited += 20) Wait(20);
   }
 
   // First sample louder than the threshold.
@@ -240,6 +249,58 @@ TEST_F(AudioWave, ASoundLongerThanTheBufferRingPlaysToItsEnd) {
   EXPECT_NEAR(static_cast<double>(end - onset) / kRate, 3.0, 0.1) << "every buffer played once";
   // A tone without seams: no quiet stretch longer than a zero crossing.
   EXPECT_LT(LongestQuietRun(samples, onset, end), 64u);
+  EXPECT_EQ(Log().find("Error"), std::string::npos) << Log();
+}
+
+TEST_F(AudioWave, EveryRateAndBitRateComesOutAtItsFrequency) {
+  // OpenAL resamples each buffer from its own rate to the writer's 44,100 Hz.
+  for (const char* fixture : {"rate8k", "rate11k", "rate22k", "rate48k", "vbr", "vbr22kNoXing", "ffmpeg32k"}) {
+    SCOPED_TRACE(fixture);
+    const uint32_t id = AddSound(fixture, 1);
+    const std::vector<float> samples = WithoutStarvedGaps(Record([&](GCore::ALAudioManager& manager) {
+      PlayToEnd(manager, id);
+      // Three queued buffers hold up to 0.9 s at 8 kHz.
+      Wait(1000);
+    }));
+    const size_t onset = Onset(samples, 300);
+    const size_t end = End(samples, 300);
+    ASSERT_LT(onset + 2048 + 16384, end) << "the sound was written";
+    // As long as the decoder's own output at its own rate: every buffer
+    // played once, at its own speed (within less than the shortest buffer,
+    // 48 ms at 48 kHz, for the resampler's edges).
+    const audio_test::Decoded decoded = audio_test::DecodeSound(SoundFixtures::Get().Bytes(fixture));
+    const std::vector<float> left = mp3::Channel(decoded.samples, 0);
+    const double decodedSeconds = static_cast<double>(End(left, 300) - Onset(left, 300)) / decoded.rates.at(0);
+    EXPECT_NEAR(static_cast<double>(end - onset) / kRate, decodedSeconds, 0.04);
+    const std::vector<float> steady(samples.begin() + static_cast<ptrdiff_t>(onset + 2048),
+                                    samples.begin() + static_cast<ptrdiff_t>(end));
+    EXPECT_NEAR(mp3::PeakFrequency(steady, kRate, 100, 3000), 1000.0, 2.0);
+    EXPECT_LT(LongestQuietRun(samples, onset, end), 64u) << "no frame left out";
+  }
+  EXPECT_EQ(Log().find("Error"), std::string::npos) << Log();
+}
+
+TEST_F(AudioWave, RatesChangingOnOneChannelPlayInFull) {
+  // One stream whose rate changes, then two sounds at different rates one
+  // after the other: a source's queue holds one rate at a time.
+  const uint32_t changing = AddSound("tone44k22k", 1);
+  const uint32_t low = AddSound("rate22k", 2);
+  const uint32_t high = AddSound("tone", 3);
+  const std::vector<float> samples = WithoutStarvedGaps(Record([&](GCore::ALAudioManager& manager) {
+    PlayToEnd(manager, changing);
+    Wait(400);
+    PlayToEnd(manager, low);
+    PlayToEnd(manager, high);
+    Wait(1000);
+  }));
+  // Seconds of 1000 Hz tone, in 10 ms windows.
+  double heard = 0;
+  for (size_t at = 0; at + 441 <= samples.size(); at += 441) {
+    if (mp3::Rms(samples, at, at + 441) > 1000 && mp3::ToneLevel(samples, at, at + 441, kRate, 1000) > 5000) {
+      heard += 0.01;
+    }
+  }
+  EXPECT_NEAR(heard, 4.0, 0.15) << "two seconds of the changing stream, then one of each sound";
   EXPECT_EQ(Log().find("Error"), std::string::npos) << Log();
 }
 

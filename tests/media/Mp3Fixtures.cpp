@@ -56,10 +56,22 @@ bool MakeTones(const std::string& mp3Path, const std::vector<Tone>& tones, doubl
   }
   const std::string wavPath = mp3Path + ".wav";
   WriteFile(wavPath, Wav(samples, encoding.channels, rate));
-  const bool encoded = RunQuietly({"lame", "--quiet", "--noreplaygain", "--cbr", "-b", std::to_string(encoding.bitRate),
-                                   wavPath, mp3Path});
+  std::vector<std::string> command = {"lame", "--quiet", "--noreplaygain"};
+  if (encoding.options.empty()) {
+    command.insert(command.end(), {"--cbr", "-b", std::to_string(encoding.bitRate)});
+  } else {
+    command.insert(command.end(), encoding.options.begin(), encoding.options.end());
+  }
+  command.insert(command.end(), {wavPath, mp3Path});
+  const bool encoded = RunQuietly(command);
   std::remove(wavPath.c_str());
   return encoded;
+}
+
+bool MakeFfmpegTone(const std::string& mp3Path, int sampleRate) {
+  return RunQuietly({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i",
+                     "sine=frequency=1000:duration=1:sample_rate=" + std::to_string(sampleRate), "-c:a",
+                     "libmp3lame", "-q:a", "4", mp3Path});
 }
 
 bool RunQuietly(std::vector<std::string> command) {

@@ -16,6 +16,8 @@ struct Encoding {
   int channels = 2;
   int bitRate = 128;  // kbit/s, constant
   int sampleRate = 44100;
+  // lame's options in place of the constant bit rate, e.g. {"-V", "2"}.
+  std::vector<std::string> options{};
 };
 
 // Writes a 16-bit WAV of the tones played one after the other at the given
@@ -23,6 +25,10 @@ struct Encoding {
 // lame failed.
 bool MakeTones(const std::string& mp3Path, const std::vector<Tone>& tones, double amplitude = 0.5,
                const Encoding& encoding = {});
+
+// Encodes one second of a 1000 Hz sine at `sampleRate` with ffmpeg's lame
+// encoder at variable bit rate, with ffmpeg's ID3v2 tag and Xing frame.
+bool MakeFfmpegTone(const std::string& mp3Path, int sampleRate);
 
 // Runs a program found on the PATH with its output discarded; true when it exited 0.
 bool RunQuietly(std::vector<std::string> command);

@@ -69,6 +69,7 @@ inline GCore::AudioCommand SoundCommand(const std::string& bytes, bool loop = fa
 struct Decoded {
   std::vector<int16_t> samples;   // interleaved stereo
   std::vector<uint32_t> buffers;  // bytes of each buffer handed out
+  std::vector<uint32_t> rates;    // and the rate it plays at
   GCore::AudioChannelState state = GCore::AudioChannelState::Ended;
 };
 
@@ -88,6 +89,7 @@ inline Decoded DecodeSound(const std::string& bytes, bool loop = false, size_t m
     decoded.samples.resize(at + bytesOut / 2);
     std::memcpy(decoded.samples.data() + at, pcm, bytesOut);
     decoded.buffers.push_back(bytesOut);
+    decoded.rates.push_back(player.OutputRate());
   }
   decoded.state = player.State();
   return decoded;

@@ -17,7 +17,7 @@ namespace audio_test {
 
 class SoundFixtures {
  public:
-  // Made on first use; false from Ready() when lame is missing or failed.
+  // Made on first use; false from Ready() when lame or ffmpeg is missing or failed.
   static const SoundFixtures& Get() {
     static const SoundFixtures fixtures;
     return fixtures;
@@ -43,14 +43,29 @@ class SoundFixtures {
         {"halves", {{500, 0.5}, {1000, 0.5}}, {}},
         {"short", {{500, 0.25}}, {}},
         {"silence", {{0, 0.5}}, {}},
+        // Other rates, bit rates and modes: MPEG-1, 2 and 2.5, each a second of 1000 Hz.
         {"rate192", {{1000, 1.0}}, {.bitRate = 192}},
+        {"rate8k", {{1000, 1.0}}, {.bitRate = 32, .sampleRate = 8000}},
+        {"rate11k", {{1000, 1.0}}, {.channels = 1, .bitRate = 32, .sampleRate = 11025}},
+        {"rate16k", {{1000, 1.0}}, {.bitRate = 64, .sampleRate = 16000}},
         {"rate22k", {{1000, 1.0}}, {.sampleRate = 22050}},
+        {"rate24k", {{1000, 1.0}}, {.channels = 1, .bitRate = 96, .sampleRate = 24000}},
+        {"rate32k", {{1000, 1.0}}, {.sampleRate = 32000}},
+        {"rate48k", {{1000, 1.0}}, {.bitRate = 192, .sampleRate = 48000}},
+        {"vbr", {{1000, 1.0}}, {.options = {"-V", "2"}}},
+        {"abr", {{1000, 1.0}}, {.options = {"--abr", "96", "--resample", "44.1"}}},
+        {"crc", {{1000, 1.0}}, {.options = {"-p", "--cbr", "-b", "128"}}},
+        {"vbr22kNoXing", {{1000, 1.0}}, {.sampleRate = 22050, .options = {"-V", "5", "-t"}}},
     };
     for (const Encoded& sound : encoded) {
       if (!mp3::MakeTones(Path(sound.name), sound.tones, 0.5, sound.encoding)) return;
       names_.push_back(sound.name);
     }
+    if (!mp3::MakeFfmpegTone(Path("ffmpeg32k"), 32000)) return;
+    names_.push_back("ffmpeg32k");
     const std::string tone = Bytes("tone");
+    // A stream whose rate changes: a second at 44,100 Hz, then one at 22,050 Hz.
+    Add("tone44k22k", tone + Bytes("rate22k"));
     // Cut in the middle of a frame.
     Add("truncated", tone.substr(0, tone.size() * 6 / 10 + 100));
     Add("random", mp3::RandomBytes(100000));

@@ -31,7 +31,7 @@ class SoundRoot : public ScriptHostFixture {
  protected:
   void SetUp() override {
     ScriptHostFixture::SetUp();
-    if (!SoundFixtures::Get().Ready()) GTEST_SKIP() << "lame could not make the fixtures";
+    if (!SoundFixtures::Get().Ready()) GTEST_SKIP() << "lame or ffmpeg could not make the fixtures";
     GCore::GlobalVolume = 1.0f;
     root.Write("loader/script/gameinit.lua", "g_dir = {[0x10000] = 'sound'} g_ext = {[0x20000000] = '.mp3'}");
     auto owner = std::make_unique<GameWithAudio>("loader", root.Path());

@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   }
   const audio_test::SoundFixtures& fixtures = audio_test::SoundFixtures::Get();
   if (!fixtures.Ready()) {
-    std::fprintf(stderr, "lame could not make the fixtures\n");
+    std::fprintf(stderr, "lame or ffmpeg could not make the fixtures\n");
     return 1;
   }
   std::filesystem::create_directories(argv[1]);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -311,6 +312,44 @@ TEST_F(WindowOnXvfb, AClickThatFocusesTheWindowIsDelivered) {
   PumpUntil({{G::WM_LBUTTONDOWN, 0, G::MakeLParam(30, 40)}, {G::WM_LBUTTONUP, 0, G::MakeLParam(30, 40)}});
   ExpectAllSeen();
   G::DestroyAppWindow();
+}
+
+// Desktop tools read the title from WM_NAME as STRING or UTF8_STRING; a
+// property of the locale's own encoding type ("UTF-8") is one they skip.
+TEST_F(WindowOnXvfb, DesktopToolsFindTheWindowByItsTitle) {
+  if (std::system("command -v xdotool >/dev/null 2>&1 && command -v xprop >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "no xdotool or xprop";
+  }
+  struct Case {
+    const char* title;
+    const char* search;
+    const char* property;
+  };
+  const Case cases[] = {
+      {"quarvelin title test", "quarvelin title", "WM_NAME(STRING) = \"quarvelin title test\""},
+      {"quarvelin \xE4\xB8\xAD\xE6\x96\x87", "quarvelin",
+       "WM_NAME(UTF8_STRING) = \"quarvelin \xE4\xB8\xAD\xE6\x96\x87\""},
+  };
+  // The program runs under a UTF-8 locale, where SDL alone wrote the type "UTF-8".
+  const std::string before = std::setlocale(LC_ALL, nullptr);
+  for (const char* locale : {"C.UTF-8", "C"}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(locale) + ": " + c.title);
+      ASSERT_NE(std::setlocale(LC_ALL, locale), nullptr);
+      ASSERT_TRUE(G::CreateAppWindow(c.title, 200, 100));
+      std::string display;
+      unsigned long id = 0;
+      ASSERT_TRUE(G::GetAppWindowX11(display, id));
+      ToolProcess xprop;
+      EXPECT_TRUE(xprop.Run({"xprop", "-id", std::to_string(id), "WM_NAME"})) << xprop.Report();
+      EXPECT_NE(xprop.Report().find(c.property), std::string::npos) << xprop.Report();
+      ToolProcess search;
+      EXPECT_TRUE(search.Run({"xdotool", "search", "--name", c.search})) << search.Report();
+      EXPECT_NE(search.Report().find(std::to_string(id)), std::string::npos) << search.Report();
+      G::DestroyAppWindow();
+    }
+  }
+  std::setlocale(LC_ALL, before.c_str());
 }
 
 TEST_F(WindowOnXvfb, NoMatchingConfigurationFallsBackTo565) {

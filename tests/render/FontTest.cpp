@@ -209,6 +209,20 @@ TEST(SystemFont, LatinAndChineseGlyphsAreDrawn) {
   }
 }
 
+TEST(SystemFont, EachFaceOfACollectionIsItsOwn) {
+  // wqy-zenhei.ttc: face 0 is proportional, face 1 ("Mono") gives every
+  // Latin letter the same advance.
+  auto advance = [](const char* face, uint32_t code) {
+    std::vector<uint32_t> cell(static_cast<size_t>(kStride) * 27);
+    int32_t width = kStride, height = 24;
+    GCore::RasterizeGlyphGDI(code, face, 27, width, height, cell.data());
+    return width;
+  };
+  EXPECT_LT(advance("WenQuanYi Zen Hei", 'i'), advance("WenQuanYi Zen Hei", 'W'));
+  EXPECT_EQ(advance("WenQuanYi Zen Hei Mono", 'i'), advance("WenQuanYi Zen Hei Mono", 'W'))
+      << "the collection's second face (fonts-wqy-zenhei must be installed)";
+}
+
 TEST(SystemFont, CellsHaveTheShapeOfTrueTypeCells) {
   // The same face through both rasterisers: same advance and cell height.
   GCore::TTFManager manager;

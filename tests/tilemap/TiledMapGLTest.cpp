@@ -3,8 +3,14 @@
 // isometric map, a scrolled and scaled map culling its off-screen cells, a
 // cell changed by a script, and children drawn between the rows of their
 // layer. Tiles are solid colours, sampled nearest, so
-// every pixel is exact within the tolerance of Near.
+// every pixel is exact within the tolerance of Near; maps of one colour,
+// scaled and sampled linearly, show no seams between their tiles, and a
+// framed tile where texels meet pixels shows every texel as it is.
 #include "render/ResourceGLFixture.h"
+
+#include <cmath>
+#include <functional>
+#include <optional>
 
 #include "core/GCoreApi.h"
 #include "core/LuaManager.h"
@@ -22,17 +28,39 @@ using maptest::Encoding;
 constexpr Rgba kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255}, kGreen{0, 255, 0, 255}, kYellow{255, 255, 0, 255};
 constexpr Rgba kBlack{0, 0, 0, 255};
 
+void Paint(std::vector<uint8_t>& rgba, size_t width, size_t x, size_t y, const Rgba& c) {
+  uint8_t* p = &rgba[(y * width + x) * 4];
+  p[0] = uint8_t(c.r), p[1] = uint8_t(c.g), p[2] = uint8_t(c.b), p[3] = uint8_t(c.a);
+}
+
 // Width x height pixels of one colour, with `right` filling the right half.
 std::vector<uint8_t> Solid(int width, int height, Rgba colour, Rgba right) {
   std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const Rgba& c = x < width / 2 ? colour : right;
-      uint8_t* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
-      p[0] = uint8_t(c.r), p[1] = uint8_t(c.g), p[2] = uint8_t(c.b), p[3] = uint8_t(c.a);
-    }
+    for (int x = 0; x < width; ++x) Paint(rgba, width, x, y, x < width / 2 ? colour : right);
   }
   return testpng::EncodeRgba(width, height, rgba);
+}
+
+// A tileset image of three by three 16 x 16 tiles, each of its own colour
+// (green in the middle, framed by one texel of `middleEdge`), with
+// transparent margin and spacing.
+std::vector<uint8_t> Sheet(unsigned spacing, unsigned margin, Rgba middleEdge = kGreen) {
+  const Rgba colours[9] = {kRed,  kBlue, kYellow, {255, 0, 255, 255}, kGreen, {0, 255, 255, 255},
+                           kBlack, kRed, kBlue};
+  const unsigned side = 3 * 16 + 2 * spacing + 2 * margin;
+  std::vector<uint8_t> rgba(static_cast<size_t>(side) * side * 4);
+  for (unsigned tile = 0; tile < 9; ++tile) {
+    const unsigned left = margin + tile % 3 * (16 + spacing);
+    const unsigned top = margin + tile / 3 * (16 + spacing);
+    for (unsigned y = top; y < top + 16; ++y) {
+      for (unsigned x = left; x < left + 16; ++x) {
+        const bool edge = x == left || x == left + 15 || y == top || y == top + 15;
+        Paint(rgba, side, x, y, tile == 4 && edge ? middleEdge : colours[tile]);
+      }
+    }
+  }
+  return testpng::EncodeRgba(static_cast<int>(side), static_cast<int>(side), rgba);
 }
 
 class TiledMapOnScreen : public ResourceGLFixture {
@@ -69,6 +97,46 @@ class TiledMapOnScreen : public ResourceGLFixture {
     map->SetX(left + map->pixelWidth * 0.5f);
     map->SetY(top - map->pixelHeight * 0.5f);
     return map;
+  }
+
+  // Draws the map, sampled linearly, at scales that put tile edges between
+  // pixels, and expects every pixel inside it to be of one colour. The map
+  // has 8 x 5 tiles of 16 x 16 with its top-left corner at (36, 90).
+  void ExpectOneColourAtScales(GCore::TiledMap* map, Rgba colour) {
+    map->textureFilter = GCore::kFilterLinear;
+    ASSERT_TRUE(GCore::PushScriptObject(L, map));
+    lua_setglobal(L, "map");
+    for (double scale : {0.73, 1.37, 1.5, 2.3}) {
+      SCOPED_TRACE(scale);
+      ASSERT_EQ(luaL_dostring(L, ("map.scaleX = " + std::to_string(scale) + "; map.scaleY = map.scaleX").c_str()),
+                LUA_OK);
+      DrawScene();
+      // The map is scaled about its centre, (100, 50); one pixel in from its
+      // outer edge, which blends with the black around it.
+      const int left = std::max(0, static_cast<int>(std::ceil(100 - 64 * scale)) + 1);
+      const int right = std::min(kWidth, static_cast<int>(100 + 64 * scale) - 1);
+      const int bottom = std::max(0, static_cast<int>(std::ceil(50 - 40 * scale)) + 1);
+      const int top = std::min(kHeight, static_cast<int>(50 + 40 * scale) - 1);
+      ExpectPixels([&](int x, int y) -> std::optional<Rgba> {
+        if (x < left || x >= right || y < bottom || y >= top) return std::nullopt;
+        return colour;
+      });
+    }
+  }
+
+  // Expects every pixel of the window that `expected` gives a colour for to
+  // show that colour; reports the first few that do not.
+  void ExpectPixels(const std::function<std::optional<Rgba>(int x, int y)>& expected) {
+    int wrong = 0;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const std::optional<Rgba> colour = expected(x, y);
+        if (!colour) continue;
+        const testing::AssertionResult near = Near(At(x, y), *colour);
+        if (!near && wrong++ < 5) ADD_FAILURE() << "pixel " << x << ", " << y << ": " << near.message();
+      }
+    }
+    EXPECT_EQ(wrong, 0);
   }
 
   lua_State* L = nullptr;
@@ -109,6 +177,8 @@ TEST_F(TiledMapOnScreen, TwoLayersFromATilesetImageAndACollection) {
   EXPECT_EQ(map->data.tiles[1].imageKey, 0xC1050001u);
   EXPECT_EQ(map->data.tiles[3].imageKey, 0xC1050001u);
   EXPECT_EQ(map->data.tiles[2].imageKey, TestGame::Id(0x10)) << "other tiles keep the tileset image";
+  EXPECT_TRUE(map->data.tiles[2].fromTilesetImage) << "sampled half a texel in";
+  EXPECT_FALSE(map->data.tiles[1].fromTilesetImage) << "framed in the atlas, sampled to its edges";
   EXPECT_EQ(resources->FindImage(GCore::OwnerPair{1, TestGame::Id(0x11)}), nullptr);
 
   // A script changes one cell; the next frame shows it.
@@ -120,6 +190,50 @@ TEST_F(TiledMapOnScreen, TwoLayersFromATilesetImageAndACollection) {
   EXPECT_TRUE(Near(At(55, 25), kRed));
   EXPECT_TRUE(Near(At(45, 25), kBlack)) << "a cell alpha of 0 hides that tile only";
   EXPECT_TRUE(Near(At(25, 35), kRed));
+}
+
+TEST_F(TiledMapOnScreen, AScaledMapOfOneColourShowsNoSeams) {
+  // Tiles from the atlas (two collection images and the tileset's first
+  // tile) and one from its tileset image, all one colour.
+  game.WriteImage("game", 0x10, Solid(32, 16, kGreen, kGreen));
+  game.WriteImage("game", 0x11, Solid(16, 16, kGreen, kGreen));
+  game.WriteImage("game", 0x12, Solid(16, 16, kGreen, kGreen));
+  std::vector<uint32_t> gids;
+  for (int cell = 0; cell < 8 * 5; ++cell) gids.push_back(static_cast<uint32_t>(cell * 7 % 4 + 1));
+  const std::string text = maptest::MapXml(
+      "orthogonal", 8, 5, 16, 16,
+      maptest::ImageTileset(1, "0010.png", 32, 16, 16, 16) +
+          maptest::InlineCollection(3, {{0, "0011.png", 16, 16}, {1, "0012.png", 16, 16}}, 16, 16, 2) +
+          maptest::TileLayer("ground", 8, 5, gids));
+  GCore::TiledMap* map = Map(1, text, 36, 90);
+  ASSERT_EQ(map->data.tiles[3].imageKey, 0xC1050001u) << "a collection tile is in the atlas";
+  ExpectOneColourAtScales(map, kGreen);
+}
+
+TEST_F(TiledMapOnScreen, AScaledMapFromATilesetImageShowsNoSeams) {
+  // Only the green tile in the middle of a three by three sheet is drawn;
+  // every tile around it in the image has another colour, and the margin
+  // and spacing (where there are any) are transparent.
+  const struct {
+    unsigned spacing, margin;
+  } sheets[] = {{0, 0}, {2, 1}, {1, 3}};
+  uint32_t n = 0x30;
+  for (const auto& sheet : sheets) {
+    SCOPED_TRACE(testing::Message() << "spacing " << sheet.spacing << ", margin " << sheet.margin);
+    const unsigned side = 3 * 16 + 2 * sheet.spacing + 2 * sheet.margin;
+    game.WriteImage("game", n, Sheet(sheet.spacing, sheet.margin));
+    char image[16];
+    std::snprintf(image, sizeof image, "%04x.png", n);
+    const std::string text =
+        maptest::MapXml("orthogonal", 8, 5, 16, 16,
+                        maptest::ImageTileset(1, image, side, side, 16, 16, sheet.spacing, sheet.margin) +
+                            maptest::TileLayer("ground", 8, 5, std::vector<uint32_t>(8 * 5, 5)));
+    GCore::TiledMap* map = Map(n, text, 36, 90);
+    ASSERT_EQ(map->data.tiles[5].imageKey, TestGame::Id(n)) << "the tile is drawn from the tileset image";
+    ExpectOneColourAtScales(map, kGreen);
+    scene->RemoveChild(map);
+    ++n;
+  }
 }
 
 TEST_F(TiledMapOnScreen, IsometricDiagonalsFromTheTopCorner) {
@@ -231,6 +345,52 @@ TEST_F(TiledMapOnScreen, ChildrenStandBetweenTheRowsOfTheirLayer) {
     if (c.slotLow < 3) {
       EXPECT_EQ(child->slotLink, 1 << 8 | c.slotLow) << "the depth row above the layer";
     }
+  }
+}
+
+TEST_F(TiledMapOnScreen, AMapFromATilesetImageShowsEveryTexelWhereTexelsMeetPixels) {
+  // Every cell is the middle tile of the sheet: green framed by white, with
+  // other colours and transparent spacing around it in the image. Drawn at
+  // whole pixels, one texel to a pixel (mirrored or not) or sampled nearest
+  // at twice the size, each pixel shows its texel, frame included.
+  constexpr Rgba kWhite{255, 255, 255, 255};
+  game.WriteImage("game", 0x40, Sheet(2, 1, kWhite));
+  const std::string text =
+      maptest::MapXml("orthogonal", 8, 5, 16, 16,
+                      maptest::ImageTileset(1, "0040.png", 54, 54, 16, 16, 2, 1) +
+                          maptest::TileLayer("ground", 8, 5, std::vector<uint32_t>(8 * 5, 5)));
+  GCore::TiledMap* map = Map(0x40, text, 36, 90);
+  ASSERT_EQ(map->data.tiles[5].imageKey, TestGame::Id(0x40)) << "the tile is drawn from the tileset image";
+  ASSERT_TRUE(GCore::PushScriptObject(L, map));
+  lua_setglobal(L, "map");
+  const struct {
+    uint8_t filter;
+    int scaleX, scaleY;
+  } rows[] = {
+      {GCore::kFilterLinear, 1, 1},
+      {GCore::kFilterLinear, -1, 1},
+      {GCore::kFilterNearest, 1, 1},
+      {GCore::kFilterNearest, 2, 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "filter " << int(row.filter) << ", scale " << row.scaleX << " x "
+                                    << row.scaleY);
+    map->textureFilter = row.filter;
+    ASSERT_EQ(luaL_dostring(L, ("map.scaleX = " + std::to_string(row.scaleX) +
+                                "; map.scaleY = " + std::to_string(row.scaleY))
+                                   .c_str()),
+              LUA_OK);
+    DrawScene();
+    // Scaled about the map's centre, (100, 50); the frame is symmetric, so
+    // a mirrored map shows the same picture.
+    const double scale = std::abs(row.scaleX);
+    const double left = 100 - 64 * scale, top = 50 + 40 * scale;
+    ExpectPixels([&](int x, int y) -> std::optional<Rgba> {
+      const double u = (x + 0.5 - left) / scale, v = (top - y - 0.5) / scale;
+      if (u < 0 || u >= 128 || v < 0 || v >= 80) return std::nullopt;
+      const int tx = static_cast<int>(u) % 16, ty = static_cast<int>(v) % 16;
+      return tx == 0 || tx == 15 || ty == 0 || ty == 15 ? kWhite : kGreen;
+    });
   }
 }
 
