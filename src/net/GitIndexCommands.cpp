@@ -9,6 +9,7 @@
 
 #include "net/GitConsole.h"
 #include "net/GitText.h"
+#include "net/GitWorkFolder.h"
 
 namespace GCore {
 
@@ -211,7 +212,12 @@ int GitCheckoutIndex(git_repository* repository, int argc, const char* const* ar
   }
   git_checkout_options options = GIT_CHECKOUT_OPTIONS_INIT;
   options.checkout_strategy = GIT_CHECKOUT_FORCE | GIT_CHECKOUT_REMOVE_UNTRACKED;
-  if (git_checkout_index(repository, nullptr, &options) < 0) return GitLibraryFailure();
+  const GitPtr<git_index> index = RepositoryIndex(repository);
+  if (!index) return 1;
+  if (!GitHasNoFileFolderTwins(index.get()) || !GitRemoveLinksInTheWay(repository, index.get()) ||
+      git_checkout_index(repository, index.get(), &options) < 0) {
+    return GitLibraryFailure();
+  }
   return 0;
 }
 
