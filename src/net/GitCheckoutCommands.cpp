@@ -113,17 +113,11 @@ int GitReset(git_repository* repository, int argc, const char* const* argv) {
   const GitPtr<git_object> target(raw);
 
   if (kind) {
-    // The library moves HEAD before it forces the files: told nothing, it
-    // would take the target's tree for what is there, leave the links HEAD's
-    // tree has, and write the target's files through them.
-    git_checkout_options options = GIT_CHECKOUT_OPTIONS_INIT;
-    const GitPtr<git_tree> head = GitHeadTree(repository);
-    options.baseline = head.get();
     if (kind->kind == GIT_RESET_HARD &&
         (!GitHasNoFileFolderTwins(target.get()) || !GitRemoveLinksInTheWay(repository, target.get()))) {
       return GitLibraryFailure();
     }
-    if (git_reset(repository, target.get(), kind->kind, &options) < 0) return GitLibraryFailure();
+    if (git_reset(repository, target.get(), kind->kind, nullptr) < 0) return GitLibraryFailure();
     return 0;
   }
   std::vector<char*> paths;

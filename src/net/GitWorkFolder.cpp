@@ -73,9 +73,22 @@ bool IsLinkAt(int folder, const std::string& name) {
   return fstatat(folder, name.c_str(), &what, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(what.st_mode);
 }
 
+// Null when HEAD has no commit yet.
+GitPtr<git_tree> HeadTree(git_repository* repository) {
+  git_object* raw = nullptr;
+  if (git_revparse_single(&raw, repository, "HEAD^{tree}") < 0) {
+    git_error_clear();
+    return nullptr;
+  }
+  return GitPtr<git_tree>(reinterpret_cast<git_tree*>(raw));
+}
+
 bool TreeHoldsLink(const git_tree* tree, const std::string& path) {
   git_tree_entry* entry = nullptr;
-  if (!tree || git_tree_entry_bypath(&entry, tree, path.c_str()) < 0) return false;
+  if (!tree || git_tree_entry_bypath(&entry, tree, path.c_str()) < 0) {
+    git_error_clear();
+    return false;
+  }
   const bool link = git_tree_entry_filemode(entry) == GIT_FILEMODE_LINK;
   git_tree_entry_free(entry);
   return link;
@@ -95,7 +108,7 @@ struct TargetPath {
 bool RemoveLinks(git_repository* repository, const std::vector<TargetPath>& targets) {
   const char* workdir = git_repository_workdir(repository);
   if (!workdir) return true;
-  const GitPtr<git_tree> head = GitHeadTree(repository);
+  const GitPtr<git_tree> head = HeadTree(repository);
   for (const TargetPath& target : targets) {
     std::string walked;
     std::string failed;
@@ -133,12 +146,6 @@ int CollectBlob(const char* root, const git_tree_entry* entry, void* payload) {
 }
 
 }  // namespace
-
-GitPtr<git_tree> GitHeadTree(git_repository* repository) {
-  git_object* raw = nullptr;
-  if (git_revparse_single(&raw, repository, "HEAD^{tree}") < 0) return nullptr;
-  return GitPtr<git_tree>(reinterpret_cast<git_tree*>(raw));
-}
 
 int GitLstatBelow(const std::string& workdir, std::string_view path, struct stat& status) {
   return WalkBelow(

@@ -15,9 +15,6 @@
 
 namespace GCore {
 
-// HEAD's tree; null when HEAD has no commit yet (or cannot be read).
-GitPtr<git_tree> GitHeadTree(git_repository* repository);
-
 // lstat of `path` ('/'-separated, relative) below `workdir`, whose leading
 // components must be real folders. 0 with `status` filled; else -1 with
 // errno: ENOENT nothing there, ENOTDIR a leading component is a file,
