@@ -10,6 +10,8 @@
 
 namespace {
 
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new GitScriptEnvironment);
+
 using GitOutside = GitScriptTest;
 
 // The names in a folder, sorted, one a line.
