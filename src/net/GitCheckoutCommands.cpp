@@ -82,14 +82,14 @@ int GitCheckout(git_repository* repository, int argc, const char* const* argv) {
   }
   const GitPtr<git_object> commit(rawCommit);
 
+  // Forced on purpose: the working folder becomes exactly the branch, local
+  // changes and untracked files included.
   // The files go first, while HEAD still names the tree they are in: the
   // library removes what that tree holds and the branch does not (a symbolic
   // link where the branch has a folder, say) before it writes the branch's
-  // files. With HEAD moved first it would take the branch as what is there
-  // and write the folder's files through the link. A failed checkout leaves
+  // files. With HEAD moved first it would take the branch for what is there
+  // and write the folder's files through the link. A refused checkout leaves
   // HEAD where it was.
-  // Forced on purpose: the working folder becomes exactly the branch, local
-  // changes and untracked files included.
   git_checkout_options options = GIT_CHECKOUT_OPTIONS_INIT;
   options.checkout_strategy = GIT_CHECKOUT_FORCE | GIT_CHECKOUT_REMOVE_UNTRACKED;
   if (!GitHasNoFileFolderTwins(commit.get()) || !GitRemoveLinksInTheWay(repository, commit.get()) ||

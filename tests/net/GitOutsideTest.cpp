@@ -26,11 +26,11 @@ std::string Listing(const std::string& folder) {
 
 // A repository on main (a.txt). A adds `link` pointing at `outside` and
 // `file-link` pointing at a file `evil` there. Children of A: B, which the
-// git command line checks out without a trace outside: `link` becomes a
-// folder holding `file` and `file-link` a file; and trees it
-// refuses, each keeping `link` and adding one hostile entry holding `evil`:
-// a folder `..`, a folder `.git`, an absolute name inside `outside`, and a
-// folder also named `link`.
+// git command line checks out without a trace outside (`link` becomes a
+// folder holding `file`, `file-link` a file), and trees it refuses, each
+// keeping `link` and adding one hostile entry holding `evil`: a folder `..`,
+// a folder `.git`, an absolute name inside `outside`, and a folder also
+// named `link`.
 void MakeHistory(const GitSandbox& box, const std::string& folder, const std::string& outside) {
   box.Sh("git init -q -b main " + folder + " && cd " + folder +
          " && echo alpha > a.txt && git add a.txt && git commit -q -m first"
@@ -121,6 +121,8 @@ TEST_F(GitOutside, NoCommandWritesThroughALinkOrOutOfTheWorkingFolder) {
     for (const Command& command : commands) {
       if (start.untrackedLink && command.steps.front().front() == "clone") continue;  // a new folder
       for (const char* branch : branches) {
+        // The hostile trees meet the same checks from either start.
+        if (start.untrackedLink && std::string(branch) != "B") continue;
         SCOPED_TRACE(std::string(command.name) + " " + branch + " " + start.name);
         const std::string row = Named(std::to_string(++rowNumber));
         const std::string repo = Box().Path(row + "/repo");
