@@ -6,6 +6,7 @@
 
 #include "net/GitChangeCommands.h"
 #include "net/GitConsole.h"
+#include "net/GitWorkFolder.h"
 
 namespace GCore {
 
@@ -67,24 +68,35 @@ int GitCheckout(git_repository* repository, int argc, const char* const* argv) {
   const char* target = branch ? git_reference_name(branch.get()) : name;
   GitPrintOut("Checking out %s\n", target);
   // HEAD may only name a reference that exists: pointed at a branch that is
-  // not there, it would stay on a branch without commits after the checkout
-  // failed.
-  if (!branch) {
-    git_reference* existing = nullptr;
-    if (git_reference_lookup(&existing, repository, target) < 0) {
-      // The library's words would call a plain missing branch name invalid.
-      git_error_set(GIT_ERROR_REFERENCE, "cannot locate branch or reference '%s'", target);
-      return ReportCode(GIT_ENOTFOUND);
-    }
-    git_reference_free(existing);
+  // not there, it would stay on a branch without commits.
+  git_reference* rawExisting = nullptr;
+  if (!branch && git_reference_lookup(&rawExisting, repository, target) < 0) {
+    // The library's words would call a plain missing branch name invalid.
+    git_error_set(GIT_ERROR_REFERENCE, "cannot locate branch or reference '%s'", target);
+    return ReportCode(GIT_ENOTFOUND);
   }
-  if ((error = git_repository_set_head(repository, target)) < 0) return ReportCode(error);
+  const GitPtr<git_reference> existing(rawExisting);
+  git_object* rawCommit = nullptr;
+  if (git_reference_peel(&rawCommit, branch ? branch.get() : existing.get(), GIT_OBJECT_COMMIT) < 0) {
+    return GitLibraryFailure();
+  }
+  const GitPtr<git_object> commit(rawCommit);
 
   // Forced on purpose: the working folder becomes exactly the branch, local
   // changes and untracked files included.
+  // The files go first, while HEAD still names the tree they are in: the
+  // library removes what that tree holds and the branch does not (a symbolic
+  // link where the branch has a folder, say) before it writes the branch's
+  // files. With HEAD moved first it would take the branch for what is there
+  // and write the folder's files through the link. A refused checkout leaves
+  // HEAD where it was.
   git_checkout_options options = GIT_CHECKOUT_OPTIONS_INIT;
   options.checkout_strategy = GIT_CHECKOUT_FORCE | GIT_CHECKOUT_REMOVE_UNTRACKED;
-  if (git_checkout_head(repository, &options) < 0) return GitLibraryFailure();
+  if (!GitHasNoFileFolderTwins(commit.get()) || !GitRemoveLinksInTheWay(repository, commit.get()) ||
+      git_checkout_tree(repository, commit.get(), &options) < 0) {
+    return GitLibraryFailure();
+  }
+  if ((error = git_repository_set_head(repository, target)) < 0) return ReportCode(error);
   return 0;
 }
 
@@ -101,6 +113,10 @@ int GitReset(git_repository* repository, int argc, const char* const* argv) {
   const GitPtr<git_object> target(raw);
 
   if (kind) {
+    if (kind->kind == GIT_RESET_HARD &&
+        (!GitHasNoFileFolderTwins(target.get()) || !GitRemoveLinksInTheWay(repository, target.get()))) {
+      return GitLibraryFailure();
+    }
     if (git_reset(repository, target.get(), kind->kind, nullptr) < 0) return GitLibraryFailure();
     return 0;
   }

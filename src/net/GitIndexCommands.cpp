@@ -1,6 +1,7 @@
 // The console's index commands: "add", "rm", "read-tree", "ls-files" and
 // "checkout-index".
 #include <dirent.h>
+#include <strings.h>
 
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "net/GitConsole.h"
 #include "net/GitText.h"
+#include "net/GitWorkFolder.h"
 
 namespace GCore {
 
@@ -59,6 +61,21 @@ bool KeptTopLevelEntries(git_repository* repository, const char* workdir, Pathsp
   }
   closedir(folder);
   return true;
+}
+
+int RefuseUnplacedName(const char* root, const git_tree_entry* entry, void* /*payload*/) {
+  const char* name = git_tree_entry_name(entry);
+  if (*name && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 && strcasecmp(name, ".git") != 0 &&
+      !std::strchr(name, '/')) {
+    return 0;
+  }
+  git_error_set(GIT_ERROR_INDEX, "invalid path: '%s%s'", root, name);
+  return -1;
+}
+
+// The library refuses these names too, but loses memory on the way.
+bool HasOnlyPlaceableNames(const git_tree* tree) {
+  return git_tree_walk(tree, GIT_TREEWALK_PRE, RefuseUnplacedName, nullptr) == 0;
 }
 
 }  // namespace
@@ -148,7 +165,8 @@ int GitReadTree(git_repository* repository, int argc, const char* const* argv) {
   const GitPtr<git_tree> tree(rawTree);
   const GitPtr<git_index> index = RepositoryIndex(repository);
   if (!index) return 1;
-  if (git_index_clear(index.get()) < 0 || git_index_read_tree(index.get(), tree.get()) < 0 ||
+  if (!HasOnlyPlaceableNames(tree.get()) || git_index_clear(index.get()) < 0 ||
+      git_index_read_tree(index.get(), tree.get()) < 0 ||
       git_index_write(index.get()) < 0) {
     return GitLibraryFailure();
   }
@@ -211,7 +229,12 @@ int GitCheckoutIndex(git_repository* repository, int argc, const char* const* ar
   }
   git_checkout_options options = GIT_CHECKOUT_OPTIONS_INIT;
   options.checkout_strategy = GIT_CHECKOUT_FORCE | GIT_CHECKOUT_REMOVE_UNTRACKED;
-  if (git_checkout_index(repository, nullptr, &options) < 0) return GitLibraryFailure();
+  const GitPtr<git_index> index = RepositoryIndex(repository);
+  if (!index) return 1;
+  if (!GitHasNoFileFolderTwins(index.get()) || !GitRemoveLinksInTheWay(repository, index.get()) ||
+      git_checkout_index(repository, index.get(), &options) < 0) {
+    return GitLibraryFailure();
+  }
   return 0;
 }
 

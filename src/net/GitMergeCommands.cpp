@@ -5,6 +5,7 @@
 
 #include "net/GitChangeCommands.h"
 #include "net/GitConsole.h"
+#include "net/GitWorkFolder.h"
 
 namespace GCore {
 
@@ -73,6 +74,10 @@ int GitMerge(git_repository* repository, int argc, const char* const* argv) {
 
   const GitPtr<git_reference> branch = BranchToMerge(repository, name);
   if (!branch) return GitLibraryFailure();
+  git_object* rawTheirs = nullptr;
+  if (git_reference_peel(&rawTheirs, branch.get(), GIT_OBJECT_COMMIT) < 0) return GitLibraryFailure();
+  const GitPtr<git_object> theirsCommit(rawTheirs);
+  if (!GitHasNoFileFolderTwins(theirsCommit.get())) return GitLibraryFailure();
   git_annotated_commit* rawHead = nullptr;
   if (git_annotated_commit_from_ref(&rawHead, repository, branch.get()) < 0) return GitLibraryFailure();
   const GitPtr<git_annotated_commit> theirs(rawHead);
@@ -123,6 +128,9 @@ int GitCherryPick(git_repository* repository, int argc, const char* const* argv)
     return GitLibraryFailure();
   }
   const GitPtr<git_commit> commit(raw);
+  if (!GitHasNoFileFolderTwins(reinterpret_cast<const git_object*>(commit.get()))) {
+    return GitLibraryFailure();
+  }
   if (git_cherrypick(repository, commit.get(), nullptr) < 0) return GitLibraryFailure();
   // The library leaves conflicts in the index without failing; say so, as
   // "merge" does, instead of answering success.

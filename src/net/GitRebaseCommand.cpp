@@ -5,6 +5,7 @@
 
 #include "net/GitChangeCommands.h"
 #include "net/GitConsole.h"
+#include "net/GitWorkFolder.h"
 
 namespace GCore {
 
@@ -40,6 +41,10 @@ GitPtr<git_rebase> StartRebase(git_repository* repository, const char* upstreamN
   git_reference* raw = nullptr;
   if (git_reference_dwim(&raw, repository, upstreamName) < 0) return nullptr;
   const GitPtr<git_reference> upstreamReference(raw);
+  git_object* rawUpstreamCommit = nullptr;
+  if (git_reference_peel(&rawUpstreamCommit, upstreamReference.get(), GIT_OBJECT_COMMIT) < 0) return nullptr;
+  const GitPtr<git_object> upstreamCommit(rawUpstreamCommit);
+  if (!GitHasNoFileFolderTwins(upstreamCommit.get())) return nullptr;
   if (git_repository_head(&raw, repository) < 0) return nullptr;
   const GitPtr<git_reference> headReference(raw);
   const GitPtr<git_annotated_commit> upstream = AnnotatedCommit(repository, upstreamReference.get());

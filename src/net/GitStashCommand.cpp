@@ -4,6 +4,7 @@
 
 #include "net/GitChangeCommands.h"
 #include "net/GitConsole.h"
+#include "net/GitWorkFolder.h"
 
 namespace GCore {
 
@@ -33,6 +34,23 @@ int CountStash(size_t /*index*/, const char* /*message*/, const git_oid* /*id*/,
   return 0;
 }
 
+// The newest stash's trees (its files, its index and its untracked files)
+// hold no file-folder twins.
+bool NewestStashIsCheckable(git_repository* repository) {
+  git_object* raw = nullptr;
+  if (git_revparse_single(&raw, repository, "refs/stash") < 0) return false;
+  const GitPtr<git_object> stash(raw);
+  if (!GitHasNoFileFolderTwins(stash.get())) return false;
+  const auto* commit = reinterpret_cast<const git_commit*>(stash.get());
+  for (unsigned i = 0; i < git_commit_parentcount(commit); ++i) {
+    git_commit* rawParent = nullptr;
+    if (git_commit_parent(&rawParent, commit, i) < 0) return false;
+    const GitPtr<git_commit> parent(rawParent);
+    if (!GitHasNoFileFolderTwins(reinterpret_cast<const git_object*>(parent.get()))) return false;
+  }
+  return true;
+}
+
 // The newest stash's changes are merged into the files as they are now, so
 // commits made since the stash (an update, say) stay; files the stash added
 // are staged, its other changes come back unstaged. Putting the stash's whole
@@ -46,6 +64,7 @@ int StashPop(git_repository* repository) {
     GitPrintErr(stderr, "No stash entries found.\n");
     return 1;
   }
+  if (!NewestStashIsCheckable(repository)) return GitLibraryFailure();
   const git_stash_apply_options options = GIT_STASH_APPLY_OPTIONS_INIT;  // safe checkout
   if (git_stash_apply(repository, 0, &options) < 0) return GitLibraryFailure();
   const int conflicts = GitIndexHasConflicts(repository);

@@ -6,6 +6,7 @@
 
 #include "net/GitConsole.h"
 #include "net/GitInspectCommands.h"
+#include "net/GitWorkFolder.h"
 
 namespace GCore {
 
@@ -162,12 +163,12 @@ int GitDiffFiles(git_repository* repository, int argc, const char* const* argv) 
   const size_t count = git_index_entrycount(index.get());
   for (size_t i = 0; i < count; ++i) {
     const git_index_entry* entry = git_index_get_byindex(index.get(), i);
-    // lstat: a symbolic link is compared as the link the index records, not
-    // as the file it points to.
+    // A symbolic link is compared as the link the index records, not as the
+    // file it points to; a path below a link is not in the working folder.
     struct stat file;
     uint32_t mode = 0;
     char status = 'D';
-    if (lstat((folder + entry->path).c_str(), &file) == 0) {
+    if (GitLstatBelow(folder, entry->path, file) == 0) {
       mode = GitFileModeNormalise(file.st_mode);
       // The index keeps the size in 32 bits.
       if (mode == entry->mode && file.st_mtime == entry->mtime.seconds &&

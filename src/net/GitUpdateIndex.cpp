@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "net/GitConsole.h"
 #include "net/GitText.h"
+#include "net/GitWorkFolder.h"
 
 namespace GCore {
 
@@ -49,24 +51,37 @@ int Unprocessable(const char* error, const char* path) {
   return 1;
 }
 
-bool RefreshAll(git_index* index) {
+// The file at `path`, in the working folder where the library reads it (not
+// in the process's current folder), found without following links: 0
+// present, 1 missing, -1 beyond a symbolic link, where the library would
+// read the file the link leads to, outside the repository, into the index.
+int FindWorkFile(const char* workdir, const char* path, struct stat& status) {
+  if (!workdir) return stat(path, &status) == 0 ? 0 : 1;
+  if (GitLstatBelow(workdir, path, status) == 0) return 0;
+  return errno == ELOOP ? -1 : 1;
+}
+
+int BeyondLink(const char* path) { return Unprocessable("error: '%s' is beyond a symbolic link\n", path); }
+
+int RefreshAll(git_index* index, const char* workdir) {
   std::vector<std::string> paths;
   const size_t count = git_index_entrycount(index);
   for (size_t i = 0; i < count; ++i) paths.emplace_back(git_index_get_byindex(index, i)->path);
   for (const std::string& path : paths) {
-    if (git_index_add_bypath(index, path.c_str()) < 0) return false;
+    struct stat status;
+    if (FindWorkFile(workdir, path.c_str(), status) < 0) return BeyondLink(path.c_str());
+    if (git_index_add_bypath(index, path.c_str()) < 0) return GitLibraryFailure();
   }
-  return true;
+  return 0;
 }
 
-// Files are tested in the working folder, where the library reads them, not
-// in the process's current folder.
 int UpdatePath(git_index* index, const char* workdir, const char* path, const UpdateOptions& options) {
   size_t position = 0;
   const bool inIndex = git_index_find(&position, index, path) == 0;
   struct stat status;
-  const std::string file = workdir ? std::string(workdir) + path : std::string(path);
-  const bool present = stat(file.c_str(), &status) == 0;
+  const int found = FindWorkFile(workdir, path, status);
+  if (found < 0) return BeyondLink(path);
+  const bool present = found == 0;
 
   if (!inIndex && !options.add) {
     return Unprocessable("error: %s: cannot add to the index - missing --add option?\n", path);
@@ -155,8 +170,8 @@ int GitUpdateIndex(git_repository* repository, int argc, const char* const* argv
   git_index* raw = nullptr;
   if (git_repository_index(&raw, repository) < 0) return GitLibraryFailure();
   const GitPtr<git_index> index(raw);
-  if (options.refresh && !RefreshAll(index.get())) return GitLibraryFailure();
   const char* workdir = git_repository_workdir(repository);
+  if (options.refresh && RefreshAll(index.get(), workdir) != 0) return 1;
   for (int i = first; i < argc; ++i) {
     if (UpdatePath(index.get(), workdir, argv[i], options) != 0) return 1;
   }

@@ -62,6 +62,22 @@ TEST_F(GitCheckout, RefusesAMissingBranchAndLeavesEverythingAsItWas) {
   EXPECT_EQ(repo.Status(), " M a.txt\n?? untracked.txt\n");
 }
 
+// The files go first: when the library refuses the branch's tree (here for
+// an entry named ".git"), HEAD stays on the branch the files are from.
+TEST_F(GitCheckout, ABranchTheLibraryRefusesLeavesHeadWhereItWas) {
+  const GitHistory repo(Box(), Named("repo"));
+  Box().Sh("cd " + repo.Path() + " && blob=$(echo evil | git hash-object -w --stdin)" +
+           " && folder=$(printf '100644 blob %s\tevil\n' $blob | git mktree)" +
+           " && tree=$(printf '040000 tree %s\t.git\n' $folder | git mktree)" +
+           " && git branch hostile $(git commit-tree $tree -p main -m hostile)");
+  repo.Write("untracked.txt", "mine\n");
+  EXPECT_EQ(Git({repo.Path(), "checkout", "hostile"}),
+            "1Checking out refs/heads/hostile\n0libgit error (20): cannot checkout to invalid path '.git/evil'\n");
+  EXPECT_EQ(repo.HeadBranch(), "refs/heads/main\n");
+  EXPECT_EQ(repo.Status(), "?? untracked.txt\n");
+  EXPECT_FALSE(repo.Exists(".git/evil"));
+}
+
 using GitReset = GitScriptTest;
 
 TEST_F(GitReset, MovesHeadAndTheIndexAndFilesAsItsKindSays) {

@@ -122,6 +122,28 @@ TEST_F(GitIndex, UpdateIndexRefreshAddsEveryEntryAgain) {
   EXPECT_EQ(Box().Sh("git -C " + repo + " status --porcelain"), "M  a.txt\n");
 }
 
+// A path below a link names a file elsewhere, which must not come into the
+// index; the link itself is staged as a link.
+TEST_F(GitIndex, UpdateIndexRefusesPathsBeyondASymbolicLink) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  const std::string git = "git -C " + repo + " ";
+  Box().Write(Named("outside") + "/secret", "secret\n");
+  Box().Sh("ln -s " + Box().Path(Named("outside")) + " " + repo + "/link");
+  const std::string refused =
+      "1error: 'link/secret' is beyond a symbolic link\n1fatal: Unable to process path link/secret\n";
+  EXPECT_EQ(Git({repo, "update-index", "--add", "link/secret"}), refused);
+  EXPECT_EQ(Box().Sh(git + "ls-files -s link"), "");
+  EXPECT_EQ(Git({repo, "update-index", "--add", "link"}), "");
+  EXPECT_EQ(Box().Sh(git + "ls-files -s link | cut -c1-6"), "120000\n");
+
+  // An index entry below the link, as read-tree leaves one: a refresh does
+  // not read the file the link leads to either.
+  Box().Sh(git + "rm -q --cached --ignore-unmatch link link/secret && " + git +
+           "update-index --add --cacheinfo 100644,e69de29bb2d1d6434b8b29ae775ad8c2e48c5391,link/secret");
+  EXPECT_EQ(Git({repo, "update-index", "--refresh"}), refused);
+  EXPECT_EQ(Box().Sh(git + "ls-files -s link/secret | cut -c8-47"), "e69de29bb2d1d6434b8b29ae775ad8c2e48c5391\n");
+}
+
 TEST_F(GitIndex, UpdateIndexReadsIndexInfoLinesFromTheStandardInput) {
   const std::string repo = Box().CommittedRepository(Named("repo"));
   const std::string blob = Box().Sh("printf 'info\\n' | git -C " + repo + " hash-object -w --stdin").substr(0, 40);

@@ -244,4 +244,17 @@ TEST_F(GitInspect, DiffFilesComparesTheWorkingFilesWithTheIndexLikeGit) {
   EXPECT_EQ(Git({repo, "diff-files"}), "0-1\n");
 }
 
+// An entry below a symbolic link is missing from the working folder, as git
+// says, even where the link leads to a file of that name.
+TEST_F(GitInspect, DiffFilesDoesNotLookBeyondASymbolicLink) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  const std::string git = "git -C " + repo + " ";
+  Box().Write(Named("repo") + "/link/file", "inside\n");
+  Box().Sh(git + "add link && " + git + "commit -q -m folder && mv " + repo + "/link " + Box().Path(Named("outside")) +
+           " && ln -s " + Box().Path(Named("outside")) + " " + repo + "/link");
+  const std::string expected = LineRecords(Box().Sh(git + "diff-files"));
+  EXPECT_NE(expected.find(" 000000 "), std::string::npos);
+  EXPECT_EQ(Git({repo, "diff-files"}), expected);
+}
+
 }  // namespace
