@@ -35,10 +35,10 @@ void WriteWithLogFile(FILE* console, std::string_view text) {
 
 }  // namespace
 
-bool LogOpen(const std::string& path) {
+bool LogOpen(const std::string& path, bool append) {
   std::lock_guard lock(g_logMutex);
   if (g_logFile) std::fclose(g_logFile);
-  g_logFile = std::fopen(path.c_str(), "wb");
+  g_logFile = std::fopen(path.c_str(), append ? "ab" : "wb");
   return g_logFile != nullptr;
 }
 
@@ -69,5 +69,13 @@ void LogErrorPrintf(const char* format, ...) {
 }
 
 void LogFatal(std::string_view text) { WriteWithLogFile(stderr, text); }
+
+void LogProblem(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatV(format, args);
+  va_end(args);
+  LogFatal(text);
+}
 
 }  // namespace GCore
