@@ -53,9 +53,8 @@ void LogWrite(std::string_view text) { WriteWithLogFile(stdout, text); }
 void LogPrintf(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = FormatV(format, args);
+  WriteWithLogFile(stdout, FormatV(format, args));
   va_end(args);
-  LogWrite(text);
 }
 
 void LogErrorPrintf(const char* format, ...) {
@@ -73,9 +72,8 @@ void LogFatal(std::string_view text) { WriteWithLogFile(stderr, text); }
 void LogProblem(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = FormatV(format, args);
+  WriteWithLogFile(stderr, FormatV(format, args));
   va_end(args);
-  LogFatal(text);
 }
 
 }  // namespace GCore
