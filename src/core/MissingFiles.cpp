@@ -21,9 +21,14 @@ std::string Joined(const std::vector<std::string>& paths, const char* separator)
   return text;
 }
 
-// A script asking for a missing sound every frame says so once.
+// A script asking for a missing sound every frame says so once. A script
+// that asks for endless different ids may have them said again: the memory
+// of what was said is bounded.
+constexpr size_t kReportsRemembered = 4096;
+
 bool FirstReport(const char* kind, uint32_t id, int project) {
   static std::set<std::tuple<std::string, std::string, uint32_t, int>> reported;
+  if (reported.size() >= kReportsRemembered) reported.clear();
   const std::string root = g_game ? g_game->rootFolder + '\n' + g_game->repositoryPath : std::string();
   return reported.emplace(root, kind, id, project).second;
 }

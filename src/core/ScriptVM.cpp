@@ -316,17 +316,19 @@ void CopyTable(lua_State* L) {
 }
 
 void PrintScriptError(const char* text, lua_State* L) {
-  // The project's name tells which of several projects' scripts failed. Its
-  // index is in the state's registry (shared by its coroutines); the current
-  // project need not be the one whose finaliser failed.
+  // The project's name tells which of several projects' scripts failed: the
+  // one whose state raised (through its main thread, for coroutines), which
+  // need not be the current one when a finaliser failed. Nothing here may
+  // allocate: this also runs after a failed protected call.
   const LuaProj* project = CurrentLuaProj();
-  if (L && lua_checkstack(L, 1)) {
-    lua_pushstring(L, "proj");
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    const lua_Integer index = lua_tointeger(L, -1);
+  LuaManager* projects = g_game ? g_game->GetLuaManager() : nullptr;
+  if (L && projects && lua_checkstack(L, 1)) {
+    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
+    const lua_State* main = lua_tothread(L, -1);
     lua_pop(L, 1);
-    LuaManager* projects = g_game ? g_game->GetLuaManager() : nullptr;
-    if (LuaProj* owner = projects ? projects->GetProject(static_cast<int>(index)) : nullptr) project = owner;
+    for (int i = 1; i <= projects->ProjectCount(); ++i) {
+      if (projects->GetProject(i)->state == main) project = projects->GetProject(i);
+    }
   }
   LogWrite(project && !project->name.empty() ? std::string_view(project->name) : std::string_view("script"));
   LogWrite(":");

@@ -221,7 +221,9 @@ TEST(MessagesGuide, TheTableOfBlackWindowLinesMatchesTheProgram) {
     for (const char* cut : {"\"path\"", "..."}) {
       if (const size_t at = said.find(cut); at != std::string::npos) said.resize(at);
     }
-    for (size_t at = said.find("R/"); at != std::string::npos; at = said.find("R/", at + 7)) said.replace(at, 1, "{root}");
+    for (size_t at = said.find("R/"); at != std::string::npos; at = said.find("R/", at + 7)) {
+      said.replace(at, 1, "{root}");
+    }
     for (size_t at = said.find(" R "); at != std::string::npos; at = said.find(" R ", at + 7)) {
       said.replace(at + 1, 1, "{root}");
     }
