@@ -1,6 +1,7 @@
 // The script call HttpGet through frames of the game object: into memory and
 // into a file, done and failed callbacks, one request at a time, and refused
 // starts that leave nothing pending.
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -66,6 +67,25 @@ TEST_F(ScriptHttp, IntoMemoryAndIntoAFile) {
   // A file download leaves the memory texts as the last one left them.
   EXPECT_EQ(Eval(L, "return calls[2].body"), "arrived");
   EXPECT_EQ(Eval(L, "return calls[2].url == base .. '/bytes/300'"), "true");
+}
+
+// What docs/network.md says of file paths: a relative one is taken from the
+// working folder, not the game root; one from WritePath lands in the root's
+// write folder wherever the program was started.
+TEST_F(ScriptHttp, FilePathsAreTakenFromTheWorkingFolderAndWritePathFromTheRoot) {
+  lua_State* L = StartLoader();
+  TempRoot elsewhere;
+  const std::filesystem::path started = std::filesystem::current_path();
+  std::filesystem::current_path(elsewhere.Path());
+  EXPECT_EQ(Eval(L, "return g.HttpGet(base .. '/bytes/10', 'level1.json', record)"), "true");
+  const bool first = RunUntilCalled(L, 1);
+  EXPECT_EQ(Eval(L, "return g.HttpGet(base .. '/bytes/20', g.WritePath('level2.json'), record)"), "true");
+  const bool second = RunUntilCalled(L, 2);
+  std::filesystem::current_path(started);
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(elsewhere.Read("level1.json"), nettest::Pattern(10));
+  EXPECT_FALSE(std::filesystem::exists(root.Path("level1.json")));
+  EXPECT_EQ(root.Read("write/loader/level2.json"), nettest::Pattern(20));
 }
 
 TEST_F(ScriptHttp, FailureCallsBackWithNilsAndTheNextCallWorks) {
