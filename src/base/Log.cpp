@@ -39,13 +39,13 @@ void WriteWithLogFile(FILE* console, std::string_view text) {
 
 }  // namespace
 
-bool LogOpen(const std::string& path) {
+bool LogOpen(const std::string& path, bool append) {
   std::lock_guard lock(g_logMutex);
   if (g_logFile) std::fclose(g_logFile);
   // The log lies in the game's folder: a link or a FIFO planted at its name
   // is neither written through nor waited on.
-  FileDescriptor file = OpenRegularAt(AT_FDCWD, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
-  g_logFile = file.IsOpen() ? fdopen(file.Get(), "wb") : nullptr;
+  FileDescriptor file = OpenRegularAt(AT_FDCWD, path.c_str(), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC));
+  g_logFile = file.IsOpen() ? fdopen(file.Get(), append ? "ab" : "wb") : nullptr;
   if (g_logFile) file.Release();
   return g_logFile != nullptr;
 }
@@ -61,9 +61,8 @@ void LogWrite(std::string_view text) { WriteWithLogFile(stdout, text); }
 void LogPrintf(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = FormatV(format, args);
+  WriteWithLogFile(stdout, FormatV(format, args));
   va_end(args);
-  LogWrite(text);
 }
 
 void LogErrorPrintf(const char* format, ...) {
@@ -77,5 +76,12 @@ void LogErrorPrintf(const char* format, ...) {
 }
 
 void LogFatal(std::string_view text) { WriteWithLogFile(stderr, text); }
+
+void LogProblem(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  WriteWithLogFile(stderr, FormatV(format, args));
+  va_end(args);
+}
 
 }  // namespace GCore

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <string>
 
+#include "base/Log.h"
+#include "core/FileStream.h"
 #include "core/GameIF.h"
 #include "core/WindowProc.h"
 #include "platform/Clock.h"
@@ -28,9 +30,17 @@ void RestartGame() {
   // Without a restart project, the first project of the run starts again.
   const std::string project = g_restart.projectName.empty() ? std::string("loader") : g_restart.projectName;
   StartGame(std::make_unique<AppIF>(project.c_str()));
+  LogPrintf("---- restart %d: %s ----\n", g_restartCount, project.c_str());
   if (g_restart.hasRoot) {
     g_game->rootFolder = g_restart.rootFolder;
     g_game->repositoryPath = g_restart.repositoryPath;
+    // Neither a folder with resources nor a repository: every script and
+    // file would be missing, and the window would stay black.
+    if (g_game->rootFolder.empty() && !OpenGitResources()) {
+      LogProblem("Restart: the root \"%s\" could not be opened: it is neither a folder holding res/ nor a git "
+                 "repository with a master branch\n",
+                 g_restart.repositoryPath.c_str());
+    }
   }
   g_game->PreInit();
   g_game->Resize(g_windowWidth, g_windowHeight);

@@ -188,8 +188,12 @@ int GetOS(lua_State* L) {
 int GetDeviceInfo(lua_State* L) {
   const char* key = TextArg(L, 1);
   const std::optional<std::string> fact = GCore::GetDeviceInfo(key ? key : "");
-  if (!fact) return 0;
-  lua_pushlstring(L, fact->data(), fact->size());
+  // nil rather than no value: tostring(GetDeviceInfo("Steam")) must not raise.
+  if (fact) {
+    lua_pushlstring(L, fact->data(), fact->size());
+  } else {
+    lua_pushnil(L);
+  }
   return 1;
 }
 

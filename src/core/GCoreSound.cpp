@@ -5,6 +5,7 @@
 
 #include "core/GCoreApi.h"
 #include "core/GameIF.h"
+#include "core/MissingFiles.h"
 #include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 #include "display/TextQuad.h"
@@ -39,7 +40,7 @@ int Play(lua_State* L) {
   const uint32_t channel = ChannelArg(L, 4);
   const int32_t fadeMs = IntArg(L, 5);
   AudioManager* audio = Audio();
-  const bool played = audio && GCore::GetPath(id) &&
+  const bool played = FindResourceFile("sound", id) && audio &&
                       audio->Play(id, static_cast<uint32_t>(CurrentProjectIndex()), volume, fadeMs, loop, channel);
   lua_pushboolean(L, played);
   return 1;

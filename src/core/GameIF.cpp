@@ -10,6 +10,7 @@
 #include "core/GCoreApi.h"
 #include "core/LuaManager.h"
 #include "core/Matrix.h"
+#include "core/MissingFiles.h"
 #include "core/Object.h"
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
@@ -79,7 +80,9 @@ GameIF::GameIF(const char* projectName) : GameIF(projectName, RootFolderFromExec
 
 GameIF::GameIF(const char* name, std::string root) : rootFolder(std::move(root)), projectName(name) {
   SetGitRootFolder(rootFolder);
-  LogOpen(rootFolder + "/build/log.txt");
+  // A restart keeps what the game said before it: the errors that led to a
+  // restart are often the ones the author is looking for.
+  LogOpen(rootFolder + "/build/log.txt", g_restartCount > 0);
   EnsureFolder(rootFolder + "/write");
   writeFolder = rootFolder + "/write/" + projectName;
   EnsureFolder(writeFolder);
@@ -167,7 +170,7 @@ bool AppIF::Init() {
   GameIF::Init();
   LogWrite("AppIF done\n");
   if (LuaProj* first = GetLuaManager()->GetProject(1); first && first->state) {
-    DoScript(first->state, "gamestart");
+    if (!DoScript(first->state, "gamestart")) ReportNoStartScript("gamestart");
     lua_settop(first->state, 0);
   }
   return true;

@@ -57,7 +57,7 @@ void OnDownloadEvent(int progress, int total, void* context, int state) {
   GameIF* game = g_game;
   if (!game) return;
   if (game->downloadCallback) game->downloadCallback(progress, total, context, state);
-  if (state == kDownloaderFailed) LogPrintf("failed to download %s", game->downloadUrl.c_str());
+  if (state == kDownloaderFailed) LogPrintf("failed to download %s\n", game->downloadUrl.c_str());
   // Failed or done, the worker is released once its poll has returned, so
   // that the next fetch may start.
   if (state == kDownloaderFailed || state == kDownloaderDone) game->downloadFinished = true;

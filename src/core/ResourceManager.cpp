@@ -8,6 +8,7 @@
 #include "core/GameIF.h"
 #include "base/Log.h"
 #include "core/LuaManager.h"
+#include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "render/FontStyle.h"
 #include "render/FontTexture.h"
@@ -247,11 +248,7 @@ void ResourceManager::ReportMissingImage(OwnerPair pair, const Texture& texture)
     LogPrintf("image 0x%08x of project %d: %s cannot be read as a PNG file\n", pair.id, project, path);
     return;
   }
-  std::string tried;
-  for (const std::string& path : ResourceFileCandidates(texture.SourceId(), project)) {
-    tried += (tried.empty() ? "" : ", ") + path;
-  }
-  std::string message = "no file " + tried;
+  std::string message = "no file " + TriedResourceFiles(texture.SourceId(), project);
   if (const char* placeholder = GetPath(kPlaceholderImageId, 1)) {
     message += ", and the placeholder " + std::string(placeholder) + " cannot be read as a PNG file";
   }

@@ -6,6 +6,7 @@
 
 #include "base/Log.h"
 #include "core/FileStream.h"
+#include "core/MissingFiles.h"
 #include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 #include "render/Image.h"
@@ -19,7 +20,7 @@ namespace {
 // name) replaced; empty when the id has no path, the file name has no
 // extension, or no such file exists.
 std::string SiblingPath(uint32_t id, int project, const char* extension) {
-  const char* found = GetPath(id, project);
+  const char* found = FindResourceFile("skeleton", id, project);
   if (!found) return {};
   std::string path = found;
   const size_t dot = path.find_last_of('.');

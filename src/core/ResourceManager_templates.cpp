@@ -4,6 +4,7 @@
 
 #include "core/LuaManager.h"
 #include "core/ResourceManager.h"
+#include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "core/ScriptVM.h"
 #include "display/Entity.h"
@@ -82,7 +83,9 @@ Retained<DisplayObject> ResourceManager::CreateById(uint32_t id) {
       cache, [tag](Entity& container) { return container.GetChildById(tag); },
       [&] {
         // An id without a file has no script to run.
-        if (const char* path = GetPath(id)) RunTemplateScript(L, nullptr, std::string(path).c_str());
+        if (const char* path = FindResourceFile("template", id)) {
+          RunTemplateScript(L, nullptr, std::string(path).c_str());
+        }
       });
   if (!made) return {};
   made->tag = tag;

@@ -162,6 +162,15 @@ bool ProtectedCall(lua_State* L, int nargs) {
   return status == LUA_OK;
 }
 
+namespace {
+
+int ShowFirstBox(const char* text, const char* title) {
+  g_errorBoxShown = true;
+  return ShowMessageBox(title, text);
+}
+
+}  // namespace
+
 int ScriptMessageHandler(lua_State* L) {
   if (!lua_isstring(L, 1)) return 1;
 
@@ -186,21 +195,18 @@ int ScriptMessageHandler(lua_State* L) {
   const bool isText = lua_type(L, -1) == LUA_TSTRING;
   if (isText) trace = lua_tostring(L, -1);
   if (!lua_isnil(L, -1)) {
-    LogWrite("pname");
-    LogWrite(":");
-    LogWrite(isText ? std::string_view(trace) : std::string_view("(error object is not a string)"));
-    LogWrite("\n");
+    PrintScriptError(isText ? trace.c_str() : "(error object is not a string)", L);
   }
   lua_pop(L, 1);
 
-  if (!g_errorBoxShown) ShowScriptMessageBox(EditedForBox(trace).c_str(), "error");
+  // The text was printed just above: the box shows it without a second copy.
+  if (!g_errorBoxShown) ShowFirstBox(EditedForBox(trace).c_str(), "error");
   return 0;
 }
 
 int ShowScriptMessageBox(const char* text, const char* title) {
-  g_errorBoxShown = true;
   LogWrite(text);
-  return ShowMessageBox(title, text);
+  return ShowFirstBox(text, title);
 }
 
 namespace {
@@ -285,7 +291,7 @@ bool RunProtectedThunk(lua_State* L, void (*thunk)(lua_State*, void*), void* bod
   const int status = lua_pcall(L, 1, 0, top + 1);
   // A failing finaliser is thrown past the message handler, so its text is
   // printed here; errors that went through the handler left no text.
-  if (status != LUA_OK && lua_type(L, -1) == LUA_TSTRING) PrintScriptError(lua_tostring(L, -1));
+  if (status != LUA_OK && lua_type(L, -1) == LUA_TSTRING) PrintScriptError(lua_tostring(L, -1), L);
   lua_settop(L, top);
   return status == LUA_OK;
 }
@@ -309,8 +315,22 @@ void CopyTable(lua_State* L) {
   if (lua_getmetatable(L, source)) lua_setmetatable(L, source + 1);
 }
 
-void PrintScriptError(const char* text) {
-  LogWrite("pname");
+void PrintScriptError(const char* text, lua_State* L) {
+  // The project's name tells which of several projects' scripts failed: the
+  // one whose state raised (through its main thread, for coroutines), which
+  // need not be the current one when a finaliser failed. Nothing here may
+  // allocate: this also runs after a failed protected call.
+  const LuaProj* project = CurrentLuaProj();
+  LuaManager* projects = g_game ? g_game->GetLuaManager() : nullptr;
+  if (L && projects && lua_checkstack(L, 1)) {
+    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
+    const lua_State* main = lua_tothread(L, -1);
+    lua_pop(L, 1);
+    for (int i = 1; i <= projects->ProjectCount(); ++i) {
+      if (projects->GetProject(i)->state == main) project = projects->GetProject(i);
+    }
+  }
+  LogWrite(project && !project->name.empty() ? std::string_view(project->name) : std::string_view("script"));
   LogWrite(":");
   LogWrite(text);
   LogWrite("\n");

@@ -68,7 +68,9 @@ bool RunProtected(lua_State* L, Body&& body) {
 // Pushes a shallow copy (with the same metatable) of the table on top.
 void CopyTable(lua_State* L);
 
-void PrintScriptError(const char* text);
+// Logs "<project>:<text>": the project whose state `L` is (or the current
+// project without one).
+void PrintScriptError(const char* text, lua_State* L = nullptr);
 void PrintTraceback();
 
 // Frees the shared script read buffer.
@@ -77,8 +79,8 @@ void ReleaseScriptBuffer();
 // Whether an error box was shown in this run; the first one sets it.
 extern bool g_errorBoxShown;
 
-// The box of the script call MsgBox: sets the flag, prints the text once more
-// (no line end) and shows it.
+// The box of the script call MsgBox: sets the flag, prints the text (no line
+// end) and shows it. A script error's box does not print its text again.
 int ShowScriptMessageBox(const char* text, const char* title);
 
 }  // namespace GCore

@@ -6,6 +6,7 @@
 
 #include "base/Log.h"
 #include "core/FileStream.h"
+#include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "render/Image.h"
 
@@ -258,7 +259,7 @@ AirData* LoadAirData(OwnerPair pair) {
   if (!g_resourceManager) return nullptr;
   if (AirData* cached = g_resourceManager->GetAirData(pair)) return cached;
   const int project = (pair.variant & 0xFF) ? (pair.variant & 0xFF) : CurrentProjectIndex();
-  const char* found = GetPath(pair.id, project);
+  const char* found = FindResourceFile("air data", pair.id, project);
   if (!found) return nullptr;
   const std::string path = found;  // the path buffer is shared
   std::vector<char> bytes;

@@ -6,6 +6,7 @@
 #include "base/Log.h"
 #include "core/GameIF.h"
 #include "core/ResourceManager.h"
+#include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "display/AirParser.h"
 #include "display/DisplayObject.h"
@@ -182,8 +183,7 @@ Image* DisplayObject::StepVideoMedia(int32_t project) {
   if (video && (video->mediaId != mediaId || video->mediaProject != projectByte)) video.reset();
   if (!video) {
     video = std::make_unique<VideoDecoder>();
-    const char* path = GetPath(mediaId, project);
-    if (!path) LogPrintf("video 0x%08x of project %d: no file\n", mediaId, project);
+    const char* path = FindResourceFile("video", mediaId, project);
     video->Open(path);
     video->mediaId = mediaId;
     video->mediaProject = projectByte;

@@ -4,6 +4,9 @@
 
 namespace GCore {
 
-std::vector<std::string> BuiltInUpdateUrls() { return {QUARVELIN_UPDATE_URL}; }
+std::vector<std::string> BuiltInUpdateUrls() {
+  if (*QUARVELIN_UPDATE_URL == '\0') return {};
+  return {QUARVELIN_UPDATE_URL};
+}
 
 }  // namespace GCore

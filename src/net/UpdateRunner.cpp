@@ -87,8 +87,8 @@ void StartUpdateThread(const std::string& rootFolder) { StartUpdateThread(rootFo
 
 void StartUpdateThread(const std::string& rootFolder, std::vector<std::string> urls) {
   // Without a folder of its own (a root read from a repository) nothing may
-  // be written: no update.
-  if (!g_runner && !rootFolder.empty()) g_runner = std::make_unique<Runner>(rootFolder, std::move(urls));
+  // be written: no update. Without an address there is nothing to ask.
+  if (!g_runner && !rootFolder.empty() && !urls.empty()) g_runner = std::make_unique<Runner>(rootFolder, std::move(urls));
 }
 
 void StopUpdateThread() { g_runner.reset(); }

@@ -17,11 +17,12 @@
 
 namespace GCore {
 
-// The update list fixed at build time (QUARVELIN_UPDATE_URL).
+// The update list fixed at build time (QUARVELIN_UPDATE_URL): empty when the
+// build names no address.
 std::vector<std::string> BuiltInUpdateUrls();
 
 // Starts the runner on the root folder with the built-in list, or with the
-// given one. Nothing when one runs already.
+// given one. Nothing when one runs already, or when the list is empty.
 void StartUpdateThread(const std::string& rootFolder);
 void StartUpdateThread(const std::string& rootFolder, std::vector<std::string> urls);
 

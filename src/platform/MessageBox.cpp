@@ -19,7 +19,11 @@ int ShowMessageBox(const char* title, const char* text) {
     LogPrintf("[%s] %s\n", title, text);
     return kMessageBoxOk;
   }
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, nullptr);
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, nullptr) != 0) {
+    // Without a display (or a dialog program) the box is never seen; the
+    // engine has printed its text already, this says that nobody saw it.
+    LogErrorPrintf("the message box \"%s\" could not be shown: %s\n", title, SDL_GetError());
+  }
   return kMessageBoxOk;
 }
 

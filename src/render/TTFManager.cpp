@@ -8,6 +8,7 @@
 
 #include "core/FileStream.h"
 #include "base/Log.h"
+#include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "render/TrueTypeCheck.h"
 
@@ -133,7 +134,7 @@ bool AddTTFBytes(FontKey font, std::vector<uint8_t> bytes) {
 }
 
 void AddTTF(FontKey font) {
-  const char* found = GetPath(font.fontId, static_cast<int>(font.variant & 0xFF));
+  const char* found = FindResourceFile("font", font.fontId, static_cast<int>(font.variant & 0xFF));
   if (!found) return;
   const std::string path = found;
   std::vector<char> bytes;

@@ -2,8 +2,10 @@
 // in TiledMap_draw.cpp, the atlas in TiledMap_atlas.cpp.
 #include "tilemap/TiledMap.h"
 
+#include <cstdio>
 #include <string>
 
+#include "core/MissingFiles.h"
 #include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 #include "render/Image.h"
@@ -20,13 +22,26 @@ const ClassInfo TiledMap::classInfo = {"TiledMap", &Entity::classInfo};
 
 TiledMap::TiledMap(lua_State* L) : Entity(L) { scaleMode = 3; }
 
+namespace {
+
+// Which map failed and where it was looked for: the bare message names neither.
+std::string UnreadableMapDetail(uint32_t id, const std::string& path) {
+  char text[64];
+  std::snprintf(text, sizeof(text), ": map 0x%08x", id);
+  if (id == 0) return std::string(text) + " (id 0 names no map)";
+  if (!path.empty()) return std::string(text) + ", " + path + " cannot be read as a TMX map";
+  return std::string(text) + " not found (no file " + TriedResourceFiles(id, 0) + ")";
+}
+
+}  // namespace
+
 bool TiledMap::Load(uint32_t id) {
   if (loaded) return true;
   const char* found = id != 0 ? GetPath(id) : nullptr;
   const std::string path = found ? found : "";
   tmx::Map map;
   if (path.empty() || !map.load(path)) {
-    tmx::logMessage("tmx path is null", tmx::LogLevel::Error);
+    tmx::logMessage("tmx path is null" + UnreadableMapDetail(id, path), tmx::LogLevel::Error);
     return false;
   }
   if (!data.Fill(map, id, centerImages)) return false;

@@ -46,7 +46,8 @@ TEST_F(GCoreApi, GameControlValues) {
   EXPECT_EQ(Eval(L, "return select('#', g.UnzipFile('a', 'b'))"), "0");
   EXPECT_EQ(Eval(L, "return '[' .. g.ChooseFont() .. ']'"), "[]");
   EXPECT_EQ(Eval(L, "return g.GetDeviceInfo('SysVer')"), "Unknown System");
-  EXPECT_EQ(Eval(L, "return select('#', g.GetDeviceInfo('Steam'))"), "0") << "no bridge: no value";
+  EXPECT_EQ(Eval(L, "return select('#', g.GetDeviceInfo('Steam')) .. ' ' .. tostring(g.GetDeviceInfo('Steam'))"), "1 nil")
+      << "no bridge: nil, which tostring takes";
 }
 
 TEST_F(GCoreApi, MsgBoxShowsOneBoxPerRun) {

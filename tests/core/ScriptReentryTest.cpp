@@ -99,7 +99,7 @@ TEST_F(ScriptReentry, FailingFinalisersDuringAResourcePathLookup) {
   for (int i = 0; i < 100; ++i) path = GCore::GetPath(0x11010001, 2);
   ASSERT_NE(path, nullptr);
   EXPECT_EQ(std::string(path), root.Path("other/image/0001.png"));
-  EXPECT_NE(Log().find("pname:error in __gc metamethod"), std::string::npos);
+  EXPECT_NE(Log().find("other:error in __gc metamethod"), std::string::npos) << "named by the project whose finaliser failed";
 }
 
 TEST_F(ScriptReentry, FailingFinalisersDuringAStageUpdate) {
@@ -159,7 +159,7 @@ TEST_F(ScriptReentry, FailingFinalisersWhenTheGameObjectStarts) {
   game = std::make_unique<GCore::GameIF>("loader", root.Path());
   GCore::g_game = game.get();
   EXPECT_TRUE(game->PreInit());
-  EXPECT_NE(Log().find("pname:error in __gc metamethod"), std::string::npos);
+  EXPECT_NE(Log().find("loader:error in __gc metamethod"), std::string::npos);
   game->Shutdown();
   game.reset();
 }

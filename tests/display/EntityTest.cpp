@@ -28,7 +28,7 @@ TEST_F(EntityTest, ComponentsAreInitialisedReplacedAndDestroyed) {
   testing::internal::CaptureStdout();
   Run("e.c_number = 5; e.c_nan = 0/0; e.c_text = 'x'");
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out.find("pname"), std::string::npos) << out;
+  EXPECT_EQ(out.find("stack traceback"), std::string::npos) << out;
   EXPECT_EQ(Eval("e.c_number + #e.c_text"), "6");
   EXPECT_EQ(Eval("com_map[5] == e"), "true");
 }

@@ -126,6 +126,14 @@ GameRoot::GameRoot(const std::string& program) {
   if (std::filesystem::exists(module)) Place(module, Path("build/bin/quarvelin_webview.so"));
 }
 
+void CopyGameFiles(const std::string& from, const GameRoot& root) {
+  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(from)) {
+    const std::string name = entry.path().filename().string();
+    if (name == "build" || name == "write") continue;
+    std::filesystem::copy(entry.path(), root.Path(name), std::filesystem::copy_options::recursive);
+  }
+}
+
 RunResult Run(const GameRoot& root, const std::vector<std::string>& args, int timeLimitSeconds,
               const std::function<void(pid_t)>& whileRunning, const RunOptions& options) {
   RunResult result;
@@ -134,7 +142,7 @@ RunResult Run(const GameRoot& root, const std::vector<std::string>& args, int ti
   const pid_t child = fork();
   if (child == 0) {
     const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, 1);
+    dup2(options.stdoutToNull ? open("/dev/null", O_WRONLY) : out, 1);
     dup2(out, 2);
     if (chdir(root.Path().c_str()) != 0) _exit(126);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -145,6 +153,7 @@ RunResult Run(const GameRoot& root, const std::vector<std::string>& args, int ti
     // leaks are checked by the unit tests.
     setenv("ASAN_OPTIONS", "detect_leaks=0:suppressions=" QUARVELIN_TEST_DATA "/asan.supp", 1);
     for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
+    for (const std::string& name : options.unset) unsetenv(name.c_str());
     if (options.fileSizeLimit > 0) {
       // A write past the limit then fails as on a full disk, instead of
       // ending the program.

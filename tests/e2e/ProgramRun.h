@@ -26,6 +26,10 @@ class GameRoot : public TempRoot {
   explicit GameRoot(const std::string& program);
 };
 
+// Copies a game root's own files into the root: not build/ (where `make run`
+// leaves a program and a log of its own) nor write/ (a reader's saves).
+void CopyGameFiles(const std::string& from, const GameRoot& root);
+
 struct RunResult {
   int exitCode = -1;      // -1 when killed
   bool timedOut = false;
@@ -37,6 +41,8 @@ struct RunResult {
 struct RunOptions {
   std::vector<std::pair<std::string, std::string>> environment;  // set in the program's
   long fileSizeLimit = 0;  // bytes any file may grow to (a full disk), 0 for none
+  std::vector<std::string> unset;  // removed from the program's environment
+  bool stdoutToNull = false;        // only standard error is kept in `output`
 };
 
 // Runs the program in the root. `whileRunning`, when given, is called once

@@ -191,7 +191,9 @@ TEST_F(TiledMapScript, LoadsHappenOnceAndFailuresKeepTheOldId) {
     return table.concat(failures, "\n")
   )lua"),
             "");
-  EXPECT_TRUE(log.Has("ERROR: tmx path is null"));
+  // Each failure names the map and where it was looked for.
+  EXPECT_TRUE(log.HasLevel("ERROR: tmx path is null: map 0xc1050099 not found (no file /"));
+  EXPECT_TRUE(log.Has("ERROR: tmx path is null: map 0x00000000 (id 0 names no map)"));
   EXPECT_TRUE(log.Has("ERROR: Orientation is not suppet"));
 }
 

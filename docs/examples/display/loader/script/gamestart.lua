@@ -10,7 +10,13 @@ g.Stage().addChild(layer)
 layer.x, layer.y = 0, 0
 g.clog(string.format("display: the layer is %d x %d\n", layer.width, layer.height))
 
--- Objects sit at their parent's centre unless moved; y grows upward.
+-- A new object is 100 x 100 with its bottom-left corner at the parent's
+-- centre (x, y = 50, 50): set x and y to place it; y grows upward.
+local probe = g.Quad()
+layer.addChild(probe)
+g.clog(string.format("display: a new quad is %d x %d at x, y = %d, %d\n", probe.width, probe.height, probe.x, probe.y))
+layer.removeChild(probe)
+
 local function quad(name, media, width, height, x, y)
   local q = g.Quad()
   q.name, q.media = name, media

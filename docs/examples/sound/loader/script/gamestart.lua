@@ -3,7 +3,7 @@
 -- shows the music channel's states as they change.
 local g = require("gcore.c")
 
-local MUSIC, BEEP = 0x20010001, 0x20010002
+local MUSIC, BEEP = 0x90010001, 0x90010002
 local MUSIC_CHANNEL = 0
 local STATES = {[0] = "ended", [3] = "playing", [4] = "paused", [5] = "stopped", [6] = "fading in",
                 [7] = "fading out"}

@@ -35,6 +35,10 @@ g.clog(string.format("tilemap: the centre of (13, 4) is (%.0f, %.0f); pick finds
 local walker = g.Quad()
 walker.media = WALKER
 walker.width, walker.height = 24, 48
+-- Without it the walker would stand on layer 0, the ground: the ground tiles
+-- of the row below it, drawn after it, would cover its feet.
+g.clog(string.format("tilemap: a child stands on layer %d unless told; the walker on layer %d\n",
+                     g.Quad().slotLow, FLOWERS))
 walker.slotLow = FLOWERS
 map.addChild(walker)
 
