@@ -216,7 +216,10 @@ int Select(lua_State* L) {
   std::vector<Watched> reads, writes;
   if (readTable) CollectSockets(L, readTable, reads);
   if (writeTable) CollectSockets(L, writeTable, writes);
-  if (reads.empty() && writes.empty() && timeout < 0) {
+  // Only a wait that a timespec can hold is a limit: NaN, infinity and the
+  // huge ones wait like a negative timeout.
+  const bool limited = timeout >= 0 && timeout < 0x1p63;
+  if (reads.empty() && writes.empty() && !limited) {
     lua_pushnil(L);
     lua_pushliteral(L, "no open sockets to check and no timeout set");
     return 2;
@@ -225,11 +228,11 @@ int Select(lua_State* L) {
   for (const Watched& w : reads) entries.push_back({w.handle, POLLIN, 0});
   for (const Watched& w : writes) entries.push_back({w.handle, POLLOUT, 0});
   timespec wait{};
-  if (timeout >= 0) {
+  if (limited) {
     wait.tv_sec = static_cast<time_t>(timeout);
     wait.tv_nsec = static_cast<long>((timeout - std::floor(timeout)) * 1e6) * 1000;
   }
-  const int count = ppoll(entries.data(), entries.size(), timeout >= 0 ? &wait : nullptr, nullptr);
+  const int count = ppoll(entries.data(), entries.size(), limited ? &wait : nullptr, nullptr);
   if (count < 0) return PushError(L);
   if (count == 0) {
     lua_pushboolean(L, 0);
