@@ -16,6 +16,7 @@
 
 #include "modules/LSocket.h"
 #include "modules/ToolModules.h"
+#include "platform/TerminationSignals.h"
 
 namespace GCore::LSocket {
 
@@ -232,8 +233,18 @@ int Select(lua_State* L) {
     wait.tv_sec = static_cast<time_t>(timeout);
     wait.tv_nsec = static_cast<long>((timeout - std::floor(timeout)) * 1e6) * 1000;
   }
-  const int count = ppoll(entries.data(), entries.size(), limited ? &wait : nullptr, nullptr);
+  // The program's wake-up descriptor ends a wait once it is asked to close.
+  const bool watchWake = TerminationWakeDescriptor() >= 0 && !(limited && timeout == 0);
+  if (watchWake) entries.push_back({TerminationWakeDescriptor(), POLLIN, 0});
+  int count = ppoll(entries.data(), entries.size(), limited ? &wait : nullptr, nullptr);
   if (count < 0) return PushError(L);
+  if (watchWake) {
+    const bool woken = entries.back().revents != 0;
+    entries.pop_back();
+    // Sockets that are ready are still reported; a wait that only ended for
+    // the request is an interrupted one.
+    if (woken && --count == 0) return PushErrorText(L, EINTR);
+  }
   if (count == 0) {
     lua_pushboolean(L, 0);
     return 1;

@@ -8,19 +8,22 @@
 #include <cerrno>
 
 #include "net/TlsChannel.h"
+#include "platform/TerminationSignals.h"
 
 namespace GCore {
 namespace {
 
 bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
-// poll() of one socket, again after a signal; true when it is ready.
+// poll() of one socket, again after a signal; true when it is ready. The
+// program's wake-up descriptor is watched too: once it is asked to close,
+// no wait holds it.
 bool PollSocket(int socket, short events, int waitMs) {
-  pollfd entry{socket, events, 0};
+  pollfd entries[2] = {{socket, events, 0}, {TerminationWakeDescriptor(), POLLIN, 0}};
   for (;;) {
-    const int ready = poll(&entry, 1, waitMs < 0 ? -1 : waitMs);
-    if (ready > 0) return true;
-    if (ready == 0 || errno != EINTR) return false;
+    const int ready = poll(entries, entries[1].fd >= 0 ? 2 : 1, waitMs < 0 ? -1 : waitMs);
+    if (ready > 0) return entries[0].revents != 0;
+    if (ready == 0 || !RetryInterruptedCall()) return false;
   }
 }
 

@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "net/WebSocketFrame.h"
+#include "platform/TerminationSignals.h"
 
 namespace GCore::easywsclient {
 namespace {
@@ -33,7 +34,7 @@ bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == E
 
 void SleepMs(int ms) {
   timespec wait{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  while (nanosleep(&wait, &wait) != 0 && RetryInterruptedCall()) {
   }
 }
 
@@ -179,15 +180,16 @@ enum class LineRead { kLine, kTooLong, kLost };
 // frames behind the handshake is read here.
 LineRead ReadLine(int socket, std::string& line) {
   line.clear();
-  while (line.size() < kLongestHandshakeLine) {
+  // A termination signal ends the wait (the receive is not restarted).
+  while (line.size() < kLongestHandshakeLine && !TerminationSignalled()) {
     char c = 0;
     const ssize_t got = recv(socket, &c, 1, 0);
-    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && RetryInterruptedCall()) continue;
     if (got <= 0) return LineRead::kLost;
     line.push_back(c);
     if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return LineRead::kLine;
   }
-  return LineRead::kTooLong;
+  return line.size() < kLongestHandshakeLine ? LineRead::kLost : LineRead::kTooLong;
 }
 
 std::string Format(const char* format, const std::string& text, int number) {

@@ -3,7 +3,15 @@
 // blocked, and an X display that goes away.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "ProgramRun.h"
 #include "platform/XvfbServer.h"
@@ -17,6 +25,32 @@ class Exit : public ::testing::Test {
     ASSERT_TRUE(e2e::EnsureDisplay()) << e2e::DisplayError();
   }
   e2e::GameRoot root;
+};
+
+// A loopback server that takes connections (the kernel completes them) and
+// never answers.
+class SilentServer {
+ public:
+  SilentServer() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (socket_ < 0 || bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(socket_, 8) != 0 || getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      return;
+    }
+    port_ = ntohs(address.sin_port);
+  }
+  ~SilentServer() {
+    if (socket_ >= 0) close(socket_);
+  }
+  int Port() const { return port_; }
+
+ private:
+  int socket_ = -1;
+  int port_ = 0;
 };
 
 // The frame callback of every project says when it closes.
@@ -46,6 +80,32 @@ TEST_F(Exit, AProjectLoadedByGamestartRunsAndClosesInOrder) {
   EXPECT_NE(run.log.find("gamestart done"), std::string::npos) << run.log;
   for (const char* project : {"loader", "extra", "third"}) {
     EXPECT_EQ(e2e::LinesWith(run.log, std::string(project) + " closed in order").size(), 1u) << run.log;
+  }
+}
+
+TEST_F(Exit, OneSignalEndsTheProgramInOrderWhileAScriptWaitsOnASilentServer) {
+  const SilentServer server;
+  ASSERT_NE(server.Port(), 0);
+  const std::string url = "ws://127.0.0.1:" + std::to_string(server.Port()) + "/";
+  root.Write("loader/script/gamestart.lua",
+             "local g = require('gcore.c')\n" + ClosingCallback("loader") +
+                 "g.clog('opening\\n')\n"
+                 "local client = require('websocket.c').open('" + url + "')\n"
+                 "g.clog('open returned ' .. tostring(client) .. '\\n')\n");
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    std::remove(root.Path("build/log.txt").c_str());
+    const e2e::RunResult run = e2e::Run(root, {}, 60, [&](pid_t program) {
+      if (!e2e::WaitForLog(root, "opening", 30000)) return;
+      // Into the handshake's receive; either way one signal must do.
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      kill(program, signal);
+    });
+    ASSERT_FALSE(run.timedOut) << "one signal did not end it\n" << run.log;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
+    EXPECT_EQ(e2e::LinesWith(run.log, "open returned nil").size(), 1u) << run.log;
+    EXPECT_EQ(e2e::LinesWith(run.log, "loader closed in order").size(), 1u) << run.log;
   }
 }
 
