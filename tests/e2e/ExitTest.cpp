@@ -109,4 +109,35 @@ TEST_F(Exit, OneSignalEndsTheProgramInOrderWhileAScriptWaitsOnASilentServer) {
   }
 }
 
+TEST_F(Exit, ALostDisplayIsLoggedAndEndsInOrderWithAFailure) {
+  const std::string shared = std::getenv("DISPLAY");
+  XvfbServer own;
+  const bool started = own.Start();
+  setenv("DISPLAY", shared.c_str(), 1);
+  ASSERT_TRUE(started) << own.Error();
+  root.Write("loader/script/gamestart.lua",
+             "local g = require('gcore.c')\n" + ClosingCallback("loader") + "g.clog('running\\n')\n");
+  e2e::RunOptions options;
+  options.environment.emplace_back("DISPLAY", own.DisplayName());
+  bool stopped = false;
+  // Start, a few frames and the ordered exit take a few seconds; a swap that
+  // spins on the dead connection would hold it far longer.
+  const e2e::RunResult run = e2e::Run(
+      root, {}, 30,
+      [&](pid_t) {
+        if (!e2e::WaitForLog(root, "running", 20000)) return;
+        // A few frames first, then the server goes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        own.Stop();
+        stopped = true;
+      },
+      options);
+  ASSERT_TRUE(stopped) << run.output;
+  ASSERT_FALSE(run.timedOut) << run.log;
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << "the status is the program's own\n" << run.output;
+  EXPECT_EQ(e2e::LinesWith(run.log, "The connection to the X display was lost").size(), 1u) << run.log;
+  EXPECT_EQ(e2e::LinesWith(run.log, "loader closed in order").size(), 1u) << run.log;
+}
+
 }  // namespace
