@@ -46,6 +46,8 @@ class SilentServer {
   ~SilentServer() {
     if (socket_ >= 0) close(socket_);
   }
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
   int Port() const { return port_; }
 
  private:
@@ -95,8 +97,8 @@ TEST_F(Exit, OneSignalEndsTheProgramInOrderWhileAScriptWaitsOnASilentServer) {
   for (const int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal);
     std::remove(root.Path("build/log.txt").c_str());
-    const e2e::RunResult run = e2e::Run(root, {}, 60, [&](pid_t program) {
-      if (!e2e::WaitForLog(root, "opening", 30000)) return;
+    const e2e::RunResult run = e2e::Run(root, {}, 15, [&](pid_t program) {
+      if (!e2e::WaitForLog(root, "opening", 10000)) return;
       // Into the handshake's receive; either way one signal must do.
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       kill(program, signal);
@@ -107,6 +109,33 @@ TEST_F(Exit, OneSignalEndsTheProgramInOrderWhileAScriptWaitsOnASilentServer) {
     EXPECT_EQ(e2e::LinesWith(run.log, "open returned nil").size(), 1u) << run.log;
     EXPECT_EQ(e2e::LinesWith(run.log, "loader closed in order").size(), 1u) << run.log;
   }
+}
+
+TEST_F(Exit, OneSignalEndsAnHttpGetThatShutdownWaitsFor) {
+  const SilentServer server;
+  ASSERT_NE(server.Port(), 0);
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/never";
+  root.Write("loader/script/gamestart.lua",
+             "local g = require('gcore.c')\n"
+             "g.HttpGet('" + url + "', function(body) g.clog('fetched ' .. tostring(body and #body) .. '\\n') end)\n"
+             "local frames = 0\n"
+             "g.SetMainloop(function(t)\n"
+             "  if t < 0 then g.clog('loader closed in order\\n') return end\n"
+             "  frames = frames + 1\n"
+             "  if frames == 3 then g.clog('quitting\\n') g.QuitGame() end\n"
+             "end)\n");
+  // The fetch would give up after its own 20 s wait for an answer; one
+  // signal must end the program well before.
+  const e2e::RunResult run = e2e::Run(root, {}, 15, [&](pid_t program) {
+    if (!e2e::WaitForLog(root, "quitting", 10000)) return;
+    // Shutdown now waits for the fetch, which the server never answers.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(program, SIGTERM);
+  });
+  ASSERT_FALSE(run.timedOut) << "one signal did not end it\n" << run.log;
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
+  EXPECT_EQ(e2e::LinesWith(run.log, "loader closed in order").size(), 1u) << run.log;
 }
 
 TEST_F(Exit, ALostDisplayIsLoggedAndEndsInOrderWithAFailure) {
