@@ -45,10 +45,11 @@ bool g_displayLossTaken = false;
 // The window's X connection, watched before every swap.
 Display* g_x11Display = nullptr;
 
-// Xlib calls this first on a broken connection; it must not end the program
-// (the default one prints and exits): the exit handler below decides.
-int OnDisplayIOError(Display*) {
-  g_displayLost = true;
+// Xlib calls this first on a broken connection (of any display: the handler
+// is process-wide); it must not end the program (the default one prints and
+// exits): the exit handler of the display decides.
+int OnDisplayIOError(Display* display) {
+  if (display == g_x11Display) g_displayLost = true;
   return 0;
 }
 
