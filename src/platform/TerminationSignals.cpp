@@ -4,13 +4,16 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace GCore {
 namespace {
 
 volatile sig_atomic_t g_requested = 0;
-volatile sig_atomic_t g_signalled = 0;
+// Read by waits on any thread; lock-free, so the handler may set it.
+std::atomic<bool> g_signalled{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 // The wake-up pipe: the handler writes a byte and nothing ever reads it.
 int g_wake[2] = {-1, -1};
 
@@ -23,7 +26,7 @@ void OnTerminationSignal(int signal) {
     return;
   }
   g_requested = 1;
-  g_signalled = 1;
+  g_signalled = true;
   if (g_wake[1] >= 0) {
     const int saved = errno;
     const char byte = 1;
@@ -54,7 +57,7 @@ bool TakeTerminationRequest() {
 
 bool TerminationRequested() { return g_requested != 0; }
 
-bool TerminationSignalled() { return g_signalled != 0; }
+bool TerminationSignalled() { return g_signalled; }
 
 int TerminationWakeDescriptor() { return g_wake[0]; }
 
