@@ -96,8 +96,10 @@ int RunProgram(int argc, char** argv) {
   std::memset(g_glyphScratch.get(), 0, kGlyphScratchSize);
 
   RunMessageLoop(WndProc);
+  // Read before the window goes: a lost X display is a failure.
+  const bool displayLost = DisplayLost();
   ExitInOrder();
-  return 0;
+  return displayLost ? 1 : 0;
 }
 
 }  // namespace GCore

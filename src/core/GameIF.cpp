@@ -169,9 +169,12 @@ bool GameIF::Init() {
 bool AppIF::Init() {
   GameIF::Init();
   LogWrite("AppIF done\n");
+  // "gamestart" may load further projects, which moves the records: only
+  // the state is kept across the script.
   if (LuaProj* first = GetLuaManager()->GetProject(1); first && first->state) {
-    if (!DoScript(first->state, "gamestart")) ReportNoStartScript("gamestart");
-    lua_settop(first->state, 0);
+    lua_State* L = first->state;
+    if (!DoScript(L, "gamestart")) ReportNoStartScript("gamestart");
+    lua_settop(L, 0);
   }
   return true;
 }

@@ -69,10 +69,14 @@ int LuaManager::LoadProj(const char* name) {
     return n;
   }
   // Every project has a stage, and a container for cached UI instances.
-  record.stage = NewDisplayObject<Stage>(L);
-  record.stage->Retain();
-  record.uiCache = NewDisplayObject<Entity>(L);
-  record.uiCache->Retain();
+  // Making them may run finalisers of scripts, so the record is looked up
+  // again afterwards.
+  Stage* stage = NewDisplayObject<Stage>(L);
+  stage->Retain();
+  Entity* uiCache = NewDisplayObject<Entity>(L);
+  uiCache->Retain();
+  GetProject(n)->stage = stage;
+  GetProject(n)->uiCache = uiCache;
   g_drawScene = DrawScene;
   g_fitStages = FitStages;
   const int top = lua_gettop(L);
@@ -116,23 +120,29 @@ void LuaManager::RenderStages() {
   current_ = 1;
 }
 
-void LuaManager::CloseProject(LuaProj& project) {
-  if (project.mainLoop > 0 && project.state) {
-    lua_State* L = project.state;
+void LuaManager::CloseProject(int index) {
+  // The close callback runs scripts: the record is looked up again after it.
+  // (LoadProj refuses while the projects close, so nothing later moves it.)
+  LuaProj* project = GetProject(index);
+  if (!project) return;
+  if (project->mainLoop > 0 && project->state) {
+    lua_State* L = project->state;
     const int top = lua_gettop(L);
-    lua_rawgeti(L, LUA_REGISTRYINDEX, project.mainLoop);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, project->mainLoop);
     lua_pushnumber(L, -1.0);
     ProtectedCall(L, 1);
     lua_settop(L, top);
-    luaL_unref(L, LUA_REGISTRYINDEX, project.mainLoop);
+    // The callback may have replaced itself (SetMainloop frees the old one).
+    project = GetProject(index);
+    if (project->mainLoop > 0) luaL_unref(L, LUA_REGISTRYINDEX, project->mainLoop);
   }
-  project.mainLoop = -1;
-  Drop(std::exchange(project.stage, nullptr));
-  Drop(std::exchange(project.uiCache, nullptr));
-  if (project.state) lua_close(project.state);
-  project.state = nullptr;
-  if (project.texts) project.texts->Clear();
-  project.texts.reset();
+  project->mainLoop = -1;
+  Drop(std::exchange(project->stage, nullptr));
+  Drop(std::exchange(project->uiCache, nullptr));
+  if (project->state) lua_close(project->state);
+  project->state = nullptr;
+  if (project->texts) project->texts->Clear();
+  project->texts.reset();
 }
 
 void LuaManager::CloseAll() {
@@ -148,7 +158,7 @@ void LuaManager::CloseAll() {
   closing_ = true;
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;
-    CloseProject(*GetProject(i));
+    CloseProject(i);
   }
   closing_ = false;
   projects_.clear();

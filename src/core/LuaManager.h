@@ -47,7 +47,8 @@ class LuaManager {
   // after the first. Returns its 1-based index, or 0 when refused: projects
   // loading projects nest too deeply, or the projects are closing.
   int LoadProj(const char* name);
-  void CloseProject(LuaProj& project);
+  // Calls the project's close callback (with -1) and closes its state.
+  void CloseProject(int index);
   // Makes current the project owning the state; its index, or -1 when none.
   int SelectProjectByState(lua_State* L);
   // Calls a global function of another project with one text argument.

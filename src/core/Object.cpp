@@ -1,5 +1,10 @@
 #include "core/Object.h"
 
+#include <sys/random.h>
+
+#include <cstring>
+#include <ctime>
+
 #include <lua.hpp>
 
 #include "core/LuaApiExt.h"
@@ -13,7 +18,29 @@ Object* g_currentSelf = nullptr;
 namespace {
 // Its address keys the class record in every engine metatable.
 const char kClassRecordKey = 0;
+
+// Drawn once per process; scripts never see it, so they cannot forge a mark
+// even knowing a block's address.
+uintptr_t RandomSecret() {
+  uintptr_t secret = 0;
+  if (getrandom(&secret, sizeof(secret), GRND_NONBLOCK) != static_cast<ssize_t>(sizeof(secret))) {
+    secret = reinterpret_cast<uintptr_t>(&secret) ^ static_cast<uintptr_t>(time(nullptr)) * 0x9E3779B97F4A7C15u;
+  }
+  return secret;
+}
+
+const uintptr_t kMarkSecret = RandomSecret();
+
+// The block holds an engine object: it is large enough and ends in its mark.
+bool HasObjectMark(const void* block, size_t size) {
+  if (size < sizeof(RefObject) + sizeof(uintptr_t)) return false;
+  uintptr_t word;
+  std::memcpy(&word, static_cast<const char*>(block) + size - sizeof(word), sizeof(word));
+  return word == ObjectMark(block);
+}
 }  // namespace
+
+uintptr_t ObjectMark(const void* block) { return reinterpret_cast<uintptr_t>(block) ^ kMarkSecret; }
 
 Object* CastToClass(const ClassInfo* record, Object* object) {
   if (!object) return nullptr;
@@ -66,13 +93,15 @@ lua_State* MainState(lua_State* L) {
 }
 
 Object* ToObject(lua_State* L, int index, const ClassInfo* record) {
-  if (lua_type(L, index) != LUA_TUSERDATA || !lua_getmetatable(L, index)) return nullptr;
+  if (lua_type(L, index) != LUA_TUSERDATA) return nullptr;
+  void* block = lua_touserdata(L, index);
+  if (!HasObjectMark(block, lua_rawlen(L, index)) || !lua_getmetatable(L, index)) return nullptr;
   lua_rawgetp(L, -1, &kClassRecordKey);
   const bool ours = lua_type(L, -1) == LUA_TLIGHTUSERDATA;
   lua_pop(L, 2);
   if (!ours) return nullptr;
   // A destroyed object is a bare RefObject: not an Object any more.
-  return CastToClass(record, static_cast<RefObject*>(lua_touserdata(L, index))->AsObject());
+  return CastToClass(record, static_cast<RefObject*>(block)->AsObject());
 }
 
 }  // namespace GCore

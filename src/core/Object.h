@@ -10,7 +10,9 @@
 // (LuaGcObject) destroys it in place. While the game shuts down, the last
 // Release destroys it at once and leaves a bare RefObject for the later __gc.
 // Main thread only: counts, refs and the current self are unguarded.
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -104,12 +106,25 @@ T* ToObject(lua_State* L, int index) {
   return static_cast<T*>(ToObject(L, index, &T::classInfo));
 }
 
+// Every engine userdata block ends in a mark word made from the block's
+// address and a secret of the process, which ToObject checks before it trusts
+// the block: a foreign userdata given an engine metatable (debug.setmetatable)
+// has no such word, and neither has one restored from a file.
+uintptr_t ObjectMark(const void* block);
+
+constexpr size_t ObjectMarkOffset(size_t objectSize) {
+  return (objectSize + alignof(uintptr_t) - 1) / alignof(uintptr_t) * alignof(uintptr_t);
+}
+
 // Makes a T inside a new full userdata of L, owned by L's main state, with
 // T's class metatable (registered before with NewClassMetatable). Leaves the
 // userdata on the stack.
 template <class T, class... Args>
 T* NewObjectUserdata(lua_State* L, Args&&... args) {
-  void* memory = lua_newuserdata(L, sizeof(T));
+  constexpr size_t kMarkAt = ObjectMarkOffset(sizeof(T));
+  void* memory = lua_newuserdata(L, kMarkAt + sizeof(uintptr_t));
+  const uintptr_t mark = ObjectMark(memory);
+  std::memcpy(static_cast<char*>(memory) + kMarkAt, &mark, sizeof(mark));
   T* object = new (memory) T(std::forward<Args>(args)...);
   object->state = MainState(L);
   luaL_setmetatable(L, T::classInfo.name);

@@ -16,6 +16,7 @@
 
 #include "modules/LSocket.h"
 #include "modules/ToolModules.h"
+#include "platform/TerminationSignals.h"
 
 namespace GCore::LSocket {
 
@@ -216,7 +217,10 @@ int Select(lua_State* L) {
   std::vector<Watched> reads, writes;
   if (readTable) CollectSockets(L, readTable, reads);
   if (writeTable) CollectSockets(L, writeTable, writes);
-  if (reads.empty() && writes.empty() && timeout < 0) {
+  // Only a wait that a timespec can hold is a limit: NaN, infinity and the
+  // huge ones wait like a negative timeout.
+  const bool limited = timeout >= 0 && timeout < 0x1p63;
+  if (reads.empty() && writes.empty() && !limited) {
     lua_pushnil(L);
     lua_pushliteral(L, "no open sockets to check and no timeout set");
     return 2;
@@ -225,12 +229,22 @@ int Select(lua_State* L) {
   for (const Watched& w : reads) entries.push_back({w.handle, POLLIN, 0});
   for (const Watched& w : writes) entries.push_back({w.handle, POLLOUT, 0});
   timespec wait{};
-  if (timeout >= 0) {
+  if (limited) {
     wait.tv_sec = static_cast<time_t>(timeout);
     wait.tv_nsec = static_cast<long>((timeout - std::floor(timeout)) * 1e6) * 1000;
   }
-  const int count = ppoll(entries.data(), entries.size(), timeout >= 0 ? &wait : nullptr, nullptr);
+  // The program's wake-up descriptor ends a wait once it is asked to close.
+  const bool watchWake = TerminationWakeDescriptor() >= 0 && !(limited && timeout == 0);
+  if (watchWake) entries.push_back({TerminationWakeDescriptor(), POLLIN, 0});
+  int count = ppoll(entries.data(), entries.size(), limited ? &wait : nullptr, nullptr);
   if (count < 0) return PushError(L);
+  if (watchWake) {
+    const bool woken = entries.back().revents != 0;
+    entries.pop_back();
+    // Sockets that are ready are still reported; a wait that only ended for
+    // the request is an interrupted one.
+    if (woken && --count == 0) return PushErrorText(L, EINTR);
+  }
   if (count == 0) {
     lua_pushboolean(L, 0);
     return 1;

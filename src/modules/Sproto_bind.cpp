@@ -4,7 +4,11 @@
 // buffer in their own upvalues (the buffer and its size), growing it by
 // doubling up to a 16 MiB cap.
 #include <climits>
+#include <cstdint>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
 
 #include "modules/DataModules.h"
 #include "modules/Sproto.h"
@@ -20,15 +24,66 @@ constexpr int kGlobalSlotCount = 128;
 // Shared by every state of the process; filled once before others read.
 sproto* g_globalSlots[kGlobalSlotCount];
 
-sproto* CheckProto(lua_State* L, int arg) {
+// The schemas newproto made and deleteproto has not freed, also by the address
+// of their type array. A light userdata is only an address that any script can
+// make (another module's pointer, a freed schema), so every schema and type
+// handed in is looked up here first. Shared by every state of the process.
+class LiveSchemas {
+ public:
+  void Add(sproto* sp) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    schemas_.insert(sp);
+    byTypes_.emplace(TypesKey(sp), sp);
+  }
+  // False when the schema is not live.
+  bool Remove(const void* p) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (schemas_.erase(p) == 0) return false;
+    byTypes_.erase(TypesKey(static_cast<const sproto*>(p)));
+    return true;
+  }
+  bool HasSchema(const void* p) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return schemas_.count(p) != 0;
+  }
+  // True when `p` is the start of one of the types of a live schema.
+  bool HasType(const void* p) {
+    const uintptr_t address = reinterpret_cast<uintptr_t>(p);
+    const std::lock_guard<std::mutex> hold(lock_);
+    auto found = byTypes_.upper_bound(address);
+    if (found == byTypes_.begin()) return false;
+    const sproto* sp = (--found)->second;
+    const uintptr_t offset = address - found->first;
+    return offset % sizeof(sproto_type) == 0 &&
+           offset / sizeof(sproto_type) < static_cast<size_t>(sp->typeCount);
+  }
+
+ private:
+  // A schema without types has no array; its own address stands in, as no
+  // type can start there.
+  static uintptr_t TypesKey(const sproto* sp) {
+    return sp->typeCount > 0 ? reinterpret_cast<uintptr_t>(sp->types) : reinterpret_cast<uintptr_t>(sp);
+  }
+
+  std::mutex lock_;
+  std::set<const void*> schemas_;
+  std::map<uintptr_t, sproto*> byTypes_;
+};
+
+LiveSchemas& Live() {
+  static LiveSchemas live;
+  return live;
+}
+
+sproto* CheckProto(lua_State* L, int arg, const char* message = "Need a sproto object") {
   void* p = lua_touserdata(L, arg);
-  luaL_argcheck(L, p != nullptr, arg, "Need a sproto object");
+  luaL_argcheck(L, p != nullptr && Live().HasSchema(p), arg, message);
   return static_cast<sproto*>(p);
 }
 
 const sproto_type* CheckType(lua_State* L, int arg) {
   void* p = lua_touserdata(L, arg);
-  luaL_argcheck(L, p != nullptr, arg, "Need a sproto_type object");
+  luaL_argcheck(L, p != nullptr && Live().HasType(p), arg, "Need a sproto_type object");
   return static_cast<const sproto_type*>(p);
 }
 
@@ -345,12 +400,15 @@ int NewProto(lua_State* L) {
   const char* bundle = luaL_checklstring(L, 1, &size);
   sproto* sp = SprotoCreate(bundle, size);
   if (!sp) return 0;
+  Live().Add(sp);
   lua_pushlightuserdata(L, sp);
   return 1;
 }
 
 int DeleteProto(lua_State* L) {
-  sproto* sp = CheckProto(L, 1);
+  sproto* sp = static_cast<sproto*>(lua_touserdata(L, 1));
+  // Taken out of the live set first: a second deleteproto of it is refused.
+  luaL_argcheck(L, sp != nullptr && Live().Remove(sp), 1, "Need a sproto object");
   // A freed schema must never be handed out by loadproto.
   for (sproto*& slot : g_globalSlots) {
     if (slot == sp) slot = nullptr;
@@ -360,9 +418,7 @@ int DeleteProto(lua_State* L) {
 }
 
 int DumpProto(lua_State* L) {
-  void* p = lua_touserdata(L, 1);
-  luaL_argcheck(L, p != nullptr, 1, "Need a sproto_type object");
-  SprotoDump(static_cast<const sproto*>(p));
+  SprotoDump(CheckProto(L, 1, "Need a sproto_type object"));
   return 0;
 }
 
@@ -384,9 +440,7 @@ void PushType(lua_State* L, sproto_type* st) {
 }
 
 int Protocol(lua_State* L) {
-  void* p = lua_touserdata(L, 1);
-  luaL_argcheck(L, p != nullptr, 1, "Need a sproto_type object");
-  const sproto* sp = static_cast<const sproto*>(p);
+  const sproto* sp = CheckProto(L, 1, "Need a sproto_type object");
   const SprotoProtocol* pr = nullptr;
   if (lua_type(L, 2) == LUA_TNUMBER) {
     const lua_Integer tag = luaL_checkinteger(L, 2);
@@ -414,7 +468,9 @@ int CheckSlotIndex(lua_State* L, int arg) {
 }
 
 int SaveProto(lua_State* L) {
-  sproto* sp = static_cast<sproto*>(lua_touserdata(L, 1));
+  // Nil empties the slot; anything else must be a live schema, or loadproto
+  // would hand it out as one.
+  sproto* sp = lua_isnoneornil(L, 1) ? nullptr : CheckProto(L, 1);
   g_globalSlots[CheckSlotIndex(L, 2)] = sp;
   return 0;
 }

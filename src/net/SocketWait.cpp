@@ -1,5 +1,7 @@
 #include "net/SocketWait.h"
 
+#include "platform/TerminationSignals.h"
+
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -55,15 +57,17 @@ WaitResult WaitForSocket(int socket, short events, const WaitBounds& bounds) {
     // Whichever of the two ends comes first.
     const int ownLeft = own.LeftMs();
     const int waitMs = bounds.deadline.LeftMs(ownLeft);
-    pollfd entries[2] = {{socket, events, 0}, {-1, POLLIN, 0}};
-    if (bounds.cancel) entries[1].fd = bounds.cancel->Descriptor();
-    const int ready = poll(entries, bounds.cancel ? 2 : 1, waitMs);
+    // Once the program is asked to close, no wait holds it: the wake-up
+    // descriptor stays readable from the first termination signal on.
+    pollfd entries[3] = {{socket, events, 0}, {TerminationWakeDescriptor(), POLLIN, 0}, {-1, POLLIN, 0}};
+    if (bounds.cancel) entries[2].fd = bounds.cancel->Descriptor();
+    const int ready = poll(entries, 3, waitMs);
     if (ready < 0) {
       if (errno != EINTR) return WaitResult::kFailed;
-      if (bounds.interrupted && bounds.interrupted()) return WaitResult::kCancelled;
+      if (!RetryInterruptedCall() || (bounds.interrupted && bounds.interrupted())) return WaitResult::kCancelled;
       continue;
     }
-    if (bounds.cancel && entries[1].revents) return WaitResult::kCancelled;
+    if (entries[1].revents || entries[2].revents) return WaitResult::kCancelled;
     if (ready > 0) return WaitResult::kReady;
     if (own.Passed() || bounds.deadline.Passed()) return WaitResult::kTimedOut;
   }

@@ -39,7 +39,7 @@ bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == E
 
 void SleepMs(int ms) {
   timespec wait{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  while (nanosleep(&wait, &wait) != 0 && RetryInterruptedCall()) {
   }
 }
 

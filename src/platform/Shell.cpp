@@ -21,7 +21,9 @@ bool OpenWithShell(const char* target) {
     _exit(0);
   }
   int status = 0;
-  waitpid(child, &status, 0);
+  // The child ends at once; a signal only cuts the wait short.
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -52,7 +54,8 @@ bool StartProgram(const char* path) {
   }
   close(report[1]);
   int status = 0;
-  waitpid(child, &status, 0);
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
   int error = 0;
   ssize_t got;
   do {

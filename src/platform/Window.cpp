@@ -4,6 +4,7 @@
 #include <SDL_syswm.h>
 // After SDL_syswm.h: EGL's platform header then sees the same Xlib types.
 #include <EGL/egl.h>
+#include <poll.h>
 
 #include <X11/Xatom.h>
 
@@ -14,6 +15,7 @@
 #include "base/Log.h"
 #include "platform/HeapTuning.h"
 #include "platform/MessagePump.h"
+#include "platform/Messages.h"
 #include "platform/SdlEvents.h"
 #include "platform/SystemInput.h"
 
@@ -39,17 +41,41 @@ const EGLint kContextAttributes[] = {EGL_CONTEXT_CLIENT_VERSION, 2, EGL_NONE};
 
 WindowRecord g_record;
 
+// Set by Xlib's handlers when the connection to the X server breaks (the
+// server ended, the socket closed); read on the main thread.
+bool g_displayLost = false;
+bool g_displayLossTaken = false;
+// The window's X connection, watched before every swap.
+Display* g_x11Display = nullptr;
+
+// Xlib calls this first on a broken connection (of any display: the handler
+// is process-wide); it must not end the program (the default one prints and
+// exits): the exit handler of the display decides.
+int OnDisplayIOError(Display* display) {
+  if (display == g_x11Display) g_displayLost = true;
+  return 0;
+}
+
+// Returning from this one leaves the connection marked dead, and every later
+// call on it returns at once: the program goes on to its ordered exit.
+void OnDisplayIOErrorExit(Display*, void*) { g_displayLost = true; }
+
 class SdlEventSource : public EventSource {
  public:
   void Poll(std::vector<Message>& out) override {
     EventContext context;
     context.buttonsSwapped = MouseButtonsSwapped();
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    while (!g_displayLost && SDL_PollEvent(&event)) {
       if (event.type == SDL_WINDOWEVENT && g_record.window) {
         SDL_GetWindowSize(g_record.window, &context.clientWidth, &context.clientHeight);
       }
       TranslateSdlEvent(event, context, out);
+    }
+    if (g_displayLost && !g_displayLossTaken) {
+      g_displayLossTaken = true;
+      LogFatal("The connection to the X display was lost; the program ends.\n");
+      out.push_back(Message{WM_CLOSE, 0, 0});
     }
   }
 };
@@ -89,6 +115,30 @@ void SetX11WindowName(SDL_Window* window, const std::string& title) {
   XChangeProperty(display, x11Window, XA_WM_NAME, type, 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(title.data()), static_cast<int>(title.size()));
   XFlush(display);
+}
+
+void WatchDisplayConnection(SDL_Window* window) {
+  Display* display = nullptr;
+  ::Window x11Window = 0;
+  if (!GetX11Handles(window, display, x11Window)) return;
+  g_displayLost = false;
+  g_displayLossTaken = false;
+  g_x11Display = display;
+  XSetIOErrorHandler(OnDisplayIOError);
+  XSetIOErrorExitHandler(display, OnDisplayIOErrorExit, nullptr);
+}
+
+// Mesa's software swap on a connection whose server is gone loops for a
+// long time instead of failing, and only Xlib's own calls notice the loss:
+// the socket is asked first (a closed peer reads as a hang-up).
+bool DisplayConnectionBroken() {
+  if (!g_displayLost && g_x11Display) {
+    pollfd connection{ConnectionNumber(g_x11Display), POLLRDHUP, 0};
+    if (poll(&connection, 1, 0) > 0 && (connection.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL))) {
+      g_displayLost = true;
+    }
+  }
+  return g_displayLost;
 }
 
 bool ChooseConfig(EGLDisplay display, const EGLint* attributes, EGLConfig& config) {
@@ -188,6 +238,7 @@ bool CreateAppWindow(const char* title, int width, int height) {
   }
   g_record.window = window;
   SetX11WindowName(window, title ? title : "");
+  WatchDisplayConnection(window);
   SetMouseButtonsSwapped(PointerMappingSwapped(window));
   SDL_StartTextInput();
   SetEventSource(&g_sdlSource);
@@ -202,7 +253,7 @@ bool CreateAppWindow(const char* title, int width, int height) {
 const WindowRecord& GetWindowRecord() { return g_record; }
 
 bool SwapBuffers() {
-  if (!g_record.eglSurface) return false;
+  if (!g_record.eglSurface || DisplayConnectionBroken()) return false;
   return eglSwapBuffers(g_record.eglDisplay, g_record.eglSurface) == EGL_TRUE;
 }
 
@@ -227,9 +278,19 @@ bool IsAppWindowForeground() {
   return g_record.window && (SDL_GetWindowFlags(g_record.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }
 
+bool DisplayLost() { return g_displayLost; }
+
 void DestroyAppWindow() {
   if (!g_record.window) return;
   SetEventSource(nullptr);
+  g_x11Display = nullptr;
+  if (g_displayLost) {
+    // Every teardown call would talk to the dead connection (and SDL's
+    // crashes there): the process is ending, so the window is only forgotten.
+    SetMouseButtonsSwapped(false);
+    g_record = WindowRecord{};
+    return;
+  }
   DestroyEGLContext(g_record.eglDisplay, g_record.eglContext, g_record.eglSurface);
   SDL_StopTextInput();
   SDL_DestroyWindow(g_record.window);

@@ -60,6 +60,11 @@ bool GetAppWindowX11(std::string& displayName, unsigned long& windowId);
 // True while the window has the keyboard focus of the desktop.
 bool IsAppWindowForeground();
 
+// True once the connection to the window's X server broke. The message loop
+// is then sent WM_CLOSE (once, with a line in the log) and frames are no
+// longer presented; the program should end with a failure status.
+bool DisplayLost();
+
 // Ends the window: EGL objects, the SDL window and SDL's video subsystem; the
 // message loop goes back to posted messages only. For tests and orderly exits.
 void DestroyAppWindow();

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
+#include <vector>
+
 #include <lua.hpp>
 
 #include "core/LuaApiExt.h"
@@ -155,6 +159,45 @@ TEST_F(ObjectModel, CastAndCheckedConversion) {
   EXPECT_EQ(GCore::ToObject(L, -1), nullptr);
   lua_pushinteger(L, 3);
   EXPECT_EQ(GCore::ToObject(L, -1), nullptr);
+}
+
+TEST_F(ObjectModel, ForeignUserdataWithAnEngineMetatableIsRefused) {
+  // A real object to take the metatable and the bytes from.
+  Probe* probe = GCore::NewObjectUserdata<Probe>(L);
+  const size_t size = lua_rawlen(L, -1);
+  lua_setglobal(L, "probe");
+  struct Case {
+    const char* what;
+    std::function<void()> push;
+  };
+  const std::vector<Case> cases = {
+      {"a file handle", [&] { luaL_dostring(L, "return io.stdout"); }},
+      {"a zeroed block of an object's size", [&] { std::memset(lua_newuserdata(L, size), 0, size); }},
+      {"a copy of a live object's bytes", [&] { std::memcpy(lua_newuserdata(L, size), probe, size); }},
+      {"an empty block", [&] { lua_newuserdata(L, 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.push();
+    lua_getglobal(L, "debug");
+    lua_getfield(L, -1, "setmetatable");
+    lua_pushvalue(L, -3);
+    lua_getglobal(L, "probe");
+    ASSERT_TRUE(lua_getmetatable(L, -1));
+    lua_replace(L, -2);
+    lua_call(L, 2, 0);
+    lua_pop(L, 1);
+    EXPECT_EQ(GCore::ToObject(L, -1), nullptr);
+    EXPECT_EQ(GCore::ToObject<Probe>(L, -1), nullptr);
+    // Its __gc must leave it alone too.
+    lua_pushcfunction(L, GCore::LuaGcObject);
+    lua_pushvalue(L, -2);
+    lua_call(L, 1, 0);
+    lua_pop(L, 1);
+  }
+  lua_getglobal(L, "probe");
+  EXPECT_EQ(GCore::ToObject<Probe>(L, -1), probe) << "the real one is still taken";
+  lua_pop(L, 1);
 }
 
 TEST_F(ObjectModel, DestroyedObjectIsRefused) {

@@ -216,6 +216,42 @@ test("select: argument forms and results", function()
   assert(#r == 0 and #w == 1 and w[1] == s, "closed skipped, duplicates once")
 end)
 
+-- Runs `source` in a runner of its own, given `seconds` to finish: a select
+-- that never returns ends there instead of holding this file up.
+local function run_with_deadline(source, seconds)
+  local path = os.tmpname()
+  local file = assert(io.open(path, "w"))
+  file:write(source)
+  file:close()
+  -- The shell's parent is this runner.
+  local child = io.popen(string.format('timeout %d "$(readlink /proc/$PPID/exe)" %s 2>&1; echo "exit $?"',
+                                       seconds, path))
+  local output = child:read("a")
+  child:close()
+  os.remove(path)
+  return output
+end
+
+test("select: NaN, infinite and huge timeouts wait without limit", function()
+  local output = run_with_deadline([[
+test("timeouts", function()
+  for _, timeout in ipairs({0/0, -(0/0), math.huge, 2^63, 1e300}) do
+    local ok, err = lsocket.select({}, timeout)
+    assert(ok == nil and err == "no open sockets to check and no timeout set", tostring(timeout))
+    local s = assert(lsocket.bind("udp", "127.0.0.1", 0))
+    local r, w = lsocket.select(nil, {s}, timeout)
+    assert(#r == 0 and w[1] == s, tostring(timeout))
+    s:close()
+  end
+  -- The largest limit a timespec holds is still a limit.
+  local s = assert(lsocket.bind("udp", "127.0.0.1", 0))
+  local r, w = lsocket.select(nil, {s}, 2^62)
+  assert(#r == 0 and w[1] == s)
+end)
+]], 20)
+  assert(output:find("1 passed, 0 failed", 1, true) and output:find("exit 0", 1, true), output)
+end)
+
 test("select: 64 sockets per set, ready ones in ascending handle order", function()
   local sockets, sender = {}, assert(udp_bind("udp", "127.0.0.1"))
   for i = 1, 70 do sockets[i] = assert(udp_bind("udp", "127.0.0.1")) end

@@ -437,6 +437,41 @@ test("every prefix of a bundle is refused, and a changed byte gives nil or a who
   assert(accepted > 0 and refused > 0, accepted .. " accepted, " .. refused .. " refused")
 end)
 
+test("only live schemas and their types are taken", function()
+  local g = require "gcore.c"
+  local s = assert(core.newproto(bundle({stype("A", {field{"x", 0, builtin = INTEGER}})})))
+  local st = core.querytype(s, "A")
+  local foreign = {g.Sprite(), g.QID(0x41414141), io.stdout}
+  local uses = {
+    {"deleteproto", "Need a sproto object", function(v) core.deleteproto(v) end},
+    {"dumpproto", "Need a sproto_type object", function(v) core.dumpproto(v) end},
+    {"querytype", "Need a sproto object", function(v) core.querytype(v, "A") end},
+    {"protocol", "Need a sproto_type object", function(v) core.protocol(v, 1) end},
+    {"saveproto", "Need a sproto object", function(v) core.saveproto(v, 7) end},
+    {"encode", "Need a sproto_type object", function(v) core.encode(v, {}) end},
+    {"decode", "Need a sproto_type object", function(v) core.decode(v, "") end},
+    {"default", "Need a sproto_type object", function(v) core.default(v) end},
+  }
+  local function refused(value, what)
+    for _, use in ipairs(uses) do
+      local ok, err = pcall(use[3], value)
+      assert(not ok, use[1] .. " took " .. what)
+      assert(err:find(use[2], 1, true) and err:find(use[1], 1, true), use[1] .. ": " .. err)
+    end
+  end
+  for i, v in ipairs(foreign) do refused(v, "foreign value " .. i) end
+  -- A type is no schema and a schema no type.
+  raises("Need a sproto object", core.querytype, st, "A")
+  raises("Need a sproto_type object", core.encode, s, {})
+  core.saveproto(s, 7)
+  core.saveproto(nil, 7)
+  raises("nil sproto at index 7", core.loadproto, 7)
+  core.deleteproto(s)
+  -- Freed: the schema and its types, and a second delete.
+  refused(s, "a freed schema")
+  refused(st, "a type of a freed schema")
+end)
+
 test("deleteproto frees the schema and empties its slots", function()
   core.deleteproto(sp)
   raises("nil sproto at index 0", core.loadproto, 0)

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <vector>
 
@@ -141,6 +145,34 @@ TEST(TerminationSignals, ASecondSignalWhileTheFirstWaitsEndsTheProcess) {
   });
   ASSERT_TRUE(WIFSIGNALED(status)) << status;
   EXPECT_EQ(WTERMSIG(status), SIGINT);
+}
+
+TEST(TerminationSignals, TheFirstSignalEndsABlockedReceiveAndWakesPollers) {
+  const int status = StatusOfChild([] {
+    // A wait that survives the signal is ended by the alarm instead.
+    alarm(10);
+    G::InstallTerminationHandlers();
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0) _exit(3);
+    pollfd wake{G::TerminationWakeDescriptor(), POLLIN, 0};
+    if (wake.fd < 0 || poll(&wake, 1, 0) != 0) _exit(4);
+    const pid_t parent = getpid();
+    if (fork() == 0) {
+      usleep(200 * 1000);
+      kill(parent, SIGTERM);
+      _exit(0);
+    }
+    char byte;
+    const ssize_t got = recv(pair[0], &byte, 1, 0);
+    const bool interrupted = got < 0 && errno == EINTR && !G::RetryInterruptedCall();
+    const bool woken = poll(&wake, 1, 0) == 1 && (wake.revents & POLLIN);
+    _exit(interrupted && woken && G::TerminationSignalled() && G::TakeTerminationRequest() &&
+                  G::TerminationSignalled()
+              ? 0
+              : 1);
+  });
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
