@@ -114,12 +114,14 @@ int GitWriteTree(git_repository* repository, int argc, const char* const* argv) 
       return 1;
     }
   }
-  // The library refuses a tree that names a missing object unless its strict
-  // checks are off; only the console writes trees, one command at a time.
-  if (missingOk) git_libgit2_opts(GIT_OPT_ENABLE_STRICT_OBJECT_CREATION, 0);
+  // The library's strict checks open and inflate every object the tree names
+  // to learn its type, and refuse missing ones: as git, the console checks
+  // only that they exist, above, and not with --missing-ok. Only the console
+  // writes trees, one command at a time.
+  git_libgit2_opts(GIT_OPT_ENABLE_STRICT_OBJECT_CREATION, 0);
   git_oid tree;
   const int written = git_index_write_tree_to(&tree, source, repository);
-  if (missingOk) git_libgit2_opts(GIT_OPT_ENABLE_STRICT_OBJECT_CREATION, 1);
+  git_libgit2_opts(GIT_OPT_ENABLE_STRICT_OBJECT_CREATION, 1);
   if (written < 0) return GitLibraryFailure();
   char id[GIT_OID_HEXSZ + 1];
   GitPrintOut("%s\n", git_oid_tostr(id, sizeof id, &tree));

@@ -63,10 +63,53 @@ int FindWorkFile(const char* workdir, const char* path, struct stat& status) {
 
 int BeyondLink(const char* path) { return Unprocessable("error: '%s' is beyond a symbolic link\n", path); }
 
+// The mode an index entry takes for a file of this status: only regular
+// files and links can match an entry without reading them.
+uint32_t IndexMode(const struct stat& status) {
+  if (S_ISLNK(status.st_mode)) return 0120000;
+  if (S_ISREG(status.st_mode)) return (status.st_mode & S_IXUSR) ? 0100755 : 0100644;
+  return 0;
+}
+
+bool NotOlder(const git_index_time& time, const struct timespec& than) {
+  const auto seconds = static_cast<int32_t>(than.tv_sec);
+  return time.seconds != seconds ? time.seconds > seconds
+                                 : time.nanoseconds >= static_cast<uint32_t>(than.tv_nsec);
+}
+
+// An entry whose file has the status it recorded holds that file's contents,
+// as git trusts it, unless the file could have changed within the same clock
+// tick as the index was written (its time not older than the index file's):
+// such an entry is read again. The index keeps 32 bits of each number.
+bool StatusMatches(const git_index_entry& entry, const struct stat& status, const struct stat* indexFile) {
+  if (!indexFile || NotOlder(entry.mtime, indexFile->st_mtim)) return false;
+  return GIT_INDEX_ENTRY_STAGE(&entry) == 0 && entry.mode == IndexMode(status) &&
+         entry.file_size == static_cast<uint32_t>(status.st_size) &&
+         entry.ino == static_cast<uint32_t>(status.st_ino) && entry.uid == static_cast<uint32_t>(status.st_uid) &&
+         entry.gid == static_cast<uint32_t>(status.st_gid) &&
+         entry.mtime.seconds == static_cast<int32_t>(status.st_mtim.tv_sec) &&
+         entry.mtime.nanoseconds == static_cast<uint32_t>(status.st_mtim.tv_nsec) &&
+         entry.ctime.seconds == static_cast<int32_t>(status.st_ctim.tv_sec) &&
+         entry.ctime.nanoseconds == static_cast<uint32_t>(status.st_ctim.tv_nsec);
+}
+
+// Only files whose status differs from their entry's are read and hashed;
+// without a working folder every entry goes to the library as it did.
 int RefreshAll(git_index* index, const char* workdir) {
+  struct stat indexStatus;
+  const char* indexPath = git_index_path(index);
+  const bool indexKnown = indexPath && stat(indexPath, &indexStatus) == 0;
   std::vector<std::string> paths;
   const size_t count = git_index_entrycount(index);
-  for (size_t i = 0; i < count; ++i) paths.emplace_back(git_index_get_byindex(index, i)->path);
+  for (size_t i = 0; i < count; ++i) {
+    const git_index_entry* entry = git_index_get_byindex(index, i);
+    struct stat status;
+    if (workdir && FindWorkFile(workdir, entry->path, status) == 0 &&
+        StatusMatches(*entry, status, indexKnown ? &indexStatus : nullptr)) {
+      continue;
+    }
+    paths.emplace_back(entry->path);
+  }
   for (const std::string& path : paths) {
     struct stat status;
     if (FindWorkFile(workdir, path.c_str(), status) < 0) return BeyondLink(path.c_str());

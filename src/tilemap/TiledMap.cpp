@@ -53,6 +53,7 @@ bool TiledMap::Load(uint32_t id) {
   SetHeight(pixelHeight);
   cellVisible.assign(data.CellsPerLayer(), false);
   cellTested.assign(data.CellsPerLayer(), false);
+  walked = {};
   BuildAtlas();
   return true;
 }

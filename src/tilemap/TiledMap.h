@@ -78,6 +78,17 @@ class TiledMap : public Entity {
 
  private:
   struct DrawState;
+  // Cells from col0 to col1 and row0 to row1; empty when col0 > col1.
+  struct CellRect {
+    uint64_t col0 = 1, col1 = 0, row0 = 1, row1 = 0;
+  };
+
+  // The cells around the window the draw walks (TiledMap_draw.cpp).
+  void FindWalkedCells(DrawState& state);
+  void KeepWalkedCells(const DrawState& state);
+  // The cells the last draw walked: bits outside them are left as they were,
+  // so a moved map clears them.
+  CellRect walked;
 
   // Packs the tile images into the atlas (TiledMap_atlas.cpp).
   void BuildAtlas();

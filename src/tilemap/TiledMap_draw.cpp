@@ -1,6 +1,8 @@
 // Drawing a tile map: layer by layer, rows top to bottom (orthogonal) or
 // diagonals from the top corner (isometric), with each child drawn where its
-// layer and depth row come, and cells off the window skipped.
+// layer and depth row come, and cells off the window skipped. Only the cells
+// around the window are walked, so that a frame costs the same on any size
+// of map.
 // Children's draws may run scripts (events), which may change the map's
 // tables or the image cache: every cell is looked up afresh by index, and
 // the image in hand is looked up again after children were drawn.
@@ -31,6 +33,9 @@ struct TiledMap::DrawState {
   float colour[4] = {1, 1, 1, 1};
   std::vector<Waiting> children;  // by (layer, row), child order within
   size_t nextChild = 0;
+  // The cells walked, inclusive: orthogonal columns (across) and rows
+  // (down), or isometric col - row (across) and diagonals col + row (down).
+  int64_t across0 = 0, across1 = -1, down0 = 0, down1 = -1;
 };
 
 namespace {
@@ -49,7 +54,73 @@ bool OneTexelPerPixel(const Affine& m) {
          std::fabs(m.c) < kHair;
 }
 
+int64_t FloorHalf(int64_t value) { return value >= 0 ? value / 2 : -((1 - value) / 2); }
+
+// The integer range around [low, high] (a cell of slack each way for the
+// rounding of the cell positions), or false when it is not finite.
+bool WidenedRange(double low, double high, int64_t& first, int64_t& last) {
+  if (!std::isfinite(low) || !std::isfinite(high)) return false;
+  first = static_cast<int64_t>(std::floor(std::clamp(std::min(low, high), -1e15, 1e15))) - 1;
+  last = static_cast<int64_t>(std::ceil(std::clamp(std::max(low, high), -1e15, 1e15))) + 1;
+  return true;
+}
+
 }  // namespace
+
+void TiledMap::FindWalkedCells(DrawState& state) {
+  const int64_t cols = data.cols;
+  const int64_t rows = data.rows;
+  // The whole map, unless the window can be taken back into the map.
+  state.across0 = state.isometric ? 1 - rows : 0;
+  state.across1 = cols - 1;
+  state.down0 = 0;
+  state.down1 = state.isometric ? cols + rows - 2 : rows - 1;
+
+  float reachTile = 0;
+  for (const TiledMapTile& tile : data.tiles) {
+    if (tile.imageKey != 0) reachTile = std::max({reachTile, tile.w, tile.h});
+  }
+  if (!g_renderer || data.tileWidth == 0 || data.tileHeight == 0 || !std::isfinite(reachTile)) return;
+  const Affine screen = Compose(AffineOf(g_renderer->baseViewTransform.Get()), AffineOf(worldMatrix.Get()));
+  const double det = double{screen.a} * screen.d - double{screen.b} * screen.c;
+  if (!std::isfinite(det) || det == 0) return;
+  // A cell tests visible only when its centre lands within its tile's
+  // Manhattan radius of the window; a pixel each way for the truncations.
+  const double reach = (std::fabs(screen.a) + std::fabs(screen.b) + std::fabs(screen.c) + std::fabs(screen.d)) *
+                           reachTile * 0.5 + 3;
+  const double screenX[2] = {-reach, g_renderer->windowWidth + reach};
+  const double screenY[2] = {-reach, g_renderer->windowHeight + reach};
+  double minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
+  for (double sx : screenX) {
+    for (double sy : screenY) {
+      const double dx = sx - screen.tx;
+      const double dy = sy - screen.ty;
+      const double x = (screen.d * dx - screen.c * dy) / det;
+      const double y = (screen.a * dy - screen.b * dx) / det;
+      minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
+    }
+  }
+  // Cell centres relative to the pivot point, as the visibility test places
+  // them: x grows with across, y falls with down.
+  const double px = (0.5 - pivotX) * (offsetMaxX - offsetMinX) - pixelWidth * 0.5;
+  const double py = (0.5 - pivotY) * (offsetMaxY - offsetMinY) + pixelHeight * 0.5;
+  const double tw = data.tileWidth;
+  const double th = data.tileHeight;
+  int64_t across0, across1, down0, down1;
+  bool found;
+  if (state.isometric) {
+    found = WidenedRange((minX - px) / (tw * 0.5) - rows, (maxX - px) / (tw * 0.5) - rows, across0, across1) &&
+            WidenedRange((py - maxY) / (th * 0.5) - 1, (py - minY) / (th * 0.5) - 1, down0, down1);
+  } else {
+    found = WidenedRange((minX - px - tw * 0.5) / tw, (maxX - px - tw * 0.5) / tw, across0, across1) &&
+            WidenedRange((py - th * 0.5 - maxY) / th, (py - th * 0.5 - minY) / th, down0, down1);
+  }
+  if (!found) return;
+  state.across0 = std::max(state.across0, across0);
+  state.across1 = std::min(state.across1, across1);
+  state.down0 = std::max(state.down0, down0);
+  state.down1 = std::min(state.down1, down1);
+}
 
 void TiledMap::Draw() {
   if (!visible) return;
@@ -73,6 +144,8 @@ void TiledMap::Draw() {
         Compose(AffineOf(g_renderer->baseViewTransform.Get()), AffineOf(worldMatrix.Get())));
   }
   AssignDepthRows(state, data.LayerCount());
+  FindWalkedCells(state);
+  KeepWalkedCells(state);
   if (state.isometric) {
     DrawIsometric(state);
   } else {
@@ -133,11 +206,51 @@ void TiledMap::DrawChildrenAt(DrawState& state, uint32_t layer, uint64_t row) {
   }
 }
 
+void TiledMap::KeepWalkedCells(const DrawState& state) {
+  CellRect now;
+  if (state.across0 <= state.across1 && state.down0 <= state.down1) {
+    if (state.isometric) {
+      // col = (down + across) / 2, row = (down - across) / 2
+      now = {static_cast<uint64_t>(std::max<int64_t>(0, -FloorHalf(-(state.down0 + state.across0)))),
+             static_cast<uint64_t>(std::min<int64_t>(data.cols - 1, FloorHalf(state.down1 + state.across1))),
+             static_cast<uint64_t>(std::max<int64_t>(0, -FloorHalf(-(state.down0 - state.across1)))),
+             static_cast<uint64_t>(std::min<int64_t>(data.rows - 1, FloorHalf(state.down1 - state.across0)))};
+    } else {
+      now = {static_cast<uint64_t>(state.across0), static_cast<uint64_t>(state.across1),
+             static_cast<uint64_t>(state.down0), static_cast<uint64_t>(state.down1)};
+    }
+  }
+  if (!(dirty & kDirtyBounds)) {
+    // Nothing moved: cells tested in this frame fall inside both.
+    if (walked.col0 > walked.col1) {
+      walked = now;
+    } else if (now.col0 <= now.col1) {
+      walked = {std::min(walked.col0, now.col0), std::max(walked.col1, now.col1), std::min(walked.row0, now.row0),
+                std::max(walked.row1, now.row1)};
+    }
+    return;
+  }
+  // The map moved: cells left behind are off the window now, as a test
+  // would find them.
+  for (uint64_t row = walked.row0; row <= walked.row1 && walked.col0 <= walked.col1; ++row) {
+    for (uint64_t col = walked.col0; col <= walked.col1; ++col) {
+      const uint64_t bit = row * data.cols + col;
+      if (bit < cellVisible.size()) cellVisible[bit] = false;
+    }
+  }
+  walked = now;
+}
+
 void TiledMap::DrawOrthogonal(DrawState& state) {
   const uint32_t layerCount = data.LayerCount();
   for (uint32_t layer = 0; layer < layerCount; ++layer) {
     for (uint64_t row = 0; row < data.rows; ++row) {
-      for (uint64_t col = 0; col < data.cols; ++col) DrawCell(state, layer, col, row);
+      const auto at = static_cast<int64_t>(row);
+      if (at >= state.down0 && at <= state.down1) {
+        for (int64_t col = state.across0; col <= state.across1; ++col) {
+          DrawCell(state, layer, static_cast<uint64_t>(col), row);
+        }
+      }
       DrawChildrenAt(state, layer, row);
     }
   }
@@ -151,11 +264,13 @@ void TiledMap::DrawIsometric(DrawState& state) {
     const int64_t rows = data.rows;
     for (int64_t d = 0; d < cols + rows; ++d) {
       DrawChildrenAt(state, layer, static_cast<uint64_t>(d));
-      if (d > cols + rows - 2) continue;
-      int64_t col = d < rows ? 0 : d - rows + 1;
-      int64_t row = d < rows ? d : rows - 1;
-      for (; col < cols && row >= 0; ++col, --row) {
-        DrawCell(state, layer, static_cast<uint64_t>(col), static_cast<uint64_t>(row));
+      if (d > cols + rows - 2 || d < state.down0 || d > state.down1) continue;
+      // From the diagonal's first cell (col 0, or row rows - 1) to its last
+      // (row 0, or col cols - 1), within the walked columns less rows.
+      const int64_t first = std::max({int64_t{0}, d - rows + 1, -FloorHalf(-(d + state.across0))});
+      const int64_t last = std::min({cols - 1, d, FloorHalf(d + state.across1)});
+      for (int64_t col = first; col <= last; ++col) {
+        DrawCell(state, layer, static_cast<uint64_t>(col), static_cast<uint64_t>(d - col));
       }
     }
   }

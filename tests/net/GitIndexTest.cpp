@@ -1,6 +1,8 @@
 // The index commands from scripts: add, rm, update-index, read-tree, ls-files
 // and checkout-index, checked with the git command line.
 #include <fcntl.h>
+#include <git2.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "GitScriptFixture.h"
@@ -23,6 +25,32 @@ class StandardInput {
  private:
   int saved_;
 };
+
+// Sets a file's modification time to `seconds` past the epoch.
+void SetModified(const std::string& path, time_t seconds) {
+  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// Records a.txt in the index with the status its file has now but the id of
+// other contents, as an index written just before the file changed holds it.
+void RecordStaleEntry(const std::string& repo) {
+  git_libgit2_init();
+  git_repository* repository = nullptr;
+  git_index* index = nullptr;
+  ASSERT_EQ(git_repository_open(&repository, repo.c_str()), 0);
+  ASSERT_EQ(git_repository_index(&index, repository), 0);
+  ASSERT_EQ(git_index_add_bypath(index, "a.txt"), 0);
+  git_index_entry entry = *git_index_get_bypath(index, "a.txt", 0);
+  const std::string path = entry.path;
+  entry.path = path.c_str();
+  ASSERT_EQ(git_blob_create_from_buffer(&entry.id, repository, "stale\n", 6), 0);
+  ASSERT_EQ(git_index_add(index, &entry), 0);
+  ASSERT_EQ(git_index_write(index), 0);
+  git_index_free(index);
+  git_repository_free(repository);
+  git_libgit2_shutdown();
+}
 
 TEST_F(GitIndex, AddOfTheWorkingFolderStagesEveryTopLevelEntryTheIgnoreRulesKeep) {
   const std::string repo = Box().Path(Named("repo"));
@@ -142,6 +170,39 @@ TEST_F(GitIndex, UpdateIndexRefusesPathsBeyondASymbolicLink) {
            "update-index --add --cacheinfo 100644,e69de29bb2d1d6434b8b29ae775ad8c2e48c5391,link/secret");
   EXPECT_EQ(Git({repo, "update-index", "--refresh"}), refused);
   EXPECT_EQ(Box().Sh(git + "ls-files -s link/secret | cut -c8-47"), "e69de29bb2d1d6434b8b29ae775ad8c2e48c5391\n");
+}
+
+TEST_F(GitIndex, UpdateIndexRefreshReadsAFileOfTheSameSizeWhoseTimeChanged) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  Box().Write(Named("repo") + "/a.txt", "ALPHA\n");
+  SetModified(repo + "/a.txt", time(nullptr) + 60);
+  EXPECT_EQ(Git({repo, "update-index", "--refresh"}), "");
+  EXPECT_EQ(Box().Sh("git -C " + repo + " rev-parse :a.txt"), Box().Sh("git -C " + repo + " hash-object a.txt"));
+}
+
+// An entry whose file has the status it recorded is trusted, as git trusts
+// it, unless the index file is not newer than the entry: the file may then
+// have changed in the same clock tick, and is read again.
+TEST_F(GitIndex, UpdateIndexRefreshTrustsUnchangedStatusExceptInRacyEntries) {
+  const struct {
+    const char* name;
+    time_t indexTime;  // after the entry's 1,600,000,000
+    bool read;
+  } cases[] = {
+      {"racy", 1600000000, true},
+      {"older", 1600000001, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string repo = Box().CommittedRepository(Named(c.name));
+    SetModified(repo + "/a.txt", 1600000000);
+    RecordStaleEntry(repo);
+    SetModified(repo + "/.git/index", c.indexTime);
+    EXPECT_EQ(Git({repo, "update-index", "--refresh"}), "");
+    const std::string stale = Box().Sh("printf 'stale\\n' | git hash-object --stdin");
+    const std::string real = Box().Sh("git -C " + repo + " hash-object a.txt");
+    EXPECT_EQ(Box().Sh("git -C " + repo + " rev-parse :a.txt"), c.read ? real : stale);
+  }
 }
 
 TEST_F(GitIndex, UpdateIndexReadsIndexInfoLinesFromTheStandardInput) {
