@@ -47,7 +47,10 @@ class CheckingActions : public GCore::UpdateActions {
     CheckPath(folder, true);
     return true;
   }
-  void Delete(const std::string& path) override { CheckPath(path, false); }
+  bool Delete(const std::string& path) override {
+    CheckPath(path, false);
+    return path.size() % 5 != 0;
+  }
   void WriteInstalledVersion(const std::string&) override {}
 };
 
