@@ -2,6 +2,7 @@
 // children linked to them, then the children in the quad's own space.
 #include "core/GameIF.h"
 #include "render/Renderer.h"
+#include "spine/SkeletonAttachmentDraw.h"
 #include "spine/SkeletonData.h"
 #include "spine/SpineQuad.h"
 #include "spine/SpineRecords.h"
@@ -60,7 +61,7 @@ void SpineQuad::DrawPosed(const std::shared_ptr<SpineInstance>& instance) {
     interrupted = !DrawLinkedChildren(link, *instance);
     if (interrupted) break;
     if (slot->attachment && g_renderer)
-      g_renderer->DrawSkeletonAttachment(slot->attachment, slot, colour);
+      DrawSkeletonAttachment(*g_renderer, slot->attachment, slot, colour);
     interrupted = !DrawLinkedChildren(link + 1, *instance);
   }
   if (!IfAlive(this)) return;
