@@ -23,7 +23,7 @@
 #include "spine/AnimationState.h"
 #include "spine/AnimationStateData.h"
 #include "spine/SpineFixtures.h"
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "display/TextQuad.h"
 #include "display/Trail.h"
 #include "modules/RandomNumbers.h"
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 #include "tilemap/TiledMap.h"
 
 namespace GCore {

@@ -12,7 +12,7 @@
 #include "render/Image.h"
 #include "render/RecordingRenderer.h"
 #include "render/Texture.h"
-#include "spine/SkeletonAttachmentDraw.h"
+#include "spinequad/SkeletonAttachmentDraw.h"
 #include "spine/SpineRecords.h"
 
 namespace {

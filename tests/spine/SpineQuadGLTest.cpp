@@ -11,7 +11,7 @@
 #include "spine/AnimationStateData.h"
 #include "spine/SkeletonData.h"
 #include "spine/SpineFixtures.h"
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 #include "spine/SpineQuadModel.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // SpineQuad: loading, advancing, setting animations, the listener, copies.
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 
 #include <algorithm>
 #include <cmath>

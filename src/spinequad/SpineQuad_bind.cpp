@@ -10,7 +10,7 @@
 #include "spine/BoneData.h"
 #include "spine/EventData.h"
 #include "spine/SkeletonData.h"
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 #include "spine/SpineRecords.h"
 
 namespace GCore {

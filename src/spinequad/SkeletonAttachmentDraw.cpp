@@ -1,4 +1,4 @@
-#include "spine/SkeletonAttachmentDraw.h"
+#include "spinequad/SkeletonAttachmentDraw.h"
 
 #include "render/QuadBatch.h"
 #include "render/Renderer.h"

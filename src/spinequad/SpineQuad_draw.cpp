@@ -2,9 +2,9 @@
 // children linked to them, then the children in the quad's own space.
 #include "core/GameIF.h"
 #include "render/Renderer.h"
-#include "spine/SkeletonAttachmentDraw.h"
+#include "spinequad/SkeletonAttachmentDraw.h"
 #include "spine/SkeletonData.h"
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 #include "spine/SpineRecords.h"
 
 namespace GCore {

@@ -7,7 +7,7 @@
 #include "spine/EventData.h"
 #include "spine/EventTimeline.h"
 #include "spine/SkeletonData.h"
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 #include "spine/SpineRecords.h"
 #include "spine/SpineUtil.h"
 
