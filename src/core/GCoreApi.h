@@ -9,6 +9,8 @@
 
 #include <lua.hpp>
 
+#include "core/ScriptArgs.h"
+
 extern "C" int luaopen_gcore_c(lua_State* L);
 
 namespace GCore {
@@ -27,16 +29,6 @@ extern DialogSound g_dialogSoundSettings;
 }  // namespace GCore
 
 namespace GCore::Api {
-
-// Argument readers and result pushers of the conventions above.
-int32_t IntArg(lua_State* L, int index);
-// The number truncated toward zero to 64 bits (saturating; NaN reads as 0).
-int64_t Int64Arg(lua_State* L, int index);
-// A resource id, text id, mask or colour: the low 32 bits of Int64Arg.
-uint32_t IdArg(lua_State* L, int index);
-float FloatArg(lua_State* L, int index);
-const char* TextArg(lua_State* L, int index);
-void PushUnsigned(lua_State* L, uint32_t value);
 
 // Game control.
 int GetGameTime(lua_State* L);

@@ -15,10 +15,6 @@
 #include "render/Texture.h"
 #include "spine/SpineRecords.h"
 
-namespace GCore {
-std::string g_defaultAnimationName;
-}  // namespace GCore
-
 namespace GCore::Api {
 
 namespace {

@@ -24,8 +24,6 @@
 
 namespace GCore {
 
-GameIF* g_game = nullptr;
-
 namespace {
 // Never destroyed: a game object still held when the program ends (it ended
 // without closing) is left to the system, as its Shutdown would run scripts
