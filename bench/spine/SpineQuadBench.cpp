@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameSettings.h"
 #include "core/Matrix.h"
 #include "core/ResourceManager.h"

@@ -13,7 +13,7 @@
 
 #include "StreamTestFiles.h"
 #include "core/FileStream.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "../core/ScriptHostFixture.h"
 #include "LoopbackServers.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // runtime poses the same skeleton, children linked to a slot, colours and
 // blend modes. Pixels are checked well inside each shape, with the fixture's
 // colour tolerance.
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "display/Quad.h"
 #include "render/PngFixtures.h"
 #include "render/ResourceGLFixture.h"

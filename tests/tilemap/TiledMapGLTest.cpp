@@ -6,7 +6,7 @@
 // every pixel is exact within the tolerance of Near.
 #include "render/ResourceGLFixture.h"
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/LuaManager.h"
 #include "display/ScriptCalls.h"
 #include "render/Image.h"

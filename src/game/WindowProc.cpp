@@ -1,8 +1,8 @@
-#include "core/WindowProc.h"
+#include "game/WindowProc.h"
 
-#include "core/FrameStep.h"
+#include "game/FrameStep.h"
 #include "core/GameIF.h"
-#include "core/Input.h"
+#include "game/Input.h"
 #include "net/WebViewManager.h"
 #include "platform/MessagePump.h"
 #include "platform/Messages.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/FileStream.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/ReplacingFile.h"
 #include "core/ResourcePath.h"

@@ -1,10 +1,10 @@
-#include "core/FrameStep.h"
+#include "game/FrameStep.h"
 
 #include <chrono>
 #include <string>
 
 #include "core/GameIF.h"
-#include "core/WindowProc.h"
+#include "game/WindowProc.h"
 #include "platform/Clock.h"
 #include "platform/MessagePump.h"
 #include "platform/Window.h"

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "core/CodePage.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/HexDigits.h"
 #include "core/Object.h"
 #include "core/ResourcePath.h"

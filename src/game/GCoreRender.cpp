@@ -1,6 +1,6 @@
 // "gcore.c": the renderer's view of the design area, and the window's place
 // on the desktop.
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "platform/Shell.h"
 #include "platform/Window.h"

@@ -9,7 +9,7 @@
 #include "base/Log.h"
 #include "core/CodePage.h"
 #include "core/GameIF.h"
-#include "core/Input.h"
+#include "game/Input.h"
 #include "core/LuaManager.h"
 #include "display/DisplayObject.h"
 #include "display/TextQuad.h"

@@ -2,7 +2,7 @@
 // copies of display objects and their placement.
 #include <string>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/LuaManager.h"
 #include "core/ResourceManager.h"
 #include "display/Entity.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/Log.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/ResourceManager.h"
 #include "platform/Clock.h"
 #include "render/Image.h"

@@ -2,9 +2,9 @@
 #include <string>
 #include <utility>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
-#include "core/HttpFetch.h"
+#include "game/HttpFetch.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "net/Downloader.h"

@@ -1,7 +1,7 @@
-#include "core/HttpFetch.h"
+#include "game/HttpFetch.h"
 
 #include "base/Log.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "net/Downloader.h"
 

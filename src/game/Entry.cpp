@@ -1,13 +1,13 @@
-#include "core/Entry.h"
+#include "game/Entry.h"
 
 #include <clocale>
 #include <cstring>
 
 #include "base/Log.h"
-#include "core/FrameStep.h"
+#include "game/FrameStep.h"
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
-#include "core/WindowProc.h"
+#include "game/WindowProc.h"
 #include "net/Analytics.h"
 #include "net/UpdateRunner.h"
 #include "net/WebViewManager.h"

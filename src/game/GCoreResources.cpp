@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/AirParser.h"

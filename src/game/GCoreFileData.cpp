@@ -8,7 +8,7 @@
 
 #include "base/Log.h"
 #include "core/FileStream.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/ReplacingFile.h"
 #include "core/ResourcePath.h"

@@ -7,13 +7,14 @@
 #include <cstdio>
 
 #include "base/Log.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/LuaManager.h"
 #include "core/Matrix.h"
 #include "core/Object.h"
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/TextQuad.h"
+#include "game/ProjectModules.h"
 #include "media/ALAudioManager.h"
 #include "net/GitPathHook.h"
 #include "net/Downloader.h"
@@ -25,6 +26,10 @@
 namespace GCore {
 
 namespace {
+// Every program has the game object's file: the project states get the
+// modules of all subsystems from the moment it is loaded.
+[[maybe_unused]] const bool kEngineModulesNamed = (NameEngineModules(), true);
+
 // Never destroyed: a game object still held when the program ends (it ended
 // without closing) is left to the system, as its Shutdown would run scripts
 // and a bare destruction would run engine code after other statics are gone.

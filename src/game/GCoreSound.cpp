@@ -3,7 +3,7 @@
 // did not start) they answer false, 0 or the master volume as it stands.
 #include <cmath>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/ResourceManager.h"
 #include "core/ResourcePath.h"

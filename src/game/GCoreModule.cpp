@@ -1,4 +1,4 @@
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/Matrix.h"
 #include "display/Layout.h"
 #include "display/ParticleSystem.h"

@@ -1,9 +1,9 @@
 // "gcore.c": design size, switches, pointer and key state, dialogs and log.
 #include "base/Log.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
-#include "core/Input.h"
+#include "game/Input.h"
 #include "core/LuaApiExt.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/ResourceManager.h"
 
 namespace GCore::Api {

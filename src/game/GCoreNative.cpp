@@ -9,7 +9,7 @@
 #include <cmath>
 #include <map>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 
 namespace GCore::Api {
 

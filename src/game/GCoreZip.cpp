@@ -3,7 +3,7 @@
 
 #include "base/Log.h"
 #include "core/Compression.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 
 namespace GCore::Api {
 

@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ResourceManager.h"

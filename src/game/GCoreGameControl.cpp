@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/DeviceInfo.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
