@@ -8,13 +8,13 @@ m.md or a.b.md. An entry is a level-3 heading holding exactly the name in
 backticks (### `Name`), followed by its description, written by hand.
 
 Where the names come from:
-  - "gcore.c": the entries of kEntries in src/core/GCoreModule.cpp (an entry
+  - "gcore.c": the entries of kEntries in src/game/GCoreModule.cpp (an entry
     whose function is nullptr is not built yet and counts as not registered),
     and the random functions the opener adds;
   - script classes: the "gcore.c" entries that name a registrar; a class's
     members are the kMembers table of its X_bind.cpp (none without one);
   - other native modules: the tables listed in MODULE_TABLES below. Every
-    module preloaded in src/core/ScriptVM.cpp or opened by the library list in
+    module preloaded in src/game/ProjectModules.cpp or opened by the library list in
     src/modules/StdLibs.cpp must appear there or in LISTED_ONLY.
 
 Usage:
@@ -29,8 +29,8 @@ import os
 import re
 import sys
 
-GCORE_FILE = "src/core/GCoreModule.cpp"
-PRELOADS_FILE = "src/core/ScriptVM.cpp"
+GCORE_FILE = "src/game/GCoreModule.cpp"
+PRELOADS_FILE = "src/game/ProjectModules.cpp"
 LIBRARIES_FILE = "src/modules/StdLibs.cpp"
 
 # Module name -> its registration tables: (source file, array name).

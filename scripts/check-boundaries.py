@@ -10,7 +10,12 @@ Checked under src/ (tests and benchmarks may reach anything):
     the library passes it on to everyone who includes that header);
   - a folder includes another folder's header only when its CMakeLists.txt
     declares that folder's library (quarvelin_<folder>) in the
-    target_link_libraries of its own.
+    target_link_libraries of its own;
+  - the folders form a ladder (QUARVELIN_LADDER in src/CMakeLists.txt, bottom
+    up, one rung a string): a folder includes, and links, only folders on
+    lower rungs. Folders on one rung are side by side and do not name each
+    other, except on a rung marked "knot:", whose folders still do. An
+    include up the ladder is the one that closes a cycle; it is named.
 
 Usage: check-boundaries.py [--root REPOSITORY]
 Prints one line per violation, "path:line: what", and exits 1 when there is any.
@@ -90,6 +95,38 @@ def strip_comments_and_strings(text):
 
 def line_of(text, offset):
     return text.count("\n", 0, offset) + 1
+
+
+def read_ladder(root):
+    """The rungs of src/CMakeLists.txt's QUARVELIN_LADDER, bottom up: a list of
+    (folders, knot) pairs; None when there is no ladder."""
+    path = os.path.join(root, "src", "CMakeLists.txt")
+    if not os.path.exists(path):
+        return None
+    with open(path, encoding="utf-8") as f:
+        text = re.sub(r"#[^\n]*", "", f.read())
+    found = re.search(r"set\s*\(\s*QUARVELIN_LADDER\b([^)]*)\)", text)
+    if not found:
+        return None
+    rungs = []
+    for rung in re.findall(r'"([^"]*)"', found.group(1)):
+        knot = rung.strip().startswith("knot:")
+        rungs.append((rung.replace("knot:", "").split(), knot))
+    return rungs
+
+
+def ladder_problem(rungs, folder, other):
+    """What is wrong with `folder` naming `other`, or None when the ladder allows it."""
+    place = {name: (step, knot) for step, (names, knot) in enumerate(rungs) for name in names}
+    for name in (folder, other):
+        if name not in place:
+            return "src/%s is not on the ladder" % name
+    (mine, knot), (theirs, _) = place[folder], place[other]
+    if theirs > mine:
+        return "src/%s is above src/%s on the ladder" % (other, folder)
+    if theirs == mine and not knot:
+        return "src/%s is beside src/%s on the ladder" % (other, folder)
+    return None
 
 
 def declared_dependencies(root, folder):
@@ -172,6 +209,10 @@ def check(root):
                 problems.append("%s:%d: includes %s's header %s%s; only %s may" % (
                     path, line, library[0], header, through, ", ".join(library[1])))
 
+    rungs = read_ladder(root)
+    if rungs is None:
+        problems.append("src/CMakeLists.txt: no QUARVELIN_LADDER")
+        rungs = []
     declared = {}
     for path in sorted(tree.files):
         parts = path.split("/")
@@ -185,9 +226,20 @@ def check(root):
             if ours is None:
                 continue
             other = ours.split("/")[1]
-            if other != folder and other not in declared[folder]:
+            if other == folder:
+                continue
+            if other not in declared[folder]:
                 problems.append("%s:%d: includes %s, but src/%s/CMakeLists.txt does not link quarvelin_%s" % (
                     path, line, name, folder, other))
+            wrong = ladder_problem(rungs, folder, other)
+            if wrong:
+                problems.append("%s:%d: includes %s, but %s (src/CMakeLists.txt)" % (path, line, name, wrong))
+    for folder in sorted(declared):
+        for other in sorted(declared[folder]):
+            if other != folder and os.path.isdir(os.path.join(root, "src", other)):
+                wrong = ladder_problem(rungs, folder, other)
+                if wrong:
+                    problems.append("src/%s/CMakeLists.txt: links quarvelin_%s, but %s" % (folder, other, wrong))
     return problems
 
 

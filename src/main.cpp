@@ -1,3 +1,3 @@
-#include "core/Entry.h"
+#include "game/Entry.h"
 
 int main(int argc, char** argv) { return GCore::RunProgram(argc, argv); }

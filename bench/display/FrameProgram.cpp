@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "FrameRun.h"
-#include "core/Entry.h"
-#include "core/FrameStep.h"
+#include "game/Entry.h"
+#include "game/FrameStep.h"
 #include "core/GameIF.h"
 #include "render/Renderer.h"
 

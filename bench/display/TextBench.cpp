@@ -14,7 +14,7 @@
 
 #include "../../tests/core/TempRoot.h"
 #include "../../tests/render/StbTruetype.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameSettings.h"
 #include "core/Matrix.h"
 #include "core/ResourceManager.h"
@@ -23,7 +23,7 @@
 #include "spine/AnimationState.h"
 #include "spine/AnimationStateData.h"
 #include "spine/SpineFixtures.h"
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 
 namespace {
 

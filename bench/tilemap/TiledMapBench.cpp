@@ -13,7 +13,7 @@
 
 #include "../../tests/core/TempRoot.h"
 #include "ZlibLayer.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"

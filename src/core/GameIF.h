@@ -81,7 +81,7 @@ class GameIF {
 
   // The download worker of the script call HttpGet (null when none), what
   // its in-memory download received (the body, and the response header as
-  // the extra text), and who hears of its events (core/HttpFetch.h).
+  // the extra text), and who hears of its events (game/HttpFetch.h).
   std::unique_ptr<Downloader> downloadHolder;
   std::string downloadUrl;
   std::string fetchedText;

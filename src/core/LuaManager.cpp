@@ -7,8 +7,6 @@
 #include "core/ScriptVM.h"
 #include "display/Stage.h"
 #include "display/TextQuad.h"
-#include "net/GitModule.h"
-#include "net/GitWorker.h"
 #include "render/Renderer.h"
 
 namespace GCore {
@@ -50,8 +48,9 @@ int LuaManager::LoadProj(const char* name) {
   const int n = ProjectCount();
   lua_State* L = NewProjectState();
   if (L) {
-    // One git worker per process: only the first project gets "git.c".
-    if (n == 1) RunProtected(L, [](lua_State* state) { luaL_requiref(state, "git.c", luaopen_git_c, 0); });
+    // Only the first project gets the modules of which one serves the process.
+    void (*openFirst)(lua_State*) = GetProjectModules().openFirst;
+    if (n == 1 && openFirst) RunProtected(L, openFirst);
     lua_pushstring(L, "proj");
     lua_pushnumber(L, static_cast<lua_Number>(n));
     lua_rawset(L, LUA_REGISTRYINDEX);
@@ -154,7 +153,7 @@ void LuaManager::CloseAll() {
   pressed.Reset();
   editing.Reset();
   inputFocus.Reset();
-  StopGitWorker();
+  if (GetProjectModules().stop) GetProjectModules().stop();
   closing_ = true;
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;

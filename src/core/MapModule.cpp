@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/Log.h"
-#include "core/GCoreApi.h"
+#include "core/ScriptArgs.h"
 #include "core/PathSearch.h"
 
 namespace GCore {

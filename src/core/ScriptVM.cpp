@@ -6,26 +6,12 @@
 
 #include "base/Log.h"
 #include "core/FileStream.h"
-#include "core/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/LangManager.h"
 #include "core/LuaApiExt.h"
 #include "core/LuaManager.h"
-#include "core/MapModule.h"
 #include "core/ResourcePath.h"
-#include "modules/DataModules.h"
-#include "modules/StdLibs.h"
-#include "modules/ToolModules.h"
-#include "net/WebSocketModule.h"
-#include "net/WebViewModule.h"
-#include "net/ZipModule.h"
 #include "platform/MessageBox.h"
-
-extern "C" {
-int luaopen_socket_core(lua_State* L);
-int luaopen_cjson(lua_State* L);
-int luaopen_lfs(lua_State* L);
-}
 
 ScriptVM* g_scriptVM = nullptr;
 
@@ -50,7 +36,7 @@ bool g_compiling = false;
 constexpr int kScriptNotOpened = -2;
 constexpr int kScriptMissing = -3;
 
-int OpenNothing(lua_State*) { return 0; }
+ProjectModules g_projectModules;
 
 int RunScript(lua_State* L, const char* name);
 
@@ -78,8 +64,7 @@ int ModuleSearcher(lua_State* L) {
 }
 
 int OpenProjectStateProtected(lua_State* L) {
-  luaL_openlibs(L);
-  OpenEngineModules(L);
+  if (g_projectModules.open) g_projectModules.open(L);
   lua_settop(L, 0);
   return 0;
 }
@@ -102,7 +87,11 @@ std::string EditedForBox(std::string text) {
 
 }  // namespace
 
-void OpenEngineModules(lua_State* L) {
+void SetProjectModules(const ProjectModules& modules) { g_projectModules = modules; }
+
+const ProjectModules& GetProjectModules() { return g_projectModules; }
+
+void AddModuleSearcher(lua_State* L) {
   lua_getglobal(L, "package");
   if (lua_istable(L, -1)) {
     lua_getfield(L, -1, "searchers");
@@ -113,29 +102,6 @@ void OpenEngineModules(lua_State* L) {
     lua_pop(L, 1);
   }
   lua_pop(L, 1);
-
-  // Preloaded into the loaded-modules table in this order; modules whose
-  // subsystem is not built yet join at their place in the list.
-  struct Preload {
-    const char* name;
-    lua_CFunction opener;
-  };
-  static const Preload kPreloads[] = {
-      {"sproto.core", luaopen_sproto_core},
-      {"crypt.c", luaopen_crypt_c},
-      {"profiler.c", luaopen_profiler_c},
-      {"lfs.c", luaopen_lfs},
-      {"gcore.c", luaopen_gcore_c},
-      {"fuzzy.c", OpenNothing},
-      {"map.c", luaopen_map_c},
-      {"webview.c", luaopen_webview_c},
-      {"zip.c", luaopen_zip_c},
-      {"socket.core", luaopen_socket_core},
-      {"websocket.c", luaopen_websocket_c},
-      {"cjson.c", luaopen_cjson},
-      {"snapshot.c", luaopen_snapshot_c},
-  };
-  for (const Preload& preload : kPreloads) luaL_requiref(L, preload.name, preload.opener, 0);
 }
 
 lua_State* NewProjectState() {

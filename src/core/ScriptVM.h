@@ -29,13 +29,25 @@ extern ScriptVM* g_scriptVM;
 
 namespace GCore {
 
-// Creates a project's Lua state: the engine's standard libraries, the module
-// searcher and the preloaded engine modules. Null when the state cannot be made.
+// Creates a project's Lua state and opens in it what SetProjectModules
+// names. Null when the state cannot be made.
 lua_State* NewProjectState();
 
-// The searcher and the preload list (run inside a protected call by
-// NewProjectState). Leaves the preloaded modules on the stack.
-void OpenEngineModules(lua_State* L);
+// The libraries and modules of the projects come from every subsystem: the
+// game names them (game/ProjectModules.h) when it is loaded, before any
+// project state is made.
+struct ProjectModules {
+  // Opens the libraries and modules of every project state.
+  void (*open)(lua_State* L) = nullptr;
+  // Opens the modules that only the first project gets.
+  void (*openFirst)(lua_State* L) = nullptr;
+  // Stops what those modules started, before the projects close.
+  void (*stop)() = nullptr;
+};
+void SetProjectModules(const ProjectModules& modules);
+const ProjectModules& GetProjectModules();
+// Appends the searcher that finds modules among the project's scripts.
+void AddModuleSearcher(lua_State* L);
 
 // Runs the project's script of that name; false when its file cannot be opened.
 bool DoScript(lua_State* L, const char* name);

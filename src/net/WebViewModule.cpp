@@ -2,7 +2,7 @@
 // an index that is no number or lies outside the 8 slots included.
 #include "net/WebViewModule.h"
 
-#include "core/GCoreApi.h"
+#include "core/ScriptArgs.h"
 #include "net/WebViewManager.h"
 
 namespace GCore {

@@ -30,8 +30,6 @@ class DisplayObject;
 class Image;
 class Texture;
 struct AirFrameInfo;
-struct Attachment;
-struct Slot;
 
 // The design size, the fitting mode (0 letterbox, 1 expand) and the
 // collision-box switch are script settings (g_settings).
@@ -114,8 +112,16 @@ class Renderer {
   // colours every vertex takes packedColour 0xRRGGBBAA.
   virtual void DrawQuads(const Image* image, int32_t n, const float* corners, const float* uv,
                          const float* colours, int32_t stride, uint32_t packedColour);
-  virtual void DrawSkeletonAttachment(const Attachment* attachment, const Slot* slot,
-                                      const float colour[4]);
+  // One quad of corners p0 to p3 (x, y pairs) with their texture
+  // coordinates, drawn as the triangles (p0, p1, p2) and (p0, p2, p3).
+  void DrawTexturedQuad(Texture* texture, const float positions[8], const float uvs[8],
+                        uint32_t packedColour);
+  // The triangles of an index list (a multiple of three; a rest is dropped)
+  // over vertices of vertexFloats floats: x, y pairs in positions, u, v
+  // pairs in uvs. A triangle naming a vertex past them is skipped.
+  void DrawTriangles(Texture* texture, const float* positions, const float* uvs,
+                     int32_t vertexFloats, const uint16_t* indices, int32_t indexCount,
+                     uint32_t packedColour);
   virtual void SetProjection(float, float, float, float, float, float, bool) {}
   virtual void SetView(float x, float y, float scaleX, float scaleY);
   virtual void SetViewport(float, float, float, float) {}
@@ -191,8 +197,6 @@ class Renderer {
                      double width, double height, const Matrix* matrix);
   void DrawCollisionBoxes(const AirFrameInfo& frame, double originX, double originY, double sx,
                           double sy, const Matrix* matrix);
-  void DrawRegion(const struct RegionAttachment& region, const Slot& slot, const float colour[4]);
-  void DrawMesh(const struct MeshAttachment& mesh, const Slot& slot, const float colour[4]);
 
   std::unique_ptr<QuadBatch> batch_;
   std::vector<ScissorBox> scissors_;  // innermost last

@@ -1,10 +1,9 @@
-// DrawQuads (caller-built quads) and DrawSkeletonAttachment (region and mesh
-// attachments of a posed skeleton).
+// DrawQuads (caller-built quads), DrawTexturedQuad and DrawTriangles (free
+// geometry such as a posed skeleton's attachments).
 #include <cstring>
 
 #include "render/Image.h"
 #include "render/Renderer.h"
-#include "spine/SpineRecords.h"
 
 namespace GCore {
 
@@ -39,69 +38,36 @@ void Renderer::DrawQuads(const Image* image, int32_t n, const float* corners, co
   }
 }
 
-void Renderer::DrawSkeletonAttachment(const Attachment* attachment, const Slot* slot,
-                                      const float colour[4]) {
-  if (!attachment || !slot || !colour) return;
-  if (slot->data) SetBlendMode(static_cast<int8_t>(slot->data->blendMode));
-  if (attachment->type == kAttachmentRegion) {
-    DrawRegion(static_cast<const RegionAttachment&>(*attachment), *slot, colour);
-  } else if (attachment->type == kAttachmentMesh) {
-    DrawMesh(static_cast<const MeshAttachment&>(*attachment), *slot, colour);
-  }
-}
-
-namespace {
-
-Texture* PageTexture(const AtlasRegion* region) {
-  return region && region->page ? region->page->rendererObject : nullptr;
-}
-
-}  // namespace
-
-void Renderer::DrawRegion(const RegionAttachment& region, const Slot& slot, const float colour[4]) {
-  const Bone* bone = slot.bone;
-  if (!bone || !PrepareBatch(PageTexture(region.rendererObject), 4)) return;
-  float* world = worldVertices.get();
-  for (int i = 0; i < 4; ++i) {
-    const float ox = region.offset[2 * i], oy = region.offset[2 * i + 1];
-    world[2 * i] = ox * bone->a + oy * bone->b + bone->worldX;
-    world[2 * i + 1] = ox * bone->c + oy * bone->d + bone->worldY;
-  }
-  const float tint[4] = {slot.r * colour[0], slot.g * colour[1], slot.b * colour[2],
-                         slot.a * colour[3]};
-  const uint32_t packed = PackColour(tint);
+void Renderer::DrawTexturedQuad(Texture* texture, const float positions[8], const float uvs[8],
+                                uint32_t packedColour) {
+  if (!PrepareBatch(texture, 4)) return;
   // Drawn as the triangles (p0, p1, p2) and (p0, p2, p3).
   QuadVertex* q = CurrentBatch()->NextQuad();
   for (int i = 0; i < 4; ++i) {
-    q[i] = {world[2 * i], world[2 * i + 1], region.uvs[2 * i], region.uvs[2 * i + 1], packed};
+    q[i] = {positions[2 * i], positions[2 * i + 1], uvs[2 * i], uvs[2 * i + 1], packedColour};
   }
 }
 
-void Renderer::DrawMesh(const MeshAttachment& mesh, const Slot& slot, const float colour[4]) {
-  const int32_t length = mesh.worldVerticesLength;
-  if (length <= 0 || length > kWorldVertexFloats || !mesh.uvs || !mesh.triangles) return;
-  if (mesh.trianglesCount <= 0 || static_cast<uint32_t>(mesh.trianglesCount) > kMaxBatchVertices) {
-    return;
-  }
-  if (!g_spineRuntime || !g_spineRuntime->computeWorldVertices) return;
+void Renderer::DrawTriangles(Texture* texture, const float* positions, const float* uvs,
+                             int32_t vertexFloats, const uint16_t* indices, int32_t indexCount,
+                             uint32_t packedColour) {
+  if (vertexFloats <= 0 || !positions || !uvs || !indices) return;
+  if (indexCount <= 0 || static_cast<uint32_t>(indexCount) > kMaxBatchVertices) return;
   // Each whole triangle of the index list becomes one batch entry.
-  const uint32_t triangles = static_cast<uint32_t>(mesh.trianglesCount) / 3;
-  if (!PrepareBatch(PageTexture(mesh.rendererObject), 4 * triangles)) return;
-  float* world = worldVertices.get();
-  g_spineRuntime->computeWorldVertices(&mesh, &slot, 0, length, world, 0);
-  const uint32_t packed = PackColour(colour);
+  const uint32_t triangles = static_cast<uint32_t>(indexCount) / 3;
+  if (!PrepareBatch(texture, 4 * triangles)) return;
   QuadBatch& b = *CurrentBatch();
   for (uint32_t t = 0; t < triangles; ++t) {
     QuadVertex corners[3];
     bool inside = true;
     for (int i = 0; i < 3; ++i) {
-      const size_t index = mesh.triangles[3 * t + i];
-      // A skeleton file is untrusted: a triangle with an index past the
+      const size_t index = indices[3 * t + i];
+      // Geometry from files is untrusted: a triangle with an index past the
       // vertices is skipped whole, so the triangles after it keep their corners.
-      inside = inside && 2 * index + 1 < static_cast<size_t>(length);
+      inside = inside && 2 * index + 1 < static_cast<size_t>(vertexFloats);
       if (!inside) break;
-      corners[i] = {world[2 * index], world[2 * index + 1], mesh.uvs[2 * index],
-                    mesh.uvs[2 * index + 1], packed};
+      corners[i] = {positions[2 * index], positions[2 * index + 1], uvs[2 * index],
+                    uvs[2 * index + 1], packedColour};
     }
     if (inside) b.AppendTriangle(corners[0], corners[1], corners[2]);
   }

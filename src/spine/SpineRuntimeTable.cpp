@@ -37,6 +37,8 @@ const SpineRuntime kSpineRuntime = {
 
 const SpineRuntime* g_spineRuntime = &kSpineRuntime;
 
+std::string g_defaultAnimationName;
+
 SpineRecord::~SpineRecord() {
   if (!runtime) return;
   // The skeleton data's attachments point into the atlas: data first.

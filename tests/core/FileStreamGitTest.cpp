@@ -15,7 +15,7 @@
 #include "MemoryRepository.h"
 #include "StreamTestFiles.h"
 #include "core/FileStream.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/GitTreeMap.h"
 

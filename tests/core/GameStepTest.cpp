@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/FrameStep.h"
+#include "game/FrameStep.h"
 #include "core/GameIF.h"
-#include "core/Input.h"
+#include "game/Input.h"
 #include "core/ResourceManager.h"
 #include "platform/Clock.h"
 #include "platform/HeadlessGL.h"

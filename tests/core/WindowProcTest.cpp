@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "core/GameIF.h"
-#include "core/Input.h"
-#include "core/WindowProc.h"
+#include "game/Input.h"
+#include "game/WindowProc.h"
 #include "platform/MessagePump.h"
 #include "platform/Messages.h"
 #include "platform/SystemInput.h"

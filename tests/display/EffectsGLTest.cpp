@@ -6,7 +6,7 @@
 
 #include "render/ResourceGLFixture.h"
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "display/ParticleSystem.h"
 #include "display/Quad.h"
 #include "display/Sprite.h"

@@ -3,7 +3,7 @@
 // list, the focus, the hover and press lists) is not destroyed under them.
 // Run under the sanitizers: a wrong answer here is a use after free.
 #include "DisplayFixture.h"
-#include "core/Input.h"
+#include "game/Input.h"
 #include "display/Entity.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // and "onRemove" handlers of an insertion may move the child, or the
 // receiving container, anywhere.
 #include "DisplayFixture.h"
-#include "core/Input.h"
+#include "game/Input.h"
 #include "display/DisplayObjectContainer.h"
 #include "display/Entity.h"
 

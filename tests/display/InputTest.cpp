@@ -1,7 +1,7 @@
 // Input to script events: hover, presses, clicks, wheel and keys across the
 // projects' stages.
 #include "DisplayFixture.h"
-#include "core/Input.h"
+#include "game/Input.h"
 #include "display/Entity.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // surfaceless context and read back.
 #include "render/ResourceGLFixture.h"
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "display/Quad.h"
 #include "render/PngFixtures.h"
 

@@ -1,7 +1,7 @@
 // Shapes and layouts built by scripts through "gcore.c", drawn by the GLES2
 // renderer on the surfaceless context and read back: filled and outlined
 // geometry, the design size, and children placed in rows and grids.
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "display/Layout.h"
 #include "display/Shape.h"
 #include "render/PngFixtures.h"

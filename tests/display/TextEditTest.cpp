@@ -3,7 +3,7 @@
 // characters (single bytes, double-byte pairs, IME characters) reach the
 // edited text, other presses end it, and hidden texts take nothing.
 #include "TextFixture.h"
-#include "core/Input.h"
+#include "game/Input.h"
 #include "display/Entity.h"
 #include "platform/Messages.h"
 

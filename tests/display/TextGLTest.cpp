@@ -3,7 +3,7 @@
 // for a TrueType glyph and for a Chinese glyph of the system's fonts.
 #include "render/ResourceGLFixture.h"
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "render/FontStyle.h"
 #include "display/TextQuad.h"
 #include "render/FontFixtures.h"

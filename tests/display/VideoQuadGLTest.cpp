@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "display/Quad.h"
 #include "media/VideoFixtures.h"
 

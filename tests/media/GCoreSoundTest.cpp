@@ -3,7 +3,7 @@
 
 #include "RecordingAudio.h"
 #include "SoundRoot.h"
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "display/TextQuad.h"
 #include "media/ALAudioManager.h"
 

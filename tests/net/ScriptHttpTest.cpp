@@ -7,8 +7,8 @@
 
 #include "../core/ScriptHostFixture.h"
 #include "LoopbackServers.h"
-#include "core/GCoreApi.h"
-#include "core/HttpFetch.h"
+#include "game/GCoreApi.h"
+#include "game/HttpFetch.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "core/GameIF.h"
 #include "core/TempRoot.h"
-#include "core/WindowProc.h"
+#include "game/WindowProc.h"
 #include "net/WebViewManager.h"
 #include "net/WebViewScript.h"
 #include "platform/Messages.h"

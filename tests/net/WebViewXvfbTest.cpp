@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/TempRoot.h"
-#include "core/WindowProc.h"
+#include "game/WindowProc.h"
 #include "net/WebViewManager.h"
 #include "net/WebViewScript.h"
 #include "platform/Messages.h"

@@ -4,7 +4,7 @@
 // screen shot saved as PNG holds the read-back pixels.
 #include <cstring>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "display/Quad.h"
 #include "render/Image.h"
 #include "render/ImageOps.h"

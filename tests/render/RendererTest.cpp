@@ -12,6 +12,7 @@
 #include "render/Image.h"
 #include "render/RecordingRenderer.h"
 #include "render/Texture.h"
+#include "spinequad/SkeletonAttachmentDraw.h"
 #include "spine/SpineRecords.h"
 
 namespace {
@@ -316,7 +317,7 @@ class Skeleton : public testing::Test {
 
 TEST_F(Skeleton, RegionCornersGoThroughTheBoneWithTheSlotColour) {
   const float colour[4] = {1, 1, 1, 0.5f};
-  renderer.DrawSkeletonAttachment(&region, &slot, colour);
+  DrawSkeletonAttachment(renderer, &region, &slot, colour);
   EXPECT_EQ(renderer.calls, (Calls{"blend 1"}));
   EXPECT_EQ(renderer.CurrentBatch()->texture, &pageTexture);
   const auto v = renderer.Pending();
@@ -354,7 +355,7 @@ TEST_F(Skeleton, MeshVerticesFollowTheTriangleListAndSkipBadTriangles) {
   mesh.trianglesCount = 9;
   mesh.rendererObject = &atlasRegion;
   const float colour[4] = {0.25f, 1, 1, 1};
-  renderer.DrawSkeletonAttachment(&mesh, &slot, colour);
+  DrawSkeletonAttachment(renderer, &mesh, &slot, colour);
   const auto v = renderer.Pending();
   // Index 7 lies past the three vertices: its triangle goes, and the one
   // after it keeps its own corners.
@@ -368,11 +369,11 @@ TEST_F(Skeleton, MeshVerticesFollowTheTriangleListAndSkipBadTriangles) {
   EXPECT_EQ(v[0].r, Stored(0.25f)) << "the slot colour is not applied to meshes";
 
   mesh.worldVerticesLength = 1002;
-  renderer.DrawSkeletonAttachment(&mesh, &slot, colour);
+  DrawSkeletonAttachment(renderer, &mesh, &slot, colour);
   EXPECT_EQ(renderer.Pending().size(), 6u) << "meshes above 1000 floats are not drawn";
   GCore::g_spineRuntime = nullptr;
   mesh.worldVerticesLength = 6;
-  renderer.DrawSkeletonAttachment(&mesh, &slot, colour);
+  DrawSkeletonAttachment(renderer, &mesh, &slot, colour);
   EXPECT_EQ(renderer.Pending().size(), 6u) << "without the runtime meshes are not drawn";
 }
 
@@ -380,7 +381,7 @@ TEST_F(Skeleton, OtherAttachmentTypesDrawNothing) {
   GCore::Attachment box;
   box.type = GCore::kAttachmentBoundingBox;
   const float colour[4] = {1, 1, 1, 1};
-  renderer.DrawSkeletonAttachment(&box, &slot, colour);
+  DrawSkeletonAttachment(renderer, &box, &slot, colour);
   EXPECT_TRUE(renderer.Pending().empty());
   EXPECT_EQ(renderer.blendMode, 1) << "the slot's blend mode is still applied";
 }

@@ -6,14 +6,14 @@ import unittest
 from tree import run_script, write_tree
 
 SOURCES = {
-    "src/core/GCoreModule.cpp": '''
+    "src/game/GCoreModule.cpp": '''
 const Entry kEntries[] = {
     {"Widget", NewWidgetScript, RegisterWidgetClass},
     {"Gadget", nullptr},
     {"GetTime", Api::GetTime},
     {"PlaySound", nullptr},  // not built yet
 };''',
-    "src/core/ScriptVM.cpp": '''
+    "src/game/ProjectModules.cpp": '''
   static const Preload kPreloads[] = {
       {"crypt.c", luaopen_crypt_c},
       // "profiler.c" goes here.
@@ -94,7 +94,7 @@ GAPS = [
     ("a second entry for one name", {"docs/reference/crypt.md": "### `sha1`\n\n### `sha1`\n"},
      "docs/reference/crypt.md:3: `sha1` has a second entry"),
     ("a module the tool does not know",
-     {"src/core/ScriptVM.cpp": SOURCES["src/core/ScriptVM.cpp"].replace('{"lfs.c"', '{"unknown.c", luaopen_unknown},\n{"lfs.c"')},
+     {"src/game/ProjectModules.cpp": SOURCES["src/game/ProjectModules.cpp"].replace('{"lfs.c"', '{"unknown.c", luaopen_unknown},\n{"lfs.c"')},
      'module "unknown.c" is registered, but scripts/api-names.py does not know its tables'),
     ("a library-list module the tool does not know",
      {"src/modules/StdLibs.cpp": SOURCES["src/modules/StdLibs.cpp"].replace("};", '{"mystery", luaopen_mystery},\n};')},

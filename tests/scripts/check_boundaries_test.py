@@ -8,6 +8,7 @@ from tree import run_script, write_tree
 # A tree that keeps every rule, with the uses the rules allow and look-alikes
 # in comments and strings.
 CLEAN_TREE = {
+    "src/CMakeLists.txt": 'set(QUARVELIN_LADDER\n  "platform"  # the ground\n  "render media modules"\n  "core")\n',
     "src/core/CMakeLists.txt": "target_link_libraries(quarvelin_core PUBLIC\n  quarvelin_render  # why\n)\n",
     "src/core/Game.cpp": '#include "core/Game.h"\n#include "render/Renderer.h"\n'
                          '// glClear(0) and SDL_Quit() in a comment\n'
@@ -56,6 +57,18 @@ VIOLATIONS = [
     ("a declaration in a comment does not count",
      {"src/core/CMakeLists.txt": "target_link_libraries(quarvelin_core PUBLIC\n  # quarvelin_render\n)\n"},
      "src/core/Game.cpp:2: includes render/Renderer.h, but src/core/CMakeLists.txt does not link quarvelin_render"),
+    ("an include up the ladder, declared", {"src/render/CMakeLists.txt": "target_link_libraries(quarvelin_render PUBLIC quarvelin_core)\n",
+                                            "src/render/Texture.cpp": '#include "core/Game.h"\n'},
+     "src/render/Texture.cpp:1: includes core/Game.h, but src/core is above src/render on the ladder"),
+    ("a link up the ladder", {"src/render/CMakeLists.txt": "target_link_libraries(quarvelin_render PUBLIC quarvelin_core)\n"},
+     "src/render/CMakeLists.txt: links quarvelin_core, but src/core is above src/render on the ladder"),
+    ("an include of a folder beside", {"src/media/CMakeLists.txt": "target_link_libraries(quarvelin_media PUBLIC quarvelin_render)\n",
+                                       "src/media/AudioManager.cpp": '#include "render/PNG.h"\n'},
+     "src/media/AudioManager.cpp:1: includes render/PNG.h, but src/render is beside src/media on the ladder"),
+    ("a folder off the ladder", {"src/tools/Tool.cpp": '#include "core/Game.h"\n',
+                                 "src/tools/CMakeLists.txt": "target_link_libraries(quarvelin_tools PUBLIC quarvelin_core)\n"},
+     "src/tools/Tool.cpp:1: includes core/Game.h, but src/tools is not on the ladder"),
+    ("no ladder", {"src/CMakeLists.txt": "add_subdirectory(core)\n"}, "src/CMakeLists.txt: no QUARVELIN_LADDER"),
 ]
 
 
@@ -70,6 +83,15 @@ class BoundaryCheck(unittest.TestCase):
             result = run_checker(root)
             self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
             self.assertEqual(result.stdout, "")
+
+    def test_folders_of_a_knot_may_name_each_other(self):
+        knot = {"src/CMakeLists.txt": 'set(QUARVELIN_LADDER "platform" "knot: render core" "media modules")\n',
+                "src/render/CMakeLists.txt": "target_link_libraries(quarvelin_render PUBLIC quarvelin_core)\n",
+                "src/render/Texture.cpp": '#include "core/Game.h"\n'}
+        with tempfile.TemporaryDirectory() as root:
+            write_tree(root, {**CLEAN_TREE, **knot})
+            result = run_checker(root)
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
 
     def test_each_planted_violation_fails(self):
         for name, change, expected in VIOLATIONS:

@@ -5,7 +5,7 @@
 // makes q's callback append "tag kind animation extra..." to `log` (tag "q"
 // by default, kinds by name, every value through tostring).
 #include "display/DisplayFixture.h"
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 #include "spine/SpineQuadModel.h"
 #include "spine/SpineRecords.h"
 

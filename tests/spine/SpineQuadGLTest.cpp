@@ -3,7 +3,7 @@
 // runtime poses the same skeleton, children linked to a slot, colours and
 // blend modes. Pixels are checked well inside each shape, with the fixture's
 // colour tolerance.
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "display/Quad.h"
 #include "render/PngFixtures.h"
 #include "render/ResourceGLFixture.h"
@@ -11,7 +11,7 @@
 #include "spine/AnimationStateData.h"
 #include "spine/SkeletonData.h"
 #include "spine/SpineFixtures.h"
-#include "spine/SpineQuad.h"
+#include "spinequad/SpineQuad.h"
 #include "spine/SpineQuadModel.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-#include "core/GCoreApi.h"
+#include "game/GCoreApi.h"
 #include "core/LuaManager.h"
 #include "display/ScriptCalls.h"
 #include "render/Image.h"

@@ -1,0 +1,9 @@
+// The pointer through which every layer reaches the game object; the game
+// folder makes the object, holds it and sets the pointer.
+#include "core/GameIF.h"
+
+namespace GCore {
+
+GameIF* g_game = nullptr;
+
+}  // namespace GCore
