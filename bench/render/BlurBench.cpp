@@ -1,8 +1,13 @@
 // The Gaussian blur of "gcore.c" on a 1024 x 1024 image: the blur passes
 // alone, and the whole operation (half-size copy, blur, scale back), in
-// milliseconds. Beside it, as a reference, ImageMagick's `convert` blurring
-// the same image as a PNG file, timed with our own blur between the same PNG
-// read and write.
+// milliseconds. Beside it ImageMagick doing the same work on the same image,
+// one thread: nearest-pixel half size, a Gaussian of sigma 3.5 over a radius
+// of 5 on all four channels in two one-dimensional passes (`-blur`; the
+// engine's ten taps at -5..+4 are that curve; `-gaussian-blur` would apply it
+// as one square kernel, far more work), nearest-pixel back to full size. It
+// reads the PNG and writes raw RGBA; its figure is shown raw and less a run
+// that only reads and writes, which holds its process start and the file
+// work, so that what is left is the blur the engine does in memory.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "PeerFigures.h"
 #include "render/ImageOps.h"
 #include "render/PNG.h"
 
@@ -38,6 +44,16 @@ GCore::PixelBuffer WholeBlur(const GCore::PixelView& source) {
   return GCore::ResizeNearest({blurred.pixels.get(), blurred.width, blurred.height}, source.width, source.height);
 }
 
+// ImageMagick's convert by its Debian name or its plain one, whichever is
+// ImageMagick itself; empty when none is.
+std::string ImageMagick() {
+  for (const char* name : {"convert", "convert-im6.q16"}) {
+    const std::string probe = std::string(name) + " -version 2>/dev/null | grep -q '^Version: ImageMagick'";
+    if (std::system(probe.c_str()) == 0) return name;
+  }
+  return {};
+}
+
 }  // namespace
 
 int main() {
@@ -63,12 +79,22 @@ int main() {
     GCore::WritePng(out.c_str(), result.pixels.get(), result.width, result.height);
   });
   std::printf("  %-44s %8.1f ms\n", "PNG in, GaussianBlur, PNG out", ours);
-  const std::string command = "convert '" + in + "' -gaussian-blur 0x2 '" + out + "' 2>/dev/null";
-  if (std::system("command -v convert >/dev/null 2>&1") == 0) {
-    std::printf("  %-44s %8.1f ms\n", "reference: convert -gaussian-blur 0x2",
-                BestMs([&] { (void)std::system(command.c_str()); }));
+  const std::string convert = ImageMagick();
+  if (!convert.empty()) {
+    const std::string run = convert + " -limit thread 1 '" + in + "' ";
+    const std::string same = std::to_string(kSide / 2) + "x" + std::to_string(kSide / 2) +
+                             " -channel RGBA -blur 5x3.5 -sample " + std::to_string(kSide) + "x" +
+                             std::to_string(kSide);
+    // Raw RGBA out, so that writing costs both runs the same.
+    const std::string blur = run + "-sample " + same + " -depth 8 'rgba:" + out + "' 2>/dev/null";
+    const std::string copy = run + "-depth 8 'rgba:" + out + "' 2>/dev/null";
+    const double start = BestMs([&] { (void)std::system(copy.c_str()); });
+    std::printf("  %s -sample %s, one thread\n", convert.c_str(), same.c_str());
+    std::printf("  its start with PNG in and raw RGBA out alone: %.2f ms, taken off its figure\n", start);
+    PrintPeerFiguresLessStart("GaussianBlur (half, blur, back)", BestMs([&] { WholeBlur(image); }), "ImageMagick",
+                              BestMs([&] { (void)std::system(blur.c_str()); }), start);
   } else {
-    std::printf("  reference: ImageMagick's convert is not installed\n");
+    std::printf("  ImageMagick's convert is not installed: no peer figure\n");
   }
   std::filesystem::remove_all(folder);
   return 0;
