@@ -1,6 +1,6 @@
-// MP3 decoding speed as a multiple of real time, beside ffmpeg decoding the
-// same file in the same run, and the audio thread's share of one core while
-// eight channels play on OpenAL's null device.
+// MP3 decoding time (and speed as a multiple of real time), beside ffmpeg
+// decoding the same file in the same run less its start, and the audio
+// thread's share of one core while eight channels play on OpenAL's null device.
 #include <dirent.h>
 #include <time.h>
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "PeerFigures.h"
 #include "core/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
@@ -83,13 +84,7 @@ void DecodeSpeed(const std::string& path, const std::string& shortPath) {
     std::printf("mp3 decode (ffmpeg): not available\n");
     return;
   }
-  if (whole <= startUp) {
-    std::printf("mp3 decode (ffmpeg -f null, one thread): %.1f ms, within its start-up of %.1f ms\n", whole * 1000,
-                startUp * 1000);
-    return;
-  }
-  std::printf("mp3 decode (ffmpeg -f null, one thread): %.1f ms less %.1f ms of start-up: %.0fx real time\n",
-              whole * 1000, startUp * 1000, sound / (whole - startUp));
+  PrintPeerFiguresLessStart("mp3 decode", best * 1000, "ffmpeg -threads 1", whole * 1000, startUp * 1000);
 }
 
 // CPU seconds of this process's thread named `name` (the scheduler's own
