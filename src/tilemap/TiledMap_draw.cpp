@@ -30,6 +30,7 @@ struct TiledMap::DrawState {
   Image* image = nullptr;
   bool renderStateSet = false;
   bool insetImageTiles = false;  // tiles drawn from a tileset image sample inside their rectangle
+  Affine screen;                 // map units to window pixels; set only with a renderer
   float colour[4] = {1, 1, 1, 1};
   std::vector<Waiting> children;  // by (layer, row), child order within
   size_t nextChild = 0;
@@ -81,7 +82,7 @@ void TiledMap::FindWalkedCells(DrawState& state) {
     if (tile.imageKey != 0) reachTile = std::max({reachTile, tile.w, tile.h});
   }
   if (!g_renderer || data.tileWidth == 0 || data.tileHeight == 0 || !std::isfinite(reachTile)) return;
-  const Affine screen = Compose(AffineOf(g_renderer->baseViewTransform.Get()), AffineOf(worldMatrix.Get()));
+  const Affine& screen = state.screen;
   const double det = double{screen.a} * screen.d - double{screen.b} * screen.c;
   if (!std::isfinite(det) || det == 0) return;
   // A cell tests visible only when its centre lands within its tile's
@@ -139,9 +140,9 @@ void TiledMap::Draw() {
   state.colour[1] = static_cast<float>(worldColor.g) * kChannelScale;
   state.colour[2] = static_cast<float>(worldColor.b) * kChannelScale;
   state.colour[3] = static_cast<float>(worldColor.a) * kChannelScale;
-  if (g_renderer && textureFilter != kFilterNearest) {
-    state.insetImageTiles = !OneTexelPerPixel(
-        Compose(AffineOf(g_renderer->baseViewTransform.Get()), AffineOf(worldMatrix.Get())));
+  if (g_renderer) {
+    state.screen = Compose(AffineOf(g_renderer->baseViewTransform.Get()), AffineOf(worldMatrix.Get()));
+    state.insetImageTiles = textureFilter != kFilterNearest && !OneTexelPerPixel(state.screen);
   }
   AssignDepthRows(state, data.LayerCount());
   FindWalkedCells(state);
