@@ -12,12 +12,12 @@
 #include "HeadlessProject.h"
 #include "base/Log.h"
 #include "core/GameIF.h"
-#include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/ParticleSystem.h"
 #include "platform/MessageBox.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace {

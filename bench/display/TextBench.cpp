@@ -19,13 +19,13 @@
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/Matrix.h"
-#include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/TextQuad.h"
 #include "platform/HeadlessGL.h"
 #include "platform/MessageBox.h"
 #include "render/FontTexture.h"
 #include "render/RendererGLES2.h"
+#include "render/ResourceManager.h"
 #include "render/TTFManager.h"
 
 namespace {

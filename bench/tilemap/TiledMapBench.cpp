@@ -18,13 +18,13 @@
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/Matrix.h"
-#include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/Entity.h"
 #include "platform/HeadlessGL.h"
 #include "platform/MessageBox.h"
 #include "render/PNG.h"
 #include "render/RendererGLES2.h"
+#include "render/ResourceManager.h"
 #include "tilemap/TiledMap.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/ClassFactory.h"
 #include "core/Matrix.h"
 #include "core/Object.h"
-#include "core/ResourceManager.h"
 
 namespace GCore {
 

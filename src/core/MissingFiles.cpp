@@ -9,7 +9,6 @@
 #include "core/FileStream.h"
 #include "core/GameIF.h"
 #include "core/LuaManager.h"
-#include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 
 namespace GCore {

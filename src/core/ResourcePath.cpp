@@ -51,6 +51,12 @@ const std::string& RootFolder() {
 
 }  // namespace
 
+int CurrentProjectIndex() {
+  LuaManager* manager = g_game ? g_game->GetLuaManager() : nullptr;
+  const int index = manager ? manager->CurrentIndex() : 1;
+  return index > 0 ? index : 1;
+}
+
 uint32_t luaDirID(const char* name) {
   if (!name[0] || name[1] != '_') return 0;
   switch (name[0]) {

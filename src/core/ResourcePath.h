@@ -12,6 +12,9 @@
 
 namespace GCore {
 
+// The project whose resources a request with project 0 means.
+int CurrentProjectIndex();
+
 // Path of a resource id in a project (0 means the current one), or null.
 const char* GetPath(uint32_t id, int project = 0);
 // The files GetPath looks for a resource id of a kind above 0 (not a

@@ -11,7 +11,7 @@
 #include <lua.hpp>
 
 #include "core/AirData.h"
-#include "core/ResourceManager.h"
+#include "render/ResourceManager.h"
 
 namespace GCore {
 

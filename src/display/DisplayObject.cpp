@@ -8,7 +8,7 @@
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/Matrix.h"
-#include "core/ResourceManager.h"
+#include "core/ResourcePath.h"
 #include "display/DisplayObjectContainer.h"
 #include "display/Entity.h"
 #include "media/VideoDecoder.h"

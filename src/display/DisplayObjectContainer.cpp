@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/Log.h"
-#include "core/ResourceManager.h"
+#include "core/ClassFactory.h"
 #include "display/Entity.h"
 #include "display/Stage.h"
 #include "render/Renderer.h"

@@ -5,7 +5,6 @@
 
 #include "base/Log.h"
 #include "core/GameIF.h"
-#include "core/ResourceManager.h"
 #include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "display/AirParser.h"
@@ -13,6 +12,7 @@
 #include "display/DisplayObjectContainer.h"
 #include "media/VideoDecoder.h"
 #include "render/Image.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace GCore {

@@ -23,8 +23,8 @@
 
 #include <lua.hpp>
 
+#include "core/ClassFactory.h"
 #include "core/Object.h"
-#include "core/ResourceManager.h"
 #include "display/DisplayObject.h"
 #include "display/ScriptCalls.h"
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "core/AirData.h"
-#include "core/ResourceManager.h"
 #include "display/Stage.h"
 #include "render/FontStyle.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace GCore {

@@ -18,8 +18,8 @@
 
 #include <lua.hpp>
 
-#include "core/ResourceManager.h"
 #include "display/Entity.h"
+#include "render/ResourceManager.h"
 #include "render/VertexBatch.h"
 
 namespace GCore {

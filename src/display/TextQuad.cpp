@@ -4,12 +4,13 @@
 
 #include "core/GameIF.h"
 #include "core/LuaManager.h"
-#include "core/ResourceManager.h"
+#include "core/ResourcePath.h"
 #include "core/ScriptVM.h"
 #include "display/ScriptCalls.h"
 #include "display/TextMarkup.h"
 #include "render/FontTexture.h"
 #include "render/Image.h"
+#include "render/ResourceManager.h"
 
 namespace GCore {
 

@@ -5,13 +5,13 @@
 #include <cmath>
 
 #include "core/GameIF.h"
-#include "core/ResourceManager.h"
 #include "core/AirData.h"
 #include "render/FontStyle.h"
 #include "display/TextMarkup.h"
 #include "display/TextQuad.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace GCore {

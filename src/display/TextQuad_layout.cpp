@@ -2,11 +2,11 @@
 // far it advances, where lines break and where the text block sits.
 #include <cmath>
 
-#include "core/ResourceManager.h"
 #include "display/TextMarkup.h"
 #include "display/TextQuad.h"
 #include "render/FontTexture.h"
 #include "render/Image.h"
+#include "render/ResourceManager.h"
 
 namespace GCore {
 

@@ -1,9 +1,9 @@
 #include "display/Trail.h"
 
 #include "core/GameIF.h"
-#include "core/ResourceManager.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 
 namespace GCore {
 

@@ -8,11 +8,11 @@
 
 #include "base/Log.h"
 #include "game/GCoreApi.h"
-#include "core/ResourceManager.h"
 #include "platform/Clock.h"
 #include "render/Image.h"
 #include "render/ImageOps.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace GCore::Api {

@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "game/GCoreApi.h"
-#include "core/ResourceManager.h"
+#include "render/ResourceManager.h"
 
 namespace GCore::Api {
 

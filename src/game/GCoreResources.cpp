@@ -6,12 +6,13 @@
 #include <string>
 
 #include "game/GCoreApi.h"
-#include "core/ResourceManager.h"
+#include "core/ResourcePath.h"
 #include "core/ScriptVM.h"
 #include "display/AirParser.h"
 #include "display/DisplayObject.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 #include "spine/SpineRecords.h"
 

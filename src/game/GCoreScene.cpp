@@ -3,11 +3,13 @@
 #include <string>
 
 #include "game/GCoreApi.h"
+#include "core/ClassFactory.h"
 #include "core/LuaManager.h"
-#include "core/ResourceManager.h"
 #include "display/Entity.h"
 #include "display/ScriptCalls.h"
 #include "display/Stage.h"
+#include "display/UITemplates.h"
+#include "render/ResourceManager.h"
 
 namespace GCore::Api {
 
@@ -34,8 +36,8 @@ Stage* CurrentStage() {
 int loadUI(lua_State* L) {
   if (!g_resourceManager) return PushObjectOrNil(L, nullptr);
   Retained<DisplayObject> made = lua_type(L, 1) == LUA_TSTRING
-                                     ? g_resourceManager->CreateByClassName(lua_tostring(L, 1), TextArg(L, 2))
-                                     : g_resourceManager->CreateById(IdArg(L, 1));
+                                     ? CreateByClassName(lua_tostring(L, 1), TextArg(L, 2))
+                                     : CreateById(IdArg(L, 1));
   return PushObjectOrNil(L, made.Get());
 }
 
@@ -59,12 +61,12 @@ int uncacheUI(lua_State* L) {
 }
 
 int getCacheUI(lua_State* L) {
-  Retained<Entity> cached = g_resourceManager ? g_resourceManager->GetCachedEntity(TextArg(L, 1)) : Retained<Entity>();
+  Retained<Entity> cached = g_resourceManager ? GetCachedEntity(TextArg(L, 1)) : Retained<Entity>();
   return PushObjectOrNil(L, cached.Get());
 }
 
 int removeAllCacheUI(lua_State*) {
-  if (g_resourceManager) g_resourceManager->RemoveAllCached();
+  if (g_resourceManager) RemoveAllCached();
   return 0;
 }
 

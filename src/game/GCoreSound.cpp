@@ -6,7 +6,6 @@
 #include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/MissingFiles.h"
-#include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 #include "display/TextQuad.h"
 #include "media/AudioManager.h"

@@ -7,9 +7,10 @@
 #include "game/GCoreApi.h"
 #include "core/GameIF.h"
 #include "core/LuaManager.h"
-#include "core/ResourceManager.h"
+#include "core/ResourcePath.h"
 #include "display/TextQuad.h"
 #include "render/FontStyle.h"
+#include "render/ResourceManager.h"
 
 namespace GCore::Api {
 

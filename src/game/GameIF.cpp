@@ -12,7 +12,6 @@
 #include "core/Matrix.h"
 #include "core/MissingFiles.h"
 #include "core/Object.h"
-#include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/TextQuad.h"
 #include "game/ProjectModules.h"
@@ -22,6 +21,7 @@
 #include "platform/MessageBox.h"
 #include "render/FontStyle.h"
 #include "render/RendererGLES2.h"
+#include "render/ResourceManager.h"
 #include "render/TTFManager.h"
 
 namespace GCore {

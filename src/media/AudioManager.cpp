@@ -6,7 +6,6 @@
 
 #include "base/Log.h"
 #include "core/FileStream.h"
-#include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 #include "media/AudioPlayer.h"
 #include "platform/Clock.h"

@@ -4,9 +4,9 @@
 #include <new>
 
 #include "base/Log.h"
-#include "core/ResourceManager.h"
 #include "render/FontStyle.h"
 #include "platform/SystemFont.h"
+#include "render/ResourceManager.h"
 #include "render/TTFManager.h"
 
 namespace GCore {

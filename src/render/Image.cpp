@@ -1,7 +1,7 @@
 #include "render/Image.h"
 
-#include "core/ResourceManager.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace GCore {

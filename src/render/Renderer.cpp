@@ -6,8 +6,8 @@
 
 #include "core/GameSettings.h"
 #include "core/Matrix.h"
-#include "core/ResourceManager.h"
 #include "render/Image.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace GCore {

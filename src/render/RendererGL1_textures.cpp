@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "base/Log.h"
-#include "core/ResourceManager.h"
 #include "render/RendererGL1.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace GCore {

@@ -6,9 +6,10 @@
 #include <cstring>
 
 #include "core/GameIF.h"
-#include "core/ResourceManager.h"
+#include "core/ResourcePath.h"
 #include "core/ScriptVM.h"
 #include "display/ScriptCalls.h"
+#include "render/ResourceManager.h"
 #include "spine/Animation.h"
 #include "spine/AnimationState.h"
 #include "spine/Event.h"

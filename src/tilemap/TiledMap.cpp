@@ -6,9 +6,9 @@
 #include <string>
 
 #include "core/MissingFiles.h"
-#include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 #include "render/Image.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 #include "tilemap/TmxLog.h"
 #include "tilemap/TmxMap.h"

@@ -8,8 +8,9 @@
 #include <memory>
 #include <new>
 
-#include "core/ResourceManager.h"
+#include "core/ResourcePath.h"
 #include "render/Image.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 #include "tilemap/RectPacker.h"
 #include "tilemap/TiledMap.h"

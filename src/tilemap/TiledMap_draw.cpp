@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/ResourceManager.h"
 #include "display/DisplayTypes.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 #include "tilemap/TiledMap.h"
 

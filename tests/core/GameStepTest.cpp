@@ -8,7 +8,6 @@
 #include "game/FrameStep.h"
 #include "core/GameIF.h"
 #include "game/Input.h"
-#include "core/ResourceManager.h"
 #include "platform/Clock.h"
 #include "platform/HeadlessGL.h"
 #include "platform/MessageBox.h"
@@ -16,6 +15,7 @@
 #include "platform/Messages.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // The container, entity and stage members, the "gcore.c" constructors and
 // the registration of the classes when a project state opens.
 #include "DisplayFixture.h"
+#include "core/ClassFactory.h"
 #include "display/Entity.h"
 #include "display/Quad.h"
 

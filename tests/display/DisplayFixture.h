@@ -16,13 +16,13 @@
 #include "core/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
-#include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "core/TempRoot.h"
 #include "display/ScriptCalls.h"
 #include "display/Stage.h"
 #include "platform/MessageBox.h"
 #include "render/RecordingRenderer.h"
+#include "render/ResourceManager.h"
 
 // Records the render-state, scissor and stencil calls as well.
 class StateRecorder : public RecordingRenderer {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "TextFixture.h"
+#include "core/ClassFactory.h"
 
 namespace {
 

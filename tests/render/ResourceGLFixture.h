@@ -3,8 +3,8 @@
 // for tests that draw PNG resources found by id.
 #include <memory>
 
-#include "core/ResourceManager.h"
 #include "render/GLFixture.h"
+#include "render/ResourceManager.h"
 #include "render/TestGame.h"
 
 class ResourceGLFixture : public GLFixture {

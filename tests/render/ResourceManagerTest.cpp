@@ -3,11 +3,11 @@
 // and in whole, font names, and images that own or share textures.
 #include <gtest/gtest.h>
 
-#include "core/ResourceManager.h"
 #include "render/FontTexture.h"
 #include "render/Image.h"
 #include "render/PngFixtures.h"
 #include "render/RecordingRenderer.h"
+#include "render/ResourceManager.h"
 #include "render/TestGame.h"
 #include "render/Texture.h"
 

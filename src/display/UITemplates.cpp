@@ -1,9 +1,11 @@
-// UI templates of the resource manager: instances of script classes copied
-// from template objects that scripts put into the project's UI cache.
+// Instances of script classes copied from template objects that scripts put
+// into the project's UI cache.
+#include "display/UITemplates.h"
+
 #include <string>
 
+#include "core/ClassFactory.h"
 #include "core/LuaManager.h"
-#include "core/ResourceManager.h"
 #include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "core/ScriptVM.h"
@@ -52,7 +54,7 @@ Retained<DisplayObject> FindOrMakeTemplate(const Retained<Entity>& cache, Find f
 
 }  // namespace
 
-Retained<DisplayObject> ResourceManager::CreateByClassName(const char* name, const char* path) {
+Retained<DisplayObject> CreateByClassName(const char* name, const char* path) {
   LuaProj* project = CurrentLuaProj();
   if (!name || !project || !project->state || !project->uiCache) return {};
   lua_State* L = project->state;
@@ -72,7 +74,7 @@ Retained<DisplayObject> ResourceManager::CreateByClassName(const char* name, con
   return Instantiate(L, made.Get(), name);
 }
 
-Retained<DisplayObject> ResourceManager::CreateById(uint32_t id) {
+Retained<DisplayObject> CreateById(uint32_t id) {
   LuaProj* project = CurrentLuaProj();
   // Id 0 names no file, and would find every template that has no tag.
   if (id == 0 || !project || !project->state || !project->uiCache) return {};
@@ -93,14 +95,14 @@ Retained<DisplayObject> ResourceManager::CreateById(uint32_t id) {
   return Instantiate(L, made.Get(), std::to_string(id));
 }
 
-Retained<Entity> ResourceManager::GetCachedEntity(const char* name) {
+Retained<Entity> GetCachedEntity(const char* name) {
   LuaProj* project = CurrentLuaProj();
   if (!name || !project || !project->uiCache) return {};
   return Retained<Entity>(
       static_cast<Entity*>(CastToClass(&Entity::classInfo, project->uiCache->GetChildByName(name))));
 }
 
-void ResourceManager::RemoveAllCached() {
+void RemoveAllCached() {
   LuaProj* project = CurrentLuaProj();
   if (!project || !project->uiCache) return;
   Retained<Entity> cache(project->uiCache);

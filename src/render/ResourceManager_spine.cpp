@@ -7,9 +7,9 @@
 #include "base/Log.h"
 #include "core/FileStream.h"
 #include "core/MissingFiles.h"
-#include "core/ResourceManager.h"
 #include "core/ResourcePath.h"
 #include "render/Image.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace GCore {

@@ -1,13 +1,10 @@
-#include "core/ResourceManager.h"
+#include "render/ResourceManager.h"
 
 #include <cmath>
 #include <cstring>
 #include <unordered_set>
 
 #include "base/Log.h"
-#include "core/GameIF.h"
-#include "base/Log.h"
-#include "core/LuaManager.h"
 #include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "render/FontStyle.h"
@@ -43,17 +40,6 @@ int64_t PowerOfTwoAtLeast(int64_t n) {
   int64_t p = 1;
   while (p < n && p < 0x80000000LL) p <<= 1;
   return p;
-}
-
-std::map<const ClassInfo*, ClassCreator>& ClassFactory() {
-  static std::map<const ClassInfo*, ClassCreator> factory;
-  return factory;
-}
-
-int CurrentProjectIndex() {
-  LuaManager* manager = g_game ? g_game->GetLuaManager() : nullptr;
-  const int index = manager ? manager->CurrentIndex() : 1;
-  return index > 0 ? index : 1;
 }
 
 ResourceManager::ResourceManager() {

@@ -1,5 +1,5 @@
 // Cached air action data of the resource manager.
-#include "core/ResourceManager.h"
+#include "render/ResourceManager.h"
 
 namespace GCore {
 

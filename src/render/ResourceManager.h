@@ -21,18 +21,13 @@
 #include <unordered_set>
 #include <vector>
 
-#include <lua.hpp>
-
 #include "core/AirData.h"
-#include "core/Object.h"
 #include "spine/SpineHost.h"
 #include "spine/SpineRecords.h"
 
 namespace GCore {
 
 class FontTexture;
-class DisplayObject;
-class Entity;
 class Image;
 class Texture;
 
@@ -54,13 +49,6 @@ constexpr int64_t kTextureBudget = 0x2800000;
 
 // Smallest power of two at least n: 1 for 0 and 1, 0 for negative n, at most 2^31.
 int64_t PowerOfTwoAtLeast(int64_t n);
-
-// Creators of script classes, by class record (templates and container copies).
-using ClassCreator = Object* (*)(lua_State* L, int count);
-std::map<const ClassInfo*, ClassCreator>& ClassFactory();
-
-// The project whose resources a request with variant 0 means.
-int CurrentProjectIndex();
 
 class ResourceManager {
  public:
@@ -128,18 +116,6 @@ class ResourceManager {
   const char* GetFontName(int project, int slot) const;
   // Entries of the font-name table, slots of every project up to the highest set.
   size_t FontNameCount() const { return fontNames_.size(); }
-
-  // UI templates: a template is a child of the current project's UI cache
-  // container, made on first request by the script that adds it (by name:
-  // the script of that path, or the module of that name; by id: the file of
-  // the id). Each request returns a new copy of the template, held once for
-  // the caller; null when no template can be had or its class has no creator.
-  Retained<DisplayObject> CreateByClassName(const char* name, const char* path);
-  Retained<DisplayObject> CreateById(uint32_t id);
-  // The cached child of that name when it is an Entity (held), else null.
-  Retained<Entity> GetCachedEntity(const char* name);
-  // Empties the current project's UI cache container.
-  void RemoveAllCached();
 
   int64_t budget = kTextureBudget;
   OwnerPair loadingBase;  // the atlas being loaded, for page names
