@@ -4,14 +4,17 @@
 // sound). Each side prints a line at the first frame its script sees after a
 // frame has been shown, and asks to quit there. The figures, by the wall
 // clock from outside: the start (the process started to that line), the exit
-// (that line to the process reaped) and the whole run; the programs take
-// turns, and each figure is the median of its runs. The heap at that first
+// (that line to the process reaped) and the whole run, and the processor time
+// of the whole run (every thread, user and system: steadier than the wall
+// clock on a busy machine); the programs take turns, and each figure is the
+// median of its runs. The heap at that first
 // frame is glibc's blocks in use (mallinfo2), read inside each program: the
 // engine's from its frame-benchmark build, LÖVE's from a LuaJIT FFI call,
 // with LuaJIT's own heap added (it does not allocate through malloc).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +41,7 @@ constexpr const char* kMarker = "first frame";
 struct Timing {
   double startMs = -1;  // started to the first-frame line
   double exitMs = -1;   // that line to the process reaped
+  double cpuMs = -1;     // user and system time of the whole run, all threads
   double heapBytes = -1;
 };
 
@@ -88,11 +92,14 @@ bool TimeRun(const std::vector<std::string>& command, const std::string& folder,
   }
   close(pipeEnds[0]);
   int status = 0;
-  waitpid(child, &status, 0);
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
   const Clock::time_point ended = Clock::now();
   if (!seen || overrun || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
   timing.startMs = Ms(marked - started);
   timing.exitMs = Ms(ended - marked);
+  timing.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
   const size_t heap = output.find("first frame heap ");
   if (heap != std::string::npos) timing.heapBytes = std::strtod(output.c_str() + heap + 17, nullptr);
   return true;
@@ -143,9 +150,10 @@ double Median(std::vector<double> values) {
 }
 
 struct Figures {
-  std::vector<double> start, exit, whole, heap;
+  std::vector<double> start, exit, whole, cpu, heap;
   void Add(const Timing& t) {
     start.push_back(t.startMs);
+    cpu.push_back(t.cpuMs);
     exit.push_back(t.exitMs);
     whole.push_back(t.startMs + t.exitMs);
   }
@@ -161,22 +169,22 @@ struct Side {
 };
 
 void PrintTable(const std::vector<Side>& sides) {
-  std::printf("%-18s %12s %12s %12s %14s\n", "program", "start ms", "exit ms", "whole ms", "heap MiB");
+  std::printf("%-18s %10s %10s %10s %10s %10s\n", "program", "start ms", "exit ms", "whole ms", "cpu ms", "heap MiB");
   const Figures* love = nullptr;
   for (const Side& side : sides) {
     if (!side.program) love = &side.figures;
     const Figures& f = side.figures;
-    std::printf("%-18s %12.1f %12.1f %12.1f %14.2f\n", side.name, Median(f.start), Median(f.exit), Median(f.whole),
-                Median(f.heap) / (1 << 20));
+    std::printf("%-18s %10.1f %10.1f %10.1f %10.1f %10.2f\n", side.name, Median(f.start), Median(f.exit),
+                Median(f.whole), Median(f.cpu), Median(f.heap) / (1 << 20));
   }
   if (!love || love->start.empty()) return;
   std::printf("ratio to love (above 1: more time or memory than LÖVE)\n");
   for (const Side& side : sides) {
     if (!side.program) continue;
     const Figures& f = side.figures;
-    std::printf("%-18s %12.2f %12.2f %12.2f %14.2f\n", side.name, Median(f.start) / Median(love->start),
+    std::printf("%-18s %10.2f %10.2f %10.2f %10.2f %10.2f\n", side.name, Median(f.start) / Median(love->start),
                 Median(f.exit) / Median(love->exit), Median(f.whole) / Median(love->whole),
-                Median(f.heap) / Median(love->heap));
+                Median(f.cpu) / Median(love->cpu), Median(f.heap) / Median(love->heap));
   }
 }
 
