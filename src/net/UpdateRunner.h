@@ -4,7 +4,8 @@
 // every 200 ms (net/UpdateScript.h), downloading, checking, unpacking,
 // deleting and starting files under the game's root folder. It shares with
 // the main thread only its abort flag (a SleepWaker, which also ends its
-// waits at once); the root folder is copied when it starts. Its two closing lines go to standard output only.
+// waits at once); the root folder is copied when it starts. Its two closing
+// lines go to standard output only.
 // StartUpdateThread and StopUpdateThread are called on the main thread.
 #include <optional>
 #include <string>
