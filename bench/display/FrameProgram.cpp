@@ -2,7 +2,10 @@
 // every frame's work time and draw calls recorded, and pacing off when
 // QUARVELIN_BENCH_UNPACED is set. At exit it prints one line of figures
 // (frames after the warm-up, mean and median work per frame, draw calls per
-// frame, peak resident memory) for the benchmark that started it.
+// frame, peak resident memory) for the benchmark that started it, and after
+// the first frame the heap in use then (the start-up benchmark's figure).
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +28,11 @@ struct Frame {
 std::vector<Frame> g_frames;
 
 void Record(double workSeconds) {
+  if (g_frames.empty()) {
+    const struct mallinfo2 heap = mallinfo2();
+    std::printf("first frame heap %zu\n", heap.uordblks + heap.hblkhd);
+    std::fflush(stdout);
+  }
   const GCore::Renderer* renderer = GCore::g_game ? GCore::g_game->GetRenderer() : nullptr;
   g_frames.push_back({workSeconds, renderer ? renderer->drawCalls : -1});
 }

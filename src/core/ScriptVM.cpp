@@ -27,7 +27,8 @@ bool g_errorBoxShown = false;
 
 namespace {
 
-constexpr size_t kScriptBufferSize = 0x700000;
+// Grows to the largest script read so far: a game of small scripts never
+// pays for room it does not use.
 std::vector<char> g_scriptBuffer;
 // Set while a chunk compiles: the collector may then run a finaliser that
 // loads a script, and that one must not overwrite the source being read.
@@ -189,7 +190,6 @@ int RunScript(lua_State* L, const char* name) {
     project->texts->LoadFromLua(name);
   }
   const std::string path = GetScriptPath(name);
-  if (g_scriptBuffer.empty()) g_scriptBuffer.resize(kScriptBufferSize);
 
   FileStream stream;
   if (!stream.Open(path.c_str(), kStreamRead)) {
@@ -202,7 +202,6 @@ int RunScript(lua_State* L, const char* name) {
   }
   std::vector<char> own;
   std::vector<char>& buffer = g_compiling ? own : g_scriptBuffer;
-  // Larger scripts grow the shared buffer rather than being cut off.
   if (static_cast<size_t>(size) > buffer.size()) buffer.resize(static_cast<size_t>(size));
   if (size > 0 && !stream.Read(buffer.data(), static_cast<size_t>(size))) {
     LogPrintf("cannot read script %s\n", path.c_str());

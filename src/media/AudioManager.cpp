@@ -91,6 +91,7 @@ void AudioManager::StartChannels() {
   channels_.clear();
   channels_.resize(static_cast<size_t>(channelCount_));
   quit_ = false;
+  stop_.Rearm();
   for (int32_t n = 0; n < channelCount_; ++n) CreateChannel(static_cast<uint32_t>(n));
 }
 
@@ -102,6 +103,7 @@ bool AudioManager::Start() {
 
 void AudioManager::Shutdown() {
   quit_ = true;
+  stop_.Wake();
   if (thread_.joinable()) thread_.join();
   channels_.clear();
   channelCount_ = 0;
@@ -126,7 +128,8 @@ void AudioManager::ThreadMain() {
   pthread_setname_np(pthread_self(), "audio");
   while (!quit_) {
     RunTurn();
-    Sleep(periodMs_);
+    // Shutdown ends the sleep at once: the program's exit waits for no period.
+    SleepUnlessWoken(periodMs_, stop_);
   }
 }
 

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "media/AudioCommand.h"
+#include "platform/Clock.h"
 
 namespace GCore {
 
@@ -93,6 +94,7 @@ class AudioManager {
   std::thread thread_;
   std::mutex queueMutex_;
   std::atomic<bool> quit_{false};
+  SleepWaker stop_;  // ends the thread's sleep between turns when it is to quit
   std::deque<AudioCommand> queue_;
 };
 

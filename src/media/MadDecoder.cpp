@@ -54,11 +54,14 @@ uint8_t* PutSample(uint8_t* out, int16_t sample) {
 
 }  // namespace
 
-MadDecoder::MadDecoder() : mad_(std::make_unique<Libmad>()) {}
+MadDecoder::MadDecoder() = default;
 
 MadDecoder::~MadDecoder() { Finish(); }
 
 void MadDecoder::Begin() {
+  // Libmad's state (some 22 KiB) is taken by the first sound a channel
+  // plays: a channel never used costs nothing.
+  if (!mad_) mad_ = std::make_unique<Libmad>();
   Finish();
   std::memset(&mad_->stream, 0, sizeof(mad_->stream));
   std::memset(&mad_->frame, 0, sizeof(mad_->frame));
@@ -74,7 +77,7 @@ void MadDecoder::Begin() {
 }
 
 void MadDecoder::Finish() {
-  if (!mad_->active) return;
+  if (!mad_ || !mad_->active) return;
   mad_frame_finish(&mad_->frame);
   mad_stream_finish(&mad_->stream);
   mad_->active = false;

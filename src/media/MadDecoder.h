@@ -64,8 +64,8 @@ class MadDecoder {
   bool framePending_ = false;
 };
 
-// One step: `input` has room for kMadInputBytes plus the guard, `pcm` for
-// kPcmBufferBytes.
+// One step, on a decoder that has begun a stream: `input` has room for
+// kMadInputBytes plus the guard, `pcm` for kPcmBufferBytes.
 MadStep MadDecodeStep(uint8_t* input, uint8_t* pcm, MadDecoder& decoder, MadFeed& feed);
 
 }  // namespace GCore

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -24,10 +23,7 @@ class AnalyticsThread {
  public:
   explicit AnalyticsThread(std::string url) : url_(std::move(url)), thread_(&AnalyticsThread::Run, this) {}
   ~AnalyticsThread() {
-    {
-      std::lock_guard lock(mutex_);
-      quit_ = true;
-    }
+    stop_.Wake();
     cancel_.Raise();
     thread_.join();
   }
@@ -35,18 +31,13 @@ class AnalyticsThread {
   AnalyticsThread& operator=(const AnalyticsThread&) = delete;
 
  private:
-  bool Quitting() {
-    std::lock_guard lock(mutex_);
-    return quit_;
-  }
-
   // AnalyticsStartThread: the start event, once.
   void Run() {
     // The post under way when the program closes is cut short.
     HttpFetcher_SetCancel(&cancel_);
+    // The program's exit ends the wait at once, not at the end of a step.
     for (int step = 0; step < kWaitSteps; ++step) {
-      Sleep(kWaitStepMs);
-      if (Quitting()) return;
+      if (SleepUnlessWoken(kWaitStepMs, stop_)) return;
     }
     const std::string productId = GetLogInfo();
     if (productId.empty()) return;
@@ -56,8 +47,7 @@ class AnalyticsThread {
   }
 
   const std::string url_;
-  std::mutex mutex_;
-  bool quit_ = false;
+  SleepWaker stop_;
   WaitCancel cancel_;
   std::thread thread_;  // last: it starts once the rest is made
 };

@@ -60,7 +60,7 @@ class Runner {
     // The first wait ends early when the program closes meanwhile.
     for (uint32_t waited = 0; waited < kStartDelayMs; waited += kPollMs) {
       if (actions_.Aborted()) return;
-      Sleep(kPollMs);
+      actions_.SleepUnlessAborted(kPollMs);
     }
     for (const std::string& url : urls_) {
       std::string text;
@@ -100,17 +100,13 @@ int AppendToStringSink(void* context, const char* bytes, int count, const char*)
   return 0;
 }
 
-void FileUpdateActions::Abort() {
-  std::lock_guard lock(abortMutex_);
-  abort_ = true;
-}
+void FileUpdateActions::Abort() { abort_.Wake(); }
 
-bool FileUpdateActions::Aborted() {
-  std::lock_guard lock(abortMutex_);
-  return abort_;
-}
+bool FileUpdateActions::Aborted() { return abort_.Woken(); }
 
-void FileUpdateActions::Pause() { Sleep(kLineDelayMs); }
+bool FileUpdateActions::SleepUnlessAborted(uint32_t milliseconds) { return SleepUnlessWoken(milliseconds, abort_); }
+
+void FileUpdateActions::Pause() { SleepUnlessAborted(kLineDelayMs); }
 
 std::optional<std::string_view> FileUpdateActions::Below(const std::string& path) const {
   if (path.size() <= root_.size() || path.compare(0, root_.size(), root_) != 0 || path[root_.size()] != '/') {
@@ -179,7 +175,7 @@ bool FileUpdateActions::Download(const std::string& url, const std::string& path
   }
   downloader.Start(&result, OnBlockingDownloadDone);
   for (;;) {
-    Sleep(kPollMs);
+    SleepUnlessAborted(kPollMs);
     downloader.Poll();
     if (Aborted()) return false;
     if (result != 0) return result == 1;

@@ -3,10 +3,10 @@
 // from the first URL of the update list that answers, and runs it a line
 // every 200 ms (net/UpdateScript.h), downloading, checking, unpacking,
 // deleting and starting files under the game's root folder. It shares with
-// the main thread only its abort flag (under its own mutex); the root folder
-// is copied when it starts. Its two closing lines go to standard output only.
+// the main thread only its abort flag (a SleepWaker, which also ends its
+// waits at once); the root folder is copied when it starts. Its two closing
+// lines go to standard output only.
 // StartUpdateThread and StopUpdateThread are called on the main thread.
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +14,7 @@
 
 #include "base/PathBelow.h"
 #include "net/UpdateScript.h"
+#include "platform/Clock.h"
 
 namespace GCore {
 
@@ -34,13 +35,15 @@ void StopUpdateThread();
 // followed from the root's folder without following a symbolic link below
 // it, and only regular files are read, written or deleted: a link or a
 // special file on the way refuses the command, which stops the update.
-// `abort` is read under its mutex at every look.
+// The abort flag is read at every look, and ends the wait under way.
 class FileUpdateActions : public UpdateActions {
  public:
   explicit FileUpdateActions(std::string root) : root_(std::move(root)) {}
   void Abort();
   void Pause() override;
   bool Aborted() override;
+  // Sleeps unless or until the run is aborted; true when it is.
+  bool SleepUnlessAborted(uint32_t milliseconds);
   bool IsVersionCurrent(const std::string& version) override;
   bool CheckFileMD5(const std::string& path, const std::string& hex) override;
   bool Exec(const std::string& path) override;
@@ -60,8 +63,7 @@ class FileUpdateActions : public UpdateActions {
   void Refuse(const std::string& path, int error) const;
 
   std::string root_;
-  std::mutex abortMutex_;
-  bool abort_ = false;
+  SleepWaker abort_;
 };
 
 // The sink of the command text: appends to the std::string the context

@@ -1,6 +1,7 @@
 #include "platform/Clock.h"
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 
 namespace GCore {
@@ -23,6 +24,8 @@ class SystemClock : public Clock {
     while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
     }
   }
+
+  void SleepMsUnlessWoken(uint32_t milliseconds, SleepWaker& waker) override { WaitForWaker(milliseconds, waker); }
 };
 
 SystemClock g_systemClock;
@@ -30,9 +33,42 @@ std::atomic<Clock*> g_clock{&g_systemClock};
 
 }  // namespace
 
+void SleepWaker::Wake() {
+  {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+  }
+  changed_.notify_all();
+}
+
+void SleepWaker::Rearm() {
+  std::lock_guard lock(mutex_);
+  woken_ = false;
+}
+
+bool SleepWaker::Woken() const {
+  std::lock_guard lock(mutex_);
+  return woken_;
+}
+
+void Clock::SleepMsUnlessWoken(uint32_t milliseconds, SleepWaker& waker) {
+  if (!waker.Woken()) SleepMs(milliseconds);
+}
+
+void Clock::WaitForWaker(uint32_t milliseconds, SleepWaker& waker) {
+  // A steady clock: a change of the wall clock neither ends nor stretches it.
+  std::unique_lock lock(waker.mutex_);
+  waker.changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return waker.woken_; });
+}
+
 uint32_t timeGetTime() { return g_clock.load()->NowMs(); }
 
 void Sleep(uint32_t milliseconds) { g_clock.load()->SleepMs(milliseconds); }
+
+bool SleepUnlessWoken(uint32_t milliseconds, SleepWaker& waker) {
+  g_clock.load()->SleepMsUnlessWoken(milliseconds, waker);
+  return waker.Woken();
+}
 
 void SetClock(Clock* clock) { g_clock.store(clock ? clock : &g_systemClock); }
 

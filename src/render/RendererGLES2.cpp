@@ -7,37 +7,52 @@
 
 namespace GCore {
 
+namespace {
+
+// The programs by id. Only the default one is built with the renderer; the
+// others when first used, so that a game that never tints, greys or blurs
+// pays neither their compile time nor the driver's memory for them. Their
+// sources are named through the pointers, which are constants at start-up.
+struct ProgramSource {
+  int32_t id;
+  const char* const* vertex;
+  const char* const* fragment;
+  GShader::Matrices matrices;
+};
+
+constexpr int32_t kDefaultProgram = 1;
+const ProgramSource kPrograms[] = {
+    {kDefaultProgram, &kVertexSourceA, &kModulateFragmentSource, GShader::Matrices::kUsed},
+    {2, &kVertexSourceA, &kAddFragmentSource, GShader::Matrices::kUsed},
+    {3, &kVertexSourceB, &kHorizontalBlurFragmentSource, GShader::Matrices::kNone},
+    {4, &kVertexSourceB, &kVerticalBlurFragmentSource, GShader::Matrices::kNone},
+    {5, &kVertexSourceA, &kLuminanceFragmentSource, GShader::Matrices::kUsed},
+};
+
+}  // namespace
+
 int RendererGLES2::Init() {
   CheckGlError("shader real begin");
   RendererGL1::Init();
-  shader_ = LoadShader(1, kVertexSourceA, kModulateFragmentSource, GShader::Matrices::kUsed);
-  LoadShader(2, kVertexSourceA, kAddFragmentSource, GShader::Matrices::kUsed);
-  LoadShader(5, kVertexSourceA, kLuminanceFragmentSource, GShader::Matrices::kUsed);
-  LoadShader(3, kVertexSourceB, kHorizontalBlurFragmentSource, GShader::Matrices::kNone);
-  LoadShader(4, kVertexSourceB, kVerticalBlurFragmentSource, GShader::Matrices::kNone);
-  GLint bound = 0;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
-  CreateRenderTarget(targetA);
-  CreateRenderTarget(targetB);
-  glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(bound));
+  shader_ = Program(kDefaultProgram);
   return 0;
 }
 
-GShader* RendererGLES2::LoadShader(int32_t id, const char* vertexSource, const char* fragmentSource,
-                                   GShader::Matrices matrices) {
-  auto& slot = shaders_[id];
-  if (!slot) {
-    slot = std::make_unique<GShader>();
-    slot->Build(vertexSource, fragmentSource, matrices);
-    slot->id = id;
+GShader* RendererGLES2::Program(int32_t id) {
+  if (auto found = shaders_.find(id); found != shaders_.end()) return found->second.get();
+  for (const ProgramSource& source : kPrograms) {
+    if (source.id != id) continue;
+    // A program that fails to build keeps its record (program 0): the
+    // driver's words are printed once, not at every use.
+    auto program = std::make_unique<GShader>();
+    program->Build(*source.vertex, *source.fragment, source.matrices);
+    program->id = id;
+    return (shaders_[id] = std::move(program)).get();
   }
-  return slot.get();
+  return nullptr;
 }
 
-const GShader* RendererGLES2::Shader(int32_t id) const {
-  auto found = shaders_.find(id);
-  return found == shaders_.end() ? nullptr : found->second.get();
-}
+const GShader* RendererGLES2::Shader(int32_t id) { return Program(id); }
 
 void RendererGLES2::UploadUniforms() {
   glUseProgram(shader_->program);
@@ -52,14 +67,14 @@ void RendererGLES2::UploadUniforms() {
 
 void RendererGLES2::SelectShader(int32_t id) {
   if (shader_ && shader_->id == id) return;
-  auto found = shaders_.find(id);
+  GShader* program = Program(id);
   // An id without a program draws with the default program, not with the
   // tint or luminance program that an earlier object left current.
-  if (found == shaders_.end()) found = shaders_.find(1);
-  if (found == shaders_.end()) return;
+  if (!program) program = Program(kDefaultProgram);
+  if (!program) return;
   currentProgramId = id;
-  if (shader_ == found->second.get()) return;
-  shader_ = found->second.get();
+  if (shader_ == program) return;
+  shader_ = program;
   UploadUniforms();
 }
 
@@ -127,6 +142,7 @@ void RendererGLES2::BeginFrame() {
   if (blurState == 1) {
     // The scene of this frame goes into target B, the blur's source.
     if (blurCounter == 0) {
+      EnsureRenderTargets();
       glBindFramebuffer(GL_FRAMEBUFFER, targetB.framebuffer);
       glViewport(0, 0, kRenderTargetSide, kRenderTargetSide);
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);

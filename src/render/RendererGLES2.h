@@ -3,7 +3,9 @@
 // the five shader programs, their matrix uniforms and attribute plumbing, two
 // 512 x 512 off-screen render targets and the progressive blur.
 // Programs by id: 1 modulate (default), 2 add (tint mode), 3 horizontal blur,
-// 4 vertical blur, 5 luminance. Main thread, GL context current.
+// 4 vertical blur, 5 luminance. Init builds the default program; each other
+// one is built when first used, and the render targets are made when a blur
+// first captures a scene. Main thread, GL context current.
 #include <map>
 #include <memory>
 
@@ -41,18 +43,20 @@ class RendererGLES2 : public RendererGL1 {
                               const void* pointer) override;
 
   const GShader* CurrentShader() const { return shader_; }
-  const GShader* Shader(int32_t id) const;
+  // The program of that id, built if it was not yet; null for an id that
+  // names none.
+  const GShader* Shader(int32_t id);
 
   int32_t currentProgramId = 1;
   RenderTarget targetA;
   RenderTarget targetB;
 
  private:
-  GShader* LoadShader(int32_t id, const char* vertexSource, const char* fragmentSource,
-                     GShader::Matrices matrices);
+  GShader* Program(int32_t id);
   void SelectShader(int32_t id);
   void UploadUniforms();
   void CreateRenderTarget(RenderTarget& target);
+  void EnsureRenderTargets();
   void DrawFullScreenStrip();
 
   std::map<int32_t, std::unique_ptr<GShader>> shaders_;

@@ -38,6 +38,12 @@ void RendererGLES2::CreateRenderTarget(RenderTarget& target) {
   }
 }
 
+void RendererGLES2::EnsureRenderTargets() {
+  if (targetA.framebuffer != 0) return;
+  CreateRenderTarget(targetA);
+  CreateRenderTarget(targetB);
+}
+
 void RendererGLES2::DrawFullScreenStrip() {
   static const float kPositions[8] = {-1, 1, -1, -1, 1, 1, 1, -1};
   static const float kTexCoords[8] = {0, 1, 0, 0, 1, 1, 1, 0};

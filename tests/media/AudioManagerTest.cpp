@@ -1,7 +1,10 @@
 // The audio manager's commands, channels, fades and volumes, with recording
 // players and a clock that moves only when the test says so.
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <limits>
+#include <thread>
 
 #include "RecordingAudio.h"
 #include "SoundRoot.h"
@@ -334,6 +337,21 @@ TEST(AudioThreadPeriod, QueuedSoundOutlastsALateTurn) {
   const double leastQueuedMs = 2 * bufferMs;
   EXPECT_GE(leastQueuedMs - GCore::AudioManager::kThreadPeriodMs, 50.0)
       << "a turn 50 ms late must still find sound queued";
+}
+
+TEST(AudioThreadPeriod, ShutdownEndsTheSleepBetweenTurns) {
+  // With an hour between turns, a shutdown that waited for the thread's
+  // sleep to run out would hold the program's exit for that hour.
+  constexpr uint32_t kHourMs = 3600000;
+  GCore::AudioManager manager(kHourMs);
+  ASSERT_TRUE(manager.Start());
+  // Most likely asleep after its first turn by now; stopped earlier, it
+  // must end all the same.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  auto shutdown = std::async(std::launch::async, [&] { manager.Shutdown(); });
+  ASSERT_EQ(shutdown.wait_for(std::chrono::minutes(1)), std::future_status::ready)
+      << "the audio thread slept on through its shutdown";
+  EXPECT_FALSE(manager.IsRunning());
 }
 
 }  // namespace
