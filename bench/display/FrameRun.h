@@ -17,7 +17,7 @@ struct FrameFigures {
   double medianMs = 0;
   double drawCalls = 0;     // per frame
   long peakKb = 0;          // peak resident memory (VmHWM)
-  double submitMs = -1;     // LÖVE only: its love.draw, every sprite's draw call, per frame
+  double submitMs = -1;     // LÖVE only: its love.draw (every sprite's draw call), shortest frame
 };
 
 // Reads the last line of figures ("frame figures: ...") from what a program
