@@ -10,8 +10,6 @@
 // onto EGL as this program is (Mesa's EGL on X11 presents a software frame
 // over the X socket, about 10 ms a frame at 1024 x 768), so that the swap's
 // share of the difference shows.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <iterator>
 #include <string>
@@ -19,7 +17,6 @@
 
 #include "BunnyPhysics.h"
 #include "FrameRun.h"
-#include "platform/ToolProcess.h"
 
 namespace {
 
@@ -73,11 +70,6 @@ bool Measure(const Scene& scene, bench::FrameFigures& figures) {
   return bench::RunFrames(root, false, kTimeLimit, figures);
 }
 
-bool LoveInstalled() {
-  struct stat info;
-  return stat("/usr/games/love", &info) == 0 || stat("/usr/bin/love", &info) == 0;
-}
-
 struct Peer {
   const char* name;
   bool egl;
@@ -85,14 +77,8 @@ struct Peer {
 constexpr Peer kPeers[] = {{"love GLX", false}, {"love EGL", true}};
 
 bool MeasureLove(const Scene& scene, const Peer& peer, bench::FrameFigures& figures) {
-  ToolProcess love;
-  love.Run({"env", std::string("SDL_VIDEO_X11_FORCE_EGL=") + (peer.egl ? "1" : "0"), "love", QUARVELIN_BUNNYMARK_DIR, std::to_string(scene.sprites), scene.moving ? "moving" : "static",
-            std::to_string(kMaxFrames), std::to_string(kMinFrames), std::to_string(kSeconds), std::to_string(bench::kWarmUpFrames)});
-  if (!bench::ParseFigures(love.Report(), figures)) {
-    std::printf("love gave no figures: %s\n", love.Report().c_str());
-    return false;
-  }
-  return true;
+  return bench::RunLove(QUARVELIN_BUNNYMARK_DIR,
+                        {scene.sprites, scene.moving, peer.egl, kMaxFrames, kMinFrames, kSeconds}, figures);
 }
 
 void PrintRow(const char* program, const Scene& scene, const bench::FrameFigures& f) {
@@ -107,7 +93,7 @@ int main() {
     std::printf("no Xvfb: nothing measured (%s)\n", e2e::DisplayError().c_str());
     return 1;
   }
-  const bool love = LoveInstalled();
+  const bool love = bench::LoveInstalled();
   if (!love) std::printf("love not installed: no peer figures\n");
   std::printf("frame work by the wall clock (update, render, swap), unpaced, %dx%d window\n", kWidth, kHeight);
   std::printf("%-10s %8s %-7s %7s %10s %10s %10s %10s\n", "program", "sprites", "scene", "frames", "mean ms",

@@ -1,9 +1,12 @@
 #include "FrameRun.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
+#include "platform/ToolProcess.h"
 #include "render/PNG.h"
 
 namespace bench {
@@ -13,9 +16,27 @@ e2e::GameRoot FrameRoot() { return e2e::GameRoot(QUARVELIN_FRAME_PROGRAM); }
 bool ParseFigures(const std::string& output, FrameFigures& figures) {
   const char* kMark = "frame figures: ";
   const size_t at = output.rfind(kMark);
-  return at != std::string::npos &&
-         std::sscanf(output.c_str() + at, "frame figures: %d %lf %lf %lf %ld", &figures.frames, &figures.meanMs,
-                     &figures.medianMs, &figures.drawCalls, &figures.peakKb) == 5;
+  if (at == std::string::npos) return false;
+  figures.submitMs = -1;
+  return std::sscanf(output.c_str() + at, "frame figures: %d %lf %lf %lf %ld %lf", &figures.frames, &figures.meanMs,
+                     &figures.medianMs, &figures.drawCalls, &figures.peakKb, &figures.submitMs) >= 5;
+}
+
+bool LoveInstalled() {
+  struct stat info;
+  return stat("/usr/games/love", &info) == 0 || stat("/usr/bin/love", &info) == 0;
+}
+
+bool RunLove(const char* dir, const LoveRun& run, FrameFigures& figures) {
+  ToolProcess love;
+  love.Run({"env", std::string("SDL_VIDEO_X11_FORCE_EGL=") + (run.egl ? "1" : "0"), "love", dir,
+            std::to_string(run.sprites), run.moving ? "moving" : "static", std::to_string(run.maxFrames),
+            std::to_string(run.minFrames), std::to_string(run.seconds), std::to_string(kWarmUpFrames)});
+  if (!ParseFigures(love.Report(), figures)) {
+    std::printf("love gave no figures: %s\n", love.Report().c_str());
+    return false;
+  }
+  return true;
 }
 
 bool RunFrames(const e2e::GameRoot& root, bool paced, int timeLimitSeconds, FrameFigures& figures) {

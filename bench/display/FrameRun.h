@@ -17,10 +17,11 @@ struct FrameFigures {
   double medianMs = 0;
   double drawCalls = 0;     // per frame
   long peakKb = 0;          // peak resident memory (VmHWM)
+  double submitMs = -1;     // LÖVE only: its love.draw (every sprite's draw call), shortest frame
 };
 
 // Reads the last line of figures ("frame figures: ...") from what a program
-// printed; false when there is none.
+// printed; false when there is none. LÖVE's line ends in its submit figure.
 bool ParseFigures(const std::string& output, FrameFigures& figures);
 
 // A game root whose program is the frame-benchmark build.
@@ -35,5 +36,16 @@ bool RunFrames(const e2e::GameRoot& root, bool paced, int timeLimitSeconds, Fram
 // gameinit.lua maps the folder (see SpriteGameInit).
 bool WriteSpriteImage(const e2e::GameRoot& root);
 std::string SpriteGameInit(int width, int height);
+
+// LÖVE's bunnymark (bunnymark/main.lua in `dir`) under the current display.
+struct LoveRun {
+  int sprites;
+  bool moving;
+  bool egl;  // forced onto EGL, as the program runs; else LÖVE's default GLX
+  int maxFrames, minFrames, seconds;
+};
+bool LoveInstalled();
+// False, with LÖVE's output printed, when it gave no figures.
+bool RunLove(const char* dir, const LoveRun& run, FrameFigures& figures);
 
 }  // namespace bench

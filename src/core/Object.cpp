@@ -16,8 +16,12 @@ int64_t g_liveObjects = 0;
 Object* g_currentSelf = nullptr;
 
 namespace {
-// Its address keys the class record in every engine metatable.
-const char kClassRecordKey = 0;
+// Its address, as the first array slot of every engine metatable, tells them
+// from other metatables. A slot rather than a key of the hash part: every
+// script access to an engine object checks it, and an integer slot is found
+// without comparing keys.
+const char kEngineMetatableToken = 0;
+constexpr lua_Integer kTokenSlot = 1;
 
 // Drawn once per process; scripts never see it, so they cannot forge a mark
 // even knowing a block's address.
@@ -81,8 +85,8 @@ void NewClassMetatable(lua_State* L, const ClassInfo* record, lua_CFunction inde
   lua_setfield(L, -2, "__newindex");
   lua_pushcfunction(L, LuaGcObject);
   lua_setfield(L, -2, "__gc");
-  lua_pushlightuserdata(L, const_cast<ClassInfo*>(record));
-  lua_rawsetp(L, -2, &kClassRecordKey);
+  lua_pushlightuserdata(L, const_cast<char*>(&kEngineMetatableToken));
+  lua_rawseti(L, -2, kTokenSlot);
 }
 
 lua_State* MainState(lua_State* L) {
@@ -96,8 +100,8 @@ Object* ToObject(lua_State* L, int index, const ClassInfo* record) {
   if (lua_type(L, index) != LUA_TUSERDATA) return nullptr;
   void* block = lua_touserdata(L, index);
   if (!HasObjectMark(block, lua_rawlen(L, index)) || !lua_getmetatable(L, index)) return nullptr;
-  lua_rawgetp(L, -1, &kClassRecordKey);
-  const bool ours = lua_type(L, -1) == LUA_TLIGHTUSERDATA;
+  lua_rawgeti(L, -1, kTokenSlot);
+  const bool ours = lua_touserdata(L, -1) == &kEngineMetatableToken;
   lua_pop(L, 2);
   if (!ours) return nullptr;
   // A destroyed object is a bare RefObject: not an Object any more.

@@ -91,7 +91,7 @@ extern Object* g_currentSelf;
 lua_State* MainState(lua_State* L);
 
 // Creates the class metatable under the class name with __index, __newindex,
-// __gc and the private link back to the class record that ToObject checks.
+// __gc and the private token that ToObject looks for.
 // Leaves the metatable on the stack.
 void NewClassMetatable(lua_State* L, const ClassInfo* record, lua_CFunction index,
                        lua_CFunction newindex);

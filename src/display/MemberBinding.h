@@ -142,7 +142,8 @@ class MemberChain {
   bool NewIndex(lua_State* L, C& self) const {
     const Link* link = Find(L);
     if (!link || !link->set) return false;
-    if (link->use == Use::kClearsTrack) self.ClearKeyTrack(link->name);
+    // Only an object with extras can have key tracks; most have none.
+    if (link->use == Use::kClearsTrack && self.extras) self.ClearKeyTrack(link->name);
     link->set(L, self, link->member);
     return true;
   }

@@ -189,7 +189,8 @@ class Renderer {
   int32_t maskReference = 0;
 
  private:
-  void AppendQuad(const Image& image, const float corners[8], const float colour[16],
+  // The corners' colours as PackColour packs them.
+  void AppendQuad(const Image& image, const float corners[8], const uint32_t packed[4],
                   uint8_t flip);
   void AppendEllipse(const Image& image, const float corners[8], const float* colour,
                      uint32_t mode);

@@ -2,7 +2,6 @@
 // and second colours, ellipses, nine-slice cells and collision boxes.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 #include "core/AirData.h"
@@ -109,23 +108,31 @@ void Renderer::DrawImage(const Image* image, const AirFrameInfo* frame, const fl
     if (fade == kEllipseRimClear || fade == kEllipseCentreClear || second == kEllipseRimColour) {
       AppendEllipse(*image, corners, colour, mode);
     } else {
-      float colours[16];
-      for (int i = 0; i < 4; ++i) std::copy(colour, colour + 4, colours + 4 * i);
-      if (fade >= 1 && fade <= 4) {
-        for (int corner : kEdgeCorners[fade]) colours[4 * corner + 3] = 0;
-      }
+      // Most quads are of one colour: packed once for all four corners.
+      uint32_t packed[4];
+      std::fill(packed, packed + 4, PackColour(colour));
       const uint32_t edge = second >> 4;
-      if (edge >= 1 && edge <= 4) {
-        for (int corner : kEdgeCorners[edge]) std::copy(colour + 4, colour + 7, colours + 4 * corner);
+      const bool faded = fade >= 1 && fade <= 4;
+      const bool edged = edge >= 1 && edge <= 4;
+      if (faded || edged) {
+        float colours[16];
+        for (int i = 0; i < 4; ++i) std::copy(colour, colour + 4, colours + 4 * i);
+        if (faded) {
+          for (int corner : kEdgeCorners[fade]) colours[4 * corner + 3] = 0;
+        }
+        if (edged) {
+          for (int corner : kEdgeCorners[edge]) std::copy(colour + 4, colour + 7, colours + 4 * corner);
+        }
+        for (int i = 0; i < 4; ++i) packed[i] = PackColour(colours + 4 * i);
       }
-      AppendQuad(*image, corners, colours, frame ? frame->flip : 0);
+      AppendQuad(*image, corners, packed, frame ? frame->flip : 0);
     }
   }
 
   if (g_settings.showCollisionBoxes && framed) DrawCollisionBoxes(*frame, x, y, sx, sy, matrix);
 }
 
-void Renderer::AppendQuad(const Image& image, const float c[8], const float colours[16],
+void Renderer::AppendQuad(const Image& image, const float c[8], const uint32_t packed[4],
                           uint8_t flip) {
   if (!PrepareBatch(image.texture, 4)) return;
   float u = image.u, du = image.du, v = image.v, dv = image.dv;
@@ -135,14 +142,7 @@ void Renderer::AppendQuad(const Image& image, const float c[8], const float colo
   const float tu[4] = {u, u + du, u + du, u};
   const float tv[4] = {v + dv, v + dv, v, v};
   QuadVertex* q = CurrentBatch()->NextQuad();
-  uint32_t packed = PackColour(colours);
-  for (int i = 0; i < 4; ++i) {
-    // Corners mostly share one colour: pack only where it changes.
-    if (i > 0 && std::memcmp(colours + 4 * i, colours + 4 * (i - 1), 4 * sizeof(float)) != 0) {
-      packed = PackColour(colours + 4 * i);
-    }
-    q[i] = {c[2 * i], c[2 * i + 1], tu[i], tv[i], packed};
-  }
+  for (int i = 0; i < 4; ++i) q[i] = {c[2 * i], c[2 * i + 1], tu[i], tv[i], packed[i]};
 }
 
 void Renderer::AppendEllipse(const Image& image, const float c[8], const float* colour,

@@ -200,6 +200,30 @@ TEST_F(ObjectModel, ForeignUserdataWithAnEngineMetatableIsRefused) {
   lua_pop(L, 1);
 }
 
+TEST_F(ObjectModel, EngineObjectGivenAnotherMetatableIsRefused) {
+  Probe* probe = GCore::NewObjectUserdata<Probe>(L);
+  lua_setglobal(L, "probe");
+  // Each makes `other` a metatable that is not the engine's.
+  const char* cases[] = {
+      "other = {}",
+      "other = {1, 2}",
+      "other = getmetatable(io.stdout)",
+      "other = {}; for k, v in pairs(debug.getmetatable(probe)) do if type(k) == 'string' then other[k] = v end end",
+  };
+  for (const char* c : cases) {
+    SCOPED_TRACE(c);
+    ASSERT_EQ(luaL_dostring(L, c), LUA_OK);
+    ASSERT_EQ(luaL_dostring(L, "engine = debug.getmetatable(probe); debug.setmetatable(probe, other)"), LUA_OK);
+    lua_getglobal(L, "probe");
+    EXPECT_EQ(GCore::ToObject(L, -1), nullptr);
+    lua_pop(L, 1);
+    ASSERT_EQ(luaL_dostring(L, "debug.setmetatable(probe, engine)"), LUA_OK);
+    lua_getglobal(L, "probe");
+    EXPECT_EQ(GCore::ToObject<Probe>(L, -1), probe) << "its own metatable back, it is taken again";
+    lua_pop(L, 1);
+  }
+}
+
 TEST_F(ObjectModel, DestroyedObjectIsRefused) {
   Probe* probe = GCore::NewObjectUserdata<Probe>(L);
   probe->Retain();
