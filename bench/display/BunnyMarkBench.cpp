@@ -11,12 +11,12 @@
 // over the X socket, about 10 ms a frame at 1024 x 768), so that the swap's
 // share of the difference shows.
 #include <cstdio>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "BunnyPhysics.h"
 #include "FrameRun.h"
+#include "PeerFigures.h"
 
 namespace {
 
@@ -99,30 +99,29 @@ int main() {
   std::printf("%-10s %8s %-7s %7s %10s %10s %10s %10s\n", "program", "sprites", "scene", "frames", "mean ms",
               "median ms", "draws", "peak MiB");
   const Scene scenes[] = {{1000, true}, {10000, true}, {50000, true}, {50000, false}};
-  std::vector<std::string> ratios;
+  struct Ratio {
+    std::string what;
+    double engineMs;
+    const char* peer;
+    double peerMs;
+  };
+  std::vector<Ratio> ratios;
   for (const Scene& scene : scenes) {
     bench::FrameFigures engine;
     const bool engineRan = Measure(scene, engine);
     if (engineRan) PrintRow("quarvelin", scene, engine);
     if (!love) continue;
-    double peerMs[2] = {0, 0};
-    for (size_t i = 0; i < std::size(kPeers); ++i) {
+    const std::string what = std::to_string(scene.sprites) + (scene.moving ? " moving" : " static");
+    for (const Peer& love : kPeers) {
       bench::FrameFigures peer;
-      if (!MeasureLove(scene, kPeers[i], peer)) continue;
-      PrintRow(kPeers[i].name, scene, peer);
-      peerMs[i] = peer.meanMs;
-    }
-    if (engineRan && peerMs[0] > 0 && peerMs[1] > 0) {
-      char line[128];
-      std::snprintf(line, sizeof line, "%8d %-7s %10.2f %10.2f", scene.sprites, scene.moving ? "moving" : "static",
-                    engine.meanMs / peerMs[0], engine.meanMs / peerMs[1]);
-      ratios.push_back(line);
+      const bool peerRan = MeasureLove(scene, love, peer);
+      if (peerRan) PrintRow(love.name, scene, peer);
+      ratios.push_back({what, engineRan ? engine.meanMs : -1, love.name, peerRan ? peer.meanMs : -1});
     }
   }
   if (!ratios.empty()) {
-    std::printf("frame work ratio quarvelin / love (above 1: quarvelin slower)\n");
-    std::printf("%8s %-7s %10s %10s\n", "sprites", "scene", "love GLX", "love EGL");
-    for (const std::string& line : ratios) std::printf("%s\n", line.c_str());
+    std::printf("mean frame work, quarvelin beside love (ms)\n");
+    for (const Ratio& r : ratios) PrintPeerFigures(r.what.c_str(), r.engineMs, r.peer, r.peerMs);
   }
   return 0;
 }

@@ -2,12 +2,12 @@
 // table of mixed values (about 1 MB packed): milliseconds an operation over
 // that one table, each side warmed first. Time for the same data, not bytes a
 // second, since the two forms differ in size.
-#include <chrono>
 #include <cstdio>
 #include <memory>
 
 #include <lua.hpp>
 
+#include "LuaTiming.h"
 #include "PeerFigures.h"
 #include "modules/DataModules.h"
 #include "modules/StdLibs.h"
@@ -41,32 +41,14 @@ const char kSetup[] = R"(
   }
 )";
 
-bool RunOp(lua_State* L, const char* name) {
+// Milliseconds a run of ops[name], warmed as every script benchmark warms
+// its sides; -1 when it failed.
+double MsPerRun(lua_State* L, const char* name) {
   lua_getglobal(L, "ops");
   lua_getfield(L, -1, name);
-  const bool ok = lua_pcall(L, 0, 0, 0) == LUA_OK;
-  if (!ok) std::printf("%s failed: %s\n", name, lua_tostring(L, -1));
+  const double ms = MsPerCall(L);
   lua_settop(L, 0);
-  return ok;
-}
-
-// Milliseconds a run of ops[name], over as many runs as fit in half a second
-// after a few untimed ones (caches, allocator, collector at its pace); -1
-// when it failed.
-double MsPerRun(lua_State* L, const char* name) {
-  using Clock = std::chrono::steady_clock;
-  for (int warm = 0; warm < 3; ++warm) {
-    if (!RunOp(L, name)) return -1;
-  }
-  const Clock::time_point start = Clock::now();
-  double seconds = 0;
-  int runs = 0;
-  do {
-    if (!RunOp(L, name)) return -1;
-    ++runs;
-    seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  } while (seconds < 0.5);
-  return seconds * 1000 / runs;
+  return ms;
 }
 
 size_t GlobalLength(lua_State* L, const char* name) {

@@ -1,6 +1,9 @@
 // TCP echo round trips over loopback, milliseconds for 20,000 of them, one
-// 64-byte message at a time, client and server in one script state: "lsocket" (non-blocking,
-// waiting with select) beside LuaSocket (blocking sockets) in the same run.
+// 64-byte message at a time, client and server in one script state: "lsocket"
+// (non-blocking, waiting with select) beside LuaSocket (blocking sockets) in
+// the same run. Both sides keep the sockets' default options (lsocket cannot
+// turn Nagle's algorithm off; with one message in flight it never holds one
+// back), and each first makes a tenth as many round trips untimed.
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -53,8 +56,6 @@ const char kLuaSocketEcho[] = R"(
   local client = assert((socket.tcp4 or socket.tcp)())
   assert(client:connect("127.0.0.1", port))
   local server = assert(listener:accept())
-  client:setoption("tcp-nodelay", true)
-  server:setoption("tcp-nodelay", true)
   local message = string.rep("m", 64)
   for _ = 1, rounds do
     client:send(message)
@@ -64,9 +65,12 @@ const char kLuaSocketEcho[] = R"(
   client:close() server:close() listener:close()
 )";
 
-double RoundTripsMs(lua_State* L, const char* script, int rounds) {
+// Milliseconds of one run of the script over `rounds` round trips; -1 when
+// it failed.
+double RunMs(lua_State* L, const char* script, int rounds) {
   if (luaL_loadstring(L, script) != LUA_OK) {
     std::printf("load failed: %s\n", lua_tostring(L, -1));
+    lua_pop(L, 1);
     return -1;
   }
   lua_pushinteger(L, rounds);
@@ -77,6 +81,12 @@ double RoundTripsMs(lua_State* L, const char* script, int rounds) {
     return -1;
   }
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The timed run, after an untimed one of a tenth of the rounds.
+double RoundTripsMs(lua_State* L, const char* script, int rounds) {
+  if (RunMs(L, script, rounds / 10) < 0) return -1;
+  return RunMs(L, script, rounds);
 }
 
 }  // namespace

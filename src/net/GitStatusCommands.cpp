@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "net/GitConsole.h"
 #include "net/GitInspectCommands.h"
@@ -51,6 +52,20 @@ int GitStatusPrintEntry(const char* path, unsigned flags, void* payload) {
     GitPrintOut("#       %s: %s\n", StatusWord(flags), path);
   }
   return 0;
+}
+
+struct WorkFolderSections {
+  SectionState unstaged{kUnstaged};
+  std::vector<std::string> untracked;
+};
+
+int TakeWorkFolderEntry(const char* path, unsigned flags, void* payload) {
+  auto& sections = *static_cast<WorkFolderSections*>(payload);
+  if (flags & GIT_STATUS_WT_NEW) {
+    sections.untracked.emplace_back(path);
+    return 0;
+  }
+  return GitStatusPrintEntry(path, flags, &sections.unstaged);
 }
 
 int CountId(const git_oid* /*id*/, void* payload) {
@@ -119,22 +134,18 @@ int GitStatus(git_repository* repository, int argc, const char* const* argv) {
   }
   if (!PrintBranch(repository)) return 1;
 
-  constexpr struct {
-    StatusSection section;
-    git_status_show_t show;
-  } kPasses[] = {
-      {kStaged, GIT_STATUS_SHOW_INDEX_ONLY},
-      {kUnstaged, GIT_STATUS_SHOW_WORKDIR_ONLY},
-      {kUntracked, GIT_STATUS_SHOW_WORKDIR_ONLY},
-  };
-  for (const auto& pass : kPasses) {
-    git_status_options options = GIT_STATUS_OPTIONS_INIT;
-    options.show = pass.show;
-    options.flags = GIT_STATUS_OPT_INCLUDE_UNTRACKED | GIT_STATUS_OPT_INCLUDE_UNMODIFIED |
-                    GIT_STATUS_OPT_RECURSE_UNTRACKED_DIRS;
-    SectionState state{pass.section};
-    if (git_status_foreach_ext(repository, &options, GitStatusPrintEntry, &state) < 0) return GitLibraryFailure();
-  }
+  git_status_options options = GIT_STATUS_OPTIONS_INIT;
+  options.flags = GIT_STATUS_OPT_INCLUDE_UNTRACKED | GIT_STATUS_OPT_RECURSE_UNTRACKED_DIRS;
+  options.show = GIT_STATUS_SHOW_INDEX_ONLY;
+  SectionState staged{kStaged};
+  if (git_status_foreach_ext(repository, &options, GitStatusPrintEntry, &staged) < 0) return GitLibraryFailure();
+  // One pass over the working folder (a stat of every file) gives both of
+  // its sections: the untracked files wait until the unstaged ones are out.
+  options.show = GIT_STATUS_SHOW_WORKDIR_ONLY;
+  WorkFolderSections work;
+  if (git_status_foreach_ext(repository, &options, TakeWorkFolderEntry, &work) < 0) return GitLibraryFailure();
+  SectionState untracked{kUntracked};
+  for (const std::string& path : work.untracked) GitStatusPrintEntry(path.c_str(), GIT_STATUS_WT_NEW, &untracked);
   GitPrintOut("#\n");
   return 0;
 }

@@ -4,8 +4,9 @@
 Needs Debian's python3-websockets: run it with /usr/bin/python3.
 
 Usage: ws_server.py [--log FILE]
-       ws_server.py --round-trips URL COUNT SIZE   (a client: prints the round
-                    trips per second of COUNT messages of SIZE bytes)
+       ws_server.py --round-trips URL WARM COUNT SIZE   (a client: sends WARM
+                    messages of SIZE bytes untimed, then prints the
+                    milliseconds that COUNT more take to come back)
 
 Paths:
   /echo           every message back as it came (text as text, binary as
@@ -104,23 +105,26 @@ async def main():
         await asyncio.Future()
 
 
-async def round_trips(url, count, size):
+async def round_trips(url, warm, count, size):
     message = "r" * size
     async with websockets.connect(url, max_size=None, ping_interval=None, compression=None) as ws:
+        for _ in range(warm):
+            await ws.send(message)
+            await ws.recv()
         start = time.perf_counter()
         for _ in range(count):
             await ws.send(message)
             await ws.recv()
-        print("%.0f" % (count / (time.perf_counter() - start)), flush=True)
+        print("%.3f" % ((time.perf_counter() - start) * 1000), flush=True)
 
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--log")
-    parser.add_argument("--round-trips", nargs=3, metavar=("URL", "COUNT", "SIZE"))
+    parser.add_argument("--round-trips", nargs=4, metavar=("URL", "WARM", "COUNT", "SIZE"))
     args = parser.parse_args()
     if args.round_trips:
-        url, count, size = args.round_trips
-        asyncio.run(round_trips(url, int(count), int(size)))
+        url, warm, count, size = args.round_trips
+        asyncio.run(round_trips(url, int(warm), int(count), int(size)))
     else:
         asyncio.run(main())
