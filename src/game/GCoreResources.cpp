@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/DrawEpoch.h"
 #include "game/GCoreApi.h"
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
@@ -91,6 +92,7 @@ int getImageGrid(lua_State* L) {
 }
 
 int setImageGrid(lua_State* L) {
+  DrawInputsChanged();
   Image* image = ImageOf(IdArg(L, 1));
   if (!image) {
     PrintTraceback();
@@ -133,6 +135,7 @@ int removeImage(lua_State* L) {
 }
 
 int MarkImageChange(lua_State* L) {
+  DrawInputsChanged();
   const uint32_t id = IdArg(L, 1);
   if (ResourceKind(id) == kKindRenderTarget) {
     if (g_renderer) g_renderer->blurState = 0;
