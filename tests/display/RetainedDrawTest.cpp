@@ -7,7 +7,6 @@
 #include "DisplayFixture.h"
 #include "display/Quad.h"
 #include "render/Image.h"
-#include "render/Texture.h"
 
 namespace {
 
@@ -57,6 +56,7 @@ class RetainedDrawTest : public DisplayFixture {
   void SetUp() override {
     DisplayFixture::SetUp();
     Run("gcore = require 'gcore.c'");
+    SetGlobal("stage", stage);
     AddImage(kImageA, 32, 32);
     AddImage(kImageB, 64, 32);
     // A grid of four cells of 20 ms each: its cell moves on with game time.
@@ -64,18 +64,6 @@ class RetainedDrawTest : public DisplayFixture {
     grid->insets[1] = 20;
     grid->insets[2] = 2;
     grid->insets[3] = 2;
-  }
-
-  GCore::Image* AddImage(uint32_t id, int width, int height) {
-    GCore::Image* image = resources->CreateImage(GCore::OwnerPair{1, id}, true);
-    auto texture = std::make_unique<GCore::Texture>(1, id);
-    texture->width = width;
-    texture->height = height;
-    image->AdoptTexture(std::move(texture));
-    image->width = static_cast<float>(width);
-    image->height = static_cast<float>(height);
-    image->UpdateTexCoords();
-    return image;
   }
 
   Frame DrawFrame() {
@@ -113,7 +101,7 @@ TEST_F(RetainedDrawTest, AFrameAfterAnyChangeDrawsWhatAFreshWalkDraws) {
   const Change changes[] = {
       {"position", script("quads[1].x = 200"), true},
       {"position in a nested group", script("quads[3].y = 150"), true},
-      {"an ancestor's position", script("layer.x = 50"), true},
+      {"an ancestor's position", script("group.x = 123"), true},
       {"scale", script("quads[4].scaleX = 2"), true},
       {"rotation", script("quads[2].rotation = 30"), true},
       {"alpha", script("quads[2].alpha = 0.5"), true},
