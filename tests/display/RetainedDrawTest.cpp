@@ -108,6 +108,7 @@ TEST_F(RetainedDrawTest, AFrameAfterAnyChangeDrawsWhatAFreshWalkDraws) {
       {"an ancestor's alpha", script("layer.alpha = 0.25"), true},
       {"visibility", script("quads[4].visible = false"), true},
       {"blend mode", script("quads[2].blend = 1"), true},
+      {"world matrix written by a script", script("quads[2].worldMatrix.translate(5, 0)"), true},
       {"image", script("quads[1].media = 0x50000002"), true},
       {"size", script("quads[3].width = 60"), true},
       {"parent", script("other.addChild(quads[1])"), true},
