@@ -54,16 +54,7 @@ double CpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-bool Call(lua_State* L, const char* function, int argument = -1) {
-  lua_getglobal(L, function);
-  if (argument >= 0) lua_pushinteger(L, argument);
-  if (lua_pcall(L, argument >= 0 ? 1 : 0, 0, 0) != LUA_OK) {
-    std::printf("script error: %s\n", lua_tostring(L, -1));
-    lua_pop(L, 1);
-    return false;
-  }
-  return true;
-}
+using bench::Call;
 
 // Milliseconds of CPU time per frame of `frames` runs of the script function
 // (none: null) followed, unless `walks` is false, by a rendered frame: the
