@@ -1,6 +1,7 @@
 #pragma once
 // A game object with one loaded project and no window or GL, for benchmarks
 // of the engine's own work. Scripts see the stage as the global `stage`.
+#include <cstdio>
 #include <memory>
 
 #include "core/GameIF.h"
@@ -41,5 +42,18 @@ class HeadlessProject {
   lua_State* L = nullptr;
   GCore::Stage* stage = nullptr;
 };
+
+// Calls the global script function with one integer argument (none when
+// below 0); false, with the error printed, when it fails.
+inline bool Call(lua_State* L, const char* function, int argument = -1) {
+  lua_getglobal(L, function);
+  if (argument >= 0) lua_pushinteger(L, argument);
+  if (lua_pcall(L, argument >= 0 ? 1 : 0, 0, 0) != LUA_OK) {
+    std::printf("script error: %s\n", lua_tostring(L, -1));
+    lua_pop(L, 1);
+    return false;
+  }
+  return true;
+}
 
 }  // namespace bench

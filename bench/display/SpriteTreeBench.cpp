@@ -103,16 +103,7 @@ function MoveBunnies() move(bunnies) end
 function MovePlain() move(plain) end
 )lua";
 
-bool Call(lua_State* L, const char* function, int argument = -1) {
-  lua_getglobal(L, function);
-  if (argument >= 0) lua_pushinteger(L, argument);
-  if (lua_pcall(L, argument >= 0 ? 1 : 0, 0, 0) != LUA_OK) {
-    std::printf("script error: %s\n", lua_tostring(L, -1));
-    lua_pop(L, 1);
-    return false;
-  }
-  return true;
-}
+using bench::Call;
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();

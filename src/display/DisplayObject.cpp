@@ -13,6 +13,7 @@
 #include "display/Entity.h"
 #include "media/VideoDecoder.h"
 #include "render/Renderer.h"
+#include "render/Texture.h"
 #include "spine/SpineRecords.h"
 
 namespace GCore {
@@ -120,10 +121,8 @@ void DisplayObject::UpdateOwnTransform() {
 void DisplayObject::Draw() {
   UpdateOwnTransform();
   if (!g_renderer) return;
-  g_renderer->UseShader(static_cast<int32_t>(shaderId));
-  g_renderer->SetTintMode(tintMode != 0);
-  g_renderer->SetBlendMode(static_cast<int8_t>(blendMode));
-  g_renderer->SetTextureFilter(static_cast<int8_t>(textureFilter));
+  g_renderer->ApplyDrawState(DrawState{static_cast<int32_t>(shaderId), static_cast<int8_t>(blendMode),
+                                        static_cast<int8_t>(textureFilter), tintMode != 0});
 }
 
 void DisplayObject::SetBoundsFromLocalBox(float x, float y, float width, float height) {
@@ -154,16 +153,27 @@ void DisplayObject::SetBoundsFromOwnRect() {
 void DisplayObject::Invalidate(bool transform) {
   if (!transform) {
     dirty |= kDirtyColour;
+    MarkDrawChanged();
     return;
   }
   dirty |= kDirtyTransform;
-  for (DisplayObject* object = this; object->parent; object = object->parent) {
+  DisplayObject* object = this;
+  for (; object->parent; object = object->parent) {
     object->dirty |= kDirtyBounds;
+    object->drawChanged = true;
   }
+  object->drawChanged = true;
 }
 
 void DisplayObject::InvalidateSubtree(bool transform) {
   dirty |= transform ? kDirtyTransform | kDirtyBounds : kDirtyColour;
+  drawChanged = true;
+}
+
+void DisplayObject::MarkDrawChanged() {
+  // Always the whole climb: a draw that skips an invisible child leaves its
+  // mark set, so a set mark says nothing of the ancestors.
+  for (DisplayObject* object = this; object; object = object->parent) object->drawChanged = true;
 }
 
 void DisplayObject::GetOwnerEntity(Retained<Entity>& out) {
@@ -186,6 +196,10 @@ void DisplayObject::SetMedia(uint32_t id) {
   if (id == mediaId) return;
   // A video plays from its start whenever its id is set anew.
   if (extras) extras->video.reset();
+  // A render target makes its quad's update ask for a capture.
+  if (ResourceKind(mediaId) == kKindRenderTarget || ResourceKind(id) == kKindRenderTarget) {
+    UpdateWorkChanged();
+  }
   mediaId = id;
   mediaProject = static_cast<uint32_t>(CurrentProjectIndex()) & 0xFF;
   frameStart = 0;

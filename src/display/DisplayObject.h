@@ -74,6 +74,9 @@ class DisplayObject : public Object {
   // already: its own dirty bits (bounds too when transform) and those of
   // everything below it.
   virtual void InvalidateSubtree(bool transform);
+  // Marks this object and every ancestor as changed since their last draw
+  // (drawChanged), so that no container replays a kept draw of it.
+  void MarkDrawChanged();
   // The nearest entity above that was made from a template, or none.
   virtual void GetOwnerEntity(Retained<Entity>& out);
   // Per-frame step; the base advances the key tracks while visible.
@@ -151,6 +154,9 @@ class DisplayObject : public Object {
   // given), image-grid cell, or the image itself. `time` (ms) drives image
   // grids; below 0 the game time does.
   Image* GetMediaFrame(AirFrameInfo* info, int64_t time);
+  // Whether the media shows something else from frame to frame by itself:
+  // an air animation, a video, a render target or an image grid.
+  bool MediaChangesByItself();
   void SetActionById(int32_t id);
   void SetActionByName(const char* name);
 
@@ -203,6 +209,11 @@ class DisplayObject : public Object {
   uint16_t frameIndex = 0;
   uint8_t dirty = kDirtyAll;
   bool visible = true;
+  // Something that shows when this object or one below it is drawn changed
+  // since it was last drawn: every change that Invalidate, a script
+  // assignment or a method call makes sets it up the tree, and a
+  // container's draw clears it (see DisplayObjectContainer).
+  bool drawChanged = true;
 
  protected:
   // Brings the world matrix and colour up to date where dirty.

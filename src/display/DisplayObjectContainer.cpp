@@ -8,6 +8,7 @@
 #include "core/ClassFactory.h"
 #include "display/Entity.h"
 #include "display/Stage.h"
+#include "display/StillState.h"
 #include "render/Renderer.h"
 #include "spine/SpineRecords.h"
 
@@ -50,6 +51,7 @@ void Unlink(DisplayObject* child) {
       HoldsNothing(child) || PlaceIsCurrent(child) ? LevelsBelowBound(child) : kMaxTreeDepth;
   child->parent = nullptr;
   TreeChanged();
+  UpdateWorkChanged();
 }
 
 // Levels below the object, counted with a stack of our own: the subtree may be
@@ -110,6 +112,7 @@ void DisplayObjectContainer::SortChildren() {
             [](const Retained<DisplayObject>& l, const Retained<DisplayObject>& r) {
               return l->depth != r->depth ? l->depth < r->depth : l->orderKey < r->orderKey;
             });
+  MarkDrawChanged();
 }
 
 // The children are in order already, so the slot is where sorting after an
@@ -157,6 +160,7 @@ void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, 
   // Linked before "start": a listed child without its link would let a
   // handler put this container under it, a loop no check could see.
   child->parent = this;
+  UpdateWorkChanged();
   if (HoldsNothing(child)) {
     PlaceLinkedLeaf(child);
   } else {
@@ -294,7 +298,7 @@ void DisplayObjectContainer::Update() {
   UpdateKeyTracks();
   for (int32_t i = 0; i < NumChildren(); ++i) {
     Retained<DisplayObject> child = children[static_cast<size_t>(i)];
-    child->Update();
+    if (!UpdateIdleObject(child.Get())) child->Update();
   }
 }
 
@@ -314,7 +318,9 @@ void DisplayObjectContainer::Draw() {
     }
   }
   DisplayObject::Draw();
-  DrawChildren();
+  const bool changed = drawChanged;
+  drawChanged = false;
+  DrawChildrenKept(changed);
   if ((dirty & kDirtyBounds) && !children.empty()) UniteChildBounds();
   dirty &= static_cast<uint8_t>(~kDirtyBounds);
   if (scissored) g_renderer->PopScissor();

@@ -16,14 +16,22 @@
 //    tree: the walks (drawing, updates, hit tests, copies, destruction)
 //    recurse once per level on the C stack, so a deeper tree would overflow
 //    it. An insertion that would pass the bound is refused with a message.
+//  - Still subtrees (RetainedTree.cpp): a container of the plain classes
+//    keeps what drawing its children asked of the renderer while nothing
+//    below it changes (drawChanged stays clear), and replays it instead of
+//    walking them. The update walks pass by a subtree in which no object
+//    could do anything when updated; that knowledge is kept until the
+//    update-work stamp moves on (UpdateWorkChanged).
 // Main thread only.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "display/DisplayObject.h"
 
 namespace GCore {
 
+struct StillState;
 struct Skeleton;
 
 using HitList = std::vector<Retained<DisplayObject>>;
@@ -76,6 +84,10 @@ class DisplayObjectContainer : public DisplayObject {
   DisplayObject* GetClipSource() const;
   // Whether this container is the current project's stage or lies beneath it.
   bool IsUnderCurrentStage();
+  // Whether updating this container and everything below it, and calling
+  // the components below it, would do nothing: no key tracks, no listening
+  // entity, no render-target quad, only classes that update as a container.
+  bool UpdateIdle();
 
   int32_t NumChildren() const { return static_cast<int32_t>(children.size()); }
   DisplayObject* ChildAt(int32_t index) const {
@@ -93,6 +105,10 @@ class DisplayObjectContainer : public DisplayObject {
 
  private:
   void DrawChildren();
+  // DrawChildren, or the replay of what it asked of the renderer when
+  // nothing below changed since (`changed` false), kept from the draw
+  // before.
+  void DrawChildrenKept(bool changed);
   // After the handlers of an insertion ran: whether the child may still be
   // linked here (no container lists it, and this container is not under it).
   bool StillAdoptable(DisplayObject* child);
@@ -105,7 +121,20 @@ class DisplayObjectContainer : public DisplayObject {
 
   // Where a child of that depth inserted at `at` belongs in the order.
   size_t OrderedSlot(size_t at, int32_t childDepth) const;
+
+  // What is kept of the children while they are still; made when first
+  // needed by a container with children.
+  StillState& Still();
+  std::unique_ptr<StillState> still_;
 };
+
+// Every change that can give an update walk work where it found none (a
+// child linked or unlinked, a key track added, an entity that starts to
+// listen, a render target shown or no longer shown) calls this.
+void UpdateWorkChanged();
+// UpdateIdle for any display object: for one that is no container, whether
+// its own update would do nothing.
+bool UpdateIdleObject(DisplayObject* object);
 
 // Index of the skeleton's slot of that name, -1 when none (or no skeleton).
 int FindSlotIndex(const Skeleton* skeleton, const char* slotName);

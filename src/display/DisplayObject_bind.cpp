@@ -320,8 +320,13 @@ const M kMembers[] = {
     {"scaleMode", [](lua_State* L, DO& o) { lua_pushinteger(L, static_cast<int8_t>(o.scaleMode)); },
      [](lua_State* L, DO& o) { o.scaleMode = ByteValue(L, 3); }, nullptr},
     {"parent", [](lua_State* L, DO& o) { PushObjectOrNil(L, o.parent); }, nullptr, nullptr},
-    {"worldMatrix", [](lua_State* L, DO& o) { PushObjectOrNil(L, o.worldMatrix.ScriptObject(L)); }, nullptr,
-     nullptr},
+    // Scripts may write into the matrix they are handed.
+    {"worldMatrix",
+     [](lua_State* L, DO& o) {
+       o.MarkDrawChanged();
+       PushObjectOrNil(L, o.worldMatrix.ScriptObject(L));
+     },
+     nullptr, nullptr},
     {"mouseX", [](lua_State* L, DO& o) { lua_pushnumber(L, o.GetWorldMouseX()); }, nullptr, nullptr},
     {"mouseY", [](lua_State* L, DO& o) { lua_pushnumber(L, o.GetWorldMouseY()); }, nullptr, nullptr},
     {"slot", [](lua_State* L, DO& o) { lua_pushstring(L, o.GetBoneName()); },

@@ -100,6 +100,15 @@ Image* StepImageMedia(Image* image, int64_t time) {
 
 }  // namespace
 
+bool DisplayObject::MediaChangesByItself() {
+  const uint32_t kind = mediaId >> 28;
+  if (kind == kMediaAir || kind == kMediaVideo || ResourceKind(mediaId) == kKindRenderTarget) return true;
+  const Image* image = g_resourceManager
+                           ? g_resourceManager->FindImage(OwnerPair{static_cast<int32_t>(mediaProject & 0xFF), mediaId})
+                           : nullptr;
+  return image && HasFrameGrid(*image);
+}
+
 AirData* DisplayObject::MediaAirData() const {
   return LoadAirData(OwnerPair{static_cast<int32_t>(mediaProject & 0xFF), mediaId});
 }

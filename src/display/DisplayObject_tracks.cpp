@@ -7,6 +7,7 @@
 #include "core/GameIF.h"
 #include "core/LuaApiExt.h"
 #include "display/DisplayObject.h"
+#include "display/DisplayObjectContainer.h"
 #include "display/ScriptCalls.h"
 
 namespace GCore {
@@ -95,6 +96,7 @@ KeyTrack* TrackNamed(DisplayObject& object, const char* trackName, const char* c
   std::strcpy(track->name, trackName);
   std::vector<std::unique_ptr<KeyTrack>>& tracks = object.Extras().keyTracks;
   tracks.push_back(std::move(track));
+  UpdateWorkChanged();
   return tracks.back().get();
 }
 

@@ -115,6 +115,7 @@ void Entity::MarkListening() {
   if (listening_) return;
   listening_ = true;
   TreeChanged();
+  UpdateWorkChanged();
 }
 
 void Entity::AttachComponent(lua_State* L) {

@@ -138,7 +138,9 @@ int IndexEntityMembers(lua_State* L, Entity* self) {
 }
 
 void NewIndexEntityMembers(lua_State* L, Entity* self) {
-  if (!Entity::NewIndexOwnKey(L, self) && !NewIndexContainerMembers(L, self)) {
+  if (Entity::NewIndexOwnKey(L, self)) {
+    self->MarkDrawChanged();
+  } else if (!NewIndexContainerMembers(L, self)) {
     NewIndexDisplayObjectMembers(L, self);
   }
 }

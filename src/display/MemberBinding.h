@@ -11,6 +11,9 @@
 //  - Methods are C functions without upvalues called with a dot: a lookup
 //    that yields one stores its object as the current self, and the method
 //    takes its object from there (CurrentSelf), never from its arguments.
+//  - An assignment to a display object, and the lookup of one of its
+//    methods, mark it changed for drawing (MarkDrawChanged): what changes
+//    what is drawn needs no mark of its own.
 //  - Assigned numbers are read without type checks: a non-number reads as
 //    0; integers are truncated toward zero and keep their low bits.
 // Main thread only.
@@ -18,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -85,6 +89,7 @@ class MemberTable {
   static int Get(lua_State* L, T& self, const Member<T>& member) {
     if (member.method) {
       g_currentSelf = &self;
+      MarkChanged(self);
       lua_pushcfunction(L, member.method);
     } else {
       member.get(L, self);
@@ -94,10 +99,16 @@ class MemberTable {
 
   // Assigns the value at 3 to `member` of `self`, when it has a setter.
   static void Set(lua_State* L, T& self, const Member<T>& member) {
-    if (member.set) member.set(L, self);
+    if (!member.set) return;
+    member.set(L, self);
+    MarkChanged(self);
   }
 
  private:
+  static void MarkChanged(T& self) {
+    if constexpr (std::is_base_of_v<DisplayObject, T>) self.MarkDrawChanged();
+  }
+
   const Member<T>* begin_;
   const Member<T>* end_;
   std::unordered_multimap<uint32_t, const Member<T>*> byHash_;

@@ -61,6 +61,7 @@ void Stage::Update() {
   for (int32_t i = 0; i < NumChildren(); ++i) {
     Retained<DisplayObject> child = children[static_cast<size_t>(i)];
     if (Entity* entity = AsEntity(child.Get())) {
+      if (entity->UpdateIdle()) continue;
       entity->Update();
       entity->CallComponents(entity->state, "update", true, 0, 0);
     }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/DrawEpoch.h"
 #include "game/GCoreApi.h"
 #include "core/ResourcePath.h"
 #include "core/ScriptVM.h"
@@ -92,6 +93,7 @@ int getImageGrid(lua_State* L) {
 }
 
 int setImageGrid(lua_State* L) {
+  DrawInputsChanged();
   Image* image = ImageOf(IdArg(L, 1));
   if (!image) {
     PrintTraceback();
@@ -134,6 +136,7 @@ int removeImage(lua_State* L) {
 }
 
 int MarkImageChange(lua_State* L) {
+  DrawInputsChanged();
   const uint32_t id = IdArg(L, 1);
   if (ResourceKind(id) == kKindRenderTarget) {
     if (g_renderer) g_renderer->blurState = 0;

@@ -7,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "core/DrawEpoch.h"
 #include "render/Image.h"
 #include "render/Texture.h"
 
@@ -214,6 +215,7 @@ PixelView PixelsOf(Image& image) {
 }
 
 void StoreResult(Image& image, PixelBuffer result) {
+  DrawInputsChanged();
   Texture* texture = image.texture;
   if (!texture || result.Empty()) return;
   texture->width = result.width;

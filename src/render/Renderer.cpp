@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/DrawEpoch.h"
 #include "core/GameSettings.h"
 #include "core/Matrix.h"
 #include "render/Image.h"
@@ -36,6 +37,10 @@ void Renderer::RenderFrame(DisplayObject* object) {
 }
 
 void Renderer::Flush(VertexBatch* target) {
+  if (capture_) {
+    CloseCapturedRun();
+    if (target && target->count > 0) SpoilCapture();
+  }
   QuadBatch& own = *batch_;
   if (own.count > 0) {
     SubmitQuads(own);
@@ -51,6 +56,7 @@ void Renderer::Flush(VertexBatch* target) {
 }
 
 void Renderer::PushScissor(int32_t x, int32_t y, int32_t width, int32_t height) {
+  SpoilCapture();
   Flush(nullptr);
   int64_t left = x, bottom = y, right = int64_t{x} + width, top = int64_t{y} + height;
   if (right < left) std::swap(left, right);
@@ -71,6 +77,7 @@ void Renderer::PushScissor(int32_t x, int32_t y, int32_t width, int32_t height) 
 }
 
 void Renderer::PopScissor() {
+  SpoilCapture();
   Flush(nullptr);
   if (scissors_.empty()) return;
   scissors_.pop_back();
@@ -78,6 +85,7 @@ void Renderer::PopScissor() {
 }
 
 void Renderer::SetViewFrom(const Affine& transform) {
+  SpoilCapture();
   viewMatrix = ViewMatrixOf(transform);
   ApplyViewMatrix();
 }
@@ -101,6 +109,7 @@ void Renderer::SetView(float x, float y, float sx, float sy) {
 }
 
 void Renderer::Resize(int32_t width, int32_t height) {
+  DrawInputsChanged();
   scaleX = 1.0f;
   windowWidth = static_cast<float>(width);
   windowHeight = static_cast<float>(height);
@@ -155,7 +164,9 @@ bool Renderer::PrepareBatch(Texture* texture, uint32_t n) {
     b.texture = texture;
     if (n > kMaxBatchVertices) return false;
   }
-  return b.Reserve(b.count + n);
+  if (!b.Reserve(b.count + n)) return false;
+  OpenCapturedRun();
+  return true;
 }
 
 const Image* Renderer::PlaceholderImage() const {

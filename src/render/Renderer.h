@@ -16,12 +16,14 @@
 // g_renderer, destroying it clears that pointer. Main thread only.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/Matrix.h"
 #include "core/Object.h"
 #include "render/RenderMath.h"
 #include "render/QuadBatch.h"
+#include "render/RetainedDraw.h"
 #include "render/VertexBatch.h"
 
 namespace GCore {
@@ -150,6 +152,20 @@ class Renderer {
   virtual void BeginFrame() {}
   virtual void EndFrame() {}
 
+  // A display object's state: UseShader, SetTintMode, SetBlendMode and
+  // SetTextureFilter in that order, recorded when a capture is under way.
+  void ApplyDrawState(const DrawState& state);
+  // Retained drawing (see RetainedDraw.h). BeginCapture empties `into` and
+  // records into it until EndCapture, which says whether the capture is
+  // complete; captures do not nest. SpoilCapture marks the capture under way
+  // incomplete. Replay hands the renderer what a capture recorded (into the
+  // capture under way, if any).
+  void BeginCapture(RetainedDraw& into);
+  bool EndCapture();
+  bool Capturing() const { return capture_ != nullptr; }
+  void SpoilCapture();
+  void Replay(const RetainedDraw& draw);
+
   // The base view transform (design to window), held by the renderer.
   void SetBaseViewTransform(Matrix* matrix) { baseViewTransform.Reset(matrix); }
   QuadBatch* CurrentBatch() const { return batch_.get(); }
@@ -199,8 +215,18 @@ class Renderer {
   void DrawCollisionBoxes(const AirFrameInfo& frame, double originX, double originY, double sx,
                           double sy, const Matrix* matrix);
 
+  // The vertices appended since the capture's run opened go into the
+  // capture; a run opens when geometry is prepared and closes at the next
+  // state call or flush.
+  void OpenCapturedRun();
+  void CloseCapturedRun();
+
   std::unique_ptr<QuadBatch> batch_;
   std::vector<ScissorBox> scissors_;  // innermost last
+  RetainedDraw* capture_ = nullptr;
+  std::optional<DrawState> capturedState_;  // the last state call recorded
+  bool runOpen_ = false;
+  uint32_t runStart_ = 0;
 };
 
 }  // namespace GCore

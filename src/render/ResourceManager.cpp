@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "base/Log.h"
+#include "core/DrawEpoch.h"
 #include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "render/FontStyle.h"
@@ -63,6 +64,7 @@ OwnerPair ResourceManager::Normalise(OwnerPair pair) const {
 
 template <class Predicate>
 void ResourceManager::EraseImages(Predicate drop) {
+  DrawInputsChanged();
   // Images share textures (sub-images, grid cells): no surviving image may
   // keep pointing at a texture deleted here, and no image being deleted may
   // look at a texture already gone. Every texture is still alive until the
@@ -119,6 +121,7 @@ void ResourceManager::ClearProject(int project) {
 }
 
 void ResourceManager::ResetTextures() {
+  DrawInputsChanged();
   for (auto& [pair, image] : images_) {
     if (!image->texture) continue;
     image->texture->glName = 0;
@@ -142,6 +145,7 @@ void ResourceManager::TouchTexture(Texture* texture) {
 }
 
 void ResourceManager::EvictTexture(Texture* texture) {
+  DrawInputsChanged();
   if (!texture) return;
   if (g_renderer) g_renderer->ReleaseTexture(texture);
   // Only a resident texture counts towards the budget.
@@ -200,6 +204,7 @@ FontTexture* ResourceManager::LoadGlyphSheet(OwnerPair pair) {
 }
 
 Image* ResourceManager::CreateImage(OwnerPair pair, bool base) {
+  DrawInputsChanged();
   if (!base && (pair.id == 0 || ResourceKind(pair.id) == kKindAirData)) return nullptr;
   if (images_.count(pair)) return nullptr;
   auto image = std::make_unique<Image>();

@@ -21,8 +21,10 @@
 #include "display/ScriptCalls.h"
 #include "display/Stage.h"
 #include "platform/MessageBox.h"
+#include "render/Image.h"
 #include "render/RecordingRenderer.h"
 #include "render/ResourceManager.h"
+#include "render/Texture.h"
 
 // Records the render-state, scissor and stencil calls as well.
 class StateRecorder : public RecordingRenderer {
@@ -114,6 +116,21 @@ class DisplayFixture : public testing::Test {
     if (objectName) object->name = objectName;
     if (global) SetGlobal(global, object);
     return object;
+  }
+
+  // An image of project 1 with a texture of its own, of the given size.
+  GCore::Image* AddImage(uint32_t id, int width, int height) {
+    GCore::Image* image = resources->CreateImage(GCore::OwnerPair{1, id}, true);
+    EXPECT_NE(image, nullptr);
+    if (!image) return nullptr;
+    auto texture = std::make_unique<GCore::Texture>(1, id);
+    texture->width = width;
+    texture->height = height;
+    image->AdoptTexture(std::move(texture));
+    image->width = static_cast<float>(width);
+    image->height = static_cast<float>(height);
+    image->UpdateTexCoords();
+    return image;
   }
 
   // A new probe, held by the test.

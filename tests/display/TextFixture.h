@@ -42,19 +42,6 @@ class TextFixture : public DisplayFixture {
     DisplayFixture::TearDown();
   }
 
-  // An image of a texture of its own, of the given size.
-  void AddImage(uint32_t id, int width, int height) {
-    GCore::Image* image = resources->CreateImage(GCore::OwnerPair{1, id}, true);
-    ASSERT_NE(image, nullptr);
-    auto texture = std::make_unique<GCore::Texture>(1, id);
-    texture->width = width;
-    texture->height = height;
-    image->AdoptTexture(std::move(texture));
-    image->width = static_cast<float>(width);
-    image->height = static_cast<float>(height);
-    image->UpdateTexCoords();
-  }
-
   // Puts the pointer at a point of the text's own coordinates.
   void PointAt(float x, float y) {
     text->UpdateWorldTransform();
