@@ -27,13 +27,13 @@
 #include "HeadlessProject.h"
 #include "base/Log.h"
 #include "core/Matrix.h"
-#include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/Quad.h"
 #include "display/Stage.h"
 #include "platform/MessageBox.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace {

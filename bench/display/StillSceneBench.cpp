@@ -16,10 +16,10 @@
 #include "BunnyPhysics.h"
 #include "HeadlessProject.h"
 #include "base/Log.h"
-#include "core/ResourceManager.h"
 #include "platform/MessageBox.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
+#include "render/ResourceManager.h"
 #include "render/Texture.h"
 
 namespace {
