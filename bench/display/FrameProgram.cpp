@@ -13,7 +13,7 @@
 #include "FrameRun.h"
 #include "game/Entry.h"
 #include "game/FrameStep.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "render/Renderer.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // of the engine's own work. Scripts see the stage as the global `stage`.
 #include <memory>
 
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"

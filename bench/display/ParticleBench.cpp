@@ -11,7 +11,7 @@
 
 #include "HeadlessProject.h"
 #include "base/Log.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/ResourceManager.h"
 #include "core/ScriptVM.h"
 #include "display/ParticleSystem.h"
