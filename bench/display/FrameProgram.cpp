@@ -25,7 +25,7 @@ struct Frame {
 std::vector<Frame> g_frames;
 
 void Record(double workSeconds) {
-  const GCore::Renderer* renderer = GCore::g_game ? GCore::g_game->GetRenderer() : nullptr;
+  const GCore::Renderer* renderer = GCore::g_game ? GCore::Game()->GetRenderer() : nullptr;
   g_frames.push_back({workSeconds, renderer ? renderer->drawCalls : -1});
 }
 

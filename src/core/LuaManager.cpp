@@ -24,8 +24,6 @@ ProjectStages& Stages() {
 
 void SetProjectStages(const ProjectStages& stages) { Stages() = stages; }
 
-const ProjectStages& GetProjectStages() { return Stages(); }
-
 LuaProj* LuaManager::GetProject(int index) {
   if (index < 1 || index > ProjectCount()) return nullptr;
   return &projects_[static_cast<size_t>(index - 1)];
@@ -90,9 +88,7 @@ void LuaManager::Update(uint32_t gameTime) {
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;
     // Stage updates run scripts that may load projects and so move the
-    // records: the record is looked up again after them. They push names
-    // outside their handlers' protected calls, where the collector may run
-    // a failing finaliser.
+    // records: the record is looked up again after them.
     if (Stages().update) Stages().update(GetProject(i)->stage);
     const LuaProj& project = *GetProject(i);
     if (project.mainLoop > 0 && project.state) {

@@ -130,6 +130,5 @@ struct ProjectStages {
   void (*release)(LuaManager& projects) = nullptr;
 };
 void SetProjectStages(const ProjectStages& stages);
-const ProjectStages& GetProjectStages();
 
 }  // namespace GCore

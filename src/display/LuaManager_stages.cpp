@@ -40,6 +40,8 @@ void OpenStage(LuaManager& projects, int n) {
   g_fitStages = FitStages;
 }
 
+// Stage updates push names outside their handlers' protected calls, where
+// the collector may run a failing finaliser.
 void UpdateStage(Stage* stage) {
   if (stage && g_game && g_game->lastStep >= 1) {
     RunProtected(stage->state, [stage](lua_State*) { stage->Update(); });
