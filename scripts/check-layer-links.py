@@ -6,11 +6,11 @@ the libraries below it.
 The ladder is QUARVELIN_LADDER in src/CMakeLists.txt (read as the boundary
 check reads it); the libraries are the built archives libquarvelin_<folder>.a.
 A symbol no folder's library defines belongs to a system or third-party
-library and is not checked. References to a class's type record
-("typeinfo for") are not checked: the sanitizers' type checks name the
-record of every class whose members they guard, and the record is made with
-the class's first out-of-line virtual function, which may be the upper
-layer's (core declares the game object that the game folder implements).
+library and is not checked. Type records ("typeinfo for") are checked like
+any symbol: the sanitizers' type checks name the record of every class
+whose members they guard, and the record is made with the class's first
+out-of-line virtual function, so that function belongs on the class's own
+rung.
 
 Usage: check-layer-links.py --lib-dir DIR [--root REPOSITORY] [--nm NM]
 Prints one line per violation, "library(member): needs symbol, defined in
@@ -65,7 +65,7 @@ def check(root, lib_dir, nm):
         for member, symbol, is_definition in symbols(nm, archive):
             if is_definition:
                 defined.setdefault(symbol, set()).add(folder)
-            elif not symbol.startswith("_ZTI"):
+            else:
                 needed.setdefault(folder, []).append((member, symbol))
     for folder in folders:
         for member, symbol in sorted(set(needed.get(folder, []))):

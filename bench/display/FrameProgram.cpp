@@ -16,7 +16,7 @@
 #include "FrameRun.h"
 #include "game/Entry.h"
 #include "game/FrameStep.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "render/Renderer.h"
 
 namespace {
@@ -33,7 +33,7 @@ void Record(double workSeconds) {
     std::printf("first frame heap %zu\n", heap.uordblks + heap.hblkhd);
     std::fflush(stdout);
   }
-  const GCore::Renderer* renderer = GCore::g_game ? GCore::g_game->GetRenderer() : nullptr;
+  const GCore::Renderer* renderer = GCore::g_game ? GCore::Game()->GetRenderer() : nullptr;
   g_frames.push_back({workSeconds, renderer ? renderer->drawCalls : -1});
 }
 

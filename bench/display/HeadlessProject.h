@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"

@@ -11,9 +11,9 @@
 
 #include "HeadlessProject.h"
 #include "base/Log.h"
-#include "core/GameIF.h"
 #include "core/ScriptVM.h"
 #include "display/ParticleSystem.h"
+#include "game/GameIF.h"
 #include "platform/MessageBox.h"
 #include "render/Image.h"
 #include "render/Renderer.h"

@@ -20,7 +20,7 @@
 #include "PeerFigures.h"
 #include "../../tests/render/StbTruetype.h"
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/Matrix.h"

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "PeerFigures.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "core/TempRoot.h"

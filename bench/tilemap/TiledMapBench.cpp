@@ -14,7 +14,7 @@
 #include "../../tests/core/TempRoot.h"
 #include "ZlibLayer.h"
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/Matrix.h"

@@ -4,6 +4,8 @@
 
 namespace GCore {
 
-GameIF* g_game = nullptr;
+GameBase* g_game = nullptr;
+
+GameBase::~GameBase() = default;
 
 }  // namespace GCore

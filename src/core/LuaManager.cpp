@@ -5,9 +5,6 @@
 #include "base/Log.h"
 #include "core/GameIF.h"
 #include "core/ScriptVM.h"
-#include "display/Stage.h"
-#include "display/TextQuad.h"
-#include "render/Renderer.h"
 
 namespace GCore {
 
@@ -16,7 +13,16 @@ LuaProj* CurrentLuaProj() {
   return g_game->GetLuaManager()->CurrentProject();
 }
 
-LuaManager::~LuaManager() { CloseAll(); }
+namespace {
+
+ProjectStages& Stages() {
+  static ProjectStages stages;
+  return stages;
+}
+
+}  // namespace
+
+void SetProjectStages(const ProjectStages& stages) { Stages() = stages; }
 
 LuaProj* LuaManager::GetProject(int index) {
   if (index < 1 || index > ProjectCount()) return nullptr;
@@ -67,17 +73,7 @@ int LuaManager::LoadProj(const char* name) {
     current_ = 1;
     return n;
   }
-  // Every project has a stage, and a container for cached UI instances.
-  // Making them may run finalisers of scripts, so the record is looked up
-  // again afterwards.
-  Stage* stage = NewDisplayObject<Stage>(L);
-  stage->Retain();
-  Entity* uiCache = NewDisplayObject<Entity>(L);
-  uiCache->Retain();
-  GetProject(n)->stage = stage;
-  GetProject(n)->uiCache = uiCache;
-  g_drawScene = DrawScene;
-  g_fitStages = FitStages;
+  if (Stages().open) Stages().open(*this, n);
   const int top = lua_gettop(L);
   ++loadDepth_;
   DoScript(L, "gameinit");
@@ -92,12 +88,8 @@ void LuaManager::Update(uint32_t gameTime) {
   for (int i = 1; i <= ProjectCount(); ++i) {
     current_ = i;
     // Stage updates run scripts that may load projects and so move the
-    // records: the record is looked up again after them. They push names
-    // outside their handlers' protected calls, where the collector may run
-    // a failing finaliser.
-    if (Stage* stage = GetProject(i)->stage; stage && g_game && g_game->lastStep >= 1) {
-      RunProtected(stage->state, [stage](lua_State*) { stage->Update(); });
-    }
+    // records: the record is looked up again after them.
+    if (Stages().update) Stages().update(GetProject(i)->stage);
     const LuaProj& project = *GetProject(i);
     if (project.mainLoop > 0 && project.state) {
       lua_State* L = project.state;
@@ -107,14 +99,6 @@ void LuaManager::Update(uint32_t gameTime) {
       ProtectedCall(L, 1);
       lua_settop(L, top);
     }
-  }
-  current_ = 1;
-}
-
-void LuaManager::RenderStages() {
-  for (int i = 1; i <= ProjectCount(); ++i) {
-    current_ = i;
-    if (Stage* stage = GetProject(i)->stage) stage->Draw();
   }
   current_ = 1;
 }
@@ -136,8 +120,7 @@ void LuaManager::CloseProject(int index) {
     if (project->mainLoop > 0) luaL_unref(L, LUA_REGISTRYINDEX, project->mainLoop);
   }
   project->mainLoop = -1;
-  Drop(std::exchange(project->stage, nullptr));
-  Drop(std::exchange(project->uiCache, nullptr));
+  if (Stages().close) Stages().close(*project);
   if (project->state) lua_close(project->state);
   project->state = nullptr;
   if (project->texts) project->texts->Clear();
@@ -146,13 +129,7 @@ void LuaManager::CloseProject(int index) {
 
 void LuaManager::CloseAll() {
   // Held objects go before the states that own them close.
-  hovered.clear();
-  hits.clear();
-  newcomers.clear();
-  focus.Reset();
-  pressed.Reset();
-  editing.Reset();
-  inputFocus.Reset();
+  if (Stages().release) Stages().release(*this);
   if (GetProjectModules().stop) GetProjectModules().stop();
   closing_ = true;
   for (int i = 1; i <= ProjectCount(); ++i) {

@@ -3,6 +3,12 @@
 // Lua state, per-frame callback and language tables, and the index of the
 // current one (1-based). Whoever calls into a project's scripts makes it
 // current first; loops over all projects leave project 1 current.
+//
+// Each project also has a stage, and the manager holds the input state over
+// the stages (hover, press, focus, the edited text). That side is the
+// display list's: it makes, steps and drops the stages through the
+// ProjectStages it names below, and implements the members that draw the
+// stages, send them input and hold its objects (display/LuaManager_*.cpp).
 // Main thread only.
 #include <cstdint>
 #include <memory>
@@ -13,10 +19,10 @@
 
 #include "core/LangManager.h"
 #include "core/Object.h"
-#include "display/DisplayObject.h"
 
 namespace GCore {
 
+class DisplayObject;
 class Entity;
 class Stage;
 class TextQuad;
@@ -36,10 +42,12 @@ class LuaManager {
   LuaManager() = default;
   LuaManager(const LuaManager&) = delete;
   LuaManager& operator=(const LuaManager&) = delete;
-  virtual ~LuaManager();
-  virtual bool Initialise() { return true; }
-  virtual void CloseAll();
-  virtual void Update(uint32_t gameTime);
+  // Closes every project (display/LuaManager_stages.cpp: it drops the
+  // objects of the input state).
+  ~LuaManager();
+  bool Initialise() { return true; }
+  void CloseAll();
+  void Update(uint32_t gameTime);
   // Draws every project's stage, each with its project current.
   void RenderStages();
 
@@ -106,5 +114,21 @@ class LuaManager {
 
 // The current project's record through the game object, or null.
 LuaProj* CurrentLuaProj();
+
+// The projects' stages come from the display list, which names these when
+// the game is loaded (display/ProjectStages.h); without them a project has
+// no stage. Each runs with the project current.
+struct ProjectStages {
+  // Makes the project's stage and UI cache; scripts may run meanwhile, so
+  // the record is reached by index.
+  void (*open)(LuaManager& projects, int index) = nullptr;
+  // Steps the project's stage (null when it has none).
+  void (*update)(Stage* stage) = nullptr;
+  // Drops the project's stage and UI cache.
+  void (*close)(LuaProj& project) = nullptr;
+  // Drops the objects the input state holds, before the states close.
+  void (*release)(LuaManager& projects) = nullptr;
+};
+void SetProjectStages(const ProjectStages& stages);
 
 }  // namespace GCore

@@ -8,7 +8,7 @@
 
 #include "base/Log.h"
 #include "core/CodePage.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "game/Input.h"
 #include "core/LuaManager.h"
 #include "display/DisplayObject.h"
@@ -167,7 +167,7 @@ void ApplyGameSpeedKey(uint32_t key) {
 }
 
 void MoveToWindowPoint(float x, float y) {
-  Renderer* renderer = g_game ? g_game->GetRenderer() : nullptr;
+  Renderer* renderer = g_game ? Game()->GetRenderer() : nullptr;
   if (!renderer) return;
   MoveTo({(x - renderer->offsetX) / renderer->scaleX,
           ((renderer->windowHeight - y) - renderer->offsetY) / renderer->scaleY});

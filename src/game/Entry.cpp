@@ -5,7 +5,7 @@
 
 #include "base/Log.h"
 #include "game/FrameStep.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "game/WindowProc.h"
 #include "net/Analytics.h"

@@ -5,7 +5,7 @@
 
 #include "base/Log.h"
 #include "core/FileStream.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "game/WindowProc.h"
 #include "platform/Clock.h"
 #include "platform/MessagePump.h"
@@ -50,7 +50,7 @@ void RestartGame() {
 void StepFrame() {
   if (!g_glyphScratch) return;
   if (g_runState == kRunRebuildRenderer) {
-    if (g_game) g_game->RebuildRenderer();
+    if (g_game) Game()->RebuildRenderer();
     g_runState = kRunRunning;
   }
 

@@ -9,7 +9,7 @@
 #include "base/Log.h"
 #include "core/FileStream.h"
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/ReplacingFile.h"
 #include "core/ResourcePath.h"
 

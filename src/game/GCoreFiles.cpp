@@ -14,7 +14,7 @@
 #include "base/PathBelow.h"
 #include "core/FileStream.h"
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/ReplacingFile.h"
 #include "core/ResourcePath.h"
 

@@ -6,7 +6,7 @@
 
 #include "core/DeviceInfo.h"
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "platform/MessagePump.h"

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "game/HttpFetch.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
@@ -73,8 +73,8 @@ void OnHttpGetDone(int, int, void*, int state) {
     lua_rawgeti(S, LUA_REGISTRYINDEX, request.callback);
     if (!lua_isfunction(S, -1)) return;
     if (done) {
-      lua_pushlstring(S, g_game->fetchedText.data(), g_game->fetchedText.size());
-      lua_pushlstring(S, g_game->fetchedExtraText.data(), g_game->fetchedExtraText.size());
+      lua_pushlstring(S, Game()->fetchedText.data(), Game()->fetchedText.size());
+      lua_pushlstring(S, Game()->fetchedExtraText.data(), Game()->fetchedExtraText.size());
     } else {
       lua_pushnil(S);
       lua_pushnil(S);

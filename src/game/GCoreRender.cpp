@@ -1,7 +1,7 @@
 // "gcore.c": the renderer's view of the design area, and the window's place
 // on the desktop.
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "platform/Shell.h"
 #include "platform/Window.h"
 #include "render/Renderer.h"
@@ -9,7 +9,7 @@
 namespace GCore::Api {
 
 namespace {
-Renderer* CurrentRenderer() { return g_game ? g_game->GetRenderer() : nullptr; }
+Renderer* CurrentRenderer() { return g_game ? Game()->GetRenderer() : nullptr; }
 }  // namespace
 
 int SetRenderSZ(lua_State* L) {

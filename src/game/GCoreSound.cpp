@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "display/TextQuad.h"
@@ -17,7 +17,7 @@ DialogSound g_dialogSoundSettings;
 namespace Api {
 namespace {
 
-AudioManager* Audio() { return g_game ? g_game->GetAudioManager() : nullptr; }
+AudioManager* Audio() { return g_game ? Game()->GetAudioManager() : nullptr; }
 
 uint32_t ChannelArg(lua_State* L, int index) { return static_cast<uint32_t>(IntArg(L, index)); }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ResourcePath.h"
 #include "display/TextQuad.h"

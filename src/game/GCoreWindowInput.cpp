@@ -1,7 +1,7 @@
 // "gcore.c": design size, switches, pointer and key state, dialogs and log.
 #include "base/Log.h"
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "game/Input.h"
 #include "core/LuaApiExt.h"

@@ -1,4 +1,4 @@
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +13,7 @@
 #include "core/MissingFiles.h"
 #include "core/Object.h"
 #include "core/ScriptVM.h"
+#include "display/ProjectStages.h"
 #include "display/TextQuad.h"
 #include "game/ProjectModules.h"
 #include "media/ALAudioManager.h"
@@ -28,8 +29,9 @@ namespace GCore {
 
 namespace {
 // Every program has the game object's file: the project states get the
-// modules of all subsystems from the moment it is loaded.
-[[maybe_unused]] const bool kEngineModulesNamed = (NameEngineModules(), true);
+// modules of all subsystems, and the projects their stages, from the moment
+// it is loaded.
+[[maybe_unused]] const bool kEngineModulesNamed = (NameEngineModules(), NameProjectStages(), true);
 
 // Never destroyed: a game object still held when the program ends (it ended
 // without closing) is left to the system, as its Shutdown would run scripts
@@ -81,7 +83,9 @@ std::string RootFolderFromExecutable() {
 
 GameIF::GameIF(const char* projectName) : GameIF(projectName, RootFolderFromExecutable()) {}
 
-GameIF::GameIF(const char* name, std::string root) : rootFolder(std::move(root)), projectName(name) {
+GameIF::GameIF(const char* name, std::string root) {
+  rootFolder = std::move(root);
+  projectName = name;
   SetGitRootFolder(rootFolder);
   // A restart keeps what the game said before it: the errors that led to a
   // restart are often the ones the author is looking for.

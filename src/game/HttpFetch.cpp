@@ -2,7 +2,7 @@
 
 #include "base/Log.h"
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "net/Downloader.h"
 
 namespace GCore {
@@ -11,7 +11,7 @@ namespace {
 // Starts a worker with the job that `add` gives it, held by the game object.
 template <typename AddJob>
 bool StartFetch(const char* url, AddJob&& add) {
-  GameIF* game = g_game;
+  GameIF* game = Game();
   if (!game || game->downloadHolder || !url) return false;
   auto worker = std::make_unique<Downloader>();
   worker->StartThread();
@@ -31,8 +31,8 @@ bool HttpGetToFile(const char* url, const char* path) {
 
 bool HttpGetToMemory(const char* url) {
   return StartFetch(url, [&](Downloader& worker) {
-    ForgetFetched(g_game);
-    return worker.AddJob(url, AppendFetched, g_game, ForgetFetched);
+    ForgetFetched(Game());
+    return worker.AddJob(url, AppendFetched, Game(), ForgetFetched);
   });
 }
 
@@ -54,7 +54,7 @@ int AppendFetched(void* context, const char* bytes, int length, const char* head
 }
 
 void OnDownloadEvent(int progress, int total, void* context, int state) {
-  GameIF* game = g_game;
+  GameIF* game = Game();
   if (!game) return;
   if (game->downloadCallback) game->downloadCallback(progress, total, context, state);
   if (state == kDownloaderFailed) LogPrintf("failed to download %s\n", game->downloadUrl.c_str());

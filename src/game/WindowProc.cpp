@@ -1,7 +1,7 @@
 #include "game/WindowProc.h"
 
 #include "game/FrameStep.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "game/Input.h"
 #include "net/WebViewManager.h"
 #include "platform/MessagePump.h"

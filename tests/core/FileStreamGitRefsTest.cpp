@@ -5,7 +5,7 @@
 
 #include "StreamTestFiles.h"
 #include "core/FileStream.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 
 namespace {
 

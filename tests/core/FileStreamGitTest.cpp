@@ -16,7 +16,7 @@
 #include "StreamTestFiles.h"
 #include "core/FileStream.h"
 #include "game/GCoreApi.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/GitTreeMap.h"
 
 namespace {

@@ -147,7 +147,7 @@ TEST_F(GCoreApi, ViewFunctionsTruncateAndScale) {
   lua_State* L = StartLoader();
   GameWithRecorder owner("loader", root.Path());
   ViewRecorder* recorder = owner.Install();
-  GCore::GameIF* previous = GCore::g_game;
+  GCore::GameBase* previous = GCore::g_game;
   GCore::g_game = &owner;
   Eval(L, "g.ProjMatrix(0, 800.9, 0, 600, 2) g.Viewport(1.5, 2.5, 100.9, 50) g.ViewMatrix(10, 20, 150, 2) "
           "g.SetRenderSZ(640.7, 480.2)");
@@ -163,7 +163,7 @@ TEST_F(GCoreApi, ViewFunctionsScaleHugeValuesWithoutOverflow) {
   lua_State* L = StartLoader();
   GameWithRecorder owner("loader", root.Path());
   ViewRecorder* recorder = owner.Install();
-  GCore::GameIF* previous = GCore::g_game;
+  GCore::GameBase* previous = GCore::g_game;
   GCore::g_game = &owner;
   Eval(L, "g.ProjMatrix(2^31, -2^31, 70000, 1, 70000) g.ViewMatrix(2^31, 1, 2^31, 2^31)");
   GCore::g_game = previous;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "game/FrameStep.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "game/Input.h"
 #include "platform/Clock.h"
 #include "platform/HeadlessGL.h"
@@ -164,7 +164,7 @@ TEST_F(FrameStep, ARendererRebuildKeepsTheGameRunning) {
   const auto gl = GCore::HeadlessGL::Create(64, 64, error);
   ASSERT_TRUE(gl) << error;
   GCore::StartGame(std::make_unique<FrameProbe>());
-  GCore::GameIF* game = GCore::g_game;
+  GCore::GameIF* game = GCore::Game();
   game->CreateRenderer()->Init();
   GCore::ResourceManager* resources = game->CreateResourceManager();
   GCore::Image* image = resources->CreateImage({1, 0x56000010}, true);

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "StreamTestFiles.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/LangManager.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "TempRoot.h"
 #include "base/Log.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "platform/MessageBox.h"

@@ -3,6 +3,7 @@
 // projects loading themselves, callbacks set from another project's call.
 #include "ScriptHostFixture.h"
 #include "core/ResourcePath.h"
+#include "display/DisplayObject.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "game/Input.h"
 #include "game/WindowProc.h"
 #include "platform/MessagePump.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/Log.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"

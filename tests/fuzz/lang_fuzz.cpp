@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/LangManager.h"
 #include "fuzz/ScratchFolder.h"
 

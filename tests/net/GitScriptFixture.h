@@ -16,7 +16,7 @@
 
 #include "GitTestSupport.h"
 #include "base/Log.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 

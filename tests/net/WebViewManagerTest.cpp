@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/TempRoot.h"
 #include "game/WindowProc.h"
 #include "net/WebViewManager.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/Log.h"
-#include "core/GameIF.h"
+#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "core/TempRoot.h"
