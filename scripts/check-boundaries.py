@@ -14,8 +14,8 @@ Checked under src/ (tests and benchmarks may reach anything):
   - the folders form a ladder (QUARVELIN_LADDER in src/CMakeLists.txt, bottom
     up, one rung a string): a folder includes, and links, only folders on
     lower rungs. Folders on one rung are side by side and do not name each
-    other, except on a rung marked "knot:", whose folders still do. An
-    include up the ladder is the one that closes a cycle; it is named.
+    other. An include up the ladder is the one that closes a cycle; it is
+    named.
 
 Usage: check-boundaries.py [--root REPOSITORY]
 Prints one line per violation, "path:line: what", and exits 1 when there is any.
@@ -99,7 +99,7 @@ def line_of(text, offset):
 
 def read_ladder(root):
     """The rungs of src/CMakeLists.txt's QUARVELIN_LADDER, bottom up: a list of
-    (folders, knot) pairs; None when there is no ladder."""
+    lists of folders; None when there is no ladder."""
     path = os.path.join(root, "src", "CMakeLists.txt")
     if not os.path.exists(path):
         return None
@@ -108,23 +108,19 @@ def read_ladder(root):
     found = re.search(r"set\s*\(\s*QUARVELIN_LADDER\b([^)]*)\)", text)
     if not found:
         return None
-    rungs = []
-    for rung in re.findall(r'"([^"]*)"', found.group(1)):
-        knot = rung.strip().startswith("knot:")
-        rungs.append((rung.replace("knot:", "").split(), knot))
-    return rungs
+    return [rung.split() for rung in re.findall(r'"([^"]*)"', found.group(1))]
 
 
 def ladder_problem(rungs, folder, other):
     """What is wrong with `folder` naming `other`, or None when the ladder allows it."""
-    place = {name: (step, knot) for step, (names, knot) in enumerate(rungs) for name in names}
+    place = {name: step for step, names in enumerate(rungs) for name in names}
     for name in (folder, other):
         if name not in place:
             return "src/%s is not on the ladder" % name
-    (mine, knot), (theirs, _) = place[folder], place[other]
+    mine, theirs = place[folder], place[other]
     if theirs > mine:
         return "src/%s is above src/%s on the ladder" % (other, folder)
-    if theirs == mine and not knot:
+    if theirs == mine:
         return "src/%s is beside src/%s on the ladder" % (other, folder)
     return None
 

@@ -53,7 +53,7 @@ def check(root, lib_dir, nm):
     rungs = checker.read_ladder(root)
     if rungs is None:
         return ["src/CMakeLists.txt: no QUARVELIN_LADDER"]
-    folders = [name for names, _ in rungs for name in names]
+    folders = [name for names in rungs for name in names]
     defined = {}  # symbol -> folders defining it
     needed = {}  # folder -> [(member, symbol)]
     problems = []
