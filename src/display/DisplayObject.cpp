@@ -154,16 +154,17 @@ void DisplayObject::SetBoundsFromOwnRect() {
 void DisplayObject::Invalidate(bool transform) {
   if (!transform) {
     dirty |= kDirtyColour;
+    NoteIfWhollyDirty(*this);
     return;
   }
   dirty |= kDirtyTransform;
-  for (DisplayObject* object = this; object->parent; object = object->parent) {
-    object->dirty |= kDirtyBounds;
-  }
+  MarkBoundsUp(*this);
+  NoteIfWhollyDirty(*this);
 }
 
 void DisplayObject::InvalidateSubtree(bool transform) {
   dirty |= transform ? kDirtyTransform | kDirtyBounds : kDirtyColour;
+  NoteIfWhollyDirty(*this);
 }
 
 void DisplayObject::GetOwnerEntity(Retained<Entity>& out) {
