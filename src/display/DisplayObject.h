@@ -181,6 +181,7 @@ class DisplayObject : public Object {
   WorldMatrix worldMatrix;
   DisplayObjectContainer* parent = nullptr;
   TreePlace place;  // see TreePlace.h
+  uint64_t whollyDirty = 0;  // the marks epoch in which it was, see DirtyMarks.h
   int32_t depth = 0;
   float pivotX = 0.5f, pivotY = 0.5f;
   float offsetMinX = 0, offsetMinY = 0;
@@ -199,7 +200,6 @@ class DisplayObject : public Object {
   uint16_t actionIndex = 0;
   uint16_t frameIndex = 0;
   DirtyBits dirty;
-  uint64_t whollyDirty = 0;  // the marks epoch in which it was, see DirtyMarks.h
   bool visible = true;
 
  protected:

@@ -20,6 +20,11 @@ using GCore::DisplayObject;
 using GCore::DisplayObjectContainer;
 using GCore::Entity;
 
+DisplayObjectContainer* AsContainer(DisplayObject* object) {
+  return static_cast<DisplayObjectContainer*>(
+      GCore::CastToClass(&DisplayObjectContainer::classInfo, object));
+}
+
 int ForgetRecords(lua_State*) {
   GCore::NewMarksEpoch();
   GCore::TreeChanged();
@@ -49,8 +54,7 @@ class TreeRecordsTest : public DisplayFixture {
   }
 
   DisplayObjectContainer* Container(char letter) const {
-    auto* container = static_cast<DisplayObjectContainer*>(
-        GCore::CastToClass(&DisplayObjectContainer::classInfo, Named(letter)));
+    DisplayObjectContainer* container = AsContainer(Named(letter));
     EXPECT_NE(container, nullptr) << letter << " holds no children";
     return container;
   }
@@ -108,8 +112,7 @@ class TreeRecordsTest : public DisplayFixture {
       EXPECT_EQ(place.level, level);
       EXPECT_EQ(place.root, root);
       EXPECT_EQ(place.listener, listener);
-      if (auto* container = static_cast<DisplayObjectContainer*>(
-              GCore::CastToClass(&DisplayObjectContainer::classInfo, object))) {
+      if (DisplayObjectContainer* container = AsContainer(object)) {
         EXPECT_EQ(container->IsUnderCurrentStage(), underStage);
       }
     }
@@ -141,10 +144,7 @@ class TreeRecordsTest : public DisplayFixture {
     // The next run starts from an empty stage.
     stage->RemoveAllChildren();
     for (DisplayObject* object : objects) {
-      if (auto* container = static_cast<DisplayObjectContainer*>(
-              GCore::CastToClass(&DisplayObjectContainer::classInfo, object))) {
-        container->RemoveAllChildren();
-      }
+      if (DisplayObjectContainer* container = AsContainer(object)) container->RemoveAllChildren();
     }
     TakeLog();
     return lines;
