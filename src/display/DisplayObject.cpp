@@ -154,20 +154,18 @@ void DisplayObject::Invalidate(bool transform) {
   if (!transform) {
     dirty |= kDirtyColour;
     MarkDrawChanged();
+    NoteIfWhollyDirty(*this);
     return;
   }
   dirty |= kDirtyTransform;
-  DisplayObject* object = this;
-  for (; object->parent; object = object->parent) {
-    object->dirty |= kDirtyBounds;
-    object->drawChanged = true;
-  }
-  object->drawChanged = true;
+  MarkBoundsUp(*this);
+  NoteIfWhollyDirty(*this);
 }
 
 void DisplayObject::InvalidateSubtree(bool transform) {
   dirty |= transform ? kDirtyTransform | kDirtyBounds : kDirtyColour;
   drawChanged = true;
+  NoteIfWhollyDirty(*this);
 }
 
 void DisplayObject::MarkDrawChanged() {

@@ -12,7 +12,8 @@
 //    minimum y offset is the bottom.
 //  - Dirty bits: transform, colour and bounds; Invalidate sets them and the
 //    own update step (Draw, UpdateWorldTransform) brings the world matrix and
-//    colour up to date.
+//    colour up to date. Marking skips objects recorded as marked already
+//    (see DirtyMarks.h).
 //  - Every call into a script runs under the shared message handler: a
 //    script error is printed and the frame goes on.
 // Main thread only.
@@ -25,6 +26,7 @@
 
 #include "core/Matrix.h"
 #include "core/Object.h"
+#include "display/DirtyMarks.h"
 #include "display/DisplayExtras.h"
 #include "display/DisplayTypes.h"
 #include "display/KeyTrack.h"
@@ -39,11 +41,6 @@ class Image;
 struct AirData;
 struct AirFrame;
 struct AirFrameInfo;
-
-constexpr uint8_t kDirtyTransform = 1;
-constexpr uint8_t kDirtyColour = 2;
-constexpr uint8_t kDirtyBounds = 4;
-constexpr uint8_t kDirtyAll = 7;
 
 // Scale modes from this one up fit the content into the node with one factor
 // on both axes: the smaller one, or with the cover mode the larger.
@@ -190,6 +187,7 @@ class DisplayObject : public Object {
   WorldMatrix worldMatrix;
   DisplayObjectContainer* parent = nullptr;
   TreePlace place;  // see TreePlace.h
+  uint64_t whollyDirty = 0;  // the marks epoch in which it was, see DirtyMarks.h
   int32_t depth = 0;
   float pivotX = 0.5f, pivotY = 0.5f;
   float offsetMinX = 0, offsetMinY = 0;
@@ -207,7 +205,7 @@ class DisplayObject : public Object {
   uint32_t frameStart = 0;  // game time at which the current air frame began
   uint16_t actionIndex = 0;
   uint16_t frameIndex = 0;
-  uint8_t dirty = kDirtyAll;
+  DirtyBits dirty;
   bool visible = true;
   // Something that shows when this object or one below it is drawn changed
   // since it was last drawn: every change that Invalidate, a script

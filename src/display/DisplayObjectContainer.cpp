@@ -52,6 +52,7 @@ void Unlink(DisplayObject* child) {
   child->parent = nullptr;
   TreeChanged();
   UpdateWorkChanged();
+  NewMarksEpoch();
 }
 
 // Levels below the object, counted with a stack of our own: the subtree may be
@@ -151,6 +152,7 @@ void DisplayObjectContainer::InsertChildAt(DisplayObject* child, int32_t index, 
   if (!StillAdoptable(child)) return;
   const size_t at = std::min(static_cast<size_t>(std::max(index, 0)), children.size());
   children.insert(children.begin() + static_cast<std::ptrdiff_t>(OrderedSlot(at, childDepth)), hold);
+  WithdrawWhollyDirtyAbove(*child, this);
 
   // The tree's root learns how deep the tree may now be.
   const int32_t below = LevelsBelowBound(child);
@@ -286,11 +288,15 @@ void DisplayObjectContainer::Invalidate(bool transform) {
   // The climb above marked every ancestor of the children once: marking them
   // anew from each child would make a deep subtree cost its depth squared.
   for (const Retained<DisplayObject>& child : children) child->InvalidateSubtree(transform);
+  NoteIfWhollyDirty(*this);
 }
 
 void DisplayObjectContainer::InvalidateSubtree(bool transform) {
+  // A subtree linked again and again (a tree built upwards) is walked once.
+  if (IsWhollyDirty(*this)) return;
   DisplayObject::InvalidateSubtree(transform);
   for (const Retained<DisplayObject>& child : children) child->InvalidateSubtree(transform);
+  NoteIfWhollyDirty(*this);
 }
 
 void DisplayObjectContainer::Update() {
@@ -319,7 +325,10 @@ void DisplayObjectContainer::Draw() {
   }
   DisplayObject::Draw();
   const bool changed = drawChanged;
-  drawChanged = false;
+  if (changed) {
+    drawChanged = false;
+    NewMarksEpoch();
+  }
   DrawChildrenKept(changed);
   if ((dirty & kDirtyBounds) && !children.empty()) UniteChildBounds();
   dirty &= static_cast<uint8_t>(~kDirtyBounds);

@@ -17,6 +17,7 @@ void Fill(DisplayObject& object, const TreePlace* above) {
   place.level = above ? above->level + 1 : 0;
   place.root = above ? above->root : &object;
   place.listener = object.ListensToEvents() ? &object : above ? above->listener : nullptr;
+  place.boundsMarked = 0;
 }
 
 }  // namespace

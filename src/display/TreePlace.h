@@ -26,6 +26,9 @@ struct TreePlace {
   int32_t deepest = 0;
   DisplayObject* root = nullptr;      // the topmost object of its tree
   DisplayObject* listener = nullptr;  // the nearest at or above it that may react to events
+  // The marks epoch in which the bounds were marked up to the root (see
+  // DirtyMarks.h); cleared whenever the place is filled.
+  uint64_t boundsMarked = 0;
 };
 
 // The object's place, brought up to date (no script runs).

@@ -1,0 +1,50 @@
+#include "display/DirtyMarks.h"
+
+#include "display/DisplayObjectContainer.h"
+
+namespace GCore {
+
+namespace {
+
+// Starts above every object's initial records, so a new object has none.
+uint64_t g_epoch = 1;
+
+}  // namespace
+
+void NewMarksEpoch() { ++g_epoch; }
+
+bool IsWhollyDirty(const DisplayObject& object) { return object.whollyDirty == g_epoch; }
+
+void NoteIfWhollyDirty(DisplayObject& object) {
+  if (object.dirty != kDirtyAll) return;
+  if (const auto* container = static_cast<const DisplayObjectContainer*>(
+          CastToClass(&DisplayObjectContainer::classInfo, &object))) {
+    for (const Retained<DisplayObject>& child : container->children) {
+      if (child->parent != container || !IsWhollyDirty(*child.Get())) return;
+    }
+  }
+  object.whollyDirty = g_epoch;
+}
+
+void WithdrawWhollyDirtyAbove(const DisplayObject& child, DisplayObject* parent) {
+  if (IsWhollyDirty(child)) return;
+  for (DisplayObject* object = parent; object && IsWhollyDirty(*object); object = object->parent) {
+    object->whollyDirty = 0;
+  }
+}
+
+void MarkBoundsUp(DisplayObject& object) {
+  DisplayObject* up = &object;
+  for (; up->parent; up = up->parent) {
+    // A record is kept only where the place is current: it speaks of the
+    // ancestors the place was filled with.
+    const bool placed = PlaceIsCurrent(up);
+    if (placed && up->place.boundsMarked == g_epoch) return;
+    up->dirty |= kDirtyBounds;
+    up->drawChanged = true;
+    if (placed) up->place.boundsMarked = g_epoch;
+  }
+  up->drawChanged = true;
+}
+
+}  // namespace GCore
