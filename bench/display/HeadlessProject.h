@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "core/TempRoot.h"
 #include "display/ScriptCalls.h"
 #include "display/Stage.h"
+#include "game/GameIF.h"
 
 namespace bench {
 

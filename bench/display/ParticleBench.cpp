@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "BlankImage.h"
 #include "HeadlessProject.h"
 #include "base/Log.h"
 #include "core/ScriptVM.h"
@@ -18,7 +19,6 @@
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "render/ResourceManager.h"
-#include "render/Texture.h"
 
 namespace {
 
@@ -30,16 +30,6 @@ constexpr uint32_t kImageId = 0x50000001;
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-const GCore::Image* AddImage(GCore::ResourceManager& resources) {
-  GCore::Image* image = resources.CreateImage(GCore::OwnerPair{1, kImageId}, true);
-  auto texture = std::make_unique<GCore::Texture>(1, kImageId);
-  texture->width = texture->height = 8;
-  image->AdoptTexture(std::move(texture));
-  image->width = image->height = 8;
-  image->UpdateTexCoords();
-  return image;
 }
 
 // A fountain: particles leave upward in a wide fan, fall, shrink and fade,
@@ -78,7 +68,7 @@ int main() {
     GCore::GameIF* game = project.game.get();
     GCore::Renderer renderer;  // appends to its batch, sends nothing to GL
     auto resources = std::make_unique<GCore::ResourceManager>();
-    const GCore::Image* image = AddImage(*resources);
+    const GCore::Image* image = bench::AddBlankImage(*resources, kImageId, 8, 8);
 
     constexpr uint32_t kParticles = 10000;
     GCore::Retained<GCore::ParticleSystem> emitter(

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "BlankImage.h"
 #include "BunnyPhysics.h"
 #include "FrameRun.h"
 #include "HeadlessProject.h"
@@ -31,10 +32,8 @@
 #include "display/Quad.h"
 #include "display/Stage.h"
 #include "platform/MessageBox.h"
-#include "render/Image.h"
 #include "render/Renderer.h"
 #include "render/ResourceManager.h"
-#include "render/Texture.h"
 
 namespace {
 
@@ -140,19 +139,10 @@ void DrawFrame(GCore::Renderer& renderer, GCore::Stage* stage) {
 // The sprites' image, 26 x 37 texels of a texture that is never uploaded,
 // known to the scripts as `kSpriteMedia`.
 bool AddSpriteImage(lua_State* L) {
-  GCore::ResourceManager* resources = GCore::g_game->CreateResourceManager();
-  GCore::Image* image = resources->CreateImage(GCore::OwnerPair{1, kSpriteMedia}, true);
-  if (!image) {
+  if (!bench::AddBlankImage(*GCore::Game()->CreateResourceManager(), kSpriteMedia, 26, 37)) {
     std::printf("no sprite image\n");
     return false;
   }
-  auto texture = std::make_unique<GCore::Texture>(1, kSpriteMedia);
-  texture->width = 26;
-  texture->height = 37;
-  image->AdoptTexture(std::move(texture));
-  image->width = 26;
-  image->height = 37;
-  image->UpdateTexCoords();
   lua_pushinteger(L, kSpriteMedia);
   lua_setglobal(L, "kSpriteMedia");
   return true;

@@ -13,14 +13,13 @@
 #include <memory>
 #include <string>
 
+#include "BlankImage.h"
 #include "BunnyPhysics.h"
 #include "HeadlessProject.h"
 #include "base/Log.h"
 #include "platform/MessageBox.h"
-#include "render/Image.h"
 #include "render/Renderer.h"
 #include "render/ResourceManager.h"
-#include "render/Texture.h"
 
 namespace {
 
@@ -77,14 +76,7 @@ int main() {
   GCore::ResourceManager resources;
   GCore::Renderer renderer;
   GCore::g_drawScene = GCore::DrawScene;
-  GCore::Image* image = resources.CreateImage(GCore::OwnerPair{1, kImageId}, true);
-  auto texture = std::make_unique<GCore::Texture>(1, kImageId);
-  texture->width = 26;
-  texture->height = 37;
-  image->AdoptTexture(std::move(texture));
-  image->width = 26;
-  image->height = 37;
-  image->UpdateTexCoords();
+  bench::AddBlankImage(resources, kImageId, 26, 37);
 
   lua_State* L = project.L;
   if (luaL_dostring(L, (bench::BunnyMoveSource() + kScene).c_str()) != LUA_OK) {

@@ -17,15 +17,15 @@
 #include <vector>
 
 #include "../../tests/core/TempRoot.h"
-#include "PeerFigures.h"
 #include "../../tests/render/StbTruetype.h"
-#include "game/GCoreApi.h"
-#include "game/GameIF.h"
+#include "PeerFigures.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/Matrix.h"
 #include "core/ScriptVM.h"
 #include "display/TextQuad.h"
+#include "game/GCoreApi.h"
+#include "game/GameIF.h"
 #include "platform/HeadlessGL.h"
 #include "platform/MessageBox.h"
 #include "render/FontTexture.h"

@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "PeerFigures.h"
-#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "core/TempRoot.h"
+#include "game/GameIF.h"
 #include "media/ALAudioManager.h"
 #include "media/AudioPlayer.h"
 #include "media/Mp3Fixtures.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "game/GCoreApi.h"
 #include "core/GameSettings.h"
 #include "core/Matrix.h"
+#include "game/GCoreApi.h"
 #include "platform/HeadlessGL.h"
 #include "render/PNG.h"
 #include "render/RendererGLES2.h"

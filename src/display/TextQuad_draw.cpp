@@ -4,11 +4,11 @@
 // line; the shadow of an outlined style is its dilated outline.
 #include <cmath>
 
-#include "core/GameIF.h"
 #include "core/AirData.h"
-#include "render/FontStyle.h"
+#include "core/GameIF.h"
 #include "display/TextMarkup.h"
 #include "display/TextQuad.h"
+#include "render/FontStyle.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "render/ResourceManager.h"

@@ -8,11 +8,11 @@
 
 #include "base/Log.h"
 #include "core/CodePage.h"
-#include "game/GameIF.h"
-#include "game/Input.h"
 #include "core/LuaManager.h"
 #include "display/DisplayObject.h"
 #include "display/TextQuad.h"
+#include "game/GameIF.h"
+#include "game/Input.h"
 #include "platform/Messages.h"
 #include "platform/SystemInput.h"
 #include "render/Renderer.h"

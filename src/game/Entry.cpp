@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "base/Log.h"
+#include "core/GameSettings.h"
 #include "game/FrameStep.h"
 #include "game/GameIF.h"
-#include "core/GameSettings.h"
 #include "game/WindowProc.h"
 #include "net/Analytics.h"
 #include "net/UpdateRunner.h"

@@ -13,10 +13,10 @@
 
 #include "base/PathBelow.h"
 #include "core/FileStream.h"
-#include "game/GCoreApi.h"
-#include "game/GameIF.h"
 #include "core/ReplacingFile.h"
 #include "core/ResourcePath.h"
+#include "game/GCoreApi.h"
+#include "game/GameIF.h"
 
 namespace GCore::Api {
 

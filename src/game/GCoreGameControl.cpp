@@ -5,10 +5,10 @@
 #include <string>
 
 #include "core/DeviceInfo.h"
-#include "game/GCoreApi.h"
-#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
+#include "game/GCoreApi.h"
+#include "game/GameIF.h"
 #include "platform/MessagePump.h"
 
 namespace GCore::Api {

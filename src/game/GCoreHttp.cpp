@@ -2,11 +2,11 @@
 #include <string>
 #include <utility>
 
+#include "core/LuaManager.h"
+#include "core/ScriptVM.h"
 #include "game/GCoreApi.h"
 #include "game/GameIF.h"
 #include "game/HttpFetch.h"
-#include "core/LuaManager.h"
-#include "core/ScriptVM.h"
 #include "net/Downloader.h"
 
 namespace GCore::Api {

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "core/DrawEpoch.h"
-#include "game/GCoreApi.h"
 #include "core/ResourcePath.h"
 #include "core/ScriptVM.h"
 #include "display/AirParser.h"
 #include "display/DisplayObject.h"
+#include "game/GCoreApi.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "render/ResourceManager.h"

@@ -2,13 +2,13 @@
 // copies of display objects and their placement.
 #include <string>
 
-#include "game/GCoreApi.h"
 #include "core/ClassFactory.h"
 #include "core/LuaManager.h"
 #include "display/Entity.h"
 #include "display/ScriptCalls.h"
 #include "display/Stage.h"
 #include "display/UITemplates.h"
+#include "game/GCoreApi.h"
 #include "render/ResourceManager.h"
 
 namespace GCore::Api {

@@ -3,11 +3,11 @@
 // did not start) they answer false, 0 or the master volume as it stands.
 #include <cmath>
 
-#include "game/GCoreApi.h"
-#include "game/GameIF.h"
 #include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
 #include "display/TextQuad.h"
+#include "game/GCoreApi.h"
+#include "game/GameIF.h"
 #include "media/AudioManager.h"
 
 namespace GCore {

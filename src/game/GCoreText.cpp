@@ -4,11 +4,11 @@
 #include <set>
 #include <string>
 
-#include "game/GCoreApi.h"
-#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ResourcePath.h"
 #include "display/TextQuad.h"
+#include "game/GCoreApi.h"
+#include "game/GameIF.h"
 #include "render/FontStyle.h"
 #include "render/ResourceManager.h"
 

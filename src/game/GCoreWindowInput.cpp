@@ -1,13 +1,13 @@
 // "gcore.c": design size, switches, pointer and key state, dialogs and log.
 #include "base/Log.h"
-#include "game/GCoreApi.h"
-#include "game/GameIF.h"
 #include "core/GameSettings.h"
-#include "game/Input.h"
 #include "core/LuaApiExt.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "display/DisplayObjectContainer.h"
+#include "game/GCoreApi.h"
+#include "game/GameIF.h"
+#include "game/Input.h"
 #include "platform/SystemInput.h"
 
 namespace GCore::Api {

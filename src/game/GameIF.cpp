@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "base/Log.h"
-#include "game/GCoreApi.h"
 #include "core/LuaManager.h"
 #include "core/Matrix.h"
 #include "core/MissingFiles.h"
@@ -15,10 +14,11 @@
 #include "core/ScriptVM.h"
 #include "display/ProjectStages.h"
 #include "display/TextQuad.h"
+#include "game/GCoreApi.h"
 #include "game/ProjectModules.h"
 #include "media/ALAudioManager.h"
-#include "net/GitPathHook.h"
 #include "net/Downloader.h"
+#include "net/GitPathHook.h"
 #include "platform/MessageBox.h"
 #include "render/FontStyle.h"
 #include "render/RendererGLES2.h"

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "base/Log.h"
-#include "render/FontStyle.h"
 #include "platform/SystemFont.h"
+#include "render/FontStyle.h"
 #include "render/ResourceManager.h"
 #include "render/TTFManager.h"
 

@@ -21,8 +21,8 @@
 
 #include "core/Matrix.h"
 #include "core/Object.h"
-#include "render/RenderMath.h"
 #include "render/QuadBatch.h"
+#include "render/RenderMath.h"
 #include "render/RetainedDraw.h"
 #include "render/VertexBatch.h"
 

@@ -15,9 +15,9 @@
 #include "MemoryRepository.h"
 #include "StreamTestFiles.h"
 #include "core/FileStream.h"
+#include "core/GitTreeMap.h"
 #include "game/GCoreApi.h"
 #include "game/GameIF.h"
-#include "core/GitTreeMap.h"
 
 namespace {
 

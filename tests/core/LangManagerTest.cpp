@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "StreamTestFiles.h"
-#include "game/GameIF.h"
 #include "core/LangManager.h"
+#include "game/GameIF.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "TempRoot.h"
 #include "base/Log.h"
-#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
+#include "game/GameIF.h"
 #include "platform/MessageBox.h"
 
 class ScriptHostFixture : public ::testing::Test {

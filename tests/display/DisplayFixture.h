@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "base/Log.h"
-#include "game/GameIF.h"
 #include "core/GameSettings.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "core/TempRoot.h"
 #include "display/ScriptCalls.h"
 #include "display/Stage.h"
+#include "game/GameIF.h"
 #include "platform/MessageBox.h"
 #include "render/Image.h"
 #include "render/RecordingRenderer.h"

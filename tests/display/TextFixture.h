@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "DisplayFixture.h"
-#include "render/FontStyle.h"
 #include "display/TextQuad.h"
 #include "render/FontFixtures.h"
+#include "render/FontStyle.h"
 #include "render/Image.h"
 #include "render/TTFManager.h"
 #include "render/Texture.h"

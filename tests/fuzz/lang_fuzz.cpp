@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "game/GameIF.h"
 #include "core/LangManager.h"
 #include "fuzz/ScratchFolder.h"
+#include "game/GameIF.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 
 #include "GitTestSupport.h"
 #include "base/Log.h"
-#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
+#include "game/GameIF.h"
 
 class GitScriptEnvironment : public ::testing::Environment {
  public:

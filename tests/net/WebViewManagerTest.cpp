@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "game/GameIF.h"
 #include "core/TempRoot.h"
+#include "game/GameIF.h"
 #include "game/WindowProc.h"
 #include "net/WebViewManager.h"
 #include "net/WebViewScript.h"

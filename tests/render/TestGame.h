@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "base/Log.h"
-#include "game/GameIF.h"
 #include "core/LuaManager.h"
 #include "core/ScriptVM.h"
 #include "core/TempRoot.h"
+#include "game/GameIF.h"
 #include "platform/MessageBox.h"
 
 class TestGame {
