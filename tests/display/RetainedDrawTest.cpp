@@ -119,7 +119,11 @@ TEST_F(RetainedDrawTest, AFrameAfterAnyChangeDrawsWhatAFreshWalkDraws) {
       {"image made anew",
        [this] {
          resources->RemoveImage(1, kImageB);
-         AddImage(kImageB, 32, 64);
+         // Its texture is wider than it: the texture coordinates differ from
+         // the old image's even where the new records reuse the old addresses.
+         GCore::Image* image = AddImage(kImageB, 32, 64);
+         image->texture->width = 64;
+         image->UpdateTexCoords();
        },
        true},
       {"texture evicted",
