@@ -40,23 +40,6 @@ TEST_F(GitCommitting, WriteTreePrintsTheTreeOfTheIndexOrOfAFolderInIt) {
   EXPECT_EQ(Git({repo, "write-tree", "--bogus"}), "0Unknown option \"--bogus\"\n");
 }
 
-// The trees written stay in the index (its "TREE" extension), as git keeps
-// them, for the next write-tree or commit; the entries stay as they were.
-TEST_F(GitCommitting, WriteTreeKeepsItsTreesInTheIndex) {
-  const std::string repo = Box().CommittedRepository(Named("repo"));
-  Box().Write(Named("repo") + "/docs/b.txt", "b\n");
-  const std::string index = repo + "/.git/index";
-  Box().Sh("rm " + index + " && git -C " + repo + " add -A");
-  const std::string entries = Box().Sh("git -C " + repo + " ls-files -s");
-  const std::string cached = "grep -c TREE " + index + " || true";
-  ASSERT_EQ(Box().Sh(cached), "0\n");
-  const std::string tree = Git({repo, "write-tree"});
-  // Before git's own write-tree, which would write them too.
-  EXPECT_EQ(Box().Sh(cached), "1\n");
-  EXPECT_EQ(Box().Sh("git -C " + repo + " ls-files -s"), entries);
-  EXPECT_EQ(tree, "1" + Box().Sh("git -C " + repo + " write-tree"));
-}
-
 TEST_F(GitCommitting, WriteTreeRefusesAMissingObjectUnlessMissingOk) {
   const std::string repo = Box().CommittedRepository(Named("repo"));
   const std::string ghost = std::string(40, '7');
