@@ -123,10 +123,6 @@ int GitWriteTree(git_repository* repository, int argc, const char* const* argv) 
   const int written = git_index_write_tree_to(&tree, source, repository);
   git_libgit2_opts(GIT_OPT_ENABLE_STRICT_OBJECT_CREATION, 1);
   if (written < 0) return GitLibraryFailure();
-  // The index keeps the trees just written (its tree cache), so the next
-  // write-tree or commit need not build them again, as git keeps them. An
-  // index that cannot be written only costs that next command the work.
-  if (!subtree && git_index_write(index.get()) < 0) git_error_clear();
   char id[GIT_OID_HEXSZ + 1];
   GitPrintOut("%s\n", git_oid_tostr(id, sizeof id, &tree));
   return 0;
