@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,10 @@ int Unprocessable(const char* error, const char* path) {
 // in the process's current folder), found without following links: 0
 // present, 1 missing, -1 beyond a symbolic link, where the library would
 // read the file the link leads to, outside the repository, into the index.
-int FindWorkFile(const char* workdir, const char* path, struct stat& status) {
+// Without a working folder (no cursor) the path is the process's.
+int FindWorkFile(GitLstatCursor* workdir, const char* path, struct stat& status) {
   if (!workdir) return stat(path, &status) == 0 ? 0 : 1;
-  if (GitLstatBelow(workdir, path, status) == 0) return 0;
+  if (workdir->Lstat(path, status) == 0) return 0;
   return errno == ELOOP ? -1 : 1;
 }
 
@@ -95,7 +97,7 @@ bool StatusMatches(const git_index_entry& entry, const struct stat& status, cons
 
 // Only files whose status differs from their entry's are read and hashed;
 // without a working folder every entry goes to the library as it did.
-int RefreshAll(git_index* index, const char* workdir) {
+int RefreshAll(git_index* index, GitLstatCursor* workdir) {
   struct stat indexStatus;
   const char* indexPath = git_index_path(index);
   const bool indexKnown = indexPath && stat(indexPath, &indexStatus) == 0;
@@ -118,7 +120,7 @@ int RefreshAll(git_index* index, const char* workdir) {
   return 0;
 }
 
-int UpdatePath(git_index* index, const char* workdir, const char* path, const UpdateOptions& options) {
+int UpdatePath(git_index* index, GitLstatCursor* workdir, const char* path, const UpdateOptions& options) {
   size_t position = 0;
   const bool inIndex = git_index_find(&position, index, path) == 0;
   struct stat status;
@@ -214,9 +216,10 @@ int GitUpdateIndex(git_repository* repository, int argc, const char* const* argv
   if (git_repository_index(&raw, repository) < 0) return GitLibraryFailure();
   const GitPtr<git_index> index(raw);
   const char* workdir = git_repository_workdir(repository);
-  if (options.refresh && RefreshAll(index.get(), workdir) != 0) return 1;
+  std::unique_ptr<GitLstatCursor> below = workdir ? std::make_unique<GitLstatCursor>(workdir) : nullptr;
+  if (options.refresh && RefreshAll(index.get(), below.get()) != 0) return 1;
   for (int i = first; i < argc; ++i) {
-    if (UpdatePath(index.get(), workdir, argv[i], options) != 0) return 1;
+    if (UpdatePath(index.get(), below.get(), argv[i], options) != 0) return 1;
   }
   if (options.indexInfo && ReadIndexInfo(index.get()) != 0) return 1;
   if (git_index_write(index.get()) < 0) return GitLibraryFailure();

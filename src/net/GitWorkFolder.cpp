@@ -37,6 +37,20 @@ constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 bool IsPlainName(std::string_view name) { return !name.empty() && name != "." && name != ".."; }
 
+// The folder `name` in `folder`; -1 with errno ELOOP where a link stands
+// there, ENOTDIR a file, ENOENT nothing.
+int OpenFolderAt(int folder, const std::string& name) {
+  const int opened = openat(folder, name.c_str(), kFolderFlags);
+  if (opened < 0) {
+    // O_NOFOLLOW does not say whether a link or a file stood there.
+    struct stat what;
+    if (errno != ENOENT && fstatat(folder, name.c_str(), &what, AT_SYMLINK_NOFOLLOW) == 0) {
+      errno = S_ISLNK(what.st_mode) ? ELOOP : ENOTDIR;
+    }
+  }
+  return opened;
+}
+
 // Walks `path` below `workdir` one component at a time. `onFolder` sees each
 // leading component (folder, its name) before the walk enters it and may
 // stop the walk by answering false; `onLeaf` sees the last one. -1 with
@@ -54,15 +68,8 @@ int WalkBelow(const std::string& workdir, std::string_view path, OnFolder onFold
     }
     if (slash == std::string_view::npos) return onLeaf(folder.get(), name);
     if (!onFolder(folder.get(), name)) return -1;
-    const int next = openat(folder.get(), name.c_str(), kFolderFlags);
-    if (next < 0) {
-      // O_NOFOLLOW does not say whether a link or a file stood there.
-      struct stat what;
-      if (errno != ENOENT && fstatat(folder.get(), name.c_str(), &what, AT_SYMLINK_NOFOLLOW) == 0) {
-        errno = S_ISLNK(what.st_mode) ? ELOOP : ENOTDIR;
-      }
-      return -1;
-    }
+    const int next = OpenFolderAt(folder.get(), name);
+    if (next < 0) return -1;
     folder.reset(next);
     start = slash + 1;
   }
@@ -148,11 +155,41 @@ int CollectBlob(const char* root, const git_tree_entry* entry, void* payload) {
 }  // namespace
 
 int GitLstatBelow(const std::string& workdir, std::string_view path, struct stat& status) {
-  return WalkBelow(
-      workdir, path, [](int, const std::string&) { return true; },
-      [&status](int folder, const std::string& name) {
-        return fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW);
-      });
+  return GitLstatCursor(workdir).Lstat(path, status);
+}
+
+GitLstatCursor::~GitLstatCursor() {
+  CloseBelow(0);
+  if (!folders_.empty()) close(folders_.front());
+}
+
+void GitLstatCursor::CloseBelow(size_t depth) {
+  for (; names_.size() > depth; names_.pop_back(), folders_.pop_back()) close(folders_.back());
+}
+
+int GitLstatCursor::Lstat(std::string_view path, struct stat& status) {
+  if (folders_.empty()) {
+    const int top = open(workdir_.c_str(), kFolderFlags);
+    if (top < 0) return -1;
+    folders_.push_back(top);
+  }
+  for (size_t start = 0, depth = 0;; ++depth) {
+    const size_t slash = path.find('/', start);
+    const std::string name(path.substr(start, slash == std::string_view::npos ? slash : slash - start));
+    if (!IsPlainName(name)) {
+      errno = EINVAL;
+      return -1;
+    }
+    if (slash == std::string_view::npos) return fstatat(folders_[depth], name.c_str(), &status, AT_SYMLINK_NOFOLLOW);
+    if (depth >= names_.size() || names_[depth] != name) {
+      CloseBelow(depth);
+      const int next = OpenFolderAt(folders_[depth], name);
+      if (next < 0) return -1;
+      folders_.push_back(next);
+      names_.push_back(name);
+    }
+    start = slash + 1;
+  }
 }
 
 bool GitRemoveLinksInTheWay(git_repository* repository, const git_object* treeish) {

@@ -10,6 +10,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "net/GitConsole.h"
 
@@ -21,6 +23,29 @@ namespace GCore {
 // ELOOP a leading component is a symbolic link, EINVAL an empty, "." or
 // ".." component.
 int GitLstatBelow(const std::string& workdir, std::string_view path, struct stat& status);
+
+// GitLstatBelow for many paths below one working folder. The folders of the
+// last path stay open, so paths in an index's (sorted) order open only the
+// folders where they part from the path before: one call per file where
+// each path alone costs a descriptor per component.
+class GitLstatCursor {
+ public:
+  explicit GitLstatCursor(std::string workdir) : workdir_(std::move(workdir)) {}
+  ~GitLstatCursor();
+  GitLstatCursor(const GitLstatCursor&) = delete;
+  GitLstatCursor& operator=(const GitLstatCursor&) = delete;
+
+  int Lstat(std::string_view path, struct stat& status);
+
+ private:
+  void CloseBelow(size_t depth);
+
+  std::string workdir_;
+  // The working folder's descriptor, then those of the folders below it on
+  // the last path, whose names `names_` holds.
+  std::vector<int> folders_;
+  std::vector<std::string> names_;
+};
 
 // Before a forced checkout of `treeish`'s tree into the working folder:
 // removes each symbolic link that stands where the tree has a folder, or a
