@@ -56,8 +56,7 @@ int OpenFolderAt(int folder, const std::string& name) {
 // stop the walk by answering false; `onLeaf` sees the last one. -1 with
 // errno as GitLstatBelow says when the walk cannot go on.
 template <typename OnFolder, typename OnLeaf>
-int WalkBelow(const std::string& workdir, std::string_view path, OnFolder onFolder, OnLeaf onLeaf) {
-  Descriptor folder(open(workdir.c_str(), kFolderFlags));
+int WalkFrom(Descriptor folder, std::string_view path, OnFolder onFolder, OnLeaf onLeaf) {
   if (folder.get() < 0) return -1;
   for (size_t start = 0;;) {
     const size_t slash = path.find('/', start);
@@ -73,6 +72,15 @@ int WalkBelow(const std::string& workdir, std::string_view path, OnFolder onFold
     folder.reset(next);
     start = slash + 1;
   }
+}
+
+template <typename OnFolder, typename OnLeaf>
+int WalkBelow(const std::string& workdir, std::string_view path, OnFolder onFolder, OnLeaf onLeaf) {
+  return WalkFrom(Descriptor(open(workdir.c_str(), kFolderFlags)), path, onFolder, onLeaf);
+}
+
+int LstatAt(int folder, const std::string& name, struct stat& status) {
+  return fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW);
 }
 
 bool IsLinkAt(int folder, const std::string& name) {
@@ -180,7 +188,16 @@ int GitLstatCursor::Lstat(std::string_view path, struct stat& status) {
       errno = EINVAL;
       return -1;
     }
-    if (slash == std::string_view::npos) return fstatat(folders_[depth], name.c_str(), &status, AT_SYMLINK_NOFOLLOW);
+    if (slash == std::string_view::npos) return LstatAt(folders_[depth], name, status);
+    if (depth == kKeptFolders) {
+      // A repository decides how deep its paths go: past this depth the
+      // folders are opened one at a time, as a single lookup does, rather
+      // than held open by the hundred.
+      return WalkFrom(
+          Descriptor(fcntl(folders_[depth], F_DUPFD_CLOEXEC, 0)), path.substr(start),
+          [](int, const std::string&) { return true; },
+          [&status](int folder, const std::string& leaf) { return LstatAt(folder, leaf, status); });
+    }
     if (depth >= names_.size() || names_[depth] != name) {
       CloseBelow(depth);
       const int next = OpenFolderAt(folders_[depth], name);

@@ -37,6 +37,9 @@ class GitLstatCursor {
 
   int Lstat(std::string_view path, struct stat& status);
 
+  // Folders held open below the working folder, at most.
+  static constexpr size_t kKeptFolders = 64;
+
  private:
   void CloseBelow(size_t depth);
 
