@@ -47,4 +47,16 @@ void MarkBoundsUp(DisplayObject& object) {
   up->drawChanged = true;
 }
 
+void MarkDrawUp(DisplayObject& object) {
+  // Stale places are filled first, at no more than the climb would cost:
+  // without them no record could be kept, and every mark would climb.
+  PlaceOf(&object);
+  for (DisplayObject* up = &object; up; up = up->parent) {
+    TreePlace& place = up->place;
+    if (place.drawMarked == g_epoch || place.boundsMarked == g_epoch) return;
+    up->drawChanged = true;
+    place.drawMarked = g_epoch;
+  }
+}
+
 }  // namespace GCore

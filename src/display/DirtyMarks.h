@@ -18,6 +18,11 @@
 //    included, the draw-changed mark. Part of the object's place, so a change
 //    of its ancestors (a new place stamp) withdraws it; a container that
 //    clears its draw-changed mark takes a new epoch as a cleared bit does.
+//  - Draw marked up (TreePlace::drawMarked): the object and all its
+//    ancestors, the root included, have the draw-changed mark. Kept as the
+//    bounds record is. A set mark alone says nothing of the ancestors: a draw
+//    clears a container's mark and leaves the marks of an invisible child
+//    and all below it set.
 // Main thread only.
 #include <cstdint>
 
@@ -62,5 +67,8 @@ void WithdrawWhollyDirtyAbove(const DisplayObject& child, DisplayObject* parent)
 // draw-changed mark on all of them; the climb stops where the rest of the
 // way is recorded as marked.
 void MarkBoundsUp(DisplayObject& object);
+// The draw-changed mark on the object and its ancestors; the climb stops
+// where the rest of the way is recorded as marked.
+void MarkDrawUp(DisplayObject& object);
 
 }  // namespace GCore

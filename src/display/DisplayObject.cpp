@@ -168,11 +168,7 @@ void DisplayObject::InvalidateSubtree(bool transform) {
   NoteIfWhollyDirty(*this);
 }
 
-void DisplayObject::MarkDrawChanged() {
-  // Always the whole climb: a draw that skips an invisible child leaves its
-  // mark set, so a set mark says nothing of the ancestors.
-  for (DisplayObject* object = this; object; object = object->parent) object->drawChanged = true;
-}
+void DisplayObject::MarkDrawChanged() { MarkDrawUp(*this); }
 
 void DisplayObject::GetOwnerEntity(Retained<Entity>& out) {
   out.Reset();

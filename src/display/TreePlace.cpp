@@ -18,6 +18,7 @@ void Fill(DisplayObject& object, const TreePlace* above) {
   place.root = above ? above->root : &object;
   place.listener = object.ListensToEvents() ? &object : above ? above->listener : nullptr;
   place.boundsMarked = 0;
+  place.drawMarked = 0;
 }
 
 }  // namespace

@@ -26,9 +26,11 @@ struct TreePlace {
   int32_t deepest = 0;
   DisplayObject* root = nullptr;      // the topmost object of its tree
   DisplayObject* listener = nullptr;  // the nearest at or above it that may react to events
-  // The marks epoch in which the bounds were marked up to the root (see
-  // DirtyMarks.h); cleared whenever the place is filled.
+  // The marks epochs in which the bounds, and the draw-changed mark, were
+  // marked up to the root (see DirtyMarks.h); cleared whenever the place is
+  // filled.
   uint64_t boundsMarked = 0;
+  uint64_t drawMarked = 0;
 };
 
 // The object's place, brought up to date (no script runs).
