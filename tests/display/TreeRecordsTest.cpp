@@ -2,7 +2,8 @@
 // place, the records of what is marked dirty already) against a plain
 // recomputation, after mixed insertions, removals and moves: a stale record
 // shows as a wrong level, root, listener or stage membership, or as dirty
-// bits and events that differ from a run that trusts no record.
+// bits, draw-changed marks and events that differ from a run that trusts no
+// record.
 #include <sstream>
 #include <string>
 #include <vector>
@@ -61,8 +62,10 @@ class TreeRecordsTest : public DisplayFixture {
 
   // "a+b" adds b to a, "a-b" removes it, "a*" empties a; "x:b" moves b,
   // "c:b" marks its colour, "u:b" brings its world transform up to date,
-  // "hear:b" gives b a recorder, "trap:b" the handler below; "draw" updates
-  // and draws the stage.
+  // "hear:b" gives b a recorder, "trap:b" the handler below; "set:b",
+  // "hide:b", "show:b" and "look:b" are a script's assignment to b's x, its
+  // visibility, and a lookup of one of its methods; "draw" updates and draws
+  // the stage.
   void Apply(const std::string& op) {
     if (op == "draw") {
       stage->Update();
@@ -80,6 +83,12 @@ class TreeRecordsTest : public DisplayFixture {
       Named(op[2])->Invalidate(false);
     } else if (op.rfind("u:", 0) == 0) {
       Named(op[2])->UpdateWorldTransform();
+    } else if (op.rfind("set:", 0) == 0) {
+      Run(std::string(1, op[4]) + ".x = " + op[4] + ".x + 1");
+    } else if (op.rfind("hide:", 0) == 0 || op.rfind("show:", 0) == 0) {
+      Run(std::string(1, op[5]) + ".visible = " + (op[0] == 's' ? "true" : "false"));
+    } else if (op.rfind("look:", 0) == 0) {
+      Run(std::string("local _ = ") + op[5] + ".addChild");
     } else if (op.rfind("hear:", 0) == 0) {
       Run(std::string(1, op[5]) + ".c_r = Recorder('" + op[5] + "')");
     } else if (op.rfind("trap:", 0) == 0) {
@@ -118,7 +127,8 @@ class TreeRecordsTest : public DisplayFixture {
     }
   }
 
-  // One line per step: the step, every object's dirty bits, the events.
+  // One line per step: the step, every object's dirty bits (with a star when
+  // it is marked changed for drawing), the events.
   // `trusting`: the records kept so far may be used; else each step starts
   // with none.
   std::vector<std::string> Trace(const std::vector<std::string>& ops, bool trusting) {
@@ -136,7 +146,8 @@ class TreeRecordsTest : public DisplayFixture {
       std::ostringstream line;
       line << op << " |";
       for (DisplayObject* object : objects) {
-        line << ' ' << (object == stage ? "S" : object->name) << static_cast<int>(object->dirty);
+        line << ' ' << (object == stage ? "S" : object->name) << static_cast<int>(object->dirty)
+             << (object->drawChanged ? "*" : "");
       }
       line << " | " << TakeLog();
       lines.push_back(line.str());
@@ -184,6 +195,17 @@ TEST_F(TreeRecordsTest, RecordsAgreeWithARecomputationAfterEveryStep) {
       // unlinked: the text joins one of them.
       {"a text joining a child that its container has let go",
        "t+q u:q S+d d+a a+b a+c x:a trap:b hear:c a* draw"},
+      // A draw clears the marks above an invisible entity and leaves its
+      // own and those below it set: a set mark there proves nothing above.
+      // (A lookup marks nothing but the draw-changed marks.)
+      {"script changes below an invisible entity after a draw",
+       "S+a a+b b+c c+d draw hide:b draw look:d draw look:d set:d draw look:c hide:c draw look:d draw "
+       "look:d show:b set:d draw look:d"},
+      {"script changes in a subtree drawn, hidden and moved",
+       "S+a a+b b+c c+d draw look:d set:c hide:c draw set:d S+e e+c set:d draw hide:e draw "
+       "look:d b+c set:d draw set:d c-d set:d S+d set:d draw"},
+      {"script changes in a tree built upwards, then hidden at the top",
+       "c+d b+c set:d a+b hide:a S+a draw set:d draw show:a set:d draw u:d set:d c:b draw set:c"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
