@@ -210,7 +210,8 @@ class DisplayObject : public Object {
   // Something that shows when this object or one below it is drawn changed
   // since it was last drawn: every change that Invalidate, a script
   // assignment or a method call makes sets it up the tree, and a
-  // container's draw clears it (see DisplayObjectContainer).
+  // container's draw clears it (see DisplayObjectContainer). Whoever clears
+  // it takes a new marks epoch (see DirtyMarks.h).
   bool drawChanged = true;
 
  protected:
