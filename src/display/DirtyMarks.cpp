@@ -48,8 +48,10 @@ void MarkBoundsUp(DisplayObject& object) {
 }
 
 void MarkDrawUp(DisplayObject& object) {
-  // Stale places are filled first, at no more than the climb would cost:
-  // without them no record could be kept, and every mark would climb.
+  // A stale place holds no record, so the climb would pass its stale part
+  // anyway: filling it first costs no more, lets the records below be kept,
+  // and makes the place of every ancestor current (the bounds record of
+  // each is then trusted as it stands).
   PlaceOf(&object);
   for (DisplayObject* up = &object; up; up = up->parent) {
     TreePlace& place = up->place;

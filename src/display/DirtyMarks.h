@@ -19,8 +19,9 @@
 //    of its ancestors (a new place stamp) withdraws it; a container that
 //    clears its draw-changed mark takes a new epoch as a cleared bit does.
 //  - Draw marked up (TreePlace::drawMarked): the object and all its
-//    ancestors, the root included, have the draw-changed mark. Kept as the
-//    bounds record is. A set mark alone says nothing of the ancestors: a draw
+//    ancestors, the root included, have the draw-changed mark. Kept and
+//    withdrawn as the bounds record is (a current bounds record stops its
+//    climb too). A set mark alone says nothing of the ancestors: a draw
 //    clears a container's mark and leaves the marks of an invisible child
 //    and all below it set.
 // Main thread only.
