@@ -62,5 +62,8 @@ void WithdrawWhollyDirtyAbove(const DisplayObject& child, DisplayObject* parent)
 // draw-changed mark on all of them; the climb stops where the rest of the
 // way is recorded as marked.
 void MarkBoundsUp(DisplayObject& object);
+// Whether MarkBoundsUp would find the whole way up marked already: the
+// record on the object itself, which a root never has.
+bool BoundsMarkedUp(const DisplayObject& object);
 
 }  // namespace GCore

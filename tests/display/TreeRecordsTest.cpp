@@ -177,6 +177,10 @@ TEST_F(TreeRecordsTest, RecordsAgreeWithARecomputationAfterEveryStep) {
        "S+a a+b b+c draw hear:b c+p x:p draw hear:c b-c S+c draw hear:a a+c draw"},
       {"a subtree drawn alone, then moved under a marked one",
        "a+b b+p u:p S+c c+d d+a draw x:p S+e e+a x:e draw"},
+      // A move of an object already moved since the last draw marks nothing
+      // anew when its record stands: the record must not outlive a new place.
+      {"an object moved again, between and after changes of its parents",
+       "S+a a+b b+p draw x:p x:p c+p x:p S+c x:p draw x:p b+c x:p x:c x:c draw"},
       // A text marks only itself when it arrives: its clean child must keep
       // the tree above from being taken for wholly dirty.
       {"a text with a clean child joining a marked tree", "t+q u:q e+a a+t x:e c:e"},
