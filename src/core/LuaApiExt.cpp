@@ -47,7 +47,10 @@ LUA_API void* lua_touserdatainfo(lua_State* L, int index, size_t* size, const vo
   if (!value || !ttisfulluserdata(value)) return nullptr;
   Udata* u = uvalue(value);
   *size = u->len;
-  const TValue* slot = u->metatable ? luaH_getint(u->metatable, 1) : nullptr;
+  // The slot is read as lua_rawgeti reads it, in the array part when there
+  // is one, else in the hash part, where a script's copy may keep it.
+  Table* meta = u->metatable;
+  const TValue* slot = !meta ? nullptr : meta->sizearray > 0 ? &meta->array[0] : luaH_getint(meta, 1);
   *slot1 = slot && ttislightuserdata(slot) ? pvalue(slot) : nullptr;
   return getudatamem(u);
 }
