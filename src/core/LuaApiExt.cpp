@@ -9,7 +9,28 @@ extern "C" {
 #include "lgc.h"
 #include "lobject.h"
 #include "lstate.h"
+#include "ltable.h"
 }
+
+namespace {
+
+// The value at a valid or acceptable index, as the API finds it; null for an
+// acceptable index with no value.
+const TValue* ValueAt(lua_State* L, int index) {
+  const CallInfo* ci = L->ci;
+  if (index > 0) {
+    const TValue* value = ci->func + index;
+    return value < L->top ? value : nullptr;
+  }
+  if (index > LUA_REGISTRYINDEX) return L->top + index;
+  if (index == LUA_REGISTRYINDEX) return &G(L)->l_registry;
+  if (ttislcf(ci->func)) return nullptr;
+  const CClosure* function = clCvalue(ci->func);
+  const int upvalue = LUA_REGISTRYINDEX - index;
+  return upvalue <= function->nupvalues ? &function->upvalue[upvalue - 1] : nullptr;
+}
+
+}  // namespace
 
 LUA_API void lua_pushuserdata(lua_State* L, void* object) {
   // The userdata's memory starts right after its header; stepping back over
@@ -19,6 +40,27 @@ LUA_API void lua_pushuserdata(lua_State* L, void* object) {
   setuvalue(L, L->top, u);
   api_incr_top(L);
   lua_unlock(L);
+}
+
+LUA_API void* lua_touserdatainfo(lua_State* L, int index, size_t* size, const void** slot1) {
+  const TValue* value = ValueAt(L, index);
+  if (!value || !ttisfulluserdata(value)) return nullptr;
+  Udata* u = uvalue(value);
+  *size = u->len;
+  // The slot is read as lua_rawgeti reads it, in the array part when there
+  // is one, else in the hash part, where a script's copy may keep it.
+  Table* meta = u->metatable;
+  const TValue* slot = !meta ? nullptr : meta->sizearray > 0 ? &meta->array[0] : luaH_getint(meta, 1);
+  *slot1 = slot && ttislightuserdata(slot) ? pvalue(slot) : nullptr;
+  return getudatamem(u);
+}
+
+LUA_API const char* lua_tostringonly(lua_State* L, int index, size_t* length) {
+  const TValue* value = ValueAt(L, index);
+  if (!value || !ttisstring(value)) return nullptr;
+  const TString* text = tsvalue(value);
+  *length = tsslen(text);
+  return getstr(text);
 }
 
 LUA_API const char* lua_traceback(lua_State* L) {

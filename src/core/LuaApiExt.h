@@ -17,4 +17,16 @@ LUA_API const char* lua_traceback(lua_State* L);
 // finaliser (at a collection step or while the state closes), false when a
 // script or native code called it directly.
 LUA_API int lua_isfinalizing(lua_State* L);
+
+// What every script access to an engine object asks of its userdata, in one
+// call instead of five that push and pop: the memory of the full userdata at
+// `index` (null for any other value), its size in *size, and in *slot1 the
+// light userdata in the first slot of its metatable (null when there is no
+// metatable or that slot holds anything else). Leaves the stack untouched.
+LUA_API void* lua_touserdatainfo(lua_State* L, int index, size_t* size, const void** slot1);
+
+// The text of the string at `index` and its length in *length; null, with
+// the value left as it is, for anything but a string (lua_tolstring would
+// turn a number into a string in place).
+LUA_API const char* lua_tostringonly(lua_State* L, int index, size_t* length);
 }

@@ -19,7 +19,7 @@ namespace {
 // Its address, as the first array slot of every engine metatable, tells them
 // from other metatables. A slot rather than a key of the hash part: every
 // script access to an engine object checks it, and an integer slot is found
-// without comparing keys.
+// without comparing keys (lua_touserdatainfo reads it with the userdata).
 const char kEngineMetatableToken = 0;
 constexpr lua_Integer kTokenSlot = 1;
 
@@ -97,13 +97,10 @@ lua_State* MainState(lua_State* L) {
 }
 
 Object* ToObject(lua_State* L, int index, const ClassInfo* record) {
-  if (lua_type(L, index) != LUA_TUSERDATA) return nullptr;
-  void* block = lua_touserdata(L, index);
-  if (!HasObjectMark(block, lua_rawlen(L, index)) || !lua_getmetatable(L, index)) return nullptr;
-  lua_rawgeti(L, -1, kTokenSlot);
-  const bool ours = lua_touserdata(L, -1) == &kEngineMetatableToken;
-  lua_pop(L, 2);
-  if (!ours) return nullptr;
+  size_t size = 0;
+  const void* token = nullptr;
+  void* block = lua_touserdatainfo(L, index, &size, &token);
+  if (!block || token != &kEngineMetatableToken || !HasObjectMark(block, size)) return nullptr;
   // A destroyed object is a bare RefObject: not an Object any more.
   return CastToClass(record, static_cast<RefObject*>(block)->AsObject());
 }

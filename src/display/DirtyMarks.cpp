@@ -33,6 +33,10 @@ void WithdrawWhollyDirtyAbove(const DisplayObject& child, DisplayObject* parent)
   }
 }
 
+bool BoundsMarkedUp(const DisplayObject& object) {
+  return object.parent && PlaceIsCurrent(&object) && object.place.boundsMarked == g_epoch;
+}
+
 void MarkBoundsUp(DisplayObject& object) {
   DisplayObject* up = &object;
   for (; up->parent; up = up->parent) {

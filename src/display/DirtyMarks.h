@@ -71,5 +71,8 @@ void MarkBoundsUp(DisplayObject& object);
 // The draw-changed mark on the object and its ancestors; the climb stops
 // where the rest of the way is recorded as marked.
 void MarkDrawUp(DisplayObject& object);
+// Whether MarkBoundsUp would find the whole way up marked already: the
+// record on the object itself, which a root never has.
+bool BoundsMarkedUp(const DisplayObject& object);
 
 }  // namespace GCore

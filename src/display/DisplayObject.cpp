@@ -157,6 +157,9 @@ void DisplayObject::Invalidate(bool transform) {
     NoteIfWhollyDirty(*this);
     return;
   }
+  // An object moved again before its next update has nothing left to mark
+  // (a missing wholly-dirty record only costs a later walk its shortcut).
+  if (dirty & kDirtyTransform && BoundsMarkedUp(*this)) return;
   dirty |= kDirtyTransform;
   MarkBoundsUp(*this);
   NoteIfWhollyDirty(*this);

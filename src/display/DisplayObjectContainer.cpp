@@ -285,6 +285,8 @@ DisplayObject* DisplayObjectContainer::GetClipSource() const {
 
 void DisplayObjectContainer::Invalidate(bool transform) {
   DisplayObject::Invalidate(transform);
+  // Without children there is nothing more to mark or to note.
+  if (children.empty()) return;
   // The climb above marked every ancestor of the children once: marking them
   // anew from each child would make a deep subtree cost its depth squared.
   for (const Retained<DisplayObject>& child : children) child->InvalidateSubtree(transform);

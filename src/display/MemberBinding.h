@@ -28,6 +28,7 @@
 #include <lua.hpp>
 
 #include "core/ClassFactory.h"
+#include "core/LuaApiExt.h"
 #include "core/Object.h"
 #include "display/DisplayObject.h"
 #include "display/ScriptCalls.h"
@@ -58,9 +59,9 @@ class MemberTable {
 
   // The member named by the string at `key`, or null.
   const Member<T>* Find(lua_State* L, int key) const {
-    if (lua_type(L, key) != LUA_TSTRING) return nullptr;
     size_t length = 0;
-    const char* text = lua_tolstring(L, key, &length);
+    const char* text = lua_tostringonly(L, key, &length);
+    if (!text) return nullptr;
     auto [it, end] = byHash_.equal_range(KeyHash(text));
     for (; it != end; ++it) {
       const char* name = it->second->name;
@@ -196,9 +197,9 @@ class MemberChain {
   }
 
   const Link* Find(lua_State* L) const {
-    if (lua_type(L, 2) != LUA_TSTRING) return nullptr;
     size_t length = 0;
-    const char* text = lua_tolstring(L, 2, &length);
+    const char* text = lua_tostringonly(L, 2, &length);
+    if (!text) return nullptr;
     const uintptr_t address = reinterpret_cast<uintptr_t>(text);
     Recent& recent = recent_[address / alignof(std::max_align_t) % kRecent];
     if (recent.text == text && Names(links_[recent.link], text, length)) {
@@ -305,25 +306,25 @@ int EntityIndex(lua_State* L);
 int EntityNewIndex(lua_State* L);
 
 // __index and __newindex of the Entity-derived class T with the members
-// Own(): the chain first, then the entity's own keys.
+// Own(): the chain first, then the entity's own keys. The chain is made while
+// the program starts, so that every access is spared the check of a static
+// made on first use; it only needs the member tables, which are made on
+// first use themselves.
 template <class T, const MemberTable<T>& (*Own)()>
-const MemberChain<T>& EntitySubclassChain() {
-  static const MemberChain<T> chain = EntityMemberChain<T>(&Own());
-  return chain;
-}
+inline const MemberChain<T> kEntitySubclassChain = EntityMemberChain<T>(&Own());
 
 template <class T, const MemberTable<T>& (*Own)()>
 int EntitySubclassIndex(lua_State* L) {
   T* self = ToObject<T>(L, 1);
   if (!self) return 0;
-  const int results = EntitySubclassChain<T, Own>().Index(L, *self);
+  const int results = kEntitySubclassChain<T, Own>.Index(L, *self);
   return results >= 0 ? results : IndexEntityMembers(L, self);
 }
 
 template <class T, const MemberTable<T>& (*Own)()>
 int EntitySubclassNewIndex(lua_State* L) {
   T* self = ToObject<T>(L, 1);
-  if (self && !EntitySubclassChain<T, Own>().NewIndex(L, *self)) NewIndexEntityMembers(L, self);
+  if (self && !kEntitySubclassChain<T, Own>.NewIndex(L, *self)) NewIndexEntityMembers(L, self);
   return 0;
 }
 

@@ -224,6 +224,47 @@ TEST_F(ObjectModel, EngineObjectGivenAnotherMetatableIsRefused) {
   }
 }
 
+int ObjectInFirstUpvalue(lua_State* L) {
+  lua_pushboolean(L, GCore::ToObject<Probe>(L, lua_upvalueindex(1)) != nullptr);
+  lua_pushboolean(L, GCore::ToObject<Probe>(L, lua_upvalueindex(2)) != nullptr);
+  return 2;
+}
+
+TEST_F(ObjectModel, ObjectIsFoundAtEveryKindOfIndex) {
+  Probe* probe = GCore::NewObjectUserdata<Probe>(L);
+  lua_pushinteger(L, 1);
+  EXPECT_EQ(GCore::ToObject<Probe>(L, 1), probe);
+  EXPECT_EQ(GCore::ToObject<Probe>(L, -2), probe);
+  EXPECT_EQ(GCore::ToObject<Probe>(L, 2), nullptr);
+  EXPECT_EQ(GCore::ToObject<Probe>(L, 3), nullptr) << "an acceptable index above the top";
+  EXPECT_EQ(GCore::ToObject<Probe>(L, LUA_REGISTRYINDEX), nullptr);
+  lua_pop(L, 1);
+  // A C closure with the object as its only upvalue: the second is absent.
+  lua_pushcclosure(L, ObjectInFirstUpvalue, 1);
+  lua_call(L, 0, 2);
+  EXPECT_TRUE(lua_toboolean(L, -2));
+  EXPECT_FALSE(lua_toboolean(L, -1));
+  lua_pop(L, 2);
+  EXPECT_EQ(lua_gettop(L), 0);
+}
+
+TEST_F(ObjectModel, TokenOutsideTheArrayPartOfTheMetatableStillCounts) {
+  Probe* probe = GCore::NewObjectUserdata<Probe>(L);
+  lua_setglobal(L, "probe");
+  // Three string keys leave one free node of four: key 1 goes there, not
+  // into an array part, and the later stores only change existing keys.
+  ASSERT_EQ(luaL_dostring(L,
+                          "local engine = debug.getmetatable(probe)\n"
+                          "local copy = {__index = false, __newindex = false, __gc = false}\n"
+                          "copy[1] = engine[1]\n"
+                          "copy.__index, copy.__newindex, copy.__gc = engine.__index, engine.__newindex, engine.__gc\n"
+                          "debug.setmetatable(probe, copy)"),
+            LUA_OK);
+  lua_getglobal(L, "probe");
+  EXPECT_EQ(GCore::ToObject<Probe>(L, -1), probe);
+  lua_pop(L, 1);
+}
+
 TEST_F(ObjectModel, DestroyedObjectIsRefused) {
   Probe* probe = GCore::NewObjectUserdata<Probe>(L);
   probe->Retain();

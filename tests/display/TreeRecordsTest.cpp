@@ -61,6 +61,7 @@ class TreeRecordsTest : public DisplayFixture {
   }
 
   // "a+b" adds b to a, "a-b" removes it, "a*" empties a; "x:b" moves b,
+  // "hide:b" hides it,
   // "c:b" marks its colour, "u:b" brings its world transform up to date,
   // "hear:b" gives b a recorder, "trap:b" the handler below; "set:b",
   // "hide:b", "show:b" and "look:b" are a script's assignment to b's x, its
@@ -79,6 +80,9 @@ class TreeRecordsTest : public DisplayFixture {
     } else if (op.rfind("x:", 0) == 0) {
       DisplayObject* object = Named(op[2]);
       object->SetX(object->PivotPointX() + 1);
+      ExpectMarkedUp(object, op);
+    } else if (op.rfind("hide:", 0) == 0) {
+      Named(op[5])->visible = false;
     } else if (op.rfind("c:", 0) == 0) {
       Named(op[2])->Invalidate(false);
     } else if (op.rfind("u:", 0) == 0) {
@@ -100,6 +104,16 @@ class TreeRecordsTest : public DisplayFixture {
           "end})");
     } else {
       ADD_FAILURE() << "unknown step " << op;
+    }
+  }
+
+  // What a move leaves, whatever records it trusted: the bounds bit on the
+  // object and its ancestors but the root, the draw-changed mark on all.
+  void ExpectMarkedUp(DisplayObject* object, const std::string& after) {
+    for (DisplayObject* up = object; up; up = up->parent) {
+      SCOPED_TRACE(up->name + " after " + after);
+      EXPECT_TRUE(up->drawChanged);
+      if (up->parent) EXPECT_TRUE(up->dirty & GCore::kDirtyBounds);
     }
   }
 
@@ -188,6 +202,14 @@ TEST_F(TreeRecordsTest, RecordsAgreeWithARecomputationAfterEveryStep) {
        "S+a a+b b+c draw hear:b c+p x:p draw hear:c b-c S+c draw hear:a a+c draw"},
       {"a subtree drawn alone, then moved under a marked one",
        "a+b b+p u:p S+c c+d d+a draw x:p S+e e+a x:e draw"},
+      // A move of an object already moved since the last draw marks nothing
+      // anew when its record stands: the record must not outlive a new place.
+      {"an object moved again, between and after changes of its parents",
+       "S+a a+b b+p draw x:p x:p c+p x:p S+c x:p draw x:p b+c x:p x:c x:c draw"},
+      // What a hidden container holds is not drawn: its bits outlive the
+      // draw that clears their ancestors', and so does the record of a move.
+      {"an object under a hidden one moved before and after a draw",
+       "S+a a+b b+p draw x:p hide:b draw x:p x:p draw x:p"},
       // A text marks only itself when it arrives: its clean child must keep
       // the tree above from being taken for wholly dirty.
       {"a text with a clean child joining a marked tree", "t+q u:q e+a a+t x:e c:e"},
