@@ -43,16 +43,17 @@ GitPtr<git_index> SubtreeIndex(git_index* index, const std::string& prefix) {
   return subtree;
 }
 
-// Whether the index libgit2 holds has cached trees that can be trusted, and
-// which of its entries they cover: those below a folder whose cached tree is
-// current and in the repository. Git looks no further below such a folder
-// when it writes trees (it reuses the tree), so an object missing below it
-// is not reported, by git nor by the console. Nothing is covered when the
-// file cannot be read, is not the index libgit2 read (its checksum differs:
-// it changed since; the console opens the repository, and with it the index,
-// afresh for each command, and every command that changes the index writes
-// it), or disagrees with it (a folder's entry count): every entry is looked
-// at then.
+// The entries of the index that need no look-up: those below a folder whose
+// cached tree is current and in the repository. Git looks no further below
+// such a folder when it writes trees (it reuses the tree), so an object
+// missing below it is reported by neither git nor the console. libgit2 keeps
+// the cache to itself, so it is read from the index file; nothing is covered
+// (every entry is looked at) when the file cannot be read or is not the
+// index libgit2 holds: its checksum differs (the file changed since; the
+// console opens the repository, and with it the index, afresh for each
+// command, and every command that changes the index writes it), or a
+// folder's entry count disagrees. git_index_checksum is deprecated without a
+// replacement; losing it would mean checking every entry again.
 std::vector<bool> EntriesBelowCachedTrees(git_odb* odb, git_index* index) {
   const char* path = git_index_path(index);
   const git_oid* checksum = git_index_checksum(index);
