@@ -1,15 +1,21 @@
 // The console's "write-tree" and "commit": trees and commits from the index.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/PathBelow.h"
 #include "net/GitConsole.h"
+#include "net/GitIndexTrees.h"
 
 namespace GCore {
 
 namespace {
+
+// Larger index files are not read for their cached trees.
+constexpr size_t kMaxIndexFileSize = size_t{1} << 30;
 
 // The entry's path below the prefix folder, or null when the entry is not
 // below it. "docs" holds docs/a.txt (as a.txt) but not docs2/b.txt.
@@ -37,15 +43,63 @@ GitPtr<git_index> SubtreeIndex(git_index* index, const std::string& prefix) {
   return subtree;
 }
 
-// The first entry whose object is not in the repository, or null. Submodule
-// entries name commits of other repositories and are not looked for.
-const git_index_entry* FirstMissingObject(git_repository* repository, git_index* index) {
+// The entries of the index that need no look-up: those below a folder whose
+// cached tree is current and in the repository. Git looks no further below
+// such a folder when it writes trees (it reuses the tree), so an object
+// missing below it is reported by neither git nor the console. libgit2 keeps
+// the cache to itself, so it is read from the index file; nothing is covered
+// (every entry is looked at) when the file cannot be read or is not the
+// index libgit2 holds: its checksum differs (the file changed since; the
+// console opens the repository, and with it the index, afresh for each
+// command, and every command that changes the index writes it), or a
+// folder's entry count disagrees. git_index_checksum is deprecated without a
+// replacement; losing it would mean checking every entry again.
+std::vector<bool> EntriesBelowCachedTrees(git_odb* odb, git_index* index) {
+  const char* path = git_index_path(index);
+  const git_oid* checksum = git_index_checksum(index);
+  // Paths sorted without regard to case do not keep a folder's entries together.
+  if (!path || !checksum || (git_index_caps(index) & GIT_INDEX_CAPABILITY_IGNORE_CASE)) return {};
+  const FileDescriptor file = OpenRegularAt(AT_FDCWD, path, O_RDONLY);
+  std::string bytes;
+  GitIndexTrees cache;
+  if (!file.IsOpen() || !ReadWholeDescriptor(file.Get(), bytes, kMaxIndexFileSize) ||
+      !ReadGitIndexTrees(bytes, cache) || std::memcmp(cache.checksum.data(), checksum->id, kGitIndexIdSize) != 0) {
+    return {};
+  }
+  const auto exists = [odb](const GitIndexId& id) {
+    git_oid tree;
+    return git_oid_fromraw(&tree, id.data()) == 0 && git_odb_exists(odb, &tree);
+  };
+  const size_t count = git_index_entrycount(index);
+  std::vector<bool> covered(count);
+  for (const size_t trusted : TrustedGitTrees(cache.trees, exists)) {
+    const GitCachedTree& tree = cache.trees[trusted];
+    size_t at = 0;
+    if (!tree.path.empty() && git_index_find_prefix(&at, index, tree.path.c_str()) < 0) at = count;
+    int64_t entries = 0;
+    for (; at < count && std::strncmp(git_index_get_byindex(index, at)->path, tree.path.c_str(), tree.path.size()) == 0;
+         ++at, ++entries) {
+      if (covered[at]) return {};  // two cached folders of one path
+      covered[at] = true;
+    }
+    if (entries != tree.entries) return {};
+  }
+  return covered;
+}
+
+// The first entry at or below the prefix folder (all with none) whose object
+// is not in the repository, or null. Submodule entries name commits of other
+// repositories and are not looked for.
+const git_index_entry* FirstMissingObject(git_repository* repository, git_index* index, const std::string& prefix) {
   git_odb* raw = nullptr;
   if (git_repository_odb(&raw, repository) < 0) return nullptr;
   const GitPtr<git_odb> odb(raw);
+  const std::vector<bool> covered = EntriesBelowCachedTrees(odb.get(), index);
   const size_t count = git_index_entrycount(index);
   for (size_t i = 0; i < count; ++i) {
+    if (!covered.empty() && covered[i]) continue;
     const git_index_entry* entry = git_index_get_byindex(index, i);
+    if (!prefix.empty() && !PathBelow(entry->path, prefix)) continue;
     if (entry->mode != GIT_FILEMODE_COMMIT && !git_odb_exists(odb.get(), &entry->id)) return entry;
   }
   return nullptr;
@@ -106,10 +160,11 @@ int GitWriteTree(git_repository* repository, int argc, const char* const* argv) 
   git_index* source = subtree ? subtree.get() : index.get();
 
   if (!missingOk) {
-    if (const git_index_entry* missing = FirstMissingObject(repository, source)) {
+    if (const git_index_entry* missing = FirstMissingObject(repository, index.get(), prefix)) {
       char id[GIT_OID_HEXSZ + 1];
       git_oid_tostr(id, sizeof id, &missing->id);
-      GitPrintOut("error: invalid object %06o %s for '%s'\n", missing->mode, id, missing->path);
+      const char* path = prefix.empty() ? missing->path : PathBelow(missing->path, prefix);
+      GitPrintOut("error: invalid object %06o %s for '%s'\n", missing->mode, id, path);
       GitPrintOut("fatal: git-write-tree: error building trees\n");
       return 1;
     }

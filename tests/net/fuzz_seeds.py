@@ -2,10 +2,13 @@
 """Writes the seeds of one network fuzz target into FOLDER: KIND "http" (the
 replies the tests use, each after the size of its pieces), "url" (a URL and
 a redirect's header), "websocket" (a WebSocket URL and a handshake reply),
-"update" (command texts) or "zip" (archives). Usage: fuzz_seeds.py FOLDER KIND"""
+"update" (command texts), "zip" (archives) or "index" (index files with cached
+trees, made by the git command line). Usage: fuzz_seeds.py FOLDER KIND"""
 import io
 import os
+import subprocess
 import sys
+import tempfile
 import zipfile
 
 HTTP = [
@@ -79,6 +82,41 @@ ZIP = [
 ]
 
 
+def index_files():
+    """Index files of versions 2 to 4, with every tree cached, one folder's
+    cache stale, and none."""
+    files = []
+    with tempfile.TemporaryDirectory() as repo:
+        env = dict(os.environ, HOME=repo, GIT_CONFIG_NOSYSTEM="1")
+
+        def git(*args):
+            subprocess.run(["git", "-C", repo] + list(args), check=True, env=env, stdout=subprocess.DEVNULL)
+
+        def index():
+            with open(os.path.join(repo, ".git", "index"), "rb") as f:
+                files.append(f.read())
+
+        git("init", "-q")
+        for path in ["docs/a.txt", "docs/sub/b.txt", "src/c.txt", "top.txt"]:
+            os.makedirs(os.path.dirname(os.path.join(repo, path)), exist_ok=True)
+            with open(os.path.join(repo, path), "w") as f:
+                f.write(path + "\n")
+        git("add", ".")
+        index()
+        git("write-tree")
+        index()
+        with open(os.path.join(repo, "src/c.txt"), "w") as f:
+            f.write("changed\n")
+        git("update-index", "src/c.txt")
+        index()
+        git("write-tree")
+        git("update-index", "--skip-worktree", "top.txt")
+        index()
+        git("update-index", "--index-version", "4")
+        index()
+    return files
+
+
 def write_seeds(folder, seeds):
     """Writes each seed into FOLDER as a file of its own."""
     os.makedirs(folder, exist_ok=True)
@@ -89,6 +127,9 @@ def write_seeds(folder, seeds):
 
 def main():
     folder, kind = sys.argv[1], sys.argv[2]
+    if kind == "index":
+        write_seeds(folder, index_files())
+        return
     write_seeds(folder, {"http": [bytes([7]) + seed for seed in HTTP], "url": URL, "websocket": WEBSOCKET,
                          "update": UPDATE, "zip": ZIP}[kind])
 
