@@ -170,8 +170,19 @@ int GitStatus(git_repository* repository, int argc, const char* const* argv) {
   // One pass over the working folder (a stat of every file) gives both of
   // its sections: the untracked files wait until the unstaged ones are out.
   options.show = GIT_STATUS_SHOW_WORKDIR_ONLY;
+  // A file whose stat data no longer match its entry (a copied or touched
+  // working folder) is hashed to be found unchanged; its new stat data go
+  // back into the index, as git's status writes them, or every later status
+  // would hash it again. An index that cannot be written (locked by another
+  // process, a read-only repository) still gets its status, without. The
+  // entries are passed on only once the whole pass has succeeded.
+  options.flags |= GIT_STATUS_OPT_UPDATE_INDEX;
   WorkFolderSections work;
-  if (git_status_foreach_ext(repository, &options, TakeWorkFolderEntry, &work) < 0) return GitLibraryFailure();
+  if (git_status_foreach_ext(repository, &options, TakeWorkFolderEntry, &work) < 0) {
+    git_error_clear();
+    options.flags &= ~GIT_STATUS_OPT_UPDATE_INDEX;
+    if (git_status_foreach_ext(repository, &options, TakeWorkFolderEntry, &work) < 0) return GitLibraryFailure();
+  }
   SectionState untracked{kUntracked};
   for (const std::string& path : work.untracked) GitStatusPrintEntry(path.c_str(), GIT_STATUS_WT_NEW, &untracked);
   GitPrintOut("#\n");

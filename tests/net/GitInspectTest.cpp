@@ -228,6 +228,28 @@ TEST_F(GitInspect, StatusTrustsTheIndexsCachedTreeOnlyWhereItIsHeadsTree) {
   }
 }
 
+// Files whose stat data changed but not their contents: status writes their
+// new stat data into the index as git's does (so the next status need not
+// hash them), and where the index is locked gives the same status without.
+TEST_F(GitInspect, StatusRecordsTheStatDataOfUnchangedFilesWhereItCan) {
+  const std::string unchanged = "1# On branch main\n1#\n";
+  for (const bool locked : {false, true}) {
+    const std::string repo = Box().Path(Named(locked ? "locked" : "free"));
+    const std::string git = "git -C '" + repo + "' ";
+    Box().Sh("git init -q -b main '" + repo + "' && cd '" + repo +
+             "' && echo a > a.txt && mkdir docs && echo b > docs/b.txt && git add . && git commit -q -m first && "
+             "touch -d 2001-01-01 a.txt docs/b.txt");
+    if (locked) Box().Sh("touch '" + repo + "/.git/index.lock'");
+    const std::string before = Box().Sh(git + "ls-files --debug");
+    EXPECT_EQ(Box().Sh(git + "diff-files --name-only"), "a.txt\ndocs/b.txt\n");
+    EXPECT_EQ(Git({repo, "status"}), unchanged) << locked;
+    EXPECT_EQ(Box().Sh(git + "diff-files --name-only"), locked ? "a.txt\ndocs/b.txt\n" : "") << locked;
+    EXPECT_EQ(Box().Sh(git + "ls-files --debug") == before, locked);
+    EXPECT_EQ(Box().Exists(Named(locked ? "locked" : "free") + "/.git/index.lock"), locked);
+    EXPECT_EQ(Git({repo, "status"}), unchanged) << locked;
+  }
+}
+
 TEST_F(GitInspect, StatusTellsTheDistanceToTheUpstreamAndAMergeInProgress) {
   const std::string repo = Box().Path(Named("repo"));
   Box().Sh("git init -q -b main " + repo);
