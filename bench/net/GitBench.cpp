@@ -100,6 +100,9 @@ int main() {
       {"write-tree (no trees cached)", treeless, {"write-tree"}, "git -C " + cli + " write-tree > /dev/null"},
       {"write-tree (trees cached)", clean, {"write-tree"}, "git -C " + cli + " write-tree > /dev/null"},
       {"status", nothing, {"status"}, "git -C " + cli + " status > /dev/null"},
+      // git without its threads (the untracked cache and fsmonitor are off by default).
+      {"status (git on one thread)", nothing, {"status"},
+       "git -C " + cli + " -c core.preloadIndex=false -c index.threads=1 status > /dev/null"},
   };
   for (const Row& row : rows) {
     bool prepared = true;

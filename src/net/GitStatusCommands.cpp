@@ -121,6 +121,32 @@ bool PrintBranch(git_repository* repository) {
   return true;
 }
 
+// True when the index holds a current cached tree of its root (as git's
+// write-tree and commit leave it) and that tree is HEAD's: nothing is staged.
+// Git trusts that cache the same way; without it, comparing HEAD with the
+// index reads and verifies every tree of HEAD. The index is asked for its
+// root tree with nowhere to write one, so an index whose cache is missing or
+// stale answers with a failure here rather than by building trees.
+bool NothingStaged(git_repository* repository) {
+  git_index* rawIndex = nullptr;
+  git_object* rawHead = nullptr;
+  git_odb* rawNowhere = nullptr;
+  git_repository* rawWrapper = nullptr;
+  const bool found = git_repository_index(&rawIndex, repository) == 0 &&
+                     git_revparse_single(&rawHead, repository, "HEAD") == 0 && git_odb_new(&rawNowhere) == 0;
+  const GitPtr<git_index> index(rawIndex);
+  const GitPtr<git_object> head(rawHead);
+  const GitPtr<git_odb> nowhere(rawNowhere);
+  const bool wrapped = found && git_repository_wrap_odb(&rawWrapper, nowhere.get()) == 0;
+  const GitPtr<git_repository> wrapper(rawWrapper);
+  git_oid cached;
+  const bool same = wrapped && git_object_type(head.get()) == GIT_OBJECT_COMMIT &&
+                    git_index_write_tree_to(&cached, index.get(), wrapper.get()) == 0 &&
+                    git_oid_equal(&cached, git_commit_tree_id(reinterpret_cast<const git_commit*>(head.get())));
+  git_error_clear();
+  return same;
+}
+
 }  // namespace
 
 int GitStatus(git_repository* repository, int argc, const char* const* argv) {
@@ -138,12 +164,25 @@ int GitStatus(git_repository* repository, int argc, const char* const* argv) {
   options.flags = GIT_STATUS_OPT_INCLUDE_UNTRACKED | GIT_STATUS_OPT_RECURSE_UNTRACKED_DIRS;
   options.show = GIT_STATUS_SHOW_INDEX_ONLY;
   SectionState staged{kStaged};
-  if (git_status_foreach_ext(repository, &options, GitStatusPrintEntry, &staged) < 0) return GitLibraryFailure();
+  if (!NothingStaged(repository) && git_status_foreach_ext(repository, &options, GitStatusPrintEntry, &staged) < 0) {
+    return GitLibraryFailure();
+  }
   // One pass over the working folder (a stat of every file) gives both of
   // its sections: the untracked files wait until the unstaged ones are out.
   options.show = GIT_STATUS_SHOW_WORKDIR_ONLY;
+  // A file whose stat data no longer match its entry (a copied or touched
+  // working folder) is hashed to be found unchanged; its new stat data go
+  // back into the index, as git's status writes them, or every later status
+  // would hash it again. An index that cannot be written (locked by another
+  // process, a read-only repository) still gets its status, without. The
+  // entries are passed on only once the whole pass has succeeded.
+  options.flags |= GIT_STATUS_OPT_UPDATE_INDEX;
   WorkFolderSections work;
-  if (git_status_foreach_ext(repository, &options, TakeWorkFolderEntry, &work) < 0) return GitLibraryFailure();
+  if (git_status_foreach_ext(repository, &options, TakeWorkFolderEntry, &work) < 0) {
+    git_error_clear();
+    options.flags &= ~GIT_STATUS_OPT_UPDATE_INDEX;
+    if (git_status_foreach_ext(repository, &options, TakeWorkFolderEntry, &work) < 0) return GitLibraryFailure();
+  }
   SectionState untracked{kUntracked};
   for (const std::string& path : work.untracked) GitStatusPrintEntry(path.c_str(), GIT_STATUS_WT_NEW, &untracked);
   GitPrintOut("#\n");

@@ -193,6 +193,63 @@ TEST_F(GitInspect, StatusListsStagedUnstagedAndUntrackedChanges) {
   EXPECT_EQ(Git({bare, "status"}).substr(0, 39), "1# On an unnamed branch\n0libgit error (");
 }
 
+// The staged section is left out when the index's cached root tree is HEAD's;
+// each case leaves that cache current or stale, HEAD's tree or another.
+TEST_F(GitInspect, StatusTrustsTheIndexsCachedTreeOnlyWhereItIsHeadsTree) {
+  const struct {
+    const char* name;
+    const char* steps;  // in the working folder, after a commit of a.txt and docs/b.txt
+    const char* sections;
+  } kCases[] = {
+      {"current, the same", "echo edited > a.txt && git write-tree > /dev/null",
+       "1#\n# Changes not staged for commit:\n#\n1#       modified: a.txt\n"},
+      {"current, a staged change", "echo staged > a.txt && git add a.txt && git write-tree > /dev/null",
+       "1# Changes to be committed:\n#\n1#       modified: a.txt\n"},
+      {"current, a staged deletion", "git rm -q docs/b.txt && git write-tree > /dev/null",
+       "1# Changes to be committed:\n#\n1#       deleted: docs/b.txt\n"},
+      {"stale", "echo staged > a.txt && git add a.txt", "1# Changes to be committed:\n#\n1#       modified: a.txt\n"},
+      {"current, HEAD moved back", "echo next > a.txt && git commit -q -a -m next && git reset -q --soft HEAD~1",
+       "1# Changes to be committed:\n#\n1#       modified: a.txt\n"},
+      {"current, HEAD on another branch",
+       "git checkout -q -b other && echo other > docs/c.txt && git add docs && git commit -q -m other && "
+       "git checkout -q - && git read-tree other && git write-tree > /dev/null",
+       "1# Changes to be committed:\n#\n1#       new file: docs/c.txt\n"
+       "1#\n# Changes not staged for commit:\n#\n1#       deleted: docs/c.txt\n"},
+      {"an intended addition", "echo n > n.txt && git add -N n.txt && git write-tree > /dev/null",
+       "1# Changes to be committed:\n#\n1#       new file: n.txt\n"
+       "1#\n# Changes not staged for commit:\n#\n1#       modified: n.txt\n"},
+  };
+  for (const auto& row : kCases) {
+    const std::string repo = Box().Path(Named(row.name));
+    Box().Sh("git init -q -b main '" + repo + "' && cd '" + repo +
+             "' && echo a > a.txt && mkdir docs && echo b > docs/b.txt && git add . && git commit -q -m first && " +
+             row.steps);
+    EXPECT_EQ(Git({repo, "status"}), std::string("1# On branch main\n") + row.sections + "1#\n") << row.name;
+  }
+}
+
+// Files whose stat data changed but not their contents: status writes their
+// new stat data into the index as git's does (so the next status need not
+// hash them), and where the index is locked gives the same status without.
+TEST_F(GitInspect, StatusRecordsTheStatDataOfUnchangedFilesWhereItCan) {
+  const std::string unchanged = "1# On branch main\n1#\n";
+  for (const bool locked : {false, true}) {
+    const std::string repo = Box().Path(Named(locked ? "locked" : "free"));
+    const std::string git = "git -C '" + repo + "' ";
+    Box().Sh("git init -q -b main '" + repo + "' && cd '" + repo +
+             "' && echo a > a.txt && mkdir docs && echo b > docs/b.txt && git add . && git commit -q -m first && "
+             "touch -d 2001-01-01 a.txt docs/b.txt");
+    if (locked) Box().Sh("touch '" + repo + "/.git/index.lock'");
+    const std::string before = Box().Sh(git + "ls-files --debug");
+    EXPECT_EQ(Box().Sh(git + "diff-files --name-only"), "a.txt\ndocs/b.txt\n");
+    EXPECT_EQ(Git({repo, "status"}), unchanged) << locked;
+    EXPECT_EQ(Box().Sh(git + "diff-files --name-only"), locked ? "a.txt\ndocs/b.txt\n" : "") << locked;
+    EXPECT_EQ(Box().Sh(git + "ls-files --debug") == before, locked);
+    EXPECT_EQ(Box().Exists(Named(locked ? "locked" : "free") + "/.git/index.lock"), locked);
+    EXPECT_EQ(Git({repo, "status"}), unchanged) << locked;
+  }
+}
+
 TEST_F(GitInspect, StatusTellsTheDistanceToTheUpstreamAndAMergeInProgress) {
   const std::string repo = Box().Path(Named("repo"));
   Box().Sh("git init -q -b main " + repo);
