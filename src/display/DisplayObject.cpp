@@ -101,8 +101,12 @@ void DisplayObject::UpdateOwnTransform() {
     local.tx = x;
     local.ty = y;
     Matrix& world = *worldMatrix.Get();
-    CopyMatrixContents(local, world);
-    if (parent) StoreAffine(Compose(AffineOf(parent->worldMatrix.Get()), AffineOf(&world)), &world);
+    world.flipX = local.flipX;
+    world.flipY = local.flipY;
+    world.flag = local.flag;
+    // Composed straight from the local values: a moving object does this every frame.
+    const Affine own = AffineOf(&local);
+    StoreAffine(parent ? Compose(AffineOf(parent->worldMatrix.Get()), own) : own, &world);
     dirty &= static_cast<uint8_t>(~kDirtyTransform);
   }
   if (dirty & kDirtyColour) {
@@ -125,23 +129,40 @@ void DisplayObject::Draw() {
                                         static_cast<int8_t>(textureFilter), tintMode != 0});
 }
 
-void DisplayObject::SetBoundsFromLocalBox(float x, float y, float width, float height) {
-  const Matrix& m = *worldMatrix.Get();
-  const float xs[4] = {x, x + width, x, x + width};
-  const float ys[4] = {y, y, y + height, y + height};
-  float left = m.TransformX(xs[0], ys[0]);
-  float bottom = m.TransformY(xs[0], ys[0]);
+void DisplayObject::WorldCorners(float x, float y, float width, float height, float corners[8]) const {
+  // A copy of the matrix, which the stores could otherwise alias.
+  const Affine m = AffineOf(worldMatrix.Get());
+  const float right = x + width;
+  const float top = y + height;
+  corners[0] = m.TransformX(x, y), corners[1] = m.TransformY(x, y);
+  corners[2] = m.TransformX(right, y), corners[3] = m.TransformY(right, y);
+  corners[4] = m.TransformX(right, top), corners[5] = m.TransformY(right, top);
+  corners[6] = m.TransformX(x, top), corners[7] = m.TransformY(x, top);
+}
+
+void DisplayObject::SetBoundsFromCorners(const float corners[8]) {
+  // Bottom-left, bottom-right, top-left, top-right: the order decides which
+  // value a NaN meets first.
+  constexpr int kOrder[3] = {1, 3, 2};
+  float left = corners[0];
+  float bottom = corners[1];
   float right = left;
   float top = bottom;
-  for (int i = 1; i < 4; ++i) {
-    const float wx = m.TransformX(xs[i], ys[i]);
-    const float wy = m.TransformY(xs[i], ys[i]);
+  for (int i : kOrder) {
+    const float wx = corners[2 * i];
+    const float wy = corners[2 * i + 1];
     left = std::min(left, wx);
     right = std::max(right, wx);
     bottom = std::min(bottom, wy);
     top = std::max(top, wy);
   }
   bounds = Rectangle{left, bottom, right - left, top - bottom};
+}
+
+void DisplayObject::SetBoundsFromLocalBox(float x, float y, float width, float height) {
+  float corners[8];
+  WorldCorners(x, y, width, height, corners);
+  SetBoundsFromCorners(corners);
 }
 
 void DisplayObject::SetBoundsFromOwnRect() {
