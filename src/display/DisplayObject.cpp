@@ -41,6 +41,23 @@ uint8_t PackAnchor(float anchor) {
   return packed >= 255 ? 255 : static_cast<uint8_t>(packed);
 }
 
+// DisplayObject::AddPlacement, inline: a moved object places itself every frame.
+inline void AddPlacementTo(DisplayObject& object, float* x, float* y) {
+  DisplayObjectContainer* parent = object.parent;
+  if (x) {
+    const float parentWidth = parent ? parent->GetWidth() : 0;
+    const float base = parent ? object.anchorMinX * parentWidth - parent->pivotX * parentWidth
+                              : object.anchorMinX * LogicalWidth();
+    *x += object.GetWidth() * object.pivotX + base + object.offsetMinX;
+  }
+  if (y) {
+    const float parentHeight = parent ? parent->GetHeight() : 0;
+    const float base = parent ? object.anchorMinY * parentHeight - parent->pivotY * parentHeight
+                              : object.anchorMinY * LogicalHeight();
+    *y += object.GetHeight() * object.pivotY + base + object.offsetMinY;
+  }
+}
+
 void CopyMatrixContents(const Matrix& from, Matrix& to) {
   to.SetValues(from.a, from.b, from.c, from.d, from.tx, from.ty);
   to.flipX = from.flipX;
@@ -96,7 +113,7 @@ void DisplayObject::UpdateOwnTransform() {
   if (dirty & kDirtyTransform) {
     float x = 0;
     float y = 0;
-    AddPlacement(&x, &y);
+    AddPlacementTo(*this, &x, &y);
     Matrix& local = localMatrix;
     local.tx = x;
     local.ty = y;
@@ -143,19 +160,12 @@ void DisplayObject::WorldCorners(float x, float y, float width, float height, fl
 void DisplayObject::SetBoundsFromCorners(const float corners[8]) {
   // Bottom-left, bottom-right, top-left, top-right: the order decides which
   // value a NaN meets first.
-  constexpr int kOrder[3] = {1, 3, 2};
-  float left = corners[0];
-  float bottom = corners[1];
-  float right = left;
-  float top = bottom;
-  for (int i : kOrder) {
-    const float wx = corners[2 * i];
-    const float wy = corners[2 * i + 1];
-    left = std::min(left, wx);
-    right = std::max(right, wx);
-    bottom = std::min(bottom, wy);
-    top = std::max(top, wy);
-  }
+  const float xs[4] = {corners[0], corners[2], corners[6], corners[4]};
+  const float ys[4] = {corners[1], corners[3], corners[7], corners[5]};
+  const float left = std::min(std::min(std::min(xs[0], xs[1]), xs[2]), xs[3]);
+  const float right = std::max(std::max(std::max(xs[0], xs[1]), xs[2]), xs[3]);
+  const float bottom = std::min(std::min(std::min(ys[0], ys[1]), ys[2]), ys[3]);
+  const float top = std::max(std::max(std::max(ys[0], ys[1]), ys[2]), ys[3]);
   bounds = Rectangle{left, bottom, right - left, top - bottom};
 }
 
@@ -243,20 +253,7 @@ float DisplayObject::GetHeight() {
   return span + std::fabs(anchorMaxY - anchorMinY) * parent->GetHeight();
 }
 
-void DisplayObject::AddPlacement(float* x, float* y) {
-  if (x) {
-    const float parentWidth = parent ? parent->GetWidth() : 0;
-    const float base = parent ? anchorMinX * parentWidth - parent->pivotX * parentWidth
-                              : anchorMinX * LogicalWidth();
-    *x += GetWidth() * pivotX + base + offsetMinX;
-  }
-  if (y) {
-    const float parentHeight = parent ? parent->GetHeight() : 0;
-    const float base = parent ? anchorMinY * parentHeight - parent->pivotY * parentHeight
-                              : anchorMinY * LogicalHeight();
-    *y += GetHeight() * pivotY + base + offsetMinY;
-  }
-}
+void DisplayObject::AddPlacement(float* x, float* y) { AddPlacementTo(*this, x, y); }
 
 void DisplayObject::SubtractPlacement(float* x, float* y) {
   float dx = 0;
