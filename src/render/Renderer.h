@@ -19,8 +19,10 @@
 #include <optional>
 #include <vector>
 
+#include "core/AirData.h"
 #include "core/Matrix.h"
 #include "core/Object.h"
+#include "render/Image.h"
 #include "render/QuadBatch.h"
 #include "render/RenderMath.h"
 #include "render/RetainedDraw.h"
@@ -29,9 +31,7 @@
 namespace GCore {
 
 class DisplayObject;
-class Image;
 class Texture;
-struct AirFrameInfo;
 
 // The design size, the fitting mode (0 letterbox, 1 expand) and the
 // collision-box switch are script settings (g_settings).
@@ -219,9 +219,20 @@ class Renderer {
   int32_t maskReference = 0;
 
  private:
-  // The corners' colours as PackColour packs them.
-  void AppendQuad(const Image& image, const float corners[8], const uint32_t packed[4],
-                  uint8_t flip);
+  // The corners' colours as PackColour packs them. Inline: every quad drawn
+  // comes here.
+  void AppendQuad(const Image& image, const float c[8], const uint32_t packed[4], uint8_t flip) {
+    if (!PrepareBatch(image.texture, 4)) return;
+    float u = image.u, du = image.du, v = image.v, dv = image.dv;
+    if (flip & kFlipHorizontal) u += du, du = -du;
+    if (flip & kFlipVertical) v += dv, dv = -dv;
+    // The image's first pixel row is at the top (P2, P3).
+    QuadVertex* q = CurrentBatch()->NextQuad();
+    q[0] = {c[0], c[1], u, v + dv, packed[0]};
+    q[1] = {c[2], c[3], u + du, v + dv, packed[1]};
+    q[2] = {c[4], c[5], u + du, v, packed[2]};
+    q[3] = {c[6], c[7], u, v, packed[3]};
+  }
   void AppendEllipse(const Image& image, const float corners[8], const float* colour,
                      uint32_t mode);
   void DrawNineSlice(const Image& image, const float* colour, uint32_t mode, double x, double y,

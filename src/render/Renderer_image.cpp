@@ -157,20 +157,6 @@ void Renderer::DrawImage(const Image* image, const AirFrameInfo* frame, const fl
   if (g_settings.showCollisionBoxes && framed) DrawCollisionBoxes(*frame, x, y, sx, sy, matrix);
 }
 
-void Renderer::AppendQuad(const Image& image, const float c[8], const uint32_t packed[4],
-                          uint8_t flip) {
-  if (!PrepareBatch(image.texture, 4)) return;
-  float u = image.u, du = image.du, v = image.v, dv = image.dv;
-  if (flip & kFlipHorizontal) u += du, du = -du;
-  if (flip & kFlipVertical) v += dv, dv = -dv;
-  // The image's first pixel row is at the top (P2, P3).
-  QuadVertex* q = CurrentBatch()->NextQuad();
-  q[0] = {c[0], c[1], u, v + dv, packed[0]};
-  q[1] = {c[2], c[3], u + du, v + dv, packed[1]};
-  q[2] = {c[4], c[5], u + du, v, packed[2]};
-  q[3] = {c[6], c[7], u, v, packed[3]};
-}
-
 void Renderer::AppendEllipse(const Image& image, const float c[8], const float* colour,
                              uint32_t mode) {
   static const EllipseTable table;
