@@ -62,21 +62,6 @@ Matrix* NewMatrix(lua_State* L, const MatrixInit& init) {
   return matrix;
 }
 
-Affine AffineOf(const Matrix* m) {
-  if (!m) return Affine{};
-  return Affine{m->a, m->b, m->c, m->d, m->tx, m->ty};
-}
-
-void StoreAffine(const Affine& value, Matrix* m) {
-  if (m) m->SetValues(value.a, value.b, value.c, value.d, value.tx, value.ty);
-}
-
-Affine Compose(const Affine& o, const Affine& m) {
-  return Affine{o.a * m.a + o.c * m.b,  o.b * m.a + o.d * m.b,
-                o.a * m.c + o.c * m.d,  o.b * m.c + o.d * m.d,
-                o.a * m.tx + o.c * m.ty + o.tx, o.b * m.tx + o.d * m.ty + o.ty};
-}
-
 Affine Inverted(const Affine& m) {
   const float det = m.a * m.d - m.c * m.b;
   Affine r;

@@ -13,11 +13,19 @@ namespace GCore {
 
 // (x, y) maps to (a x + c y + tx, b x + d y + ty).
 struct Affine {
+  float TransformX(float x, float y) const { return a * x + c * y + tx; }
+  float TransformY(float x, float y) const { return b * x + d * y + ty; }
+
   float a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
 };
 
-// `outer` applied after `inner`.
-Affine Compose(const Affine& outer, const Affine& inner);
+// `outer` applied after `inner`. Inline: every moved object composes its
+// world transform once a frame.
+inline Affine Compose(const Affine& o, const Affine& m) {
+  return Affine{o.a * m.a + o.c * m.b,  o.b * m.a + o.d * m.b,
+                o.a * m.c + o.c * m.d,  o.b * m.c + o.d * m.d,
+                o.a * m.tx + o.c * m.ty + o.tx, o.b * m.tx + o.d * m.ty + o.ty};
+}
 
 // The inverse transform. A singular matrix is not tested for: its inverse is
 // made of infinities or NaNs, as scripts have always seen it.
@@ -64,8 +72,15 @@ class Matrix : public Object {
 // it was.
 Matrix* NewMatrix(lua_State* L, const MatrixInit& init = MatrixInit{});
 
-Affine AffineOf(const Matrix* matrix);  // identity for null
-void StoreAffine(const Affine& value, Matrix* matrix);
+// Identity for null.
+inline Affine AffineOf(const Matrix* m) {
+  if (!m) return Affine{};
+  return Affine{m->a, m->b, m->c, m->d, m->tx, m->ty};
+}
+
+inline void StoreAffine(const Affine& value, Matrix* m) {
+  if (m) m->SetValues(value.a, value.b, value.c, value.d, value.tx, value.ty);
+}
 
 // The "Matrix" class: metatable with its members, and its factory creator.
 void RegisterMatrixClass(lua_State* L);

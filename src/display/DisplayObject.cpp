@@ -41,6 +41,23 @@ uint8_t PackAnchor(float anchor) {
   return packed >= 255 ? 255 : static_cast<uint8_t>(packed);
 }
 
+// DisplayObject::AddPlacement, inline: a moved object places itself every frame.
+inline void AddPlacementTo(DisplayObject& object, float* x, float* y) {
+  DisplayObjectContainer* parent = object.parent;
+  if (x) {
+    const float parentWidth = parent ? parent->GetWidth() : 0;
+    const float base = parent ? object.anchorMinX * parentWidth - parent->pivotX * parentWidth
+                              : object.anchorMinX * LogicalWidth();
+    *x += object.GetWidth() * object.pivotX + base + object.offsetMinX;
+  }
+  if (y) {
+    const float parentHeight = parent ? parent->GetHeight() : 0;
+    const float base = parent ? object.anchorMinY * parentHeight - parent->pivotY * parentHeight
+                              : object.anchorMinY * LogicalHeight();
+    *y += object.GetHeight() * object.pivotY + base + object.offsetMinY;
+  }
+}
+
 void CopyMatrixContents(const Matrix& from, Matrix& to) {
   to.SetValues(from.a, from.b, from.c, from.d, from.tx, from.ty);
   to.flipX = from.flipX;
@@ -96,13 +113,17 @@ void DisplayObject::UpdateOwnTransform() {
   if (dirty & kDirtyTransform) {
     float x = 0;
     float y = 0;
-    AddPlacement(&x, &y);
+    AddPlacementTo(*this, &x, &y);
     Matrix& local = localMatrix;
     local.tx = x;
     local.ty = y;
     Matrix& world = *worldMatrix.Get();
-    CopyMatrixContents(local, world);
-    if (parent) StoreAffine(Compose(AffineOf(parent->worldMatrix.Get()), AffineOf(&world)), &world);
+    world.flipX = local.flipX;
+    world.flipY = local.flipY;
+    world.flag = local.flag;
+    // Composed straight from the local values: a moving object does this every frame.
+    const Affine own = AffineOf(&local);
+    StoreAffine(parent ? Compose(AffineOf(parent->worldMatrix.Get()), own) : own, &world);
     dirty &= static_cast<uint8_t>(~kDirtyTransform);
   }
   if (dirty & kDirtyColour) {
@@ -125,23 +146,33 @@ void DisplayObject::Draw() {
                                         static_cast<int8_t>(textureFilter), tintMode != 0});
 }
 
-void DisplayObject::SetBoundsFromLocalBox(float x, float y, float width, float height) {
-  const Matrix& m = *worldMatrix.Get();
-  const float xs[4] = {x, x + width, x, x + width};
-  const float ys[4] = {y, y, y + height, y + height};
-  float left = m.TransformX(xs[0], ys[0]);
-  float bottom = m.TransformY(xs[0], ys[0]);
-  float right = left;
-  float top = bottom;
-  for (int i = 1; i < 4; ++i) {
-    const float wx = m.TransformX(xs[i], ys[i]);
-    const float wy = m.TransformY(xs[i], ys[i]);
-    left = std::min(left, wx);
-    right = std::max(right, wx);
-    bottom = std::min(bottom, wy);
-    top = std::max(top, wy);
-  }
+void DisplayObject::WorldCorners(float x, float y, float width, float height, float corners[8]) const {
+  // A copy of the matrix, which the stores could otherwise alias.
+  const Affine m = AffineOf(worldMatrix.Get());
+  const float right = x + width;
+  const float top = y + height;
+  corners[0] = m.TransformX(x, y), corners[1] = m.TransformY(x, y);
+  corners[2] = m.TransformX(right, y), corners[3] = m.TransformY(right, y);
+  corners[4] = m.TransformX(right, top), corners[5] = m.TransformY(right, top);
+  corners[6] = m.TransformX(x, top), corners[7] = m.TransformY(x, top);
+}
+
+void DisplayObject::SetBoundsFromCorners(const float corners[8]) {
+  // Bottom-left, bottom-right, top-left, top-right: the order decides which
+  // value a NaN meets first.
+  const float xs[4] = {corners[0], corners[2], corners[6], corners[4]};
+  const float ys[4] = {corners[1], corners[3], corners[7], corners[5]};
+  const float left = std::min(std::min(std::min(xs[0], xs[1]), xs[2]), xs[3]);
+  const float right = std::max(std::max(std::max(xs[0], xs[1]), xs[2]), xs[3]);
+  const float bottom = std::min(std::min(std::min(ys[0], ys[1]), ys[2]), ys[3]);
+  const float top = std::max(std::max(std::max(ys[0], ys[1]), ys[2]), ys[3]);
   bounds = Rectangle{left, bottom, right - left, top - bottom};
+}
+
+void DisplayObject::SetBoundsFromLocalBox(float x, float y, float width, float height) {
+  float corners[8];
+  WorldCorners(x, y, width, height, corners);
+  SetBoundsFromCorners(corners);
 }
 
 void DisplayObject::SetBoundsFromOwnRect() {
@@ -221,20 +252,7 @@ float DisplayObject::GetHeight() {
   return span + std::fabs(anchorMaxY - anchorMinY) * parent->GetHeight();
 }
 
-void DisplayObject::AddPlacement(float* x, float* y) {
-  if (x) {
-    const float parentWidth = parent ? parent->GetWidth() : 0;
-    const float base = parent ? anchorMinX * parentWidth - parent->pivotX * parentWidth
-                              : anchorMinX * LogicalWidth();
-    *x += GetWidth() * pivotX + base + offsetMinX;
-  }
-  if (y) {
-    const float parentHeight = parent ? parent->GetHeight() : 0;
-    const float base = parent ? anchorMinY * parentHeight - parent->pivotY * parentHeight
-                              : anchorMinY * LogicalHeight();
-    *y += GetHeight() * pivotY + base + offsetMinY;
-  }
-}
+void DisplayObject::AddPlacement(float* x, float* y) { AddPlacementTo(*this, x, y); }
 
 void DisplayObject::SubtractPlacement(float* x, float* y) {
   float dx = 0;

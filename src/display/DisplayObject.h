@@ -51,6 +51,16 @@ constexpr int8_t kScaleUniformCover = 5;
 constexpr uint32_t kMediaAir = 3;
 constexpr uint32_t kMediaVideo = 0xA;
 
+// The image that image media resolved to, kept for as long as the media and
+// the draw epoch (core/DrawEpoch.h) stay as they were, so that an object drawn
+// every frame looks its image up once.
+struct MediaImageCache {
+  Image* image = nullptr;
+  uint64_t epoch = 0;
+  uint32_t mediaId = 0;
+  uint32_t mediaProject = 0;
+};
+
 class DisplayObject : public Object {
  public:
   static const ClassInfo classInfo;
@@ -149,8 +159,9 @@ class DisplayObject : public Object {
   // Media frames.
   // The image to draw now: the current air frame (with `info` filled when
   // given), image-grid cell, or the image itself. `time` (ms) drives image
-  // grids; below 0 the game time does.
-  Image* GetMediaFrame(AirFrameInfo* info, int64_t time);
+  // grids; below 0 the game time does. With a cache, the lookup of image
+  // media goes through it.
+  Image* GetMediaFrame(AirFrameInfo* info, int64_t time, MediaImageCache* cache = nullptr);
   // Whether the media shows something else from frame to frame by itself:
   // an air animation, a video, a render target or an image grid.
   bool MediaChangesByItself();
@@ -220,6 +231,11 @@ class DisplayObject : public Object {
   // The world bounds become the axis-aligned box of the local rectangle's
   // corners through the world matrix.
   void SetBoundsFromLocalBox(float x, float y, float width, float height);
+  // The local rectangle's corners through the world matrix (x, y pairs):
+  // bottom-left, bottom-right, top-right, top-left.
+  void WorldCorners(float x, float y, float width, float height, float corners[8]) const;
+  // The world bounds become the axis-aligned box of WorldCorners' corners.
+  void SetBoundsFromCorners(const float corners[8]);
   // The same for the object's own rectangle: its size, origin at the pivot.
   void SetBoundsFromOwnRect();
 
@@ -235,6 +251,9 @@ class DisplayObject : public Object {
   bool StepFrameAnimation(uint32_t now, const AirData*& air, const AirFrame*& frame);
   // The video media's image, showing the current picture.
   Image* StepVideoMedia(int32_t project);
+  // The image of image media through the cache; only what the cache may keep
+  // stays in it.
+  Image* CachedImage(MediaImageCache& cache) const;
 };
 
 // Makes a T (a display class) in a new userdata of L, owned by the collector

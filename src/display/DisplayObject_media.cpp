@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/Log.h"
+#include "core/DrawEpoch.h"
 #include "core/GameIF.h"
 #include "core/MissingFiles.h"
 #include "core/ResourcePath.h"
@@ -151,7 +152,7 @@ bool DisplayObject::StepFrameAnimation(uint32_t now, const AirData*& air, const 
   return true;
 }
 
-Image* DisplayObject::GetMediaFrame(AirFrameInfo* info, int64_t time) {
+Image* DisplayObject::GetMediaFrame(AirFrameInfo* info, int64_t time, MediaImageCache* cache) {
   if (info) *info = AirFrameInfo{};
   if (!g_resourceManager) return nullptr;
   const int32_t project = static_cast<int32_t>(mediaProject & 0xFF);
@@ -181,9 +182,25 @@ Image* DisplayObject::GetMediaFrame(AirFrameInfo* info, int64_t time) {
     return g_resourceManager->GetImage(OwnerPair{project, imageId});
   }
   if (kind == kMediaVideo) return StepVideoMedia(project);
-  Image* image = g_resourceManager->GetImage(OwnerPair{project, mediaId});
+  Image* image = cache ? CachedImage(*cache) : g_resourceManager->GetImage(OwnerPair{project, mediaId});
   if (!image || !HasFrameGrid(*image)) return image;
   return StepImageMedia(image, time < 0 ? GameTime() : time);
+}
+
+Image* DisplayObject::CachedImage(MediaImageCache& cache) const {
+  if (cache.image && cache.epoch == g_drawEpoch && cache.mediaId == mediaId &&
+      cache.mediaProject == mediaProject) {
+    return cache.image;
+  }
+  const auto project = static_cast<int32_t>(mediaProject & 0xFF);
+  Image* image = g_resourceManager->GetImage(OwnerPair{project, mediaId});
+  // Only image ids of a named project are kept: a project byte of 0 means
+  // whichever project is current, and other kinds (glyph cells, say) may be
+  // made anew on a lookup. Making or removing any image moves the epoch on,
+  // which a missing one waits for.
+  const bool keep = image && project != 0 && ResourceKind(mediaId) == kKindImage;
+  cache = keep ? MediaImageCache{image, g_drawEpoch, mediaId, mediaProject} : MediaImageCache{};
+  return image;
 }
 
 Image* DisplayObject::StepVideoMedia(int32_t project) {

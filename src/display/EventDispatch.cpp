@@ -6,6 +6,13 @@ namespace GCore {
 
 void DispatchEvent(DisplayObject* target, const char* name, const char* arg) {
   if (!target || !name) return;
+  // Most events meet no listener (a quad's "boundUpdated" each frame it
+  // moves): they are done without holding anything. A stop request waiting
+  // for an ancestor is cleared below.
+  if (!target->ListensToEvents() &&
+      (!target->parent || (!g_settings.eventStop && !PlaceOf(target->parent).listener))) {
+    return;
+  }
   // Handlers may remove the objects they run on: each is held meanwhile.
   Retained<DisplayObject> current(target);
   if (target->ListensToEvents()) target->HandleEvent(name, target, arg);

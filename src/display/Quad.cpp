@@ -73,13 +73,20 @@ void Quad::Update() {
 void Quad::Draw() {
   if (!visible) return;
   AirFrameInfo frame;
-  const Image* image = GetMediaFrame(&frame, -1);
+  const Image* image = GetMediaFrame(&frame, -1, &imageCache_);
   FitContent(frame, image);
   DisplayObject::Draw();
 
   Rect rect = PivotedRect(GetWidth(), GetHeight());
+  // The rectangle's world corners, found once for the bounds and the quad.
+  float corners[8];
+  bool cornersFound = false;
   // The container draw at the end clears the flag, after the children.
-  if (dirty & kDirtyBounds) SetBoundsFromLocalBox(rect.x, rect.y, rect.width, rect.height);
+  if (dirty & kDirtyBounds) {
+    WorldCorners(rect.x, rect.y, rect.width, rect.height, corners);
+    SetBoundsFromCorners(corners);
+    cornersFound = true;
+  }
 
   if (g_renderer && g_renderer->blurState == kBlurCapturing && ShowsRenderTarget(mediaId)) {
     g_renderer->DrawBlurPass();
@@ -93,23 +100,39 @@ void Quad::Draw() {
       const float sy = rect.height / image->height;
       const float s = mode == kScaleUniformCover ? std::max(sx, sy) : std::min(sx, sy);
       rect = PivotedRect(image->width * s, image->height * s);
+      cornersFound = false;
     }
     float colour[8];
     const uint32_t drawMode = Colours(colour);
-    if (g_renderer) {
-      DrawPlacement at;
-      at.x = rect.x;
-      at.y = rect.y;
-      at.width = rect.width;
-      at.height = rect.height;
-      at.matrix = worldMatrix.Get();
-      const Image window = Windowed(*image, rect);
-      if (textStyle[2] != 0) DrawShadow(window, frame, drawMode, at);
-      g_renderer->DrawImage(&window, &frame, colour, drawMode, at);
+    if (g_renderer && DrawsPlainly(*image, frame, drawMode)) {
+      // What DrawImage would append, without placing the rectangle anew. Its
+      // sums in double precision round to the same floats as these.
+      if (!cornersFound) WorldCorners(rect.x, rect.y, rect.width, rect.height, corners);
+      g_renderer->DrawImageCorners(*image, corners, PackColour(colour), frame.flip);
+    } else if (g_renderer) {
+      DrawPlaced(*image, frame, colour, drawMode, rect);
     }
     if (frame.width > 0 && group > 0) PublishCollisionBoxes(frame, rect);
   }
   Entity::Draw();
+}
+
+bool Quad::DrawsPlainly(const Image& image, const AirFrameInfo& frame, uint32_t drawMode) const {
+  return drawMode == kPlaceRectMatrix && alignX == kAlignOff && alignY == kAlignOff &&
+         textStyle[2] == 0 && !(frame.width > 0) && !image.IsSliced();
+}
+
+void Quad::DrawPlaced(const Image& image, const AirFrameInfo& frame, const float colour[8],
+                      uint32_t drawMode, const Rect& rect) const {
+  DrawPlacement at;
+  at.x = rect.x;
+  at.y = rect.y;
+  at.width = rect.width;
+  at.height = rect.height;
+  at.matrix = worldMatrix.Get();
+  const Image window = Windowed(image, rect);
+  if (textStyle[2] != 0) DrawShadow(window, frame, drawMode, at);
+  g_renderer->DrawImage(&window, &frame, colour, drawMode, at);
 }
 
 void Quad::FitContent(const AirFrameInfo& frame, const Image* image) {

@@ -68,6 +68,12 @@ class Quad : public Entity {
   Rect PivotedRect(float width, float height) const;
   // The texture window of the alignment over `image` for a quad of `rect`.
   Image Windowed(const Image& image, const Rect& rect) const;
+  // Whether the image is drawn as one quad over the rectangle in one colour,
+  // unframed, unwindowed, unsliced and without a shadow.
+  bool DrawsPlainly(const Image& image, const AirFrameInfo& frame, uint32_t drawMode) const;
+  // The image (with its shadow) drawn through DrawImage over the rectangle.
+  void DrawPlaced(const Image& image, const AirFrameInfo& frame, const float colour[8],
+                  uint32_t drawMode, const Rect& rect) const;
   // The first colour from the world colour and, with a gradient, the second
   // after it; returns the DrawImage mode word.
   uint32_t Colours(float colour[8]) const;
@@ -78,6 +84,8 @@ class Quad : public Entity {
   // Adds the frame's boxes, in stage coordinates, to the current stage's
   // collision group of this quad's group key.
   void PublishCollisionBoxes(const AirFrameInfo& frame, const Rect& rect);
+
+  MediaImageCache imageCache_;
 };
 
 // The "Quad" class of a project state: its metatable and its creator in the

@@ -21,9 +21,12 @@ namespace {
 
 uint64_t g_updateWorkStamp = 1;
 
+bool IsPlainContainer(const ClassInfo* info) {
+  return info == &DisplayObjectContainer::classInfo || info == &Entity::classInfo;
+}
+
 bool IsPlainClass(const ClassInfo* info) {
-  return info == &DisplayObject::classInfo || info == &DisplayObjectContainer::classInfo ||
-         info == &Entity::classInfo || info == &Quad::classInfo;
+  return info == &DisplayObject::classInfo || IsPlainContainer(info) || info == &Quad::classInfo;
 }
 
 DisplayObjectContainer* AsContainer(DisplayObject* object) {
@@ -86,9 +89,8 @@ bool DisplayObjectContainer::UpdateIdle() {
 
 void DisplayObjectContainer::DrawChildrenKept(bool changed) {
   Renderer* renderer = g_renderer;
-  const ClassInfo* info = GetClassInfo();
-  const bool plain = info == &DisplayObjectContainer::classInfo || info == &Entity::classInfo;
-  if (!renderer || !plain || children.empty()) {
+  // Most containers are quads without children: asked first.
+  if (children.empty() || !renderer || !IsPlainContainer(GetClassInfo())) {
     DrawChildren();
     return;
   }

@@ -46,10 +46,6 @@ bool Image::Owns(const Texture* candidate) const {
   return candidate && candidate == ownedTexture_.get();
 }
 
-bool Image::IsSliced() const {
-  return slicingOff == 0 && (insets[0] | insets[1] | insets[2] | insets[3]) != 0;
-}
-
 void Image::UpdateTexCoords() {
   if (!texture || texture->width <= 0 || texture->height <= 0) {
     // Nothing to sample yet: keep the coordinates finite.

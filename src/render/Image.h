@@ -28,7 +28,7 @@ class Image {
   void UpdateTexCoords();
   bool Owns(const Texture* candidate) const;
   // Nine-slice insets are set and slicing is not switched off.
-  bool IsSliced() const;
+  bool IsSliced() const { return slicingOff == 0 && (insets[0] | insets[1] | insets[2] | insets[3]) != 0; }
 
   enum Inset { kLeft = 0, kRight = 1, kTop = 2, kBottom = 3 };
   uint8_t insets[4] = {0, 0, 0, 0};

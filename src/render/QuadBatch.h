@@ -8,6 +8,7 @@
 // which orthographic drawing without depth testing never reads, so positions
 // carry no z. Capacity grows by doubling and never shrinks.
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "render/VertexBatch.h"
@@ -19,9 +20,23 @@ struct QuadVertex {
   uint32_t rgba;  // bytes r, g, b, a in memory order
 };
 
-// Four colour floats (0 to 1; out of range and NaN are clamped) as the bytes
-// of a QuadVertex.
-uint32_t PackColour(const float* rgba);
+// A colour float (0 to 1; out of range and NaN are clamped) as a byte.
+inline uint8_t ChannelByte(float c) {
+  // Written so that NaN fails both tests and becomes 0.
+  if (!(c > 0.0f)) return 0;
+  if (!(c < 1.0f)) return 255;
+  return static_cast<uint8_t>(c * 255.0f + 0.5f);
+}
+
+// Four colour floats as the bytes of a QuadVertex. Inline, as every quad
+// drawn packs its colour.
+inline uint32_t PackColour(const float* rgba) {
+  const uint8_t packed[4] = {ChannelByte(rgba[0]), ChannelByte(rgba[1]), ChannelByte(rgba[2]),
+                             ChannelByte(rgba[3])};
+  uint32_t out;
+  std::memcpy(&out, packed, sizeof out);
+  return out;
+}
 
 struct QuadBatch {
   Texture* texture = nullptr;  // sampled by every vertex; null = none yet

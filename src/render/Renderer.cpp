@@ -152,7 +152,7 @@ void Renderer::SetTextureFilter(int8_t filter) {
   textureFilter = filter;
 }
 
-bool Renderer::PrepareBatch(Texture* texture, uint32_t n) {
+bool Renderer::PrepareBatchFully(Texture* texture, uint32_t n) {
   QuadBatch& b = *batch_;
   if (texture != b.texture) {
     Flush(nullptr);

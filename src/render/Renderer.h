@@ -19,8 +19,10 @@
 #include <optional>
 #include <vector>
 
+#include "core/AirData.h"
 #include "core/Matrix.h"
 #include "core/Object.h"
+#include "render/Image.h"
 #include "render/QuadBatch.h"
 #include "render/RenderMath.h"
 #include "render/RetainedDraw.h"
@@ -29,9 +31,7 @@
 namespace GCore {
 
 class DisplayObject;
-class Image;
 class Texture;
-struct AirFrameInfo;
 
 // The design size, the fitting mode (0 letterbox, 1 expand) and the
 // collision-box switch are script settings (g_settings).
@@ -107,6 +107,14 @@ class Renderer {
   // ellipse with its rim in it (80).
   virtual void DrawImage(const Image* image, const AirFrameInfo* frame, const float* colour,
                          uint32_t mode, const DrawPlacement& at);
+  // What DrawImage appends for a rectangle through a matrix in one colour,
+  // unframed and unsliced, from the rectangle's corners already placed:
+  // P0 bottom-left, P1 bottom-right, P2 top-right, P3 top-left (x, y pairs).
+  void DrawImageCorners(const Image& image, const float corners[8], uint32_t packedColour,
+                        uint8_t flip) {
+    const uint32_t packed[4] = {packedColour, packedColour, packedColour, packedColour};
+    AppendQuad(image, corners, packed, flip);
+  }
   // n quads of corners c0 top-left, c1 top-right, c2 bottom-left, c3
   // bottom-right: 8 position floats a quad, 8 texture floats when uv is
   // given, 16 colour floats when colours are given; a stride of 0 steps 8
@@ -195,8 +203,14 @@ class Renderer {
   virtual void ApplyScissor(const ScissorBox*) {}
 
   // Makes the batch sample `texture` (flushing it first when it samples
-  // another) and room for n more vertices; false when it cannot grow.
-  bool PrepareBatch(Texture* texture, uint32_t n);
+  // another) and room for n more vertices; false when it cannot grow. The
+  // usual case, more of the same texture with room left and no capture,
+  // costs no call.
+  bool PrepareBatch(Texture* texture, uint32_t n) {
+    const QuadBatch& b = *batch_;
+    if (texture == b.texture && n <= b.capacity - b.count && !capture_) return true;
+    return PrepareBatchFully(texture, n);
+  }
   // The placeholder image, used for mask fills and collision boxes.
   const Image* PlaceholderImage() const;
   void SetViewFrom(const Affine& transform);
@@ -205,9 +219,20 @@ class Renderer {
   int32_t maskReference = 0;
 
  private:
-  // The corners' colours as PackColour packs them.
-  void AppendQuad(const Image& image, const float corners[8], const uint32_t packed[4],
-                  uint8_t flip);
+  // The corners' colours as PackColour packs them. Inline: every quad drawn
+  // comes here.
+  void AppendQuad(const Image& image, const float c[8], const uint32_t packed[4], uint8_t flip) {
+    if (!PrepareBatch(image.texture, 4)) return;
+    float u = image.u, du = image.du, v = image.v, dv = image.dv;
+    if (flip & kFlipHorizontal) u += du, du = -du;
+    if (flip & kFlipVertical) v += dv, dv = -dv;
+    // The image's first pixel row is at the top (P2, P3).
+    QuadVertex* q = CurrentBatch()->NextQuad();
+    q[0] = {c[0], c[1], u, v + dv, packed[0]};
+    q[1] = {c[2], c[3], u + du, v + dv, packed[1]};
+    q[2] = {c[4], c[5], u + du, v, packed[2]};
+    q[3] = {c[6], c[7], u, v, packed[3]};
+  }
   void AppendEllipse(const Image& image, const float corners[8], const float* colour,
                      uint32_t mode);
   void DrawNineSlice(const Image& image, const float* colour, uint32_t mode, double x, double y,
@@ -220,6 +245,8 @@ class Renderer {
   // state call or flush.
   void OpenCapturedRun();
   void CloseCapturedRun();
+  // PrepareBatch beyond its usual case.
+  bool PrepareBatchFully(Texture* texture, uint32_t n);
 
   std::unique_ptr<QuadBatch> batch_;
   std::vector<ScissorBox> scissors_;  // innermost last

@@ -35,12 +35,48 @@ struct EllipseTable {
   }
 };
 
+// Takes the corners (x, y pairs) through the matrix.
+void TransformCorners(const Matrix& matrix, float corners[8]) {
+  // A copy of the matrix, which the stores could otherwise alias.
+  const Affine m = AffineOf(&matrix);
+  for (int i = 0; i < 4; ++i) {
+    const float px = corners[2 * i], py = corners[2 * i + 1];
+    corners[2 * i] = m.TransformX(px, py);
+    corners[2 * i + 1] = m.TransformY(px, py);
+  }
+}
+
+// The corners P0 bottom-left, P1 bottom-right, P2 top-right, P3 top-left of
+// the rectangle, through the matrix when there is one.
+void RectCorners(double x, double y, double width, double height, const Matrix* matrix,
+                 float corners[8]) {
+  const double xs[4] = {x, x + width, x + width, x};
+  const double ys[4] = {y, y, y + height, y + height};
+  for (int i = 0; i < 4; ++i) {
+    corners[2 * i] = static_cast<float>(xs[i]);
+    corners[2 * i + 1] = static_cast<float>(ys[i]);
+  }
+  if (matrix) TransformCorners(*matrix, corners);
+}
+
+// Mode bits that fade edges, give them a second colour or draw an ellipse.
+constexpr uint32_t kModeShading = 0xFF0000;
+
 }  // namespace
 
 void Renderer::DrawImage(const Image* image, const AirFrameInfo* frame, const float* colour,
                          uint32_t mode, const DrawPlacement& at) {
   if (!image || !colour) return;
   const uint8_t selector = mode & 0xFF;
+  // How a quad draws: its rectangle through its matrix, in one colour, with
+  // neither an air frame's placement nor nine slices.
+  if (selector == kPlaceRectMatrix && (mode & kModeShading) == 0 && !(frame && frame->width > 0) &&
+      !image->IsSliced()) {
+    float corners[8];
+    RectCorners(at.x, at.y, at.width, at.height, at.matrix, corners);
+    DrawImageCorners(*image, corners, PackColour(colour), frame ? frame->flip : 0);
+    return;
+  }
   const double imageWidth = image->width;
   const double imageHeight = image->height;
   double x = 0, y = 0, width = imageWidth, height = imageHeight;
@@ -87,20 +123,9 @@ void Renderer::DrawImage(const Image* image, const AirFrameInfo* frame, const fl
         corners[2 * order[i]] = at.cornerX[i];
         corners[2 * order[i] + 1] = at.cornerY[i];
       }
+      if (matrix) TransformCorners(*matrix, corners);
     } else {
-      const double xs[4] = {x, x + width, x + width, x};
-      const double ys[4] = {y, y, y + height, y + height};
-      for (int i = 0; i < 4; ++i) {
-        corners[2 * i] = static_cast<float>(xs[i]);
-        corners[2 * i + 1] = static_cast<float>(ys[i]);
-      }
-    }
-    if (matrix) {
-      for (int i = 0; i < 4; ++i) {
-        const float px = corners[2 * i], py = corners[2 * i + 1];
-        corners[2 * i] = matrix->TransformX(px, py);
-        corners[2 * i + 1] = matrix->TransformY(px, py);
-      }
+      RectCorners(x, y, width, height, matrix, corners);
     }
 
     const uint32_t fade = (mode >> 16) & 0x0F;
@@ -130,19 +155,6 @@ void Renderer::DrawImage(const Image* image, const AirFrameInfo* frame, const fl
   }
 
   if (g_settings.showCollisionBoxes && framed) DrawCollisionBoxes(*frame, x, y, sx, sy, matrix);
-}
-
-void Renderer::AppendQuad(const Image& image, const float c[8], const uint32_t packed[4],
-                          uint8_t flip) {
-  if (!PrepareBatch(image.texture, 4)) return;
-  float u = image.u, du = image.du, v = image.v, dv = image.dv;
-  if (flip & kFlipHorizontal) u += du, du = -du;
-  if (flip & kFlipVertical) v += dv, dv = -dv;
-  // The image's first pixel row is at the top (P2, P3).
-  const float tu[4] = {u, u + du, u + du, u};
-  const float tv[4] = {v + dv, v + dv, v, v};
-  QuadVertex* q = CurrentBatch()->NextQuad();
-  for (int i = 0; i < 4; ++i) q[i] = {c[2 * i], c[2 * i + 1], tu[i], tv[i], packed[i]};
 }
 
 void Renderer::AppendEllipse(const Image& image, const float c[8], const float* colour,

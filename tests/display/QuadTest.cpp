@@ -4,6 +4,7 @@
 // stage; the blur pass of a render-target quad; the script members and their
 // bad uses.
 #include <cstdio>
+#include <functional>
 
 #include "DisplayFixture.h"
 #include "display/AirParser.h"
@@ -160,6 +161,67 @@ TEST_F(QuadTest, PlainImageFillsTheQuadWithTheWorldColour) {
     EXPECT_EQ(std::vector<float>({b.x, b.y, b.width, b.height}),
               std::vector<float>({c.corners[0].x, c.corners[0].y, c.corners[2].x - c.corners[0].x,
                                   c.corners[2].y - c.corners[0].y}));
+    Clear();
+  }
+}
+
+// A quad keeps the image its media resolved to from frame to frame; every
+// change that can make the lookup find another image (or none) must be seen.
+TEST_F(QuadTest, TheImageKeptFromFrameToFrameFollowsItsMediaAndTheResources) {
+  constexpr uint32_t kOtherId = kImageId + 1;
+  // A texture of that width, so that each image's draws tell it apart.
+  auto addImage = [this](int32_t project, uint32_t id, int width) {
+    GCore::Image* image = resources->CreateImage(GCore::OwnerPair{project, id}, true);
+    ASSERT_NE(image, nullptr);
+    auto texture = std::make_unique<GCore::Texture>(static_cast<uint32_t>(project), id);
+    texture->width = width;
+    texture->height = 8;
+    image->AdoptTexture(std::move(texture));
+    image->width = static_cast<float>(width);
+    image->height = 8;
+    image->UpdateTexCoords();
+  };
+  std::vector<std::unique_ptr<GCore::Image>> placeholders;
+  const struct {
+    const char* name;
+    std::function<void(Quad*)> change;
+  } cases[] = {
+      {"nothing", [](Quad*) {}},
+      {"media set", [](Quad* quad) { quad->SetMedia(kOtherId); }},
+      {"media copied from another quad",
+       [this](Quad* quad) { quad->CopyFrom(MakeQuad(10, 10, kOtherId)); }},
+      {"media of another project", [](Quad* quad) { quad->mediaProject = 2; }},
+      {"image removed", [this](Quad*) { resources->RemoveImage(1, kImageId); }},
+      {"image made anew",
+       [this, addImage, &placeholders](Quad*) {
+         resources->RemoveImage(1, kImageId);
+         // The freed image's memory taken first, so that the new image
+         // cannot be found at the old address.
+         placeholders.push_back(std::make_unique<GCore::Image>());
+         addImage(1, kImageId, 48);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    resources->RemoveImage(1, kImageId);
+    resources->RemoveImage(1, kOtherId);
+    resources->RemoveImage(2, kImageId);
+    addImage(1, kImageId, 16);
+    addImage(1, kOtherId, 32);
+    addImage(2, kImageId, 64);
+    Quad* quad = MakeQuad(10, 10);
+    // Twice: the second draw is the first from what was kept.
+    quad->Draw();
+    quad->Draw();
+    Clear();
+    c.change(quad);
+    quad->Draw();
+    const GCore::Image* expected =
+        resources->FindImage(GCore::OwnerPair{static_cast<int32_t>(quad->mediaProject), quad->mediaId});
+    EXPECT_EQ(DrawnVertices(), expected ? 6u : 0u);
+    if (expected) {
+      EXPECT_EQ(recorder.CurrentBatch()->texture, expected->texture);
+    }
     Clear();
   }
 }
