@@ -113,7 +113,9 @@ class TreeRecordsTest : public DisplayFixture {
     for (DisplayObject* up = object; up; up = up->parent) {
       SCOPED_TRACE(up->name + " after " + after);
       EXPECT_TRUE(up->drawChanged);
-      if (up->parent) EXPECT_TRUE(up->dirty & GCore::kDirtyBounds);
+      if (up->parent) {
+        EXPECT_TRUE(up->dirty & GCore::kDirtyBounds);
+      }
     }
   }
 
