@@ -139,11 +139,13 @@ FileDescriptor CreateTemporaryAt(int folder, const std::string& prefix, std::str
   return FileDescriptor();
 }
 
-bool ReadWholeDescriptor(int fd, std::string& bytes, size_t limit) {
+bool ReadWholeDescriptor(int fd, std::string& bytes, size_t limit) { return ReadDescriptorFrom(fd, 0, bytes, limit); }
+
+bool ReadDescriptorFrom(int fd, off_t start, std::string& bytes, size_t limit) {
   bytes.clear();
   char piece[65536];
   for (;;) {
-    const ssize_t read = pread(fd, piece, sizeof(piece), static_cast<off_t>(bytes.size()));
+    const ssize_t read = pread(fd, piece, sizeof(piece), start + static_cast<off_t>(bytes.size()));
     if (read < 0 && errno == EINTR) continue;
     if (read < 0 || bytes.size() + static_cast<size_t>(read) > limit) return false;
     if (read == 0) return true;

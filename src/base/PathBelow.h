@@ -63,6 +63,10 @@ FileDescriptor CreateTemporaryAt(int folder, const std::string& prefix, std::str
 // past `limit` bytes.
 bool ReadWholeDescriptor(int fd, std::string& bytes, size_t limit);
 
+// The same from byte `start` of the file to its end (nothing when the file
+// is shorter).
+bool ReadDescriptorFrom(int fd, off_t start, std::string& bytes, size_t limit);
+
 // Why a path below a folder was refused, for messages.
 const char* BelowFailureText(int error);
 

@@ -8,7 +8,6 @@ namespace GCore {
 
 namespace {
 
-constexpr size_t kHeaderSize = 12;
 // Times, device, inode, mode, ids of owner and group, size, object id, flags.
 constexpr size_t kEntryFixedSize = 62;
 constexpr uint16_t kExtendedFlag = 0x4000;
@@ -25,6 +24,7 @@ class ByteReader {
   bool Failed() const { return failed_; }
   void Fail() { failed_ = true; }
   size_t Remaining() const { return failed_ ? 0 : bytes_.size() - at_; }
+  size_t Position() const { return at_; }
 
   std::string_view Take(size_t count) {
     if (count > Remaining()) {
@@ -164,8 +164,7 @@ bool ReadTrees(std::string_view data, uint32_t entryCount, std::vector<GitCached
 
 bool ReadGitIndexTrees(std::string_view file, GitIndexTrees& out) {
   out.trees.clear();
-  if (file.size() < kHeaderSize + kGitIndexIdSize) return false;
-  std::memcpy(out.checksum.data(), file.data() + file.size() - kGitIndexIdSize, kGitIndexIdSize);
+  if (file.size() < kGitIndexHeaderSize + kGitIndexIdSize) return false;
   ByteReader reader(file.substr(0, file.size() - kGitIndexIdSize));
   const std::string_view signature = reader.Take(4);
   const uint32_t version = reader.Big32();
@@ -174,7 +173,15 @@ bool ReadGitIndexTrees(std::string_view file, GitIndexTrees& out) {
     return false;
   }
   for (uint32_t i = 0; i < entryCount && !reader.Failed(); ++i) SkipEntry(reader, version);
+  if (reader.Failed()) return false;
+  return ReadGitIndexTreesAfterEntries(file.substr(reader.Position()), entryCount, out);
+}
 
+bool ReadGitIndexTreesAfterEntries(std::string_view tail, uint32_t entryCount, GitIndexTrees& out) {
+  out.trees.clear();
+  if (tail.size() < kGitIndexIdSize) return false;
+  std::memcpy(out.checksum.data(), tail.data() + tail.size() - kGitIndexIdSize, kGitIndexIdSize);
+  ByteReader reader(tail.substr(0, tail.size() - kGitIndexIdSize));
   std::vector<GitCachedTree> trees;
   bool treesRead = false;
   while (!reader.Failed() && reader.Remaining() > 0) {
@@ -193,6 +200,18 @@ bool ReadGitIndexTrees(std::string_view file, GitIndexTrees& out) {
   if (reader.Failed()) return false;
   out.trees = std::move(trees);
   return true;
+}
+
+size_t GitIndexEntrySize(uint32_t version, std::string_view path, bool extended, std::string_view previousPath) {
+  const size_t fixed = kEntryFixedSize + (extended ? 2 : 0);
+  if (version != 4) return (fixed + path.size() + 8) / 8 * 8;  // one to eight NULs
+  size_t kept = 0;
+  while (kept < path.size() && kept < previousPath.size() && path[kept] == previousPath[kept]) ++kept;
+  // The count of bytes dropped from the previous path, seven bits a byte,
+  // each byte but the last standing for one more than its bits say.
+  size_t countBytes = 1;
+  for (size_t dropped = previousPath.size() - kept; dropped >>= 7; --dropped) ++countBytes;
+  return fixed + countBytes + path.size() - kept + 1;
 }
 
 }  // namespace GCore

@@ -15,6 +15,8 @@
 namespace GCore {
 
 constexpr size_t kGitIndexIdSize = 20;
+// The file's header: signature, version, entry count.
+constexpr size_t kGitIndexHeaderSize = 12;
 using GitIndexId = std::array<uint8_t, kGitIndexIdSize>;
 // Folders nested deeper than this are refused, with the whole extension.
 constexpr size_t kMaxGitIndexTreeDepth = 128;
@@ -38,6 +40,17 @@ struct GitIndexTrees {
 // malformed. The checksum itself is not verified here: the caller compares it
 // with the one of the index it trusts.
 bool ReadGitIndexTrees(std::string_view file, GitIndexTrees& out);
+
+// The same from the file's bytes after its `entryCount` entries (its
+// extensions and checksum), for a caller that knows where the entries end
+// and so need not read them; false when those bytes are not extensions
+// followed by the checksum.
+bool ReadGitIndexTreesAfterEntries(std::string_view tail, uint32_t entryCount, GitIndexTrees& out);
+
+// The bytes an entry of this path takes in an index file of `version` as git
+// writes it; `previousPath` is the path of the entry before it ("" for the
+// first), of which version 4 keeps as much as it can.
+size_t GitIndexEntrySize(uint32_t version, std::string_view path, bool extended, std::string_view previousPath);
 
 // The trees to trust, as git does when it writes trees: a folder whose cache
 // is current and whose tree `exists` stands for everything below it; the
