@@ -145,6 +145,14 @@ TEST_F(GitWriteTree, CachedTreesSpareTheLookupsAsGitSparesThem) {
          InRepo("git update-index --index-version 4");
          RemoveObject(":docs/a.txt");
        }},
+      {"index version 4, a path that drops more than 127 bytes of the one before",
+       {},
+       [this] {
+         const std::string folder(200, 'k');
+         InRepo("mkdir " + folder + " && echo k > " + folder + "/k.txt && git add . && git commit -q -m long &&"
+                " git update-index --index-version 4");
+         RemoveObject(":docs/a.txt");
+       }},
       {"index version 3 (an entry with extended flags)",
        {},
        [this] {
