@@ -4,16 +4,12 @@
 
 namespace GCore {
 
-namespace {
-
 // Starts above every object's initial records, so a new object has none.
-uint64_t g_epoch = 1;
+uint64_t g_marksEpoch = 1;
 
-}  // namespace
+void NewMarksEpoch() { ++g_marksEpoch; }
 
-void NewMarksEpoch() { ++g_epoch; }
-
-bool IsWhollyDirty(const DisplayObject& object) { return object.whollyDirty == g_epoch; }
+bool IsWhollyDirty(const DisplayObject& object) { return InThisEpoch(object.whollyDirty); }
 
 void NoteIfWhollyDirty(DisplayObject& object) {
   if (object.dirty != kDirtyAll) return;
@@ -23,7 +19,7 @@ void NoteIfWhollyDirty(DisplayObject& object) {
       if (child->parent != container || !IsWhollyDirty(*child.Get())) return;
     }
   }
-  object.whollyDirty = g_epoch;
+  object.whollyDirty = g_marksEpoch;
 }
 
 void WithdrawWhollyDirtyAbove(const DisplayObject& child, DisplayObject* parent) {
@@ -33,20 +29,16 @@ void WithdrawWhollyDirtyAbove(const DisplayObject& child, DisplayObject* parent)
   }
 }
 
-bool BoundsMarkedUp(const DisplayObject& object) {
-  return object.parent && PlaceIsCurrent(&object) && object.place.boundsMarked == g_epoch;
-}
-
 void MarkBoundsUp(DisplayObject& object) {
   DisplayObject* up = &object;
   for (; up->parent; up = up->parent) {
     // A record is kept only where the place is current: it speaks of the
     // ancestors the place was filled with.
-    const bool placed = PlaceIsCurrent(up);
-    if (placed && up->place.boundsMarked == g_epoch) return;
+    const bool placed = IsCurrent(up->place);
+    if (placed && InThisEpoch(up->place.boundsMarked)) return;
     up->dirty |= kDirtyBounds;
     up->drawChanged = true;
-    if (placed) up->place.boundsMarked = g_epoch;
+    if (placed) up->place.boundsMarked = g_marksEpoch;
   }
   up->drawChanged = true;
 }
@@ -59,9 +51,9 @@ void MarkDrawUp(DisplayObject& object) {
   PlaceOf(&object);
   for (DisplayObject* up = &object; up; up = up->parent) {
     TreePlace& place = up->place;
-    if (place.drawMarked == g_epoch || place.boundsMarked == g_epoch) return;
+    if (InThisEpoch(place.drawMarked) || InThisEpoch(place.boundsMarked)) return;
     up->drawChanged = true;
-    place.drawMarked = g_epoch;
+    place.drawMarked = g_marksEpoch;
   }
 }
 

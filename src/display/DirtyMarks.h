@@ -27,6 +27,8 @@
 // Main thread only.
 #include <cstdint>
 
+#include "display/TreePlace.h"
+
 namespace GCore {
 
 class DisplayObject;
@@ -36,8 +38,14 @@ constexpr uint8_t kDirtyColour = 2;
 constexpr uint8_t kDirtyBounds = 4;
 constexpr uint8_t kDirtyAll = 7;
 
+// The current marks epoch; read through InThisEpoch.
+extern uint64_t g_marksEpoch;
+
 // Nothing recorded before this call is trusted any longer.
 void NewMarksEpoch();
+
+// Whether a record was made in the current epoch (and so is trusted).
+inline bool InThisEpoch(uint64_t record) { return record == g_marksEpoch; }
 
 // Read and written as a byte; a write that clears a bit takes a new epoch.
 class DirtyBits {
@@ -71,8 +79,17 @@ void MarkBoundsUp(DisplayObject& object);
 // The draw-changed mark on the object and its ancestors; the climb stops
 // where the rest of the way is recorded as marked.
 void MarkDrawUp(DisplayObject& object);
+// Whether MarkDrawUp would stop at once, told from the object's place alone
+// (without a call: every script assignment asks it); false when the place
+// is stale, which MarkDrawUp must fill.
+inline bool DrawMarkedUp(const TreePlace& place) {
+  return IsCurrent(place) && (InThisEpoch(place.drawMarked) || InThisEpoch(place.boundsMarked));
+}
 // Whether MarkBoundsUp would find the whole way up marked already: the
-// record on the object itself, which a root never has.
-bool BoundsMarkedUp(const DisplayObject& object);
+// record in the place of an object that has a parent (a root never has
+// one). Inline, as DrawMarkedUp.
+inline bool BoundsMarkedUp(const TreePlace& place, bool hasParent) {
+  return hasParent && IsCurrent(place) && InThisEpoch(place.boundsMarked);
+}
 
 }  // namespace GCore

@@ -190,7 +190,7 @@ void DisplayObject::Invalidate(bool transform) {
   }
   // An object moved again before its next update has nothing left to mark
   // (a missing wholly-dirty record only costs a later walk its shortcut).
-  if (dirty & kDirtyTransform && BoundsMarkedUp(*this)) return;
+  if (dirty & kDirtyTransform && BoundsMarkedUp(place, parent != nullptr)) return;
   dirty |= kDirtyTransform;
   MarkBoundsUp(*this);
   NoteIfWhollyDirty(*this);
@@ -201,8 +201,6 @@ void DisplayObject::InvalidateSubtree(bool transform) {
   drawChanged = true;
   NoteIfWhollyDirty(*this);
 }
-
-void DisplayObject::MarkDrawChanged() { MarkDrawUp(*this); }
 
 void DisplayObject::GetOwnerEntity(Retained<Entity>& out) {
   out.Reset();

@@ -83,7 +83,9 @@ class DisplayObject : public Object {
   virtual void InvalidateSubtree(bool transform);
   // Marks this object and every ancestor as changed since their last draw
   // (drawChanged), so that no container replays a kept draw of it.
-  void MarkDrawChanged();
+  void MarkDrawChanged() {
+    if (!DrawMarkedUp(place)) MarkDrawUp(*this);
+  }
   // The nearest entity above that was made from a template, or none.
   virtual void GetOwnerEntity(Retained<Entity>& out);
   // Per-frame step; the base advances the key tracks while visible.

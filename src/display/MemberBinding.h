@@ -184,8 +184,14 @@ class MemberChain {
     MemberTable<B>::Set(L, self, *static_cast<const Member<B>*>(member));
   }
 
+  // Byte by byte rather than by memcmp: member names are a few bytes long,
+  // fewer than the call would cost, and every script access compares one.
   static bool Names(const Link& link, const char* text, size_t length) {
-    return link.length == length && std::memcmp(link.name, text, length) == 0;
+    if (link.length != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+      if (link.name[i] != text[i]) return false;
+    }
+    return true;
   }
 
   const Link* Lookup(const char* text, size_t length) const {

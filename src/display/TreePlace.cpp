@@ -6,14 +6,14 @@
 
 namespace GCore {
 
-namespace {
-
 // Starts above every object's initial stamp, so a new object is never trusted.
-uint64_t g_stamp = 1;
+uint64_t g_placeStamp = 1;
+
+namespace {
 
 void Fill(DisplayObject& object, const TreePlace* above) {
   TreePlace& place = object.place;
-  place.stamp = g_stamp;
+  place.stamp = g_placeStamp;
   place.level = above ? above->level + 1 : 0;
   place.root = above ? above->root : &object;
   place.listener = object.ListensToEvents() ? &object : above ? above->listener : nullptr;
@@ -24,13 +24,13 @@ void Fill(DisplayObject& object, const TreePlace* above) {
 }  // namespace
 
 const TreePlace& PlaceOf(DisplayObject* object) {
-  if (object->place.stamp == g_stamp) return object->place;
+  if (IsCurrent(object->place)) return object->place;
   // The untrusted part of the path, gathered without recursion: trees are
   // deep enough to exhaust the C stack.
   static std::vector<DisplayObject*> path;
   path.clear();
   DisplayObject* up = object;
-  for (; up && up->place.stamp != g_stamp; up = up->parent) path.push_back(up);
+  for (; up && !IsCurrent(up->place); up = up->parent) path.push_back(up);
   const TreePlace* above = up ? &up->place : nullptr;
   for (auto it = path.rbegin(); it != path.rend(); ++it) {
     Fill(**it, above);
@@ -39,9 +39,9 @@ const TreePlace& PlaceOf(DisplayObject* object) {
   return object->place;
 }
 
-bool PlaceIsCurrent(const DisplayObject* object) { return object->place.stamp == g_stamp; }
+bool PlaceIsCurrent(const DisplayObject* object) { return IsCurrent(object->place); }
 
-void TreeChanged() { ++g_stamp; }
+void TreeChanged() { ++g_placeStamp; }
 
 void PlaceLinkedLeaf(DisplayObject* child) { Fill(*child, &PlaceOf(child->parent)); }
 

@@ -33,6 +33,14 @@ struct TreePlace {
   uint64_t drawMarked = 0;
 };
 
+// The stamp that every current place carries (see the rules above); read
+// through IsCurrent.
+extern uint64_t g_placeStamp;
+
+// Whether the place is up to date; inline, because every script assignment
+// to a display object asks it while marking.
+inline bool IsCurrent(const TreePlace& place) { return place.stamp == g_placeStamp; }
+
 // The object's place, brought up to date (no script runs).
 const TreePlace& PlaceOf(DisplayObject* object);
 // Whether the object's place is up to date without a climb.
