@@ -114,7 +114,7 @@ void Quad::Draw() {
     }
     if (frame.width > 0 && group > 0) PublishCollisionBoxes(frame, rect);
   }
-  Entity::Draw();
+  DrawAfterOwnContent();
 }
 
 bool Quad::DrawsPlainly(const Image& image, const AirFrameInfo& frame, uint32_t drawMode) const {

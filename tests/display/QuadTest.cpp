@@ -539,6 +539,65 @@ TEST_F(QuadTest, StillQuadsStayUntilTheyOrTheirParentChange) {
   EXPECT_EQ(look(), at(15, 7, "0.2 "));
 }
 
+// A quad's "boundUpdated" handler runs after the quad drew its image and
+// before its children: what it changes on the quad shows in the children in
+// that same frame.
+TEST_F(QuadTest, ChildrenShowWhatTheParentsBoundUpdatedHandlerChanged) {
+  AddImage(kImageId, 64, 32);
+  const struct {
+    const char* name;
+    const char* change;  // run once by the handler, on the quad `q`
+    float dx;            // the child's expected move
+    float alpha;         // the child's expected alpha
+  } cases[] = {
+      {"nothing", "", 0, 1},
+      {"moved", "q.x = q.x + 10", 10, 1},
+      {"faded", "q.alpha = 51", 0, 0.2f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Under a layer: a root's bounds are never marked, so it hears no "boundUpdated".
+    auto* layer = Make<GCore::Entity>();
+    Quad* quad = MakeQuad(100, 50, kImageId, "q");
+    layer->AddChild(quad, 0);
+    quad->AddChild(MakeQuad(10, 10), 0);
+    auto childCorner = [this, layer] {
+      layer->Draw();
+      const std::vector<RecordedVertex> drawn = recorder.Pending();
+      Clear();
+      EXPECT_EQ(drawn.size(), 12u);  // the quad's image, then the child's
+      return drawn.size() == 12u ? drawn[6] : RecordedVertex{};
+    };
+    const RecordedVertex before = childCorner();
+    Run(std::string("local done\n"
+                    "q.c_h = {boundUpdated = function(self, target)\n"
+                    "  if target == q and not done then done = true; ") +
+        c.change + " end\nend}");
+    // A move of 5 before the frame gives the quad new bounds, so the handler runs.
+    Run("q.x = q.x + 5");
+    const RecordedVertex after = childCorner();
+    EXPECT_NEAR(after.x, before.x + 5 + c.dx, 1e-3);
+    EXPECT_NEAR(after.y, before.y, 1e-3);
+    EXPECT_NEAR(after.a, c.alpha, 1e-2);
+  }
+}
+
+// A tinted quad's state is applied anew before its children are drawn, as
+// the GL back end's shader switch for the tint needs.
+TEST_F(QuadTest, TintedQuadAppliesItsStateAgainBeforeItsChildren) {
+  AddImage(kImageId, 64, 32);
+  Quad* quad = MakeQuad(100, 50);
+  quad->tintMode = 1;
+  quad->AddChild(MakeQuad(10, 10), 0);
+  Clear();
+  quad->Draw();
+  std::vector<std::string> states;
+  for (const std::string& call : recorder.calls) {
+    if (call.rfind("shader", 0) == 0 || call.rfind("tint", 0) == 0) states.push_back(call);
+  }
+  EXPECT_EQ(states, (std::vector<std::string>{"shader 1", "tint 1", "shader 1", "tint 1", "shader 1", "tint 0"}));
+}
+
 TEST_F(QuadTest, SetGradientArguments) {
   Make<Quad>("q");
   const struct {
