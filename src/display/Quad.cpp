@@ -73,7 +73,8 @@ void Quad::Update() {
 void Quad::Draw() {
   if (!visible) return;
   AirFrameInfo frame;
-  const Image* image = GetMediaFrame(&frame, -1, &imageCache_);
+  const Image* image = KeptWholeImage(imageCache_);
+  if (!image) image = GetMediaFrame(&frame, -1, &imageCache_);
   FitContent(frame, image);
   DisplayObject::Draw();
 

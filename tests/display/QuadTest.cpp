@@ -226,14 +226,31 @@ TEST_F(QuadTest, TheImageKeptFromFrameToFrameFollowsItsMediaAndTheResources) {
   }
 }
 
+// One quad drawn at several game times: from the second draw on its image
+// comes from what the quad keeps, which must still be stepped cell by cell.
 TEST_F(QuadTest, GridCellOfTheGameTime) {
   GCore::Image* image = AddImage(kImageId, 128, 64);
   const uint8_t grid[4] = {0, 100, 2, 2};  // 100 ms a cell, 2 columns, 2 rows
   std::copy(grid, grid + 4, image->insets);
   Quad* quad = MakeQuad(64, 32);
-  game->gameTime = 250;  // the third cell: bottom row, left column
-  ExpectCorners(DrawCorners(quad),
-                {{0, 0, 0, 1}, {64, 0, 0.5f, 1}, {64, 32, 0.5f, 0.5f}, {0, 32, 0, 0.5f}});
+  const struct {
+    uint32_t time;
+    float u, v;  // the cell's top-left texture corner
+  } cases[] = {
+      {250, 0, 0.5f},  // the third cell: bottom row, left column
+      {50, 0, 0},
+      {150, 0.5f, 0},
+      {350, 0.5f, 0.5f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("game time " + std::to_string(c.time));
+    game->gameTime = c.time;
+    ExpectCorners(DrawCorners(quad), {{0, 0, c.u, c.v + 0.5f},
+                                      {64, 0, c.u + 0.5f, c.v + 0.5f},
+                                      {64, 32, c.u + 0.5f, c.v},
+                                      {0, 32, c.u, c.v}});
+    Clear();
+  }
 }
 
 // A 64 x 48 animation whose held frame shows a 32 x 24 image at offset
