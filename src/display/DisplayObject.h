@@ -24,6 +24,7 @@
 
 #include <lua.hpp>
 
+#include "core/DrawEpoch.h"
 #include "core/Matrix.h"
 #include "core/Object.h"
 #include "display/DirtyMarks.h"
@@ -58,7 +59,10 @@ struct MediaImageCache {
   Image* image = nullptr;
   uint64_t epoch = 0;
   uint32_t mediaId = 0;
-  uint32_t mediaProject = 0;
+  // The project byte (the object's own value must equal it for a hit); a
+  // byte, so that the flag below fits in the padding.
+  uint8_t mediaProject = 0;
+  bool whole = false;  // no frame grid: the image itself is drawn
 };
 
 class DisplayObject : public Object {
@@ -164,6 +168,16 @@ class DisplayObject : public Object {
   // grids; below 0 the game time does. With a cache, the lookup of image
   // media goes through it.
   Image* GetMediaFrame(AirFrameInfo* info, int64_t time, MediaImageCache* cache = nullptr);
+  // What GetMediaFrame would return through the cache, with an empty frame
+  // info, when the media is an image without a frame grid that the cache
+  // holds for the current draw epoch; null otherwise. Inline: a sprite drawn
+  // every frame asks it first.
+  Image* KeptWholeImage(const MediaImageCache& cache) const {
+    return cache.whole && cache.epoch == g_drawEpoch && cache.mediaId == mediaId &&
+                   cache.mediaProject == mediaProject
+               ? cache.image
+               : nullptr;
+  }
   // Whether the media shows something else from frame to frame by itself:
   // an air animation, a video, a render target or an image grid.
   bool MediaChangesByItself();

@@ -310,9 +310,12 @@ void DisplayObjectContainer::Update() {
   }
 }
 
-void DisplayObjectContainer::Draw() {
+void DisplayObjectContainer::Draw() { DrawWithState(false); }
+
+void DisplayObjectContainer::DrawWithState(bool stateApplied) {
   if (!visible) return;
-  if (dirty & kDirtyBounds) DispatchEvent(this, "boundUpdated", nullptr);
+  // A handler may have moved, recoloured or restyled the object.
+  if (dirty & kDirtyBounds && DispatchEvent(this, "boundUpdated", nullptr)) stateApplied = false;
   bool scissored = false;
   if (clipKey >= 0 && parent && g_renderer) {
     if (DisplayObject* source = GetClipSource()) {
@@ -325,14 +328,19 @@ void DisplayObjectContainer::Draw() {
       scissored = true;
     }
   }
-  DisplayObject::Draw();
+  // The same state again changes nothing, except with a tint: the GL back
+  // end then switches shaders and back, which ends the batch.
+  if (!stateApplied || tintMode != 0) DisplayObject::Draw();
   const bool changed = drawChanged;
   if (changed) {
     drawChanged = false;
     NewMarksEpoch();
   }
-  DrawChildrenKept(changed);
-  if ((dirty & kDirtyBounds) && !children.empty()) UniteChildBounds();
+  // Most containers are quads without children.
+  if (!children.empty()) {
+    DrawChildrenKept(changed);
+    if (dirty & kDirtyBounds) UniteChildBounds();
+  }
   dirty &= static_cast<uint8_t>(~kDirtyBounds);
   if (scissored) g_renderer->PopScissor();
 }

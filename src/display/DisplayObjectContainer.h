@@ -102,8 +102,14 @@ class DisplayObjectContainer : public DisplayObject {
   // sibling counted once); display objects that draw their children
   // themselves call it too.
   void UniteChildBounds();
+  // Draw for a subclass that has just applied its own render state and drawn
+  // its content with it (a quad after its image): the state is applied again
+  // only where something may have changed it since.
+  void DrawAfterOwnContent() { DrawWithState(true); }
 
  private:
+  // Draw, given whether the object's own state is applied and up to date.
+  void DrawWithState(bool stateApplied);
   void DrawChildren();
   // DrawChildren, or the replay of what it asked of the renderer when
   // nothing below changed since (`changed` false), kept from the draw
@@ -141,8 +147,9 @@ int FindSlotIndex(const Skeleton* skeleton, const char* slotName);
 
 // Hands the event to the target, then to each ancestor with the same target,
 // until a script sets the stop flag (which is then cleared). Objects that do
-// not listen (see ListensToEvents) are passed by without a call.
-void DispatchEvent(DisplayObject* target, const char* name, const char* arg);
+// not listen (see ListensToEvents) are passed by without a call. True when
+// some object's HandleEvent was called (and may have changed anything).
+bool DispatchEvent(DisplayObject* target, const char* name, const char* arg);
 
 // The "DisplayObjectContainer" class in a script state: metatable and
 // factory creator.

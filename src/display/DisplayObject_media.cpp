@@ -199,7 +199,9 @@ Image* DisplayObject::CachedImage(MediaImageCache& cache) const {
   // made anew on a lookup. Making or removing any image moves the epoch on,
   // which a missing one waits for.
   const bool keep = image && project != 0 && ResourceKind(mediaId) == kKindImage;
-  cache = keep ? MediaImageCache{image, g_drawEpoch, mediaId, mediaProject} : MediaImageCache{};
+  cache = keep ? MediaImageCache{image, g_drawEpoch, mediaId, static_cast<uint8_t>(mediaProject),
+                                 !HasFrameGrid(*image)}
+               : MediaImageCache{};
   return image;
 }
 

@@ -4,18 +4,22 @@
 
 namespace GCore {
 
-void DispatchEvent(DisplayObject* target, const char* name, const char* arg) {
-  if (!target || !name) return;
+bool DispatchEvent(DisplayObject* target, const char* name, const char* arg) {
+  if (!target || !name) return false;
   // Most events meet no listener (a quad's "boundUpdated" each frame it
   // moves): they are done without holding anything. A stop request waiting
   // for an ancestor is cleared below.
   if (!target->ListensToEvents() &&
       (!target->parent || (!g_settings.eventStop && !PlaceOf(target->parent).listener))) {
-    return;
+    return false;
   }
   // Handlers may remove the objects they run on: each is held meanwhile.
   Retained<DisplayObject> current(target);
-  if (target->ListensToEvents()) target->HandleEvent(name, target, arg);
+  bool called = false;
+  if (target->ListensToEvents()) {
+    target->HandleEvent(name, target, arg);
+    called = true;
+  }
   // Objects that do not listen are passed by: they would neither act nor
   // raise the stop flag. The next listener is looked up after each handler,
   // which may have moved objects or made new listeners.
@@ -29,7 +33,9 @@ void DispatchEvent(DisplayObject* target, const char* name, const char* arg) {
     if (!listener) break;
     current.Reset(listener);
     listener->HandleEvent(name, target, arg);
+    called = true;
   }
+  return called;
 }
 
 bool DisplayObjectContainer::HitTest(const Point& point, HitList& hits) {

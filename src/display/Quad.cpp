@@ -73,7 +73,8 @@ void Quad::Update() {
 void Quad::Draw() {
   if (!visible) return;
   AirFrameInfo frame;
-  const Image* image = GetMediaFrame(&frame, -1, &imageCache_);
+  const Image* image = KeptWholeImage(imageCache_);
+  if (!image) image = GetMediaFrame(&frame, -1, &imageCache_);
   FitContent(frame, image);
   DisplayObject::Draw();
 
@@ -114,7 +115,7 @@ void Quad::Draw() {
     }
     if (frame.width > 0 && group > 0) PublishCollisionBoxes(frame, rect);
   }
-  Entity::Draw();
+  DrawAfterOwnContent();
 }
 
 bool Quad::DrawsPlainly(const Image& image, const AirFrameInfo& frame, uint32_t drawMode) const {

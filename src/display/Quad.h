@@ -26,7 +26,7 @@ struct AirFrameInfo;
 struct DrawPlacement;
 class Image;
 
-class Quad : public Entity {
+class Quad final : public Entity {
  public:
   static const ClassInfo classInfo;
   // alignX / alignY value that switches the texture window off on that axis.

@@ -226,14 +226,31 @@ TEST_F(QuadTest, TheImageKeptFromFrameToFrameFollowsItsMediaAndTheResources) {
   }
 }
 
+// One quad drawn at several game times: from the second draw on its image
+// comes from what the quad keeps, which must still be stepped cell by cell.
 TEST_F(QuadTest, GridCellOfTheGameTime) {
   GCore::Image* image = AddImage(kImageId, 128, 64);
   const uint8_t grid[4] = {0, 100, 2, 2};  // 100 ms a cell, 2 columns, 2 rows
   std::copy(grid, grid + 4, image->insets);
   Quad* quad = MakeQuad(64, 32);
-  game->gameTime = 250;  // the third cell: bottom row, left column
-  ExpectCorners(DrawCorners(quad),
-                {{0, 0, 0, 1}, {64, 0, 0.5f, 1}, {64, 32, 0.5f, 0.5f}, {0, 32, 0, 0.5f}});
+  const struct {
+    uint32_t time;
+    float u, v;  // the cell's top-left texture corner
+  } cases[] = {
+      {250, 0, 0.5f},  // the third cell: bottom row, left column
+      {50, 0, 0},
+      {150, 0.5f, 0},
+      {350, 0.5f, 0.5f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("game time " + std::to_string(c.time));
+    game->gameTime = c.time;
+    ExpectCorners(DrawCorners(quad), {{0, 0, c.u, c.v + 0.5f},
+                                      {64, 0, c.u + 0.5f, c.v + 0.5f},
+                                      {64, 32, c.u + 0.5f, c.v},
+                                      {0, 32, c.u, c.v}});
+    Clear();
+  }
 }
 
 // A 64 x 48 animation whose held frame shows a 32 x 24 image at offset
@@ -537,6 +554,65 @@ TEST_F(QuadTest, StillQuadsStayUntilTheyOrTheirParentChange) {
   layer->Invalidate(false);
   EXPECT_EQ(look(), at(15, 7, "0.2 ")) << "the parent faded: colour only, no bounds";
   EXPECT_EQ(look(), at(15, 7, "0.2 "));
+}
+
+// A quad's "boundUpdated" handler runs after the quad drew its image and
+// before its children: what it changes on the quad shows in the children in
+// that same frame.
+TEST_F(QuadTest, ChildrenShowWhatTheParentsBoundUpdatedHandlerChanged) {
+  AddImage(kImageId, 64, 32);
+  const struct {
+    const char* name;
+    const char* change;  // run once by the handler, on the quad `q`
+    float dx;            // the child's expected move
+    float alpha;         // the child's expected alpha
+  } cases[] = {
+      {"nothing", "", 0, 1},
+      {"moved", "q.x = q.x + 10", 10, 1},
+      {"faded", "q.alpha = 51", 0, 0.2f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Under a layer: a root's bounds are never marked, so it hears no "boundUpdated".
+    auto* layer = Make<GCore::Entity>();
+    Quad* quad = MakeQuad(100, 50, kImageId, "q");
+    layer->AddChild(quad, 0);
+    quad->AddChild(MakeQuad(10, 10), 0);
+    auto childCorner = [this, layer] {
+      layer->Draw();
+      const std::vector<RecordedVertex> drawn = recorder.Pending();
+      Clear();
+      EXPECT_EQ(drawn.size(), 12u);  // the quad's image, then the child's
+      return drawn.size() == 12u ? drawn[6] : RecordedVertex{};
+    };
+    const RecordedVertex before = childCorner();
+    Run(std::string("local done\n"
+                    "q.c_h = {boundUpdated = function(self, target)\n"
+                    "  if target == q and not done then done = true; ") +
+        c.change + " end\nend}");
+    // A move of 5 before the frame gives the quad new bounds, so the handler runs.
+    Run("q.x = q.x + 5");
+    const RecordedVertex after = childCorner();
+    EXPECT_NEAR(after.x, before.x + 5 + c.dx, 1e-3);
+    EXPECT_NEAR(after.y, before.y, 1e-3);
+    EXPECT_NEAR(after.a, c.alpha, 1e-2);
+  }
+}
+
+// A tinted quad's state is applied anew before its children are drawn, as
+// the GL back end's shader switch for the tint needs.
+TEST_F(QuadTest, TintedQuadAppliesItsStateAgainBeforeItsChildren) {
+  AddImage(kImageId, 64, 32);
+  Quad* quad = MakeQuad(100, 50);
+  quad->tintMode = 1;
+  quad->AddChild(MakeQuad(10, 10), 0);
+  Clear();
+  quad->Draw();
+  std::vector<std::string> states;
+  for (const std::string& call : recorder.calls) {
+    if (call.rfind("shader", 0) == 0 || call.rfind("tint", 0) == 0) states.push_back(call);
+  }
+  EXPECT_EQ(states, (std::vector<std::string>{"shader 1", "tint 1", "shader 1", "tint 1", "shader 1", "tint 0"}));
 }
 
 TEST_F(QuadTest, SetGradientArguments) {
