@@ -55,7 +55,7 @@ LIBRARIES = {
     "X11": (["X11/*"], ["src/platform/*"]),
     "OpenAL": (["AL/*"], OPENAL_FILES),
     "libpng": (["png.h", "pngconf.h"], ["src/render/PNG.cpp"]),
-    "libgit2": (["git2.h", "git2/*"], ["src/core/FileStreamGit.cpp", "src/core/GitRepositoryOpen.cpp", "src/net/Git*"]),
+    "libgit2": (["git2.h", "git2/*"], ["src/core/FileStreamGit.cpp", "src/core/GitLibrary.cpp", "src/core/GitRepositoryOpen.cpp", "src/net/Git*"]),
     "zlib": (["zlib.h", "zconf.h"], ["src/tilemap/TmxEncoding.cpp", "src/core/Compression.cpp", "src/net/Zip*"]),
     "minizip": (["minizip/*", "unzip.h", "zip.h", "ioapi.h"], ["src/net/Zip*"]),
     "pugixml": (["pugixml.hpp", "pugiconfig.hpp"], ["src/tilemap/Tmx*"]),

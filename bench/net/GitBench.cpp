@@ -1,16 +1,18 @@
 // The git console beside the git command line on the same repositories:
 // staging 10,000 files, committing them, listing and refreshing the index,
-// writing its tree and the status. Each side works on its own copy of one
-// repository, so both start from the same files and the same index; a copy
-// is prepared only before its own side's runs, so that each side's later
-// rows see the state its own earlier rows left (a shared preparation once
-// left the console's branch unborn for the status, 10,000 staged files to
-// list where git had none). The refresh and write-tree rows put back an
-// index of a given kind before each run, so neither side's figure rests on
-// what its previous run wrote. Milliseconds, the best of three runs. Each git
-// figure holds the start of a git process (and of a shell) where the console
-// runs in this one: it is shown raw and less that start (`git --version`
-// through the shell).
+// writing its tree, the status, and reading one configuration value (work
+// small beside the library's set-up, which the worker makes once). The
+// console's commands run on the git worker, as scripts' do. Each side works
+// on its own copy of one repository, so both start from the same files and
+// the same index; a copy is prepared only before its own side's runs, so that
+// each side's later rows see the state its own earlier rows left (a shared
+// preparation once left the console's branch unborn for the status, 10,000
+// staged files to list where git had none). The refresh and write-tree rows
+// put back an index of a given kind before each run, so neither side's figure
+// rests on what its previous run wrote. Milliseconds, the best of three runs.
+// Each git figure holds the start of a git process (and of a shell) where the
+// console runs in this one: it is shown raw and less that start (`git
+// --version` through the shell).
 #include <unistd.h>
 
 #include <cstdio>
@@ -49,6 +51,8 @@ int main() {
   setenv("GIT_AUTHOR_EMAIL", "bench@example.org", 1);
   setenv("GIT_COMMITTER_NAME", "Bench", 1);
   setenv("GIT_COMMITTER_EMAIL", "bench@example.org", 1);
+  // The global configuration both sides read for "config user.name".
+  std::ofstream(folder / ".gitconfig") << "[user]\n\tname = Bench\n\temail = bench@example.org\n";
 
   const std::filesystem::path source = folder / "source";
   std::filesystem::create_directories(source);
@@ -103,6 +107,7 @@ int main() {
       // git without its threads (the untracked cache and fsmonitor are off by default).
       {"status (git on one thread)", nothing, {"status"},
        "git -C " + cli + " -c core.preloadIndex=false -c index.threads=1 status > /dev/null"},
+      {"config user.name", nothing, {"config", "user.name"}, "git -C " + cli + " config user.name > /dev/null"},
   };
   for (const Row& row : rows) {
     bool prepared = true;
@@ -115,6 +120,7 @@ int main() {
     if (!prepared) std::printf("  preparing %s failed\n", row.what);
     PrintPeerFiguresLessStart(row.what, ours, "git", theirs, start);
   }
+  GCore::StopGitWorker();
   std::filesystem::remove_all(folder);
   return 0;
 }

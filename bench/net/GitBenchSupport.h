@@ -1,6 +1,7 @@
 #pragma once
 // What the git benchmarks share: the git command line through the shell, a
-// console command run on the calling thread, and the best time of a few runs.
+// console command run on the git worker as a script's is, and the best time
+// of a few runs.
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -9,9 +10,10 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
-#include "net/GitConsole.h"
 #include "net/GitWorker.h"
 
 inline bool Shell(const std::string& command) {
@@ -19,14 +21,30 @@ inline bool Shell(const std::string& command) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// The console command on this thread; false (with its output printed) when it
-// reported an error.
-inline bool Console(const std::string& repository, std::vector<std::string> args) {
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  argv.push_back(nullptr);
-  GCore::RunGitConsoleCommand(repository.c_str(), static_cast<int>(args.size()), argv.data());
-  const std::string output = GCore::TakeGitOutput();
+// The console command queued to the git worker (started on the first call)
+// and waited for, its records gathered as "git.c" gathers them: the worker
+// keeps the library set up from its first command, as in a game. The wait
+// spins rather than waiting for a frame. False (with the output printed) when
+// the command reported an error or was not taken.
+inline bool Console(const std::string& repository, const std::vector<std::string>& args) {
+  GCore::StartGitWorker();
+  std::vector<std::string_view> queued = {repository};
+  queued.insert(queued.end(), args.begin(), args.end());
+  GCore::QueueGitCommand(queued);
+  if (const int32_t state = GCore::GitWorkerState(); state == GCore::kGitIdle || state == GCore::kGitExit) {
+    std::printf("  console %s: not taken by the worker\n", args[0].c_str());
+    return false;
+  }
+  // Taking the text of a finished command leaves the worker idle.
+  std::string output;
+  while (GCore::GitWorkerState() != GCore::kGitIdle) {
+    std::string part;
+    if (GCore::TakeGitMessages(part)) {
+      output += part;
+    } else {
+      std::this_thread::yield();
+    }
+  }
   const bool failed = output.find("\n0") != std::string::npos || output.rfind('0', 0) == 0;
   if (failed) std::printf("  console %s: %s", args[0].c_str(), output.c_str());
   return !failed;

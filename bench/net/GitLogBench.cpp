@@ -1,7 +1,8 @@
 // "log" and "rev-list" of the git console beside the git command line on one
 // repository of 2,000 commits (made once with git fast-import). The command
 // line prints the console's log form (id, committer date, message) to
-// /dev/null; the console's records are gathered as a script would take them.
+// /dev/null; the console's commands run on the git worker and their records
+// are gathered as a script would take them.
 // Milliseconds, the best of five runs; each git figure is shown raw and less
 // the start of a git process through the shell (`git --version`), since the
 // console runs in this one.
@@ -71,6 +72,7 @@ int main() {
     const double theirs = BestMs(kRuns, [] {}, [&] { return Shell(row.cli); });
     PrintPeerFiguresLessStart(row.what, ours, "git", theirs, start);
   }
+  GCore::StopGitWorker();
   std::filesystem::remove_all(folder);
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "base/Log.h"
 #include "core/FileStream.h"
 #include "core/GameIF.h"
+#include "core/GitLibrary.h"
 #include "core/GitRepositoryOpen.h"
 #include "core/GitTreeMap.h"
 
@@ -114,28 +115,24 @@ bool OpenGitResources() {
   if (!GCore::g_game || GCore::g_game->repositoryPath.empty()) return false;
   const std::string& path = GCore::g_game->repositoryPath;
 
-  git_libgit2_init();
+  // Declared first: the objects below are freed before a failed open lets the
+  // library go.
+  GCore::GitLibraryUse library;
+  if (!library.ok()) return false;
   GitPtr<git_repository> repository(GCore::OpenRepositoryOfAnyOwner(path.c_str()));
   git_oid commit;
-  if (!repository || !FindMasterCommit(repository.get(), &commit)) {
-    git_libgit2_shutdown();
-    return false;
-  }
+  if (!repository || !FindMasterCommit(repository.get(), &commit)) return false;
   git_object* rawCommit = nullptr;
-  if (git_object_lookup(&rawCommit, repository.get(), &commit, GIT_OBJECT_ANY) != 0) {
-    git_libgit2_shutdown();
-    return false;
-  }
+  if (git_object_lookup(&rawCommit, repository.get(), &commit, GIT_OBJECT_ANY) != 0) return false;
   GitPtr<git_object> commitObject(rawCommit);
   git_object* rawTree = nullptr;
-  if (git_object_peel(&rawTree, commitObject.get(), GIT_OBJECT_TREE) != 0) {
-    git_libgit2_shutdown();
-    return false;
-  }
+  if (git_object_peel(&rawTree, commitObject.get(), GIT_OBJECT_TREE) != 0) return false;
   GitPtr<git_object> tree(rawTree);
 
   GCore::MapGitTree(repository.get(), reinterpret_cast<git_tree*>(tree.get()), resources.treeMap);
+  // The open repository keeps the library for the rest of the run.
   resources.repository = repository.release();
+  library.Keep();
   return true;
 }
 

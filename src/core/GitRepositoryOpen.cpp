@@ -4,11 +4,12 @@
 
 #include <mutex>
 
+#include "core/GitLibrary.h"
+
 namespace GCore {
 
 git_repository* OpenRepositoryOfAnyOwner(const char* path) {
-  static std::mutex optionMutex;
-  std::lock_guard lock(optionMutex);
+  std::lock_guard lock(GitOptionsMutex());
   int ownerValidation = 1;
   git_libgit2_opts(GIT_OPT_GET_OWNER_VALIDATION, &ownerValidation);
   git_libgit2_opts(GIT_OPT_SET_OWNER_VALIDATION, 0);

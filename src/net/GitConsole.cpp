@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core/GitLibrary.h"
 #include "core/GitRepositoryOpen.h"
 #include "net/GitChangeCommands.h"
 #include "net/GitInspectCommands.h"
@@ -64,14 +65,17 @@ GitCommandHandler FindGitCommand(const char* name) {
 
 void RunGitConsoleCommand(const char* path, int argc, const char* const* argv) {
   // The library's per-thread error slot exists only while it is initialised.
-  if (git_libgit2_init() < 0) {
+  // On the worker, which keeps the library from its first command on, this
+  // use only counts; elsewhere it sets the library up and takes it down.
+  const GitLibraryUse library;
+  if (!library.ok()) {
     GitPrintErr(stderr, "The libgit2 initialization failed!\n");
     return;
   }
+  FollowGitConfigHome();
   GitPtr<git_repository> repository(OpenRepositoryOfAnyOwner(path));
   if (!repository && !RunsWithoutRepository(argv[0])) {
     GitPrintErr(stderr, "repo error\n");
-    git_libgit2_shutdown();
     return;
   }
   git_error_clear();
@@ -80,8 +84,6 @@ void RunGitConsoleCommand(const char* path, int argc, const char* const* argv) {
   } else {
     GitPrintErr(stderr, "Command \"%s\" not supported\n", argv[0]);
   }
-  repository.reset();
-  git_libgit2_shutdown();
 }
 
 void CheckLibgitError() {

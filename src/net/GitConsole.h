@@ -37,7 +37,8 @@ GitCommandHandler FindGitCommand(const char* name);
 
 // Opens the repository at `path` (the path itself, parent folders are not
 // searched) and runs the command; "init", "config" and "clone" also run
-// without one.
+// without one. The global configuration is that of $HOME and
+// $XDG_CONFIG_HOME as they are when the command runs.
 void RunGitConsoleCommand(const char* path, int argc, const char* const* argv);
 
 // The value of an option given as "--name=value" or as "--name value"; null

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 #include "base/Log.h"
+#include "core/GitLibrary.h"
 #include "net/GitConsole.h"
 
 namespace GCore {
@@ -64,6 +66,10 @@ void RunQueuedCommand(GitShared& shared, int argc) {
 
 void GitWorker() {
   GitShared& shared = Shared();
+  // The library's set-up costs far more than a small command: it is made at
+  // the first command (a game that never runs one never pays it) and kept
+  // until the worker ends, so that each command's own use only counts.
+  std::optional<GitLibraryUse> library;
   for (;;) {
     int32_t state;
     {
@@ -77,6 +83,7 @@ void GitWorker() {
         continue;
       }
     }
+    if (!library || !library->ok()) library.emplace();
     RunQueuedCommand(shared, state);
   }
 }

@@ -14,6 +14,9 @@
 // has finished and its last output waits, -2 a command runs, -1 idle, n >= 1
 // a queued command of n arguments (the command name counts, the path not).
 //
+// The worker keeps libgit2 initialised (core/GitLibrary.h) from its first
+// command until it ends.
+//
 // Threads: QueueGitCommand, TakeGitMessages, StartGitWorker and StopGitWorker
 // on the main thread; GitPrintOut and GitPrintErr on the thread that runs a
 // command; GitWorkerState and GitWorkerStopping anywhere.

@@ -1,6 +1,4 @@
 // "write-tree" and "commit" from scripts, checked with the git command line.
-#include <cstdlib>
-
 #include "GitScriptFixture.h"
 
 namespace {
@@ -8,23 +6,6 @@ namespace {
 using GitCommitting = GitScriptTest;
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
-
-// Sets an environment variable for the life of the holder (between commands:
-// the worker reads the environment only while one runs).
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    value ? setenv(name, value, 1) : unsetenv(name);
-  }
-  ~ScopedVariable() { saved_.empty() ? unsetenv(name_) : setenv(name_, saved_.c_str(), 1); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  const char* name_;
-  std::string saved_;
-};
 
 TEST_F(GitCommitting, WriteTreePrintsTheTreeOfTheIndexOrOfAFolderInIt) {
   const std::string repo = Box().CommittedRepository(Named("repo"));

@@ -75,6 +75,41 @@ TEST_F(GitConsole, ConfigWritesTheGlobalConfigurationWithGlobalOrWithoutAReposit
   EXPECT_EQ(Git({"/no/such/repository", "config", "game.other"}), "1x\n");
 }
 
+// The library finds ~/.gitconfig and the XDG folder from $HOME and
+// $XDG_CONFIG_HOME when it sets itself up, and the worker keeps it set up
+// from one command to the next: still each command reads the home it runs in.
+TEST_F(GitConsole, EachCommandReadsTheConfigurationOfTheHomeItRunsIn) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  Box().Write(Named("ann") + "/.gitconfig", "[user]\n\tname = Ann\n");
+  Box().Write(Named("bob") + "/.config/git/config", "[user]\n\tname = Bob\n");
+  Box().Write(Named("cid") + "/git/config", "[user]\n\tname = Cid\n");
+  Box().Write(Named("none") + "/.keep", "");
+  const struct {
+    const char* home;
+    const char* xdg;  // null: unset, the XDG folder is $HOME/.config/git
+    const char* name;
+  } rows[] = {
+      {"ann", nullptr, "Ann"},
+      {"bob", nullptr, "Bob"},
+      {"bob", "cid", "Cid"},  // only $XDG_CONFIG_HOME changes
+      {"ann", nullptr, "Ann"},
+      {"none", nullptr, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.home) + " " + (row.xdg ? row.xdg : "-"));
+    const std::string home = Box().Path(Named(row.home));
+    const std::string xdg = row.xdg ? Box().Path(Named(row.xdg)) : "";
+    const ScopedVariable homeVariable("HOME", home.c_str());
+    const ScopedVariable xdgVariable("XDG_CONFIG_HOME", row.xdg ? xdg.c_str() : nullptr);
+    const std::string out = Git({repo, "config", "user.name"});
+    if (row.name) {
+      EXPECT_EQ(out, "1" + std::string(row.name) + "\n");
+    } else {
+      EXPECT_EQ(out.substr(0, 14), "0libgit error ") << out;
+    }
+  }
+}
+
 TEST_F(GitConsole, ConfigRefusesOtherArgumentCounts) {
   const std::string repo = Box().CommittedRepository(Named("repo"));
   for (const std::vector<std::string>& args : {std::vector<std::string>{repo, "config"},

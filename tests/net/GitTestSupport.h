@@ -14,6 +14,23 @@
 
 #include "core/TempRoot.h"
 
+// Sets an environment variable for the life of the holder (between commands:
+// the worker reads the environment only while one runs).
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~ScopedVariable() { saved_.empty() ? unsetenv(name_) : setenv(name_, saved_.c_str(), 1); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::string saved_;
+};
+
 class GitSandbox : public TempRoot {
  public:
   GitSandbox() {

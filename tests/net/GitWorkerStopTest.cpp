@@ -1,8 +1,10 @@
 // Closing the projects while a git command cannot end: the wait is bounded,
-// and the worker stays stopped for the rest of the process, also for a first
-// project loaded again.
+// the worker stays stopped for the rest of the process, also for a first
+// project loaded again, and once the command ends the worker lets libgit2 go.
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <git2.h>
 
 #include <chrono>
 #include <cstdio>
@@ -12,6 +14,13 @@
 #include "net/GitWorker.h"
 
 namespace {
+
+// The library's count of inits, this one's included.
+int LibraryUses() {
+  const int uses = git_libgit2_init();
+  git_libgit2_shutdown();
+  return uses;
+}
 
 TEST(GitWorkerStop, ClosingTheProjectsDoesNotWaitForAStuckCommand) {
   GitScriptEnvironment environment;
@@ -51,6 +60,10 @@ TEST(GitWorkerStop, ClosingTheProjectsDoesNotWaitForAStuckCommand) {
   EXPECT_STREQ(lua_tostring(L, -1), "exit false");
   lua_settop(L, 0);
 
+  // While its command is stuck the worker holds the library, and so does the
+  // command: with this init's own count, three.
+  EXPECT_GE(LibraryUses(), 3);
+
   // Release the command left behind (the library reads the pipe's size, no
   // bytes, once its open returns), with the real configuration in place for
   // its later reads, so that it ends before the sandbox goes.
@@ -58,7 +71,13 @@ TEST(GitWorkerStop, ClosingTheProjectsDoesNotWaitForAStuckCommand) {
   ASSERT_GE(writer, 0);
   ASSERT_EQ(std::rename((config + ".real").c_str(), config.c_str()), 0);
   close(writer);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The worker then ends and lets the library go: an init here is the first
+  // again. Nothing else in this program holds the library.
+  int uses = 0;
+  for (int i = 0; i < 1000 && (uses = LibraryUses()) != 1; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(uses, 1);
   environment.TearDown();
 }
 

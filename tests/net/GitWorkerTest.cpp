@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <git2.h>
+
 #include <cstdio>
 
 #include "GitScriptFixture.h"
@@ -108,6 +110,16 @@ TEST_F(GitScripts, ACommandPassesFromBusyThroughProcAndFinishToIdle) {
   )"),
             "idle 1a.txt\n");
   EXPECT_EQ(Box().Sh("git -C " + repo + " config --get x.y || echo none"), "none\n");
+}
+
+// The library's set-up is paid once: between commands the worker still holds
+// it. An init counts itself, so above one someone else holds the library.
+TEST_F(GitScripts, TheWorkerKeepsTheLibrarySetUpBetweenCommands) {
+  const std::string repo = Box().CommittedRepository(Named("repo"));
+  EXPECT_EQ(Git({repo, "ls-files"}), "1a.txt\n");
+  const int count = git_libgit2_init();
+  git_libgit2_shutdown();
+  EXPECT_GE(count, 2);
 }
 
 TEST_F(GitScripts, OutputOfAnyLengthArrivesWhole) {
